@@ -1,0 +1,67 @@
+#pragma once
+// Signatures of the functions that Gatewise binds late, exactly as Windows
+// exports them. The real system and the simulated one provide functions of
+// these types through GetProcAddress.
+
+#include "os/WinTypes.h"
+
+namespace os {
+
+// Function pointers pass through FARPROC; the detour through void(*)() is the
+// conversion that compilers accept without a warning.
+template <typename Function>
+FARPROC ToFarProc(Function function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+template <typename Function>
+Function FromFarProc(FARPROC address) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+// kernel32
+using PFN_GetProcAddress = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+using PFN_GetVersion = DWORD(WINAPI*)();
+using PFN_GetCurrentProcess = HANDLE(WINAPI*)();
+using PFN_GetCurrentThread = HANDLE(WINAPI*)();
+using PFN_GetLastError = DWORD(WINAPI*)();
+using PFN_CloseHandle = BOOL(WINAPI*)(HANDLE);
+using PFN_GetModuleHandleA = HMODULE(WINAPI*)(LPCSTR);
+
+// advapi32: tokens and security identifiers
+using PFN_OpenProcessToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+using PFN_OpenThreadToken = BOOL(WINAPI*)(HANDLE, DWORD, BOOL, PHANDLE);
+using PFN_GetTokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+using PFN_EqualSid = BOOL(WINAPI*)(PSID, PSID);
+using PFN_AllocateAndInitializeSid = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD,
+                                                   DWORD, DWORD, DWORD, DWORD, PSID*);
+using PFN_FreeSid = PVOID(WINAPI*)(PSID);
+using PFN_CheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+
+// advapi32: local security authority
+using PFN_LsaOpenPolicy = NTSTATUS(WINAPI*)(PLSA_UNICODE_STRING, PLSA_OBJECT_ATTRIBUTES, ACCESS_MASK,
+                                            PLSA_HANDLE);
+using PFN_LsaStorePrivateData = NTSTATUS(WINAPI*)(LSA_HANDLE, PLSA_UNICODE_STRING, PLSA_UNICODE_STRING);
+using PFN_LsaRetrievePrivateData = NTSTATUS(WINAPI*)(LSA_HANDLE, PLSA_UNICODE_STRING, PLSA_UNICODE_STRING*);
+using PFN_LsaFreeMemory = NTSTATUS(WINAPI*)(PVOID);
+using PFN_LsaClose = NTSTATUS(WINAPI*)(LSA_HANDLE);
+using PFN_LsaNtStatusToWinError = ULONG(WINAPI*)(NTSTATUS);
+
+// secur32
+using PFN_GetUserNameExW = BOOLEAN(WINAPI*)(EXTENDED_NAME_FORMAT, LPWSTR, PULONG);
+
+// powrprof, before Windows 6
+using PFN_ReadGlobalPwrPolicy = BOOLEAN(WINAPI*)(PGLOBAL_POWER_POLICY);
+using PFN_WriteGlobalPwrPolicy = BOOLEAN(WINAPI*)(PGLOBAL_POWER_POLICY);
+using PFN_GetActivePwrScheme = BOOLEAN(WINAPI*)(PUINT);
+using PFN_SetActivePwrScheme = BOOLEAN(WINAPI*)(UINT, PGLOBAL_POWER_POLICY, PPOWER_POLICY);
+
+// powrprof, Windows 6 and later
+using PFN_PowerReadValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+using PFN_PowerWriteValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+using PFN_PowerGetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
+using PFN_PowerSetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
+using PFN_PowerEnumerate = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR, ULONG, UCHAR*,
+                                          DWORD*);
+
+}  // namespace os

@@ -1,0 +1,278 @@
+#pragma once
+// Windows types for the native build. Sizes and layouts follow the Windows SDK
+// for the 64-bit data model (LLP64): 32-bit LONG and DWORD, 16-bit WCHAR,
+// pointer-sized handles. Include os/WinTypes.h rather than this file.
+
+#ifdef _WIN32
+#error "use the Windows SDK headers on Windows"
+#endif
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define CONST const
+
+typedef uint8_t BYTE;
+typedef uint8_t UCHAR;
+typedef uint8_t BOOLEAN;
+typedef uint16_t WORD;
+typedef uint16_t USHORT;
+typedef uint32_t DWORD;
+typedef uint32_t ULONG;
+typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef int32_t INT;
+typedef int32_t BOOL;
+typedef int64_t LONGLONG;
+typedef uint64_t ULONGLONG;
+typedef intptr_t INT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef ULONG_PTR SIZE_T;
+typedef char CHAR;
+typedef char16_t WCHAR;
+typedef LONG LSTATUS;
+typedef LONG NTSTATUS;
+typedef LONG HRESULT;
+typedef DWORD REGSAM;
+typedef DWORD ACCESS_MASK;
+typedef short VARIANT_BOOL;
+typedef LONG DISPID;
+
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef BYTE* LPBYTE;
+typedef const BYTE* LPCBYTE;
+typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
+typedef ULONG* PULONG;
+typedef UINT* PUINT;
+typedef BOOL* PBOOL;
+typedef CHAR* LPSTR;
+typedef const CHAR* LPCSTR;
+typedef WCHAR* LPWSTR;
+typedef WCHAR* PWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef UCHAR* PUCHAR;
+
+typedef void* HANDLE;
+typedef HANDLE* PHANDLE;
+#define DECLARE_HANDLE(name) \
+    struct name##__ {        \
+        int unused;          \
+    };                       \
+    typedef struct name##__* name
+DECLARE_HANDLE(HKEY);
+DECLARE_HANDLE(HINSTANCE);
+typedef HKEY* PHKEY;
+typedef HINSTANCE HMODULE;
+typedef PVOID LSA_HANDLE;
+typedef LSA_HANDLE* PLSA_HANDLE;
+typedef PVOID PSID;
+typedef INT_PTR(WINAPI* FARPROC)();
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define ANYSIZE_ARRAY 1
+
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+
+// Registry
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+// Error codes
+#define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_INVALID_FUNCTION 1L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_NO_TOKEN 1008L
+#define ERROR_INVALID_SPI_VALUE 1439L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
+#define ERROR_LOGON_FAILURE 1326L
+#define ERROR_ACCOUNT_RESTRICTION 1327L
+#define ERROR_NONE_MAPPED 1332L
+
+#define S_OK ((HRESULT)0L)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define VARIANT_TRUE ((VARIANT_BOOL)-1)
+#define VARIANT_FALSE ((VARIANT_BOOL)0)
+
+#define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+#define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
+#define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
+
+// Modules and messages
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define LANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+
+// Versions and accounts
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+#define LOGON32_LOGON_INTERACTIVE 2
+#define LOGON32_PROVIDER_DEFAULT 0
+#define MAX_COMPUTERNAME_LENGTH 15
+
+// System parameters
+#define SPI_GETSCREENSAVESECURE 0x0076
+#define SPI_SETSCREENSAVESECURE 0x0077
+#define SPIF_UPDATEINIFILE 0x0001
+#define SPIF_SENDCHANGE 0x0002
+
+// Security
+#define TOKEN_QUERY 0x0008
+#define SE_GROUP_ENABLED 0x00000004L
+#define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010L
+#define SECURITY_BUILTIN_DOMAIN_RID 0x00000020L
+#define DOMAIN_ALIAS_RID_ADMINS 0x00000220L
+#define DOMAIN_ALIAS_RID_USERS 0x00000221L
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+#define POLICY_CREATE_SECRET 0x00000020L
+
+typedef struct _GUID {
+    ULONG Data1;
+    USHORT Data2;
+    USHORT Data3;
+    UCHAR Data4[8];
+} GUID;
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+} OSVERSIONINFOW, *LPOSVERSIONINFOW;
+
+typedef struct _SYSTEM_POWER_STATUS {
+    BYTE ACLineStatus;
+    BYTE BatteryFlag;
+    BYTE BatteryLifePercent;
+    BYTE SystemStatusFlag;
+    DWORD BatteryLifeTime;
+    DWORD BatteryFullLifeTime;
+} SYSTEM_POWER_STATUS, *LPSYSTEM_POWER_STATUS;
+
+// Power policy of Windows before 6.
+typedef enum _POWER_ACTION { PowerActionNone = 0 } POWER_ACTION;
+typedef enum _SYSTEM_POWER_STATE { PowerSystemUnspecified = 0 } SYSTEM_POWER_STATE;
+typedef struct {
+    POWER_ACTION Action;
+    ULONG Flags;
+    ULONG EventCode;
+} POWER_ACTION_POLICY;
+typedef struct {
+    BOOLEAN Enable;
+    UCHAR Spare[3];
+    ULONG BatteryLevel;
+    POWER_ACTION_POLICY PowerPolicy;
+    SYSTEM_POWER_STATE MinSystemState;
+} SYSTEM_POWER_LEVEL;
+#define NUM_DISCHARGE_POLICIES 4
+typedef struct _GLOBAL_USER_POWER_POLICY {
+    ULONG Revision;
+    POWER_ACTION_POLICY PowerButtonAc;
+    POWER_ACTION_POLICY PowerButtonDc;
+    POWER_ACTION_POLICY SleepButtonAc;
+    POWER_ACTION_POLICY SleepButtonDc;
+    POWER_ACTION_POLICY LidCloseAc;
+    POWER_ACTION_POLICY LidCloseDc;
+    SYSTEM_POWER_LEVEL DischargePolicy[NUM_DISCHARGE_POLICIES];
+    ULONG GlobalFlags;
+} GLOBAL_USER_POWER_POLICY;
+typedef struct _GLOBAL_MACHINE_POWER_POLICY {
+    ULONG Revision;
+    SYSTEM_POWER_STATE LidOpenWakeAc;
+    SYSTEM_POWER_STATE LidOpenWakeDc;
+    ULONG BroadcastCapacityResolution;
+} GLOBAL_MACHINE_POWER_POLICY;
+typedef struct _GLOBAL_POWER_POLICY {
+    GLOBAL_USER_POWER_POLICY user;
+    GLOBAL_MACHINE_POWER_POLICY mach;
+} GLOBAL_POWER_POLICY, *PGLOBAL_POWER_POLICY;
+typedef struct _POWER_POLICY POWER_POLICY, *PPOWER_POLICY;
+
+// Per-scheme power settings of Windows 6 and later.
+typedef enum _POWER_DATA_ACCESSOR { ACCESS_AC_POWER_SETTING_INDEX = 0, ACCESS_SCHEME = 16 } POWER_DATA_ACCESSOR;
+
+// Security identifiers and tokens.
+typedef struct _SID_IDENTIFIER_AUTHORITY {
+    BYTE Value[6];
+} SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+typedef struct _SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[ANYSIZE_ARRAY];
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+
+// Local security authority.
+typedef struct _LSA_UNICODE_STRING {
+    USHORT Length;
+    USHORT MaximumLength;
+    PWSTR Buffer;
+} LSA_UNICODE_STRING, *PLSA_UNICODE_STRING;
+typedef struct _LSA_OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    PLSA_UNICODE_STRING ObjectName;
+    ULONG Attributes;
+    PVOID SecurityDescriptor;
+    PVOID SecurityQualityOfService;
+} LSA_OBJECT_ATTRIBUTES, *PLSA_OBJECT_ATTRIBUTES;
+
+typedef enum { NameUnknown = 0, NameFullyQualifiedDN = 1, NameSamCompatible = 2 } EXTENDED_NAME_FORMAT;

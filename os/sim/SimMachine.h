@@ -1,0 +1,249 @@
+#pragma once
+// A small simulated Windows for tests: a registry with typed values, the LSA
+// private-data store, power schemes and the global power policy, the screen
+// saver parameter, the Windows version, accounts with their logon outcomes,
+// token groups, the DLL exports that GetProcAddress finds and the system text
+// of error codes. It logs every call, counts the handles that are open, and
+// lets a test make any function fail with a chosen code.
+//
+// A new SimMachine is a Windows 10 workstation on mains power where the user
+// "alice" of computer "GATEWISE-PC" is an administrator, with three power
+// schemes that lock the console on wake.
+
+#include "os/Text.h"
+#include "os/WinApi.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace os::sim {
+
+struct CaseInsensitiveLess {
+    bool operator()(const WString& a, const WString& b) const;
+};
+
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+struct RegistryKey {
+    std::map<WString, RegistryValue, CaseInsensitiveLess> values;
+    std::map<WString, std::unique_ptr<RegistryKey>, CaseInsensitiveLess> subkeys;
+    bool readOnly = false;  // opening it for anything but reading is refused
+};
+
+struct PowerScheme {
+    GUID guid{};
+    DWORD lockOnWakeAc = 1;  // value index of the console-lock-on-wake setting on mains
+    DWORD lockOnWakeDc = 1;  // ... on battery
+};
+
+struct Account {
+    WString user;
+    WString domain;
+    WString password;
+    DWORD logonError = 0;  // when not 0, every logon of this account fails with it
+};
+
+struct SidValue {
+    BYTE authority[6] = {0, 0, 0, 0, 0, 5};
+    std::vector<DWORD> subAuthorities;
+    bool operator==(const SidValue&) const = default;
+};
+
+struct TokenGroup {
+    SidValue sid;
+    DWORD attributes = SE_GROUP_ENABLED;
+};
+
+SidValue AdministratorsSid();  // S-1-5-32-544
+SidValue UsersSid();           // S-1-5-32-545
+
+class SimMachine final : public WinApi {
+public:
+    SimMachine();
+    ~SimMachine() override;
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
+
+    // ---- The machine's state, for tests to arrange and inspect.
+    DWORD majorVersion = 10;
+    DWORD minorVersion = 0;
+    DWORD buildNumber = 19045;
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+
+    WString computerName = WSTR("GATEWISE-PC");
+    WString samAccountName = WSTR("GATEWISE-PC\\alice");  // what GetUserNameExW(NameSamCompatible) answers
+    std::vector<Account> accounts;
+
+    std::vector<TokenGroup> processGroups;
+    std::optional<std::vector<TokenGroup>> threadGroups;  // set while the thread impersonates
+
+    std::vector<PowerScheme> powerSchemes;
+    std::size_t activeScheme = 0;  // index into powerSchemes
+    GLOBAL_POWER_POLICY globalPowerPolicy{};
+    UINT activePwrSchemeIndex = 0;
+    SYSTEM_POWER_STATUS powerStatus{};
+    BOOL screenSaverSecure = TRUE;
+
+    std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
+    std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
+
+    // Registry helpers; paths are relative to a root key such as HKEY_LOCAL_MACHINE.
+    RegistryKey& Key(HKEY root, WStringView path);  // created when missing
+    bool HasKey(HKEY root, WStringView path) const;
+    void SetString(HKEY root, WStringView path, WStringView name, WStringView text, DWORD type = REG_SZ);
+    void SetDword(HKEY root, WStringView path, WStringView name, DWORD value);
+    void SetRaw(HKEY root, WStringView path, WStringView name, DWORD type, std::vector<BYTE> data);
+    const RegistryValue* Value(HKEY root, WStringView path, WStringView name) const;
+    std::optional<WString> String(HKEY root, WStringView path, WStringView name) const;  // REG_SZ text, unterminated
+
+    // DLLs and exports. A library that was removed cannot be loaded; a removed
+    // export is not found.
+    void RemoveLibrary(const std::string& library);
+    void RemoveExport(const std::string& library, const std::string& function);
+    bool IsLoaded(const std::string& library) const;
+
+    // ---- Failure injection: the next calls of `function` fail with `code`
+    // after `skip` successful ones, `times` times (-1: for good). The code is
+    // returned, set as last error, or returned as NTSTATUS, as the function
+    // reports failures.
+    static constexpr int kAlways = -1;
+    void Fail(const std::string& function, DWORD code, int skip = 0, int times = kAlways);
+
+    // ---- Observation.
+    struct Call {
+        std::string function;
+        std::string args;
+    };
+    const std::vector<Call>& Calls() const { return calls_; }
+    std::vector<std::string> CallsTo(const std::string& function) const;  // their argument texts
+    int CountCalls(const std::string& function) const;
+    void ClearCalls() { calls_.clear(); }
+    // Registry keys, LSA policies, tokens, SIDs and LocalAlloc / LsaFreeMemory
+    // buffers that are open now.
+    int OpenHandles() const;
+
+    // ---- WinApi
+    LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                            REGSAM desired, const SECURITY_ATTRIBUTES* security, PHKEY result,
+                            LPDWORD disposition) override;
+    LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result) override;
+    LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD dataSize) override;
+    LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD dataSize) override;
+    LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) override;
+    LSTATUS RegCloseKey(HKEY key) override;
+    HMODULE GetModuleHandleA(LPCSTR moduleName) override;
+    HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) override;
+    FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override;
+    DWORD GetLastError() override;
+    void SetLastError(DWORD code) override;
+    DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                         DWORD size, void* arguments) override;
+    BOOL GetVersionExW(LPOSVERSIONINFOW info) override;
+    BOOL GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) override;
+    BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni) override;
+    BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) override;
+    HANDLE LocalFree(HANDLE memory) override;
+    BOOL CloseHandle(HANDLE object) override;
+    BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
+                    PHANDLE token) override;
+
+    // ---- Late-bound functions, exported through GetProcAddress.
+    DWORD GetVersion();
+    HANDLE GetCurrentProcess();
+    HANDLE GetCurrentThread();
+    BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+    BOOL OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, PHANDLE token);
+    BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, LPVOID info, DWORD length,
+                             PDWORD returnLength);
+    BOOL EqualSid(PSID a, PSID b);
+    BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD s0, DWORD s1, DWORD s2,
+                                  DWORD s3, DWORD s4, DWORD s5, DWORD s6, DWORD s7, PSID* sid);
+    PVOID FreeSid(PSID sid);
+    BOOL CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember);
+    NTSTATUS LsaOpenPolicy(PLSA_UNICODE_STRING system, PLSA_OBJECT_ATTRIBUTES attributes, ACCESS_MASK access,
+                           PLSA_HANDLE policy);
+    NTSTATUS LsaStorePrivateData(LSA_HANDLE policy, PLSA_UNICODE_STRING key, PLSA_UNICODE_STRING data);
+    NTSTATUS LsaRetrievePrivateData(LSA_HANDLE policy, PLSA_UNICODE_STRING key, PLSA_UNICODE_STRING* data);
+    NTSTATUS LsaFreeMemory(PVOID buffer);
+    NTSTATUS LsaClose(LSA_HANDLE policy);
+    ULONG LsaNtStatusToWinError(NTSTATUS status);
+    BOOLEAN GetUserNameExW(EXTENDED_NAME_FORMAT format, LPWSTR buffer, PULONG size);
+    BOOLEAN ReadGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
+    BOOLEAN WriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
+    BOOLEAN GetActivePwrScheme(PUINT index);
+    BOOLEAN SetActivePwrScheme(UINT index, PGLOBAL_POWER_POLICY global, PPOWER_POLICY policy);
+    DWORD PowerGetActiveScheme(HKEY root, GUID** scheme);
+    DWORD PowerSetActiveScheme(HKEY root, const GUID* scheme);
+    DWORD PowerEnumerate(HKEY root, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR flags,
+                         ULONG index, UCHAR* buffer, DWORD* size);
+    DWORD PowerReadACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                LPDWORD value);
+    DWORD PowerReadDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                LPDWORD value);
+    DWORD PowerWriteACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                 DWORD value);
+    DWORD PowerWriteDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                 DWORD value);
+
+private:
+    struct OpenKey {
+        RegistryKey* key;
+        REGSAM access;
+    };
+    struct Failure {
+        DWORD code;
+        int skip;
+        int times;
+    };
+    struct Module {
+        std::string name;
+        std::map<std::string, FARPROC> exports;
+        bool loaded = false;
+    };
+
+    void Log(const std::string& function, std::string args = {});
+    std::optional<DWORD> Injected(const std::string& function);
+    BOOL FailWithLastError(DWORD code);
+    RegistryKey* Root(HKEY root);
+    const RegistryKey* Root(HKEY root) const;
+    RegistryKey* Resolve(HKEY key);
+    LSTATUS OpenPath(HKEY key, LPCWSTR subKey, REGSAM desired, bool create, PHKEY result, LPDWORD disposition);
+    HANDLE NewHandle();
+    PowerScheme* FindScheme(const GUID* guid);
+    DWORD ReadIndex(const char* function, const GUID* scheme, const GUID* subgroup, const GUID* setting, bool ac,
+                    LPDWORD value);
+    DWORD WriteIndex(const char* function, const GUID* scheme, const GUID* subgroup, const GUID* setting, bool ac,
+                     DWORD value);
+    const std::vector<TokenGroup>& EffectiveGroups() const;
+    Module* FindModule(const std::string& name);
+    void RegisterExports();
+
+    std::unique_ptr<RegistryKey> localMachine_;
+    std::unique_ptr<RegistryKey> currentUser_;
+    std::map<HKEY, OpenKey> openKeys_;
+    std::set<HANDLE> policies_;
+    std::map<HANDLE, const std::vector<TokenGroup>*> tokens_;
+    std::set<HANDLE> logonTokens_;
+    std::set<PSID> sids_;
+    std::set<void*> localBuffers_;
+    std::set<void*> lsaBuffers_;
+    std::map<std::string, Module> modules_;
+    std::map<std::string, Failure> failures_;
+    std::vector<Call> calls_;
+    uintptr_t nextHandle_ = 0x1000;
+};
+
+// The simulated machine in use (os::Api() must be a SimMachine).
+SimMachine& Current();
+
+}  // namespace os::sim
