@@ -1,0 +1,70 @@
+#include "engine/LateBinding.h"
+
+#include "engine/Exception.h"
+#include "os/WinApi.h"
+
+#include <string>
+
+namespace engine {
+
+void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* functionName) {
+    const unsigned machine = os::MachineGeneration();
+    if (slot.address && slot.machine == machine) return;
+    slot.address = nullptr;
+
+    os::WinApi& api = os::Api();
+    HMODULE module = api.GetModuleHandleA(libraryName);
+    // Never by bare name: the search would start in the program's own folder,
+    // where a planted DLL would run with the program's rights.
+    if (!module) module = api.LoadLibraryExA(libraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module) throw EJwaLoadLibraryError(std::string("Library not found: ") + libraryName);
+
+    FARPROC address = api.GetProcAddress(module, functionName);
+    if (!address)
+        throw EJwaGetProcAddressError(std::string("Function not found: ") + libraryName + "." + functionName);
+    slot.address = address;
+    slot.machine = machine;
+}
+
+namespace late {
+namespace {
+constexpr const char* kKernel32 = "kernel32.dll";
+constexpr const char* kAdvapi32 = "advapi32.dll";
+constexpr const char* kSecur32 = "secur32.dll";
+constexpr const char* kPowrprof = "powrprof.dll";
+}  // namespace
+
+LateBound<os::PFN_GetProcAddress> GetProcAddress{kKernel32, "GetProcAddress"};
+LateBound<os::PFN_GetVersion> GetVersion{kKernel32, "GetVersion"};
+LateBound<os::PFN_GetCurrentProcess> GetCurrentProcess{kKernel32, "GetCurrentProcess"};
+LateBound<os::PFN_GetCurrentThread> GetCurrentThread{kKernel32, "GetCurrentThread"};
+LateBound<os::PFN_GetLastError> GetLastError{kKernel32, "GetLastError"};
+LateBound<os::PFN_CloseHandle> CloseHandle{kKernel32, "CloseHandle"};
+LateBound<os::PFN_GetModuleHandleA> GetModuleHandleA{kKernel32, "GetModuleHandleA"};
+LateBound<os::PFN_OpenProcessToken> OpenProcessToken{kAdvapi32, "OpenProcessToken"};
+LateBound<os::PFN_OpenThreadToken> OpenThreadToken{kAdvapi32, "OpenThreadToken"};
+LateBound<os::PFN_GetTokenInformation> GetTokenInformation{kAdvapi32, "GetTokenInformation"};
+LateBound<os::PFN_EqualSid> EqualSid{kAdvapi32, "EqualSid"};
+LateBound<os::PFN_AllocateAndInitializeSid> AllocateAndInitializeSid{kAdvapi32, "AllocateAndInitializeSid"};
+LateBound<os::PFN_FreeSid> FreeSid{kAdvapi32, "FreeSid"};
+LateBound<os::PFN_GetUserNameExW> GetUserNameExW{kSecur32, "GetUserNameExW"};
+LateBound<os::PFN_ReadGlobalPwrPolicy> ReadGlobalPwrPolicy{kPowrprof, "ReadGlobalPwrPolicy"};
+LateBound<os::PFN_WriteGlobalPwrPolicy> WriteGlobalPwrPolicy{kPowrprof, "WriteGlobalPwrPolicy"};
+LateBound<os::PFN_GetActivePwrScheme> GetActivePwrScheme{kPowrprof, "GetActivePwrScheme"};
+LateBound<os::PFN_SetActivePwrScheme> SetActivePwrScheme{kPowrprof, "SetActivePwrScheme"};
+LateBound<os::PFN_LsaFreeMemory> LsaFreeMemory{kAdvapi32, "LsaFreeMemory"};
+LateBound<os::PFN_LsaClose> LsaClose{kAdvapi32, "LsaClose"};
+LateBound<os::PFN_LsaOpenPolicy> LsaOpenPolicy{kAdvapi32, "LsaOpenPolicy"};
+LateBound<os::PFN_LsaStorePrivateData> LsaStorePrivateData{kAdvapi32, "LsaStorePrivateData"};
+LateBound<os::PFN_LsaRetrievePrivateData> LsaRetrievePrivateData{kAdvapi32, "LsaRetrievePrivateData"};
+LateBound<os::PFN_LsaNtStatusToWinError> LsaNtStatusToWinError{kAdvapi32, "LsaNtStatusToWinError"};
+LateBound<os::PFN_PowerReadValueIndex> PowerReadACValueIndex{kPowrprof, "PowerReadACValueIndex"};
+LateBound<os::PFN_PowerReadValueIndex> PowerReadDCValueIndex{kPowrprof, "PowerReadDCValueIndex"};
+LateBound<os::PFN_PowerWriteValueIndex> PowerWriteACValueIndex{kPowrprof, "PowerWriteACValueIndex"};
+LateBound<os::PFN_PowerWriteValueIndex> PowerWriteDCValueIndex{kPowrprof, "PowerWriteDCValueIndex"};
+LateBound<os::PFN_PowerGetActiveScheme> PowerGetActiveScheme{kPowrprof, "PowerGetActiveScheme"};
+LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme{kPowrprof, "PowerSetActiveScheme"};
+LateBound<os::PFN_PowerEnumerate> PowerEnumerate{kPowrprof, "PowerEnumerate"};
+}  // namespace late
+
+}  // namespace engine

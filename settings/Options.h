@@ -1,0 +1,63 @@
+#pragma once
+// The program's five options, stored under HKEY_CURRENT_USER, and the mode
+// logic that derives the machine's password-prompt mode from the settings
+// they enable and switches those settings.
+
+#include "os/Text.h"
+#include "settings/RegOpts.h"
+
+#include <cstdint>
+
+namespace settings {
+
+// The machine's mode; derived from the machine each time, never stored.
+enum TPromptMode : std::uint8_t { pmCustom = 0, pmSecure = 1, pmRelaxed = 2 };
+
+class TOptions final : public TPersistentOptions {
+public:
+    TOptions(bool localMachine, os::WString keyPath);
+
+    void SetDefaults() override;
+    const std::vector<PublishedProperty>& Properties() const override;
+
+    // Read only by an administrator: for any other process these clear the
+    // stored value and answer false.
+    bool AutochangeStartup();
+    void SetAutochangeStartup(bool value) { autochangeStartup_ = value; }
+    bool AutochangeStandby();
+    void SetAutochangeStandby(bool value) { autochangeStandby_ = value; }
+
+    bool AutochangeScreenSaver() { return autochangeScreenSaver_; }
+    void SetAutochangeScreenSaver(bool value) { autochangeScreenSaver_ = value; }
+    bool VerifyPassword() { return verifyPassword_; }
+    void SetVerifyPassword(bool value) { verifyPassword_ = value; }
+    bool ModifyAllPowerProfiles() { return modifyAllPowerProfiles_; }
+    void SetModifyAllPowerProfiles(bool value) { modifyAllPowerProfiles_ = value; }
+
+    // Reads every enabled setting: pmSecure when all ask for the password,
+    // pmRelaxed when none does, pmCustom otherwise (and with none enabled).
+    TPromptMode GetCurrentMode();
+    // Writes `mode` into every enabled setting, in the order start-up, resume,
+    // screen saver; pmCustom writes nothing. Failures pass through unchanged
+    // and what was written before them stays.
+    void ApplyMode(TPromptMode mode);
+
+private:
+    bool autochangeStartup_ = false;
+    bool autochangeStandby_ = false;
+    bool autochangeScreenSaver_ = true;
+    bool verifyPassword_ = true;
+    bool modifyAllPowerProfiles_ = false;
+};
+
+// The one options object of the process, between CreateGlobalOptions and
+// FreeGlobalOptions.
+TOptions& GlobalOptions();
+
+// Start-up: creates GlobalOptions under HKEY_CURRENT_USER\<keyPath> with its
+// defaults and the stored values, then writes all five values back at once.
+// Nothing is saved when it is freed.
+void CreateGlobalOptions(const os::WString& keyPath);
+void FreeGlobalOptions();
+
+}  // namespace settings

@@ -1,0 +1,128 @@
+#pragma once
+// TPersistentOptions: an options object whose options are its published
+// properties, each stored as one value of a single registry key under the
+// property's own name. A descendant declares its properties once, in
+// Properties(); the base reads, writes and exports them from that list
+// without knowing any name. No registry handle outlives a single operation.
+
+#include "os/Text.h"
+#include "os/WinTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace settings {
+
+class TPersistentOptions;
+
+// The kinds of published property, and how each is stored:
+//   Integer      REG_DWORD, the ordinal
+//   Enumeration  REG_SZ, the identifier of the value (a Boolean: "False"/"True")
+//   Float        REG_BINARY, 8-byte little-endian IEEE double
+//   String       REG_SZ
+//   Set          REG_SZ, member identifiers in ordinal order joined by ","
+//   Int64        REG_BINARY, 8 bytes little-endian
+// Any other kind cannot be stored ("Invalid property type").
+enum class PropertyKind { Integer, Enumeration, Float, String, Set, Int64, Unsupported };
+
+// Integer, Enumeration (the ordinal), Set (a bit per member) and Int64 values
+// travel as int64_t; Float as double; String as text.
+using PropertyValue = std::variant<std::int64_t, double, os::WString>;
+
+struct PublishedProperty {
+    std::string name;
+    PropertyKind kind;
+    std::vector<std::string> identifiers;  // Enumeration and Set: by ordinal
+    std::function<PropertyValue(TPersistentOptions&)> read;
+    std::function<void(TPersistentOptions&, const PropertyValue&)> write;
+};
+
+// The automation object that ExportTo hands the properties to: method 201
+// receives a property's name and its value.
+class IOptionsExportTarget {
+public:
+    static constexpr DISPID kPutPropertyDispId = 201;
+    virtual ~IOptionsExportTarget() = default;
+    virtual void Invoke(DISPID dispId, const os::WString& name, const PropertyValue& value) = 0;
+};
+
+class TPersistentOptions {
+public:
+    virtual ~TPersistentOptions() = default;
+    TPersistentOptions(const TPersistentOptions&) = delete;
+    TPersistentOptions& operator=(const TPersistentOptions&) = delete;
+
+    bool LocalMachine() const { return localMachine_; }
+    const os::WString& KeyPath() const { return keyPath_; }
+    bool SaveOnDestroy() const { return saveOnDestroy_; }
+    void SetSaveOnDestroy(bool save) { saveOnDestroy_ = save; }
+
+    // Assigns the default of every property.
+    virtual void SetDefaults() = 0;
+    // Reads every property found in the key; true when any of them changed.
+    virtual bool Load();
+    // Writes every property, or only the one whose name equals `propName`
+    // ignoring case ("Invalid property name" when none does). A value that
+    // cannot be written is skipped silently.
+    virtual void Save(std::string_view propName = {});
+    virtual void ExportTo(IOptionsExportTarget& target, std::string_view propName = {});
+    // Probes whether the key can be written. Never raises: S_OK with
+    // VARIANT_TRUE / VARIANT_FALSE in *writable, or a failure status.
+    virtual HRESULT IsWritable(VARIANT_BOOL* writable) noexcept;
+
+    // The published properties in declaration order, ancestors' first.
+    virtual const std::vector<PublishedProperty>& Properties() const = 0;
+
+    // Runs the destruction steps (save when SaveOnDestroy) and deletes.
+    struct Deleter {
+        void operator()(TPersistentOptions* options) const;
+    };
+
+protected:
+    TPersistentOptions(bool localMachine, os::WString keyPath);
+
+    // Declaring properties: accessors of the descendant `Owner`.
+    template <typename Owner>
+    static PublishedProperty BooleanProperty(std::string name, bool (Owner::*get)(), void (Owner::*set)(bool));
+
+private:
+    template <typename Options, typename... Args>
+    friend std::unique_ptr<Options, TPersistentOptions::Deleter> Create(Args&&... args);
+
+    bool localMachine_;
+    os::WString keyPath_;
+    bool saveOnDestroy_ = true;
+};
+
+template <typename Options>
+using OptionsPtr = std::unique_ptr<Options, TPersistentOptions::Deleter>;
+
+// Creates an options object the way its constructor is meant to run: fields
+// first, then the descendant's defaults, then every value found in the key.
+template <typename Options, typename... Args>
+OptionsPtr<Options> Create(Args&&... args) {
+    OptionsPtr<Options> options(new Options(std::forward<Args>(args)...));
+    options->SetDefaults();
+    options->Load();
+    return options;
+}
+
+template <typename Owner>
+PublishedProperty TPersistentOptions::BooleanProperty(std::string name, bool (Owner::*get)(),
+                                                       void (Owner::*set)(bool)) {
+    return PublishedProperty{
+        std::move(name),
+        PropertyKind::Enumeration,
+        {"False", "True"},
+        [get](TPersistentOptions& self) { return PropertyValue(std::int64_t{(static_cast<Owner&>(self).*get)()}); },
+        [set](TPersistentOptions& self, const PropertyValue& value) {
+            (static_cast<Owner&>(self).*set)(std::get<std::int64_t>(value) != 0);
+        }};
+}
+
+}  // namespace settings
