@@ -1,0 +1,49 @@
+#pragma once
+// A decoded PNG image: an owned 32-bit top-down DIB section holding
+// premultiplied BGRA pixels, drawn with per-pixel alpha.
+//
+// Decoding uses the Windows Imaging Component. COM must already be initialised
+// on the calling thread (CoInitializeEx); Picture never initialises it itself.
+// A missing resource or undecodable data raises engine::Exception whose
+// message names the resource (or says that the data is not a PNG image).
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace toolkit {
+
+class Picture {
+public:
+    Picture() = default;
+    ~Picture();
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other) noexcept;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    static Picture FromPngBytes(const void* data, size_t size);
+    // The raw-data (RT_RCDATA) resource resourceName of module.
+    static Picture FromResource(HMODULE module, const wchar_t* resourceName);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Still owned by the picture; null when Empty().
+    HBITMAP Bitmap() const { return bitmap_; }
+    bool Empty() const { return bitmap_ == nullptr; }
+
+    // Blends the picture at its own size onto dc; nothing when Empty().
+    void Draw(HDC dc, int x, int y) const;
+    // Blends the picture scaled to width × height; nothing when Empty().
+    void Draw(HDC dc, int x, int y, int width, int height) const;
+
+private:
+    Picture(HBITMAP bitmap, int width, int height) : bitmap_(bitmap), width_(width), height_(height) {}
+    void Release();
+
+    HBITMAP bitmap_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace toolkit
