@@ -32,7 +32,9 @@ void SecureWipe(std::basic_string<Char>& text) {
     text.clear();
 }
 
-// A password: wiped from memory when it goes out of scope or is replaced.
+// A password: wiped from memory when it goes out of scope or is replaced. It
+// copies and never moves: a moved-from short string keeps its characters in
+// its inline buffer, where no destructor would wipe them.
 class SecretString {
 public:
     SecretString() = default;

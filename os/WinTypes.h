@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <oleauto.h>
 #include <ntsecapi.h>
 #include <powrprof.h>
 #define SECURITY_WIN32

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <type_traits>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -86,13 +88,29 @@ public:
 protected:
     TPersistentOptions(bool localMachine, os::WString keyPath);
 
-    // Declaring properties: accessors of the descendant `Owner`.
+    // Declares a property over the descendant's accessors. The value type is
+    // bool, an integer, an enumeration, a set mask, double or os::WString.
+    template <typename Owner, typename Value, typename SetArg>
+    static PublishedProperty Declare(std::string name, PropertyKind kind, Value (Owner::*get)(),
+                                     void (Owner::*set)(SetArg), std::vector<std::string> identifiers = {});
+
     template <typename Owner>
-    static PublishedProperty BooleanProperty(std::string name, bool (Owner::*get)(), void (Owner::*set)(bool));
+    static PublishedProperty BooleanProperty(std::string name, bool (Owner::*get)(), void (Owner::*set)(bool)) {
+        return Declare(std::move(name), PropertyKind::Enumeration, get, set, {"False", "True"});
+    }
 
 private:
-    template <typename Options, typename... Args>
-    friend std::unique_ptr<Options, TPersistentOptions::Deleter> Create(Args&&... args);
+    struct Key;
+    std::optional<Key> OpenKey() const;
+    std::optional<os::WString> ReadText(const std::string& name) const;
+    std::optional<DWORD> ReadDword(const std::string& name) const;
+    std::optional<std::vector<BYTE>> ReadBinary(const std::string& name, std::size_t length) const;
+    bool WriteText(const std::string& name, os::WStringView text) const;
+    bool WriteDword(const std::string& name, DWORD value) const;
+    bool WriteBinary(const std::string& name, const void* data, DWORD size) const;
+    bool DeleteValue(const std::string& name) const;
+    bool LoadProperty(const PublishedProperty& property);
+    void SaveProperty(const PublishedProperty& property);
 
     bool localMachine_;
     os::WString keyPath_;
@@ -112,16 +130,35 @@ OptionsPtr<Options> Create(Args&&... args) {
     return options;
 }
 
-template <typename Owner>
-PublishedProperty TPersistentOptions::BooleanProperty(std::string name, bool (Owner::*get)(),
-                                                       void (Owner::*set)(bool)) {
+namespace detail {
+
+template <typename Value>
+PropertyValue ToPropertyValue(const Value& value) {
+    if constexpr (std::is_same_v<Value, double> || std::is_same_v<Value, os::WString>)
+        return value;
+    else
+        return static_cast<std::int64_t>(value);
+}
+
+template <typename Value>
+Value FromPropertyValue(const PropertyValue& value) {
+    if constexpr (std::is_same_v<Value, double> || std::is_same_v<Value, os::WString>)
+        return std::get<Value>(value);
+    else
+        return static_cast<Value>(std::get<std::int64_t>(value));
+}
+
+}  // namespace detail
+
+template <typename Owner, typename Value, typename SetArg>
+PublishedProperty TPersistentOptions::Declare(std::string name, PropertyKind kind, Value (Owner::*get)(),
+                                              void (Owner::*set)(SetArg), std::vector<std::string> identifiers) {
+    using Stored = std::decay_t<SetArg>;
     return PublishedProperty{
-        std::move(name),
-        PropertyKind::Enumeration,
-        {"False", "True"},
-        [get](TPersistentOptions& self) { return PropertyValue(std::int64_t{(static_cast<Owner&>(self).*get)()}); },
+        std::move(name), kind, std::move(identifiers),
+        [get](TPersistentOptions& self) { return detail::ToPropertyValue((static_cast<Owner&>(self).*get)()); },
         [set](TPersistentOptions& self, const PropertyValue& value) {
-            (static_cast<Owner&>(self).*set)(std::get<std::int64_t>(value) != 0);
+            (static_cast<Owner&>(self).*set)(detail::FromPropertyValue<Stored>(value));
         }};
 }
 

@@ -1,0 +1,121 @@
+#include "engine/Registry.h"
+
+#include "engine/Exception.h"
+#include "engine/WindowsVersion.h"
+#include "os/WinApi.h"
+
+#include <cstring>
+
+namespace engine {
+namespace {
+
+std::string Quoted(const WCHAR* name) { return "'" + os::ToUtf8(name ? name : WSTR("")) + "'"; }
+
+[[noreturn]] void InvalidDataType(const WCHAR* name) {
+    throw ERegistryException("Invalid data type for " + Quoted(name));
+}
+
+void Write(HKEY key, const WCHAR* name, DWORD type, const void* data, DWORD size) {
+    if (os::Api().RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
+        throw ERegistryException("Failed to set data for " + Quoted(name));
+}
+
+}  // namespace
+
+RegKey::~RegKey() {
+    if (key_) os::Api().RegCloseKey(key_);
+}
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+        if (key_) os::Api().RegCloseKey(key_);
+        key_ = other.release();
+    }
+    return *this;
+}
+
+HKEY RegKey::release() {
+    HKEY key = key_;
+    key_ = nullptr;
+    return key;
+}
+
+REGSAM SettingsKeyAccess() { return KEY_ALL_ACCESS | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
+
+LSTATUS CreateKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key) {
+    HKEY handle = nullptr;
+    LSTATUS status = os::Api().RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                               &handle, nullptr);
+    key = RegKey(status == ERROR_SUCCESS ? handle : nullptr);
+    return status;
+}
+
+LSTATUS OpenKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key) {
+    HKEY handle = nullptr;
+    LSTATUS status = os::Api().RegOpenKeyExW(root, path, 0, access, &handle);
+    key = RegKey(status == ERROR_SUCCESS ? handle : nullptr);
+    return status;
+}
+
+std::optional<RawValue> ReadRawValue(HKEY key, const WCHAR* name) {
+    os::WinApi& api = os::Api();
+    RawValue value;
+    DWORD size = 0;
+    // The value may grow between the two calls; ask again until it fits.
+    for (;;) {
+        LSTATUS status = api.RegQueryValueExW(key, name, nullptr, &value.type,
+                                              value.data.empty() ? nullptr : value.data.data(), &size);
+        if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (status == ERROR_SUCCESS && (value.data.size() >= size || size == 0)) break;
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+            throw ERegistryException("Failed to get data for " + Quoted(name));
+        value.data.assign(size, 0);
+    }
+    value.data.resize(size);
+    return value;
+}
+
+std::optional<os::WString> ReadString(HKEY key, const WCHAR* name) {
+    std::optional<RawValue> value = ReadRawValue(key, name);
+    if (!value) return std::nullopt;
+    if (value->data.empty()) return os::WString();
+    if (value->type != REG_SZ && value->type != REG_EXPAND_SZ) {
+        os::SecureWipe(value->data.data(), value->data.size());
+        InvalidDataType(name);
+    }
+    os::WString text(value->data.size() / sizeof(WCHAR), 0);
+    std::memcpy(text.data(), value->data.data(), text.size() * sizeof(WCHAR));
+    os::SecureWipe(value->data.data(), value->data.size());
+    // Stored text usually ends with its terminator, but need not.
+    const auto end = text.find(WCHAR(0));
+    if (end != os::WString::npos) text.resize(end);
+    return text;
+}
+
+std::optional<DWORD> ReadDword(HKEY key, const WCHAR* name) {
+    std::optional<RawValue> value = ReadRawValue(key, name);
+    if (!value) return std::nullopt;
+    if (value->type != REG_DWORD || value->data.size() != sizeof(DWORD)) InvalidDataType(name);
+    DWORD result;
+    std::memcpy(&result, value->data.data(), sizeof result);
+    return result;
+}
+
+void WriteString(HKEY key, const WCHAR* name, os::WStringView text) {
+    os::WString terminated(text);
+    Write(key, name, REG_SZ, terminated.c_str(), static_cast<DWORD>((terminated.size() + 1) * sizeof(WCHAR)));
+    os::SecureWipe(terminated);
+}
+
+void WriteDword(HKEY key, const WCHAR* name, DWORD value) { Write(key, name, REG_DWORD, &value, sizeof value); }
+
+void WriteBinary(HKEY key, const WCHAR* name, const void* data, DWORD size) {
+    Write(key, name, REG_BINARY, data, size);
+}
+
+LSTATUS DeleteValue(HKEY key, const WCHAR* name) {
+    LSTATUS status = os::Api().RegDeleteValueW(key, name);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+}  // namespace engine

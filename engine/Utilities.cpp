@@ -1,0 +1,189 @@
+#include "engine/Utilities.h"
+
+#include "engine/Exception.h"
+#include "engine/LateBinding.h"
+#include "engine/OsError.h"
+#include "engine/ProtectedPassword.h"
+#include "engine/Registry.h"
+#include "engine/VistaPower.h"
+#include "engine/WindowsVersion.h"
+#include "os/WinApi.h"
+
+namespace engine {
+namespace {
+
+const WCHAR kWinlogonKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+const WCHAR kAutoAdminLogon[] = WSTR("AutoAdminLogon");
+const WCHAR kDefaultUserName[] = WSTR("DefaultUserName");
+const WCHAR kDefaultDomainName[] = WSTR("DefaultDomainName");
+const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
+
+const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
+const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
+
+RegKey OpenSettingsKey(HKEY root, const WCHAR* path) {
+    RegKey key;
+    LSTATUS status = CreateKey(root, path, SettingsKeyAccess(), key);
+    if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
+    return key;
+}
+
+RegKey OpenWinlogonKey() { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonKey); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- start-up
+
+bool GetAskPasswordOnStartup() {
+    RegKey key = OpenWinlogonKey();
+    try {
+        std::optional<os::WString> autoLogon = ReadString(key.get(), kAutoAdminLogon);
+        if (autoLogon != os::WString(WSTR("1"))) return true;
+        std::optional<os::WString> user = ReadString(key.get(), kDefaultUserName);
+        return !user || user->empty();
+    } catch (const ERegistryException&) {
+        return true;
+    }
+}
+
+void SetAskPasswordOnStartup(bool ask) {
+    RegKey key = OpenWinlogonKey();
+    WriteString(key.get(), kAutoAdminLogon, ask ? WSTR("0") : WSTR("1"));
+}
+
+AutologonAccount GetAutologonAccount() {
+    RegKey key = OpenWinlogonKey();
+    AutologonAccount account;
+    account.user = ReadString(key.get(), kDefaultUserName).value_or(os::WString());
+    account.domain = ReadString(key.get(), kDefaultDomainName).value_or(os::WString());
+    {
+        os::SecretString plain(ReadString(key.get(), kDefaultPassword).value_or(os::WString()));
+        account.hasPassword = !plain.empty();
+    }
+    if (!account.hasPassword) {
+        try {
+            account.hasPassword = !RetrievePasswordSecret().empty();
+        } catch (const Exception&) {
+            account.hasPassword = false;
+        }
+    }
+    return account;
+}
+
+void SetAutologonAccount(const os::WString& user, const os::WString& domain, const os::SecretString& password) {
+    RegKey key = OpenWinlogonKey();
+    if (!user.empty()) {
+        WriteString(key.get(), kDefaultUserName, user);
+        WriteString(key.get(), kDefaultDomainName, domain);
+    } else {
+        DeleteValue(key.get(), kDefaultUserName);
+        DeleteValue(key.get(), kDefaultDomainName);
+    }
+    DeleteValue(key.get(), kDefaultPassword);
+
+    if (!password.empty()) {
+        try {
+            StorePasswordSecret(password);
+        } catch (const Exception&) {
+            // The protected store refused it: the logon service also reads the plain value.
+            WriteString(key.get(), kDefaultPassword, password.str());
+        }
+    } else {
+        try {
+            StorePasswordSecret(password);
+        } catch (const Exception&) {
+        }
+    }
+}
+
+// ---------------------------------------------------------------- resume
+
+bool GetAskPasswordOnResume() {
+    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume();
+    GLOBAL_POWER_POLICY policy{};
+    if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
+    return (policy.user.GlobalFlags & os::kEnablePasswordLogon) != 0;
+}
+
+void SetAskPasswordOnResume(bool ask, bool allSchemes) {
+    if (IsWindows6OrLater()) return VistaSetAskPasswordOnResume(ask, allSchemes);
+    GLOBAL_POWER_POLICY policy{};
+    if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
+    if (ask)
+        policy.user.GlobalFlags |= os::kEnablePasswordLogon;
+    else
+        policy.user.GlobalFlags &= ~os::kEnablePasswordLogon;
+    if (!late::WriteGlobalPwrPolicy(&policy)) RaiseOsError();
+    UINT active = 0;
+    if (!late::GetActivePwrScheme(&active)) RaiseOsError();
+    if (!late::SetActivePwrScheme(active, nullptr, nullptr)) RaiseOsError();
+}
+
+// ---------------------------------------------------------------- screen saver
+
+bool GetAskPasswordOnScreenSaver() {
+    if (IsWindows6OrLater()) {
+        BOOL secure = FALSE;
+        if (!os::Api().SystemParametersInfoW(SPI_GETSCREENSAVESECURE, 0, &secure, 0)) RaiseOsError();
+        return secure != FALSE;
+    }
+    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey);
+    try {
+        return ReadString(key.get(), kScreenSaverIsSecure) == os::WString(WSTR("1"));
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
+void SetAskPasswordOnScreenSaver(bool ask) {
+    {
+        RegKey key;
+        LSTATUS status = CreateKey(HKEY_CURRENT_USER, kDesktopKey, SettingsKeyAccess(), key);
+        if (status == ERROR_SUCCESS)
+            WriteString(key.get(), kScreenSaverIsSecure, ask ? WSTR("1") : WSTR("0"));
+        else if (!IsWindows6OrLater())
+            RaiseOsError(static_cast<DWORD>(status));
+    }
+    if (IsWindows6OrLater() &&
+        !os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
+        RaiseOsError();
+}
+
+// ---------------------------------------------------------------- accounts
+
+UserAccount GetCurrentUserAccount() {
+    WCHAR buffer[256];
+    ULONG size = 255;
+    if (!late::GetUserNameExW(NameSamCompatible, buffer, &size)) RaiseOsError();
+    const os::WString name(buffer, size);
+    const auto backslash = name.find(WCHAR('\\'));
+    if (backslash == os::WString::npos) return UserAccount{name, os::WString()};
+    return UserAccount{name.substr(backslash + 1), name.substr(0, backslash)};
+}
+
+TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const os::SecretString& password) {
+    if (user.empty() || domain.empty()) {
+        UserAccount current = GetCurrentUserAccount();
+        domain = current.domain;
+        if (user.empty()) user = current.user;
+    }
+    os::WinApi& api = os::Api();
+    HANDLE token = nullptr;
+    if (api.LogonUserW(user.c_str(), domain.c_str(), password.c_str(), LOGON32_LOGON_INTERACTIVE,
+                       LOGON32_PROVIDER_DEFAULT, &token)) {
+        api.CloseHandle(token);
+        return pcAccepted;
+    }
+    switch (api.GetLastError()) {
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return pcAccepted;
+    case ERROR_ACCOUNT_RESTRICTION:
+        return password.empty() ? pcAccepted : pcCannotVerify;
+    case ERROR_LOGON_FAILURE:
+        return pcRejected;
+    default:
+        return pcCannotVerify;
+    }
+}
+
+}  // namespace engine

@@ -1,0 +1,86 @@
+#include "engine/VistaPower.h"
+
+#include "engine/LateBinding.h"
+#include "engine/OsError.h"
+#include "os/WinApi.h"
+
+#include <cstddef>
+
+namespace engine {
+namespace {
+
+constexpr std::size_t kSchemeSlots = 101;
+constexpr ULONG kMaxEnumeratedSchemes = 99;
+
+// The active scheme's GUID, in a buffer the system allocated.
+class ActiveScheme {
+public:
+    ActiveScheme() {
+        // The power functions return their error code instead of setting the last error.
+        DWORD result = late::PowerGetActiveScheme(nullptr, &guid_);
+        if (result != ERROR_SUCCESS) RaiseOsError(result);
+    }
+    ~ActiveScheme() {
+        if (guid_) os::Api().LocalFree(guid_);
+    }
+    ActiveScheme(const ActiveScheme&) = delete;
+    ActiveScheme& operator=(const ActiveScheme&) = delete;
+    const GUID* get() const { return guid_; }
+
+private:
+    GUID* guid_ = nullptr;
+};
+
+void Check(DWORD result) {
+    if (result != ERROR_SUCCESS) RaiseOsError(result);
+}
+
+bool OnBattery() {
+    SYSTEM_POWER_STATUS status{};
+    return os::Api().GetSystemPowerStatus(&status) && status.ACLineStatus == 0;
+}
+
+// Fills `schemes` with every power scheme; returns how many there are.
+ULONG EnumerateSchemes(GUID* schemes) {
+    ULONG index = 0;
+    DWORD result;
+    do {
+        DWORD size = sizeof(GUID);
+        result = late::PowerEnumerate(nullptr, nullptr, nullptr, ACCESS_SCHEME, index,
+                                      reinterpret_cast<UCHAR*>(&schemes[index]), &size);
+        if (result != ERROR_SUCCESS) break;
+        ++index;
+    } while (index < kMaxEnumeratedSchemes);
+    // 99 schemes and more than that are refused whole: the list has no room to say so.
+    if (result != ERROR_NO_MORE_ITEMS) RaiseOsError(result);
+    return index;
+}
+
+}  // namespace
+
+bool VistaGetAskPasswordOnResume() {
+    ActiveScheme active;
+    DWORD index = 0;
+    Check(OnBattery() ? late::PowerReadDCValueIndex(nullptr, active.get(), nullptr, &os::kLockConsoleOnWake, &index)
+                      : late::PowerReadACValueIndex(nullptr, active.get(), nullptr, &os::kLockConsoleOnWake, &index));
+    return index != 0;
+}
+
+void VistaSetAskPasswordOnResume(bool ask, bool allSchemes) {
+    GUID schemes[kSchemeSlots] = {};
+    ActiveScheme active;
+    ULONG count = 1;
+    if (allSchemes)
+        count = EnumerateSchemes(schemes);
+    else
+        schemes[0] = *active.get();
+
+    const DWORD value = ask ? 1 : 0;
+    for (ULONG i = 0; i < count; ++i) {
+        Check(late::PowerWriteACValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, value));
+        Check(late::PowerWriteDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, value));
+    }
+    late::PowerSetActiveScheme(nullptr, active.get());
+}
+
+}  // namespace engine

@@ -1,0 +1,26 @@
+#include "engine/WindowsVersion.h"
+
+#include "os/WinApi.h"
+
+namespace engine {
+namespace {
+
+const OSVERSIONINFOW& Version() {
+    static OSVERSIONINFOW version{};
+    static unsigned machine = 0;
+    if (machine != os::MachineGeneration()) {
+        version = OSVERSIONINFOW{};
+        version.dwOSVersionInfoSize = sizeof version;
+        if (!os::Api().GetVersionExW(&version)) version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+        machine = os::MachineGeneration();
+    }
+    return version;
+}
+
+}  // namespace
+
+bool IsWindows6OrLater() { return Version().dwMajorVersion >= 6; }
+
+DWORD WindowsPlatformId() { return Version().dwPlatformId; }
+
+}  // namespace engine

@@ -1,0 +1,85 @@
+#include "settings/Options.h"
+
+#include "engine/NTSecurity.h"
+#include "engine/Utilities.h"
+
+#include <stdexcept>
+
+namespace settings {
+namespace {
+
+OptionsPtr<TOptions>& Global() {
+    static OptionsPtr<TOptions> options;
+    return options;
+}
+
+}  // namespace
+
+TOptions::TOptions(bool localMachine, os::WString keyPath) : TPersistentOptions(localMachine, std::move(keyPath)) {}
+
+const std::vector<PublishedProperty>& TOptions::Properties() const {
+    static const std::vector<PublishedProperty> properties = {
+        BooleanProperty("AutochangeStartup", &TOptions::AutochangeStartup, &TOptions::SetAutochangeStartup),
+        BooleanProperty("AutochangeStandby", &TOptions::AutochangeStandby, &TOptions::SetAutochangeStandby),
+        BooleanProperty("AutochangeScreenSaver", &TOptions::AutochangeScreenSaver,
+                        &TOptions::SetAutochangeScreenSaver),
+        BooleanProperty("VerifyPassword", &TOptions::VerifyPassword, &TOptions::SetVerifyPassword),
+        BooleanProperty("ModifyAllPowerProfiles", &TOptions::ModifyAllPowerProfiles,
+                        &TOptions::SetModifyAllPowerProfiles),
+    };
+    return properties;
+}
+
+void TOptions::SetDefaults() {
+    autochangeStartup_ = engine::IsAdministrator();
+    autochangeStandby_ = engine::IsAdministrator();
+    autochangeScreenSaver_ = true;
+    verifyPassword_ = true;
+    modifyAllPowerProfiles_ = false;
+}
+
+bool TOptions::AutochangeStartup() {
+    if (!engine::IsAdministrator()) autochangeStartup_ = false;
+    return autochangeStartup_;
+}
+
+bool TOptions::AutochangeStandby() {
+    if (!engine::IsAdministrator()) autochangeStandby_ = false;
+    return autochangeStandby_;
+}
+
+TPromptMode TOptions::GetCurrentMode() {
+    int relaxed = 0;
+    int secure = 0;
+    auto count = [&](bool asks) { ++(asks ? secure : relaxed); };
+    if (AutochangeStartup()) count(engine::GetAskPasswordOnStartup());
+    if (AutochangeStandby()) count(engine::GetAskPasswordOnResume());
+    if (AutochangeScreenSaver()) count(engine::GetAskPasswordOnScreenSaver());
+    if (relaxed == 0 && secure > 0) return pmSecure;
+    if (relaxed > 0 && secure == 0) return pmRelaxed;
+    return pmCustom;
+}
+
+void TOptions::ApplyMode(TPromptMode mode) {
+    if (mode != pmSecure && mode != pmRelaxed) return;
+    const bool ask = mode == pmSecure;
+    if (AutochangeStartup()) engine::SetAskPasswordOnStartup(ask);
+    if (AutochangeStandby()) engine::SetAskPasswordOnResume(ask, ModifyAllPowerProfiles());
+    if (AutochangeScreenSaver()) engine::SetAskPasswordOnScreenSaver(ask);
+}
+
+TOptions& GlobalOptions() {
+    if (!Global()) throw std::logic_error("GlobalOptions used before CreateGlobalOptions");
+    return *Global();
+}
+
+void CreateGlobalOptions(const os::WString& keyPath) {
+    Global() = Create<TOptions>(false, keyPath);
+    Global()->SetSaveOnDestroy(false);
+    // Every option exists in the key from the first start on, in canonical form.
+    Global()->Save();
+}
+
+void FreeGlobalOptions() { Global().reset(); }
+
+}  // namespace settings

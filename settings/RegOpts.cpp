@@ -1,0 +1,316 @@
+#include "settings/RegOpts.h"
+
+#include "engine/Exception.h"
+#include "engine/Registry.h"
+
+#include <cstring>
+#include <random>
+
+namespace settings {
+namespace {
+
+os::WString ValueName(const std::string& name) { return os::FromUtf8(name); }
+
+std::optional<std::size_t> FindIdentifier(const std::vector<std::string>& identifiers, std::string_view text) {
+    for (std::size_t i = 0; i < identifiers.size(); ++i)
+        if (os::EqualsIgnoringCase(identifiers[i], text)) return i;
+    return std::nullopt;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::string SetText(const std::vector<std::string>& identifiers, std::int64_t members) {
+    std::string text;
+    for (std::size_t i = 0; i < identifiers.size() && i < 64; ++i) {
+        if (!(members & (std::int64_t{1} << i))) continue;
+        if (!text.empty()) text += ',';
+        text += identifiers[i];
+    }
+    return text;
+}
+
+// "[a, b]" or "a,b" into a member mask; nullopt when a name is no member.
+std::optional<std::int64_t> ParseSet(const std::vector<std::string>& identifiers, std::string_view text) {
+    text = TrimBlanks(text);
+    if (!text.empty() && text.front() == '[') text.remove_prefix(1);
+    if (!text.empty() && text.back() == ']') text.remove_suffix(1);
+    std::int64_t members = 0;
+    if (TrimBlanks(text).empty()) return members;
+    while (true) {
+        const auto comma = text.find(',');
+        std::optional<std::size_t> member = FindIdentifier(identifiers, TrimBlanks(text.substr(0, comma)));
+        if (!member || *member >= 64) return std::nullopt;
+        members |= std::int64_t{1} << *member;
+        if (comma == std::string_view::npos) return members;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::string EnumerationText(const PublishedProperty& property, std::int64_t ordinal) {
+    if (ordinal < 0 || static_cast<std::size_t>(ordinal) >= property.identifiers.size()) return std::to_string(ordinal);
+    return property.identifiers[static_cast<std::size_t>(ordinal)];
+}
+
+// The value as ExportTo hands it on and as the text forms store it.
+PropertyValue StoredForm(const PublishedProperty& property, const PropertyValue& value) {
+    switch (property.kind) {
+    case PropertyKind::Enumeration:
+        return os::FromUtf8(EnumerationText(property, std::get<std::int64_t>(value)));
+    case PropertyKind::Set:
+        return os::FromUtf8(SetText(property.identifiers, std::get<std::int64_t>(value)));
+    default:
+        return value;
+    }
+}
+
+[[noreturn]] void InvalidPropertyType() { throw engine::Exception("Invalid property type"); }
+
+std::mt19937& Random() {
+    static std::mt19937 generator{std::random_device{}()};
+    return generator;
+}
+
+}  // namespace
+
+struct TPersistentOptions::Key {
+    engine::RegKey key;
+    bool readOnly;
+};
+
+TPersistentOptions::TPersistentOptions(bool localMachine, os::WString keyPath)
+    : localMachine_(localMachine), keyPath_(std::move(keyPath)) {}
+
+void TPersistentOptions::Deleter::operator()(TPersistentOptions* options) const {
+    if (options->SaveOnDestroy()) options->Save();
+    delete options;
+}
+
+// ---------------------------------------------------------------- single values
+
+std::optional<TPersistentOptions::Key> TPersistentOptions::OpenKey() const {
+    const HKEY root = localMachine_ ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    try {
+        engine::RegKey key;
+        if (engine::OpenKey(root, keyPath_.c_str(), KEY_ALL_ACCESS, key) == ERROR_SUCCESS)
+            return Key{std::move(key), false};
+        if (engine::OpenKey(root, keyPath_.c_str(), KEY_READ, key) == ERROR_SUCCESS) return Key{std::move(key), true};
+        if (engine::CreateKey(root, keyPath_.c_str(), KEY_READ, key) == ERROR_SUCCESS)
+            return Key{std::move(key), true};
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// A value stored with the wrong type is treated as missing: the property keeps
+// its default, and the next save writes it in its proper form.
+std::optional<os::WString> TPersistentOptions::ReadText(const std::string& name) const {
+    std::optional<Key> key = OpenKey();
+    if (!key) return std::nullopt;
+    try {
+        return engine::ReadString(key->key.get(), ValueName(name).c_str());
+    } catch (const engine::ERegistryException&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<DWORD> TPersistentOptions::ReadDword(const std::string& name) const {
+    std::optional<Key> key = OpenKey();
+    if (!key) return std::nullopt;
+    try {
+        return engine::ReadDword(key->key.get(), ValueName(name).c_str());
+    } catch (const engine::ERegistryException&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<BYTE>> TPersistentOptions::ReadBinary(const std::string& name, std::size_t length) const {
+    std::optional<Key> key = OpenKey();
+    if (!key) return std::nullopt;
+    try {
+        std::optional<engine::RawValue> value = engine::ReadRawValue(key->key.get(), ValueName(name).c_str());
+        if (!value || value->type != REG_BINARY || value->data.size() != length) return std::nullopt;
+        return std::move(value->data);
+    } catch (const engine::ERegistryException&) {
+        return std::nullopt;
+    }
+}
+
+bool TPersistentOptions::WriteText(const std::string& name, os::WStringView text) const {
+    std::optional<Key> key = OpenKey();
+    if (!key || key->readOnly) return false;
+    try {
+        engine::WriteString(key->key.get(), ValueName(name).c_str(), text);
+        return true;
+    } catch (const engine::ERegistryException&) {
+        return false;
+    }
+}
+
+bool TPersistentOptions::WriteDword(const std::string& name, DWORD value) const {
+    std::optional<Key> key = OpenKey();
+    if (!key || key->readOnly) return false;
+    try {
+        engine::WriteDword(key->key.get(), ValueName(name).c_str(), value);
+        return true;
+    } catch (const engine::ERegistryException&) {
+        return false;
+    }
+}
+
+bool TPersistentOptions::WriteBinary(const std::string& name, const void* data, DWORD size) const {
+    std::optional<Key> key = OpenKey();
+    if (!key || key->readOnly) return false;
+    try {
+        engine::WriteBinary(key->key.get(), ValueName(name).c_str(), data, size);
+        return true;
+    } catch (const engine::ERegistryException&) {
+        return false;
+    }
+}
+
+bool TPersistentOptions::DeleteValue(const std::string& name) const {
+    std::optional<Key> key = OpenKey();
+    if (!key || key->readOnly) return false;
+    return engine::DeleteValue(key->key.get(), ValueName(name).c_str()) == ERROR_SUCCESS;
+}
+
+// ---------------------------------------------------------------- load and save
+
+bool TPersistentOptions::Load() {
+    bool changed = false;
+    for (const PublishedProperty& property : Properties())
+        if (LoadProperty(property)) changed = true;
+    return changed;
+}
+
+bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
+    const PropertyValue old = property.read(*this);
+    switch (property.kind) {
+    case PropertyKind::Integer: {
+        std::optional<DWORD> value = ReadDword(property.name);
+        if (!value) return false;
+        const std::int64_t ordinal = static_cast<std::int32_t>(*value);
+        property.write(*this, ordinal);
+        return std::get<std::int64_t>(old) != ordinal;
+    }
+    case PropertyKind::Enumeration: {
+        std::optional<os::WString> text = ReadText(property.name);
+        if (!text) return false;
+        const std::string stored = os::ToUtf8(*text);
+        std::optional<std::size_t> ordinal = FindIdentifier(property.identifiers, stored);
+        if (!ordinal) return false;
+        property.write(*this, static_cast<std::int64_t>(*ordinal));
+        return EnumerationText(property, std::get<std::int64_t>(old)) != stored;
+    }
+    case PropertyKind::Float: {
+        std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(double));
+        if (!bytes) return false;
+        double value;
+        std::memcpy(&value, bytes->data(), sizeof value);
+        property.write(*this, value);
+        return std::get<double>(old) != value;
+    }
+    case PropertyKind::String: {
+        std::optional<os::WString> text = ReadText(property.name);
+        if (!text) return false;
+        property.write(*this, *text);
+        return std::get<os::WString>(old) != *text;
+    }
+    case PropertyKind::Set: {
+        std::optional<os::WString> text = ReadText(property.name);
+        if (!text) return false;
+        const std::string stored = os::ToUtf8(*text);
+        std::optional<std::int64_t> members = ParseSet(property.identifiers, stored);
+        if (!members) return false;
+        property.write(*this, *members);
+        return SetText(property.identifiers, std::get<std::int64_t>(old)) != stored;
+    }
+    case PropertyKind::Int64: {
+        std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(std::int64_t));
+        if (!bytes) return false;
+        std::int64_t value;
+        std::memcpy(&value, bytes->data(), sizeof value);
+        property.write(*this, value);
+        return std::get<std::int64_t>(old) != value;
+    }
+    case PropertyKind::Unsupported:
+        break;
+    }
+    InvalidPropertyType();
+}
+
+void TPersistentOptions::SaveProperty(const PublishedProperty& property) {
+    const PropertyValue value = property.read(*this);
+    switch (property.kind) {
+    case PropertyKind::Integer:
+        WriteDword(property.name, static_cast<DWORD>(std::get<std::int64_t>(value)));
+        return;
+    case PropertyKind::Enumeration:
+    case PropertyKind::Set:
+    case PropertyKind::String:
+        WriteText(property.name, std::get<os::WString>(StoredForm(property, value)));
+        return;
+    case PropertyKind::Float: {
+        const double number = std::get<double>(value);
+        WriteBinary(property.name, &number, sizeof number);
+        return;
+    }
+    case PropertyKind::Int64: {
+        const std::int64_t number = std::get<std::int64_t>(value);
+        WriteBinary(property.name, &number, sizeof number);
+        return;
+    }
+    case PropertyKind::Unsupported:
+        break;
+    }
+    InvalidPropertyType();
+}
+
+void TPersistentOptions::Save(std::string_view propName) {
+    bool matched = false;
+    for (const PublishedProperty& property : Properties()) {
+        if (!propName.empty() && !os::EqualsIgnoringCase(propName, property.name)) continue;
+        matched = true;
+        SaveProperty(property);
+    }
+    if (!propName.empty() && !matched) throw engine::Exception("Invalid property name");
+}
+
+void TPersistentOptions::ExportTo(IOptionsExportTarget& target, std::string_view propName) {
+    bool matched = false;
+    for (const PublishedProperty& property : Properties()) {
+        if (!propName.empty() && !os::EqualsIgnoringCase(propName, property.name)) continue;
+        matched = true;
+        if (property.kind == PropertyKind::Unsupported) InvalidPropertyType();
+        target.Invoke(IOptionsExportTarget::kPutPropertyDispId, os::FromUtf8(property.name),
+                      StoredForm(property, property.read(*this)));
+    }
+    if (!propName.empty() && !matched) throw engine::Exception("Invalid property name");
+}
+
+HRESULT TPersistentOptions::IsWritable(VARIANT_BOOL* writable) noexcept {
+    std::string name;
+    HRESULT result = S_OK;
+    try {
+        const DWORD probe = std::uniform_int_distribution<DWORD>(0, 2147483646)(Random());
+        name = "Test" + std::to_string(probe);
+        WriteDword(name, probe);
+        // Only a value that was really found counts: a probe of 0 must not pass
+        // because nothing could be read.
+        std::optional<DWORD> read = ReadDword(name);
+        *writable = (read && *read == probe) ? VARIANT_TRUE : VARIANT_FALSE;
+    } catch (...) {
+        result = E_FAIL;
+    }
+    try {
+        if (!name.empty()) DeleteValue(name);
+    } catch (...) {
+    }
+    return result;
+}
+
+}  // namespace settings
