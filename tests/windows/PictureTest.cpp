@@ -1,0 +1,172 @@
+#include "toolkit/Picture.h"
+
+#include "engine/Exception.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+class PictureTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+struct Pixels {
+    const uint32_t* bits;
+    int width;
+    int height;
+    uint32_t At(int x, int y) const { return bits[y * width + x]; }
+};
+
+Pixels PixelsOf(HBITMAP bitmap) {
+    DIBSECTION section{};
+    EXPECT_EQ(static_cast<int>(sizeof(section)), GetObjectW(bitmap, sizeof(section), &section));
+    EXPECT_EQ(32, section.dsBm.bmBitsPixel);
+    return {static_cast<const uint32_t*>(section.dsBm.bmBits), section.dsBm.bmWidth, section.dsBm.bmHeight};
+}
+
+std::vector<unsigned char> ResourceBytes(const wchar_t* name) {
+    HRSRC info = FindResourceW(nullptr, name, RT_RCDATA);
+    EXPECT_NE(nullptr, info);
+    if (!info) return {};
+    auto data = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, info)));
+    return std::vector<unsigned char>(data, data + SizeofResource(nullptr, info));
+}
+
+std::string MessageOf(auto&& action) {
+    try {
+        action();
+    } catch (const engine::Exception& error) {
+        return error.what();
+    }
+    return "(no exception)";
+}
+
+TEST_F(PictureTest, EveryImageResourceDecodesToItsSizeWithAlpha) {
+    struct Expected {
+        const wchar_t* name;
+        int width;
+        int height;
+    };
+    const Expected images[] = {
+        {L"PNG_CLOSE", 58, 53},       {L"PNG_CLOSE_HOT", 58, 53}, {L"PNG_OPEN", 58, 53},
+        {L"PNG_OPEN_HOT", 58, 53},    {L"PNG_LOGO_FG", 64, 64},   {L"PNG_LOGO_SL", 64, 64},
+        {L"PNG_LOGO_LG", 64, 64},     {L"PNG_LOGO_WW", 64, 64},   {L"PNG_KXLOGO", 163, 48},
+        {L"PNG_LOGO_LOCK", 158, 65},
+    };
+    for (const Expected& image : images) {
+        SCOPED_TRACE(std::string(image.name, image.name + wcslen(image.name)));
+        toolkit::Picture picture = toolkit::Picture::FromResource(GetModuleHandleW(nullptr), image.name);
+        ASSERT_FALSE(picture.Empty());
+        EXPECT_EQ(image.width, picture.Width());
+        EXPECT_EQ(image.height, picture.Height());
+
+        Pixels pixels = PixelsOf(picture.Bitmap());
+        ASSERT_EQ(image.width, pixels.width);
+        ASSERT_EQ(image.height, pixels.height);
+        int transparent = 0;
+        int opaque = 0;
+        bool premultiplied = true;
+        for (int i = 0; i < image.width * image.height; ++i) {
+            const uint32_t pixel = pixels.bits[i];
+            const uint32_t alpha = pixel >> 24;
+            transparent += alpha == 0;
+            opaque += alpha == 255;
+            for (int shift : {0, 8, 16}) premultiplied = premultiplied && ((pixel >> shift) & 0xFF) <= alpha;
+        }
+        EXPECT_GT(transparent, 0) << "no transparent pixel";
+        EXPECT_GT(opaque, 0) << "no opaque pixel";
+        EXPECT_TRUE(premultiplied) << "a colour component exceeds its alpha";
+        EXPECT_EQ(0u, pixels.At(0, 0) >> 24) << "the top-left corner is not transparent";
+    }
+}
+
+TEST_F(PictureTest, MissingResourceRaisesWithItsName) {
+    const std::string message = MessageOf([] { toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_NOSUCH"); });
+    EXPECT_NE(std::string::npos, message.find("PNG_NOSUCH")) << message;
+}
+
+TEST_F(PictureTest, DamagedDataRaises) {
+    const std::vector<unsigned char> png = ResourceBytes(L"PNG_CLOSE");
+    ASSERT_GT(png.size(), 100u);
+
+    const unsigned char garbage[] = "this is not a picture at all, only some text";
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(garbage, sizeof(garbage)); }));
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(png.data(), 0); }));
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(nullptr, 10); }));
+    // The header survives, the compressed pixel data is cut short.
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(png.data(), png.size() / 3); }));
+    // A header that promises no pixels at all.
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(png.data(), 40); }));
+    // A JPEG or BMP would be decodable, but the resources are PNG only.
+    const std::vector<unsigned char> bmpHeader = {'B', 'M', 0x3A, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0};
+    EXPECT_NE("(no exception)", MessageOf([&] { toolkit::Picture::FromPngBytes(bmpHeader.data(), bmpHeader.size()); }));
+}
+
+TEST_F(PictureTest, DamagedResourceNamesTheResource) {
+    // PNG_DAMAGED (tests/windows/TestImages.rc): a PNG signature followed by junk.
+    const std::string message =
+        MessageOf([] { toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_DAMAGED"); });
+    EXPECT_NE(std::string::npos, message.find("PNG_DAMAGED")) << message;
+    EXPECT_NE(std::string::npos, message.find("Invalid PNG image data")) << message;
+}
+
+TEST_F(PictureTest, MovingTransfersTheBitmap) {
+    toolkit::Picture first = toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_LOGO_FG");
+    const HBITMAP bitmap = first.Bitmap();
+    toolkit::Picture second(std::move(first));
+    EXPECT_TRUE(first.Empty());
+    EXPECT_EQ(0, first.Width());
+    EXPECT_EQ(bitmap, second.Bitmap());
+    EXPECT_EQ(64, second.Width());
+
+    toolkit::Picture third = toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_CLOSE");
+    third = std::move(second);
+    EXPECT_EQ(bitmap, third.Bitmap());
+    EXPECT_EQ(64, third.Height());
+    BITMAP stillThere{};
+    EXPECT_EQ(static_cast<int>(sizeof(stillThere)), GetObjectW(third.Bitmap(), sizeof(stillThere), &stillThere));
+}
+
+TEST_F(PictureTest, DrawBlendsOverTheBackground) {
+    toolkit::Picture picture = toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_CLOSE");
+    const Pixels source = PixelsOf(picture.Bitmap());
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 100, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP target = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(nullptr, target);
+    auto* pixels = static_cast<uint32_t*>(bits);
+    for (int i = 0; i < 100 * 100; ++i) pixels[i] = 0x00336699;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, target);
+
+    picture.Draw(dc, 10, 20);
+    GdiFlush();
+
+    // A transparent corner keeps the background; an opaque pixel shows the picture.
+    EXPECT_EQ(0x336699u, pixels[20 * 100 + 10] & 0xFFFFFF);
+    int checked = 0;
+    for (int y = 0; y < source.height && checked == 0; ++y)
+        for (int x = 0; x < source.width && checked == 0; ++x)
+            if (source.At(x, y) >> 24 == 255) {
+                EXPECT_EQ(source.At(x, y) & 0xFFFFFF, pixels[(20 + y) * 100 + 10 + x] & 0xFFFFFF);
+                ++checked;
+            }
+    EXPECT_EQ(1, checked);
+    // Outside the picture nothing changed.
+    EXPECT_EQ(0x336699u, pixels[99 * 100 + 99] & 0xFFFFFF);
+
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(target);
+}
+
+}  // namespace

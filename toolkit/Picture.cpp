@@ -1,0 +1,179 @@
+#include "toolkit/Picture.h"
+
+#include "engine/Exception.h"
+#include "os/Text.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace toolkit {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// Larger pictures than this are treated as damaged data rather than allocated.
+constexpr UINT kMaxSide = 16384;
+
+[[noreturn]] void ThrowDamaged(const char* step, HRESULT hr) {
+    char code[16];
+    wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
+    throw engine::Exception(std::string("Invalid PNG image data (") + step + " failed, " + code + ")");
+}
+
+void Check(HRESULT hr, const char* step) {
+    if (FAILED(hr)) ThrowDamaged(step, hr);
+}
+
+ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void* data, size_t size) {
+    ComPtr<IWICStream> stream;
+    Check(factory->CreateStream(&stream), "creating the stream");
+    // The stream only reads the bytes; the interface merely lacks const.
+    Check(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size)),
+          "reading the data");
+    ComPtr<IWICBitmapDecoder> decoder;
+    Check(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, &decoder), "creating the PNG decoder");
+    Check(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnLoad), "reading the PNG header");
+    ComPtr<IWICBitmapFrameDecode> frame;
+    Check(decoder->GetFrame(0, &frame), "reading the image frame");
+    ComPtr<IWICFormatConverter> converter;
+    Check(factory->CreateFormatConverter(&converter), "creating the pixel converter");
+    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                WICBitmapPaletteTypeCustom),
+          "converting the pixels");
+    ComPtr<IWICBitmapSource> source;
+    Check(converter.As(&source), "converting the pixels");
+    return source;
+}
+
+// Deletes a GDI bitmap unless released.
+class BitmapGuard {
+public:
+    explicit BitmapGuard(HBITMAP bitmap) : bitmap_(bitmap) {}
+    ~BitmapGuard() {
+        if (bitmap_) DeleteObject(bitmap_);
+    }
+    BitmapGuard(const BitmapGuard&) = delete;
+    BitmapGuard& operator=(const BitmapGuard&) = delete;
+    HBITMAP Release() { return std::exchange(bitmap_, nullptr); }
+
+private:
+    HBITMAP bitmap_;
+};
+
+// A memory DC with one bitmap selected into it for the lifetime of the object.
+class MemoryDC {
+public:
+    MemoryDC(HDC reference, HBITMAP bitmap) : dc_(CreateCompatibleDC(reference)) {
+        if (dc_) previous_ = SelectObject(dc_, bitmap);
+    }
+    ~MemoryDC() {
+        if (!dc_) return;
+        SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_ = nullptr;
+};
+
+std::string ResourceLabel(const wchar_t* resourceName) {
+    if (IS_INTRESOURCE(resourceName))
+        return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(resourceName));
+    return os::ToUtf8(resourceName);
+}
+
+}  // namespace
+
+Picture::~Picture() { Release(); }
+
+Picture::Picture(Picture&& other) noexcept
+    : bitmap_(std::exchange(other.bitmap_, nullptr)),
+      width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)) {}
+
+Picture& Picture::operator=(Picture&& other) noexcept {
+    if (this != &other) {
+        Release();
+        bitmap_ = std::exchange(other.bitmap_, nullptr);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+    }
+    return *this;
+}
+
+void Picture::Release() {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+    width_ = height_ = 0;
+}
+
+Picture Picture::FromPngBytes(const void* data, size_t size) {
+    if (data == nullptr || size == 0) throw engine::Exception("Invalid PNG image data (no data)");
+    if (size > std::numeric_limits<DWORD>::max()) throw engine::Exception("Invalid PNG image data (too large)");
+
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    if (FAILED(hr)) {
+        char code[16];
+        wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
+        throw engine::Exception(std::string("The Windows Imaging Component is not available (") + code + ")");
+    }
+    ComPtr<IWICBitmapSource> source = DecodePngFrame(factory.Get(), data, size);
+
+    UINT width = 0;
+    UINT height = 0;
+    Check(source->GetSize(&width, &height), "reading the image size");
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        throw engine::Exception("Invalid PNG image data (unsupported size)");
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, like WIC's rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    BitmapGuard bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bits == nullptr) throw engine::Exception("Out of GDI resources while creating a picture");
+
+    const UINT stride = width * 4;
+    Check(source->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)), "decoding the pixels");
+    GdiFlush();
+    return Picture(bitmap.Release(), static_cast<int>(width), static_cast<int>(height));
+}
+
+Picture Picture::FromResource(HMODULE module, const wchar_t* resourceName) {
+    HRSRC info = FindResourceW(module, resourceName, RT_RCDATA);
+    HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = info ? SizeofResource(module, info) : 0;
+    if (data == nullptr || size == 0)
+        throw engine::Exception("Image resource \"" + ResourceLabel(resourceName) + "\" not found");
+    try {
+        return FromPngBytes(data, size);
+    } catch (const engine::Exception& error) {
+        throw engine::Exception("Image resource \"" + ResourceLabel(resourceName) + "\": " + error.what());
+    }
+}
+
+void Picture::Draw(HDC dc, int x, int y) const { Draw(dc, x, y, width_, height_); }
+
+void Picture::Draw(HDC dc, int x, int y, int width, int height) const {
+    if (Empty() || width <= 0 || height <= 0) return;
+    MemoryDC source(dc, bitmap_);
+    if (!source.Get()) return;
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, width, height, source.Get(), 0, 0, width_, height_, blend);
+}
+
+}  // namespace toolkit
