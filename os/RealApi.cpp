@@ -59,6 +59,39 @@ public:
                     PHANDLE token) override {
         return ::LogonUserW(user, domain, password, logonType, provider, token);
     }
+
+    // GDI (gdi32, user32)
+    HDC CreateCompatibleDC(HDC dc) override { return ::CreateCompatibleDC(dc); }
+    BOOL DeleteDC(HDC dc) override { return ::DeleteDC(dc); }
+    HGDIOBJ GetCurrentObject(HDC dc, UINT type) override { return ::GetCurrentObject(dc, type); }
+    int GetObjectW(HANDLE object, int size, LPVOID buffer) override { return ::GetObjectW(object, size, buffer); }
+    HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) override { return ::SelectObject(dc, object); }
+    BOOL DeleteObject(HGDIOBJ object) override { return ::DeleteObject(object); }
+    HFONT CreateFontIndirectW(const LOGFONTW* font) override { return ::CreateFontIndirectW(font); }
+    HBRUSH CreateSolidBrush(COLORREF color) override { return ::CreateSolidBrush(color); }
+    COLORREF GetTextColor(HDC dc) override { return ::GetTextColor(dc); }
+    COLORREF SetTextColor(HDC dc, COLORREF color) override { return ::SetTextColor(dc, color); }
+    int SetBkMode(HDC dc, int mode) override { return ::SetBkMode(dc, mode); }
+    int SetMapMode(HDC dc, int mode) override { return ::SetMapMode(dc, mode); }
+    int GetDeviceCaps(HDC dc, int index) override { return ::GetDeviceCaps(dc, index); }
+    BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics) override { return ::GetTextMetricsW(dc, metrics); }
+    BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) override {
+        return ::GetTextExtentPoint32W(dc, text, count, size);
+    }
+    BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, LPINT fit, LPINT extents,
+                               LPSIZE size) override {
+        return ::GetTextExtentExPointW(dc, text, count, maxExtent, fit, extents, size);
+    }
+    BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                     const INT* advances) override {
+        return ::ExtTextOutW(dc, x, y, options, rect, text, count, advances);
+    }
+    int FillRect(HDC dc, const RECT* rect, HBRUSH brush) override { return ::FillRect(dc, rect, brush); }
+    DWORD GetSysColor(int index) override { return ::GetSysColor(index); }
+    int MulDiv(int number, int numerator, int denominator) override {
+        return ::MulDiv(number, numerator, denominator);
+    }
+    // ---- end of GDI
 };
 
 }  // namespace

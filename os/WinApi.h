@@ -55,6 +55,34 @@ public:
     // Logon (advapi32).
     virtual BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                             PHANDLE token) = 0;
+
+    // GDI (gdi32, user32): what the markup renderer measures and draws with,
+    // and the memory DCs that tests and off-screen measuring use.
+    virtual HDC CreateCompatibleDC(HDC dc) = 0;
+    virtual BOOL DeleteDC(HDC dc) = 0;
+    virtual HGDIOBJ GetCurrentObject(HDC dc, UINT type) = 0;
+    virtual int GetObjectW(HANDLE object, int size, LPVOID buffer) = 0;
+    virtual HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) = 0;
+    virtual BOOL DeleteObject(HGDIOBJ object) = 0;
+    virtual HFONT CreateFontIndirectW(const LOGFONTW* font) = 0;
+    virtual HBRUSH CreateSolidBrush(COLORREF color) = 0;
+    virtual COLORREF GetTextColor(HDC dc) = 0;
+    virtual COLORREF SetTextColor(HDC dc, COLORREF color) = 0;
+    virtual int SetBkMode(HDC dc, int mode) = 0;
+    virtual int SetMapMode(HDC dc, int mode) = 0;
+    virtual int GetDeviceCaps(HDC dc, int index) = 0;
+    virtual BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics) = 0;
+    virtual BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) = 0;
+    // fit and extents may be null; extents receives one cumulative width per character.
+    virtual BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, LPINT fit, LPINT extents,
+                                       LPSIZE size) = 0;
+    virtual BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                             const INT* advances) = 0;
+    virtual int FillRect(HDC dc, const RECT* rect, HBRUSH brush) = 0;
+    virtual DWORD GetSysColor(int index) = 0;
+    // kernel32; rounds half away from zero, -1 on overflow or a zero divisor.
+    virtual int MulDiv(int number, int numerator, int denominator) = 0;
+    // ---- end of GDI
 };
 
 // The machine in use.

@@ -215,7 +215,8 @@ int SimMachine::CountCalls(const std::string& function) const {
 
 int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
-                            sids_.size() + localBuffers_.size() + lsaBuffers_.size());
+                            sids_.size() + localBuffers_.size() + lsaBuffers_.size()) +
+           gdi.OpenObjects();
 }
 
 void SimMachine::Log(const std::string& function, std::string args) {

@@ -12,6 +12,7 @@
 
 #include "os/Text.h"
 #include "os/WinApi.h"
+#include "os/sim/SimGdi.h"
 
 #include <cstdint>
 #include <map>
@@ -91,6 +92,7 @@ public:
     UINT activePwrSchemeIndex = 0;
     SYSTEM_POWER_STATUS powerStatus{};
     BOOL screenSaverSecure = TRUE;
+    SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
     std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
@@ -126,8 +128,8 @@ public:
     std::vector<std::string> CallsTo(const std::string& function) const;  // their argument texts
     int CountCalls(const std::string& function) const;
     void ClearCalls() { calls_.clear(); }
-    // Registry keys, LSA policies, tokens, SIDs and LocalAlloc / LsaFreeMemory
-    // buffers that are open now.
+    // Registry keys, LSA policies, tokens, SIDs, LocalAlloc / LsaFreeMemory
+    // buffers, GDI objects and DCs that are open now.
     int OpenHandles() const;
 
     // ---- WinApi
@@ -156,6 +158,31 @@ public:
     BOOL CloseHandle(HANDLE object) override;
     BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                     PHANDLE token) override;
+
+    // ---- WinApi: GDI (defined in SimGdi.cpp)
+    HDC CreateCompatibleDC(HDC dc) override;
+    BOOL DeleteDC(HDC dc) override;
+    HGDIOBJ GetCurrentObject(HDC dc, UINT type) override;
+    int GetObjectW(HANDLE object, int size, LPVOID buffer) override;
+    HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) override;
+    BOOL DeleteObject(HGDIOBJ object) override;
+    HFONT CreateFontIndirectW(const LOGFONTW* font) override;
+    HBRUSH CreateSolidBrush(COLORREF color) override;
+    COLORREF GetTextColor(HDC dc) override;
+    COLORREF SetTextColor(HDC dc, COLORREF color) override;
+    int SetBkMode(HDC dc, int mode) override;
+    int SetMapMode(HDC dc, int mode) override;
+    int GetDeviceCaps(HDC dc, int index) override;
+    BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics) override;
+    BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) override;
+    BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, LPINT fit, LPINT extents,
+                               LPSIZE size) override;
+    BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                     const INT* advances) override;
+    int FillRect(HDC dc, const RECT* rect, HBRUSH brush) override;
+    DWORD GetSysColor(int index) override;
+    int MulDiv(int number, int numerator, int denominator) override;
+    // ---- end of GDI
 
     // ---- Late-bound functions, exported through GetProcAddress.
     DWORD GetVersion();
