@@ -85,7 +85,10 @@ TPersistentOptions::TPersistentOptions(bool localMachine, os::WString keyPath)
     : localMachine_(localMachine), keyPath_(std::move(keyPath)) {}
 
 void TPersistentOptions::Deleter::operator()(TPersistentOptions* options) const {
-    if (options->SaveOnDestroy()) options->Save();
+    try {
+        if (options->SaveOnDestroy()) options->Save();
+    } catch (const std::exception&) {
+    }
     delete options;
 }
 

@@ -80,7 +80,8 @@ public:
     // The published properties in declaration order, ancestors' first.
     virtual const std::vector<PublishedProperty>& Properties() const = 0;
 
-    // Runs the destruction steps (save when SaveOnDestroy) and deletes.
+    // Runs the destruction steps (save when SaveOnDestroy) and deletes. A
+    // destructor cannot report: a save that raises is dropped.
     struct Deleter {
         void operator()(TPersistentOptions* options) const;
     };
@@ -124,10 +125,11 @@ using OptionsPtr = std::unique_ptr<Options, TPersistentOptions::Deleter>;
 // first, then the descendant's defaults, then every value found in the key.
 template <typename Options, typename... Args>
 OptionsPtr<Options> Create(Args&&... args) {
-    OptionsPtr<Options> options(new Options(std::forward<Args>(args)...));
+    // Until it is complete, a failure deletes the object without saving it.
+    std::unique_ptr<Options> options(new Options(std::forward<Args>(args)...));
     options->SetDefaults();
     options->Load();
-    return options;
+    return OptionsPtr<Options>(options.release());
 }
 
 namespace detail {

@@ -1,0 +1,196 @@
+#include "engine/Exception.h"
+#include "engine/ProtectedPassword.h"
+#include "engine/Utilities.h"
+#include "MachineTest.h"
+
+#include <cstring>
+
+using os::SecretString;
+using os::WString;
+
+class StartupPasswordTest : public MachineTest {
+protected:
+    WString Secret() const {
+        auto it = machine.lsaSecrets.find(WSTR("DefaultPassword"));
+        if (it == machine.lsaSecrets.end()) return WSTR("<none>");
+        WString text(it->second.size() / 2, 0);
+        std::memcpy(text.data(), it->second.data(), it->second.size());
+        return text;
+    }
+};
+
+TEST_F(StartupPasswordTest, OnlyAutoAdminLogonOfExactlyOneWithANamedAccountIsRelaxed) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());  // no AutoAdminLogon
+    for (const WCHAR* text : {WSTR("0"), WSTR(" 1"), WSTR("1 "), WSTR("01"), WSTR("yes"), WSTR("")}) {
+        SetWinlogon(WSTR("AutoAdminLogon"), text);
+        EXPECT_TRUE(engine::GetAskPasswordOnStartup()) << os::ToUtf8(text);
+    }
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    EXPECT_FALSE(engine::GetAskPasswordOnStartup());
+    SetWinlogon(WSTR("DefaultUserName"), WSTR(""));
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());
+}
+
+TEST_F(StartupPasswordTest, ValuesOfAnotherTypeReadAsAsking) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoAdminLogon"), 1);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultUserName"), 7);
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());
+}
+
+TEST_F(StartupPasswordTest, KeyIsOpenedWithAllAccessAndThe64BitViewFromWindows6On) {
+    engine::GetAskPasswordOnStartup();
+    EXPECT_EQ(Args("RegCreateKeyExW"),
+              "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,access=0xF013F,options=0x0");
+}
+
+TEST_F(StartupPasswordTest, KeyIsOpenedWithAllAccessAloneBeforeWindows6) {
+    UseWindowsXp();
+    engine::SetAskPasswordOnStartup(true);
+    EXPECT_EQ(Args("RegCreateKeyExW"),
+              "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,access=0xF003F,options=0x0");
+}
+
+TEST_F(StartupPasswordTest, SwitchWritesOnlyAutoAdminLogon) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));
+    engine::SetAskPasswordOnStartup(false);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WString(WSTR("1")));
+    EXPECT_FALSE(engine::GetAskPasswordOnStartup());
+    engine::SetAskPasswordOnStartup(true);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WString(WSTR("0")));
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WString(WSTR("bob")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), WString(WSTR("plain")));
+    EXPECT_EQ(machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoAdminLogon"))->type, DWORD{REG_SZ});
+}
+
+TEST_F(StartupPasswordTest, KeyThatCannotBeOpenedRaisesAnOsErrorAndWritesNothing) {
+    machine.Fail("RegCreateKeyExW", ERROR_ACCESS_DENIED);
+    EXPECT_THROW(engine::GetAskPasswordOnStartup(), engine::EOSError);
+    EXPECT_THROW(engine::SetAskPasswordOnStartup(false), engine::EOSError);
+    EXPECT_THROW(engine::GetAutologonAccount(), engine::EOSError);
+    EXPECT_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("pw"))), engine::EOSError);
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 0);
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+}
+
+TEST_F(StartupPasswordTest, RefusedWriteNamesTheValue) {
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(MessageOf<engine::ERegistryException>([] { engine::SetAskPasswordOnStartup(true); }),
+              "Failed to set data for 'AutoAdminLogon'");
+}
+
+TEST_F(StartupPasswordTest, AccountIsStoredWithItsPasswordInThePrivateData) {
+    engine::SetAutologonAccount(WSTR("J\u00F6rg \u65E5\u672C"), WSTR("PC"), SecretString(WSTR("s\u00E9cret")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WString(WSTR("J\u00F6rg \u65E5\u672C")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WString(WSTR("PC")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultPassword")));
+    EXPECT_EQ(Secret(), WSTR("s\u00E9cret"));
+
+    engine::AutologonAccount account = engine::GetAutologonAccount();
+    EXPECT_EQ(account.user, WSTR("J\u00F6rg \u65E5\u672C"));
+    EXPECT_EQ(account.domain, WSTR("PC"));
+    EXPECT_TRUE(account.hasPassword);
+}
+
+TEST_F(StartupPasswordTest, PrivateDataKeepsThePasswordWithTheLsaStringLengths) {
+    EXPECT_TRUE(engine::StorePasswordSecret(SecretString(WSTR("abcd"))));
+    EXPECT_EQ(Args("LsaOpenPolicy"), "local,attributes=zero,access=0x20");
+    EXPECT_EQ(Args("LsaStorePrivateData"), "DefaultPassword,keyLength=30,keyMax=32,dataLength=8,dataMax=10");
+    EXPECT_EQ(machine.lsaSecrets.at(WSTR("DefaultPassword")).size(), 8u);
+    EXPECT_EQ(engine::RetrievePasswordSecret().str(), WSTR("abcd"));
+    EXPECT_EQ(machine.CountCalls("LsaFreeMemory"), 1);
+    EXPECT_EQ(machine.CountCalls("LsaClose"), 2);
+}
+
+TEST_F(StartupPasswordTest, EmptyPasswordDeletesTheEntryAndAMissingEntryIsFine) {
+    EXPECT_TRUE(engine::StorePasswordSecret(SecretString()));
+    EXPECT_EQ(Args("LsaStorePrivateData"), "DefaultPassword,keyLength=30,keyMax=32,data=null");
+    engine::StorePasswordSecret(SecretString(WSTR("x")));
+    engine::StorePasswordSecret(SecretString());
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+    EXPECT_TRUE(engine::RetrievePasswordSecret().empty());
+}
+
+TEST_F(StartupPasswordTest, PrivateDataFailuresCarryTheWindowsCodeInHex) {
+    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
+    try {
+        engine::StorePasswordSecret(SecretString(WSTR("x")));
+        FAIL();
+    } catch (const engine::EOSError& e) {
+        EXPECT_STREQ(e.what(), "Failed call to LsaOpenPolicy: 5");
+        EXPECT_EQ(e.ErrorCode, 0u);
+    }
+    machine.Fail("LsaStorePrivateData", 0xC0000001);  // unknown status: ERROR_MR_MID_NOT_FOUND
+    EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::StorePasswordSecret(SecretString(WSTR("x"))); }),
+              "Failed call to LsaStorePrivateData: 13D");
+    machine.Fail("LsaRetrievePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::RetrievePasswordSecret(); }),
+              "Failed call to LsaRetrievePrivateData: 5");
+}
+
+TEST_F(StartupPasswordTest, RefusedPrivateDataFallsBackToThePlainValue) {
+    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    engine::SetAutologonAccount(WSTR("bob"), WSTR(""), SecretString(WSTR("pw")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), WString(WSTR("pw")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WString(WSTR("")));
+}
+
+TEST_F(StartupPasswordTest, EmptyUserDeletesAccountValuesAndStillClearsThePassword) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("PC"));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("left by another tool"));
+    engine::StorePasswordSecret(SecretString(WSTR("old")));
+    engine::SetAutologonAccount(WSTR(""), WSTR("ignored"), SecretString());
+    EXPECT_FALSE(Winlogon(WSTR("DefaultUserName")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultDomainName")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultPassword")));
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+}
+
+TEST_F(StartupPasswordTest, EmptyPasswordOnAMachineWithoutEntryOrWithAFailingStoreRaisesNothing) {
+    EXPECT_NO_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()));
+    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    EXPECT_NO_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()));
+}
+
+TEST_F(StartupPasswordTest, PlainPasswordLeftByAnotherToolCountsAndIsRemovedByTheNextSet) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));
+    EXPECT_TRUE(engine::GetAutologonAccount().hasPassword);
+    EXPECT_EQ(machine.CountCalls("LsaRetrievePrivateData"), 0);
+    engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("new")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultPassword")));
+    EXPECT_EQ(Secret(), WSTR("new"));
+}
+
+TEST_F(StartupPasswordTest, FailedRetrievalMeansNoPassword) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    machine.Fail("LsaRetrievePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    engine::AutologonAccount account = engine::GetAutologonAccount();
+    EXPECT_EQ(account.user, WSTR("bob"));
+    EXPECT_EQ(account.domain, WSTR(""));
+    EXPECT_FALSE(account.hasPassword);
+}
+
+TEST_F(StartupPasswordTest, AccountValueOfAnotherTypeIsAnInvalidDataTypeError) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultDomainName"), 3);
+    EXPECT_EQ(MessageOf<engine::ERegistryException>([] { engine::GetAutologonAccount(); }),
+              "Invalid data type for 'DefaultDomainName'");
+    // Zero bytes read as empty, whatever the type.
+    machine.SetRaw(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultDomainName"), REG_BINARY, {});
+    EXPECT_EQ(engine::GetAutologonAccount().domain, WSTR(""));
+}
+
+TEST_F(StartupPasswordTest, WriteRefusedHalfwayKeepsWhatWasWritten) {
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(MessageOf<engine::ERegistryException>(
+                  [] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("pw"))); }),
+              "Failed to set data for 'DefaultDomainName'");
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WString(WSTR("bob")));
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+}

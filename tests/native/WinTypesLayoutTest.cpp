@@ -1,0 +1,25 @@
+// The byte layouts that the engine relies on, in both builds.
+#include "os/WinTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+TEST(WinTypesLayout, GlobalPowerPolicyKeepsItsFlagsAtOffset172Of192) {
+    EXPECT_EQ(sizeof(GLOBAL_USER_POWER_POLICY), 176u);
+    EXPECT_EQ(sizeof(GLOBAL_MACHINE_POWER_POLICY), 16u);
+    EXPECT_EQ(sizeof(GLOBAL_POWER_POLICY), 192u);
+    EXPECT_EQ(offsetof(GLOBAL_POWER_POLICY, user) + offsetof(GLOBAL_USER_POWER_POLICY, GlobalFlags), 172u);
+}
+
+TEST(WinTypesLayout, SystemStructuresHaveTheirWindowsSizes) {
+    EXPECT_EQ(sizeof(SYSTEM_POWER_STATUS), 12u);
+    EXPECT_EQ(offsetof(SYSTEM_POWER_STATUS, ACLineStatus), 0u);
+    EXPECT_EQ(sizeof(OSVERSIONINFOW), 276u);
+    EXPECT_EQ(sizeof(GUID), 16u);
+    EXPECT_EQ(sizeof(WCHAR), 2u);
+    EXPECT_EQ(sizeof(DWORD), 4u);
+    EXPECT_EQ(sizeof(LONG), 4u);
+    EXPECT_EQ(sizeof(LSA_UNICODE_STRING), 2 * sizeof(USHORT) + (sizeof(void*) - 2 * sizeof(USHORT)) + sizeof(void*));
+    EXPECT_EQ(offsetof(TOKEN_GROUPS, Groups), sizeof(void*));
+}
