@@ -1,0 +1,207 @@
+#pragma once
+// Controls: the properties that every window of the program uses, and the two
+// ways a control exists on screen: TGraphicControl paints itself on its
+// parent's window, TWinControl owns a window of its own.
+
+#include "toolkit/Component.h"
+#include "toolkit/Font.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace toolkit {
+
+class TWinControl;
+class TForm;
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return parent_; }
+    virtual void SetParent(TWinControl* parent);
+    // The form this control sits on (itself for a form), or null.
+    TForm* ParentForm() const;
+
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    virtual void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int left) { SetBounds(left, top_, width_, height_); }
+    void SetTop(int top) { SetBounds(left_, top, width_, height_); }
+    void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
+    void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
+    // Point of the control's client area on the screen.
+    virtual POINT ClientToScreen(POINT point) const;
+
+    // The caption of a label, button or form, the text of an edit.
+    virtual std::wstring Caption() const { return caption_; }
+    virtual void SetCaption(const std::wstring& caption);
+    std::wstring Hint;
+
+    bool Visible() const { return visible_; }
+    virtual void SetVisible(bool visible);
+    // Visible, and so is every parent.
+    bool Showing() const;
+    bool Enabled() const { return enabled_; }
+    virtual void SetEnabled(bool enabled);
+
+    TFont& Font() { return font_; }
+    const TFont& Font() const { return font_; }
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    // The colour painted: the control's own, or its parent's for clDefault.
+    COLORREF EffectiveColor() const;
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
+    TCursor Cursor = crDefault;
+
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool autoSize);
+    // Top-aligned controls follow their parent's width when it changes.
+    TAlign Align = TAlign::alNone;
+    bool AlignWithMargins = false;
+    TMargins Margins;
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+
+    // Runs the click behaviour and OnClick.
+    virtual void Click();
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+
+    virtual void Invalidate();
+    virtual bool IsWindowed() const { return false; }
+    // Graphic controls: paints at the control's bounds on the parent's DC.
+    virtual void Paint(HDC) {}
+
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+protected:
+    virtual void FontChanged() { Invalidate(); }
+    virtual void TextChanged() { AdjustSize(); Invalidate(); }
+    // AutoSize: fits the bounds to the content.
+    virtual void AdjustSize() {}
+    virtual void BoundsChanged() {}
+    virtual void VisibilityChanged() {}
+
+    std::wstring caption_;
+
+private:
+    TWinControl* parent_ = nullptr;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    TFont font_;
+    TColor color_ = clDefault;
+    bool transparent_ = false;
+    bool autoSize_ = false;
+};
+
+class TGraphicControl : public TControl {
+public:
+    using TControl::TControl;
+
+    void Invalidate() override;
+
+protected:
+    void BoundsChanged() override;
+    void VisibilityChanged() override { Invalidate(); }
+};
+
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    HWND Handle() const { return handle_; }
+    // The control of one of our windows, or null.
+    static TWinControl* FromHandle(HWND window);
+
+    const std::vector<TControl*>& Controls() const { return controls_; }
+    // The child window controls in tab order.
+    std::vector<TWinControl*> TabList() const;
+    int TabOrder() const { return tabOrder_; }
+    void SetTabOrder(int order);
+    bool TabStop = true;
+
+    void SetParent(TWinControl* parent) override;
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetCaption(const std::wstring& caption) override;
+    std::wstring Caption() const override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
+    void Invalidate() override;
+    bool IsWindowed() const override { return true; }
+    void SetFocus();
+    bool Focused() const;
+    POINT ClientToScreen(POINT point) const override;
+
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    // The window procedure of the control; the default handles the parent's
+    // part for its graphic children and passes the rest on.
+    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Reflected from the parent: WM_COMMAND and WM_NOTIFY of this control.
+    virtual void HandleCommand(WORD) {}
+    virtual bool HandleNotify(NMHDR*, LRESULT&) { return false; }
+    // Reflected WM_CTLCOLOR*: the brush for the control's background, or null.
+    virtual HBRUSH HandleControlColor(HDC dc);
+
+    // Paints the window's own background and frame (owned windows).
+    virtual void PaintWindow(HDC dc);
+
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+protected:
+    // Creates the window: our own class when className is null, else a system
+    // class (subclassed so that its messages reach WndProc first).
+    void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, HWND parentWindow = nullptr);
+    void DestroyHandle();
+    LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+    void FontChanged() override;
+    virtual void ClientResized(int dx);
+    void UpdateZOrder();
+
+private:
+    friend class TControl;
+    friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
+
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    TControl* GraphicAt(POINT point) const;
+    void SetHovered(TControl* control);
+    void PaintBuffered();
+    bool SetGraphicCursor(LPARAM lParam);
+
+    HWND handle_ = nullptr;
+    WNDPROC systemProc_ = nullptr;
+    std::vector<TControl*> controls_;
+    int tabOrder_ = -1;
+    TControl* hovered_ = nullptr;
+    TControl* pressed_ = nullptr;
+    bool trackingLeave_ = false;
+    int lastClientWidth_ = -1;
+    GdiObject backgroundBrush_;
+    COLORREF backgroundColor_ = CLR_INVALID;
+};
+
+// The one window procedure of every control window.
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Registers the window class of the toolkit's own windows; returns its name.
+const wchar_t* ControlWindowClass();
+
+}  // namespace toolkit

@@ -1,0 +1,292 @@
+#include "toolkit/ExtCtrls.h"
+
+#include "os/Text.h"
+#include "shell/LayoutReader.h"
+#include "toolkit/Application.h"
+#include "toolkit/Layout.h"
+
+#include <algorithm>
+#include <map>
+
+namespace toolkit {
+namespace {
+
+TBevelCut LayoutBevelCut(const shell::LayoutProperty& p) {
+    const std::string& cut = p.Identifier();
+    if (cut == "none") return TBevelCut::bvNone;
+    if (cut == "lowered") return TBevelCut::bvLowered;
+    if (cut == "raised") return TBevelCut::bvRaised;
+    p.Fail("expected none, lowered or raised");
+}
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
+    SetDCBrushColor(dc, color);
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+std::map<UINT_PTR, TTimer*>& Timers() {
+    static std::map<UINT_PTR, TTimer*> timers;
+    return timers;
+}
+
+}  // namespace
+
+// ---- TImage
+
+TImage::TImage(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }
+
+void TImage::SetPicture(const Picture* picture) {
+    if (picture_ == picture && !icon_) return;
+    picture_ = picture;
+    icon_ = nullptr;
+    AdjustSize();
+    Invalidate();
+}
+
+void TImage::LoadPicture(Picture picture) {
+    owned_ = std::move(picture);
+    picture_ = &*owned_;
+    icon_ = nullptr;
+    AdjustSize();
+    Invalidate();
+}
+
+void TImage::SetIcon(HICON icon) {
+    icon_ = icon;
+    picture_ = nullptr;
+    owned_.reset();
+    AdjustSize();
+    Invalidate();
+}
+
+SIZE TImage::ContentSize() const {
+    if (icon_) return {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)};
+    if (picture_ && !picture_->Empty()) return {picture_->Width(), picture_->Height()};
+    return {0, 0};
+}
+
+void TImage::AdjustSize() {
+    if (!AutoSize()) return;
+    SIZE size = ContentSize();
+    if (size.cx > 0 && size.cy > 0) SetBounds(Left(), Top(), size.cx, size.cy);
+}
+
+void TImage::Paint(HDC dc) {
+    SIZE size = ContentSize();
+    if (size.cx <= 0 || size.cy <= 0) return;
+    RECT target{Left(), Top(), Left() + size.cx, Top() + size.cy};
+    if (Stretch) {
+        int width = Width();
+        int height = Height();
+        if (Proportional) {
+            double scale = std::min(static_cast<double>(Width()) / size.cx, static_cast<double>(Height()) / size.cy);
+            width = static_cast<int>(size.cx * scale);
+            height = static_cast<int>(size.cy * scale);
+        }
+        target = {Left(), Top(), Left() + width, Top() + height};
+    }
+    if (Center) OffsetRect(&target, (Width() - (target.right - target.left)) / 2, (Height() - (target.bottom - target.top)) / 2);
+    if (icon_) {
+        DrawIconEx(dc, target.left, target.top, icon_, target.right - target.left, target.bottom - target.top, 0,
+                   nullptr, DI_NORMAL);
+        return;
+    }
+    if (target.right - target.left == size.cx && target.bottom - target.top == size.cy)
+        picture_->Draw(dc, target.left, target.top);
+    else
+        picture_->Draw(dc, target.left, target.top, target.right - target.left, target.bottom - target.top);
+}
+
+bool TImage::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "Stretch")) Stretch = p.Bool();
+    else if (os::EqualsIgnoringCase(p.name, "Proportional")) Proportional = p.Bool();
+    else if (os::EqualsIgnoringCase(p.name, "Center")) Center = p.Bool();
+    else return TGraphicControl::ApplyLayoutProperty(p, context);
+    return true;
+}
+
+// ---- TPanel
+
+TPanel::TPanel(TComponent* owner, TWinControl* parent) : TWinControl(owner) {
+    SetParent(parent);
+    TabStop = false;
+    CreateHandle(nullptr, 0, WS_EX_CONTROLPARENT);
+}
+
+void TPanel::PaintWindow(HDC dc) {
+    TWinControl::PaintWindow(dc);
+    RECT frame{0, 0, ClientWidth(), ClientHeight()};
+    if (BevelKind != TBevelKind::bkNone) {
+        UINT flags = BF_RECT | (BevelKind == TBevelKind::bkSoft ? BF_SOFT : 0) | (BevelKind == TBevelKind::bkFlat ? BF_FLAT : 0);
+        DrawEdge(dc, &frame, BevelInner == TBevelCut::bvLowered ? BDR_SUNKENINNER : BDR_RAISEDINNER, flags | BF_ADJUST);
+    }
+    if (BevelOuter != TBevelCut::bvNone)
+        DrawEdge(dc, &frame, BevelOuter == TBevelCut::bvLowered ? BDR_SUNKENOUTER : BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
+    if (BevelInner != TBevelCut::bvNone && BevelKind == TBevelKind::bkNone)
+        DrawEdge(dc, &frame, BevelInner == TBevelCut::bvLowered ? BDR_SUNKENINNER : BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+}
+
+bool TPanel::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
+    if (is("BevelKind")) {
+        const std::string& kind = p.Identifier();
+        if (kind == "none") BevelKind = TBevelKind::bkNone;
+        else if (kind == "soft") BevelKind = TBevelKind::bkSoft;
+        else if (kind == "flat") BevelKind = TBevelKind::bkFlat;
+        else if (kind == "tile") BevelKind = TBevelKind::bkTile;
+        else p.Fail("expected none, soft, flat or tile");
+    } else if (is("BevelInner")) {
+        BevelInner = LayoutBevelCut(p);
+    } else if (is("BevelOuter")) {
+        BevelOuter = LayoutBevelCut(p);
+    } else if (is("BorderWidth")) {
+        BorderWidth = context.Scale(p.Int());
+    } else {
+        return TWinControl::ApplyLayoutProperty(p, context);
+    }
+    Invalidate();
+    return true;
+}
+
+// ---- TShape
+
+TShape::TShape(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }
+
+void TShape::Paint(HDC dc) {
+    RECT bounds = BoundsRect();
+    if (!BrushClear) FillSolid(dc, bounds, ColorToRGB(BrushColor));
+    if (PenClear) return;
+    SetDCBrushColor(dc, ColorToRGB(PenColor));
+    FrameRect(dc, &bounds, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+bool TShape::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
+    if (is("Brush.Color")) {
+        BrushColor = LayoutColor(p);
+        BrushClear = BrushColor == clNone;
+    } else if (is("Pen.Color")) {
+        PenColor = LayoutColor(p);
+        PenClear = PenColor == clNone;
+    } else if (is("Shape")) {
+        const std::string& shape = p.Identifier();
+        if (shape == "rectangle") Shape = TShapeType::stRectangle;
+        else if (shape == "roundRect") Shape = TShapeType::stRoundRect;
+        else if (shape == "ellipse") Shape = TShapeType::stEllipse;
+        else p.Fail("expected rectangle, roundRect or ellipse");
+    } else {
+        return TGraphicControl::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
+// ---- TBevel
+
+TBevel::TBevel(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }
+
+void TBevel::Paint(HDC dc) {
+    if (Style == TBevelCut::bvNone) return;
+    COLORREF first = GetSysColor(Style == TBevelCut::bvLowered ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT);
+    COLORREF second = GetSysColor(Style == TBevelCut::bvLowered ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW);
+    int l = Left(), t = Top(), r = Left() + Width(), b = Top() + Height();
+    auto line = [dc](int x, int y, int w, int h, COLORREF color) { FillSolid(dc, {x, y, x + w, y + h}, color); };
+    switch (Shape) {
+        case TBevelShape::bsTopLine:
+            line(l, t, r - l, 1, first);
+            line(l, t + 1, r - l, 1, second);
+            break;
+        case TBevelShape::bsBottomLine:
+            line(l, b - 2, r - l, 1, first);
+            line(l, b - 1, r - l, 1, second);
+            break;
+        case TBevelShape::bsLeftLine:
+            line(l, t, 1, b - t, first);
+            line(l + 1, t, 1, b - t, second);
+            break;
+        case TBevelShape::bsRightLine:
+            line(r - 2, t, 1, b - t, first);
+            line(r - 1, t, 1, b - t, second);
+            break;
+        case TBevelShape::bsBox:
+        case TBevelShape::bsFrame: {
+            RECT frame = BoundsRect();
+            DrawEdge(dc, &frame, Style == TBevelCut::bvLowered ? EDGE_ETCHED : EDGE_BUMP, BF_RECT);
+            break;
+        }
+    }
+}
+
+bool TBevel::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "Shape")) {
+        const std::string& shape = p.Identifier();
+        if (shape == "box") Shape = TBevelShape::bsBox;
+        else if (shape == "frame") Shape = TBevelShape::bsFrame;
+        else if (shape == "topLine") Shape = TBevelShape::bsTopLine;
+        else if (shape == "bottomLine") Shape = TBevelShape::bsBottomLine;
+        else if (shape == "leftLine") Shape = TBevelShape::bsLeftLine;
+        else if (shape == "rightLine") Shape = TBevelShape::bsRightLine;
+        else p.Fail("expected box, frame, topLine, bottomLine, leftLine or rightLine");
+    } else if (os::EqualsIgnoringCase(p.name, "Style")) {
+        Style = LayoutBevelCut(p);
+    } else {
+        return TGraphicControl::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
+// ---- TTimer
+
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
+    static UINT_PTR nextId = 1;
+    id_ = nextId++;
+    Timers()[id_] = this;
+    Update();
+}
+
+TTimer::~TTimer() {
+    enabled_ = false;
+    Update();
+    Timers().erase(id_);
+}
+
+TTimer* TTimer::FromId(UINT_PTR id) {
+    auto found = Timers().find(id);
+    return found == Timers().end() ? nullptr : found->second;
+}
+
+void TTimer::SetInterval(unsigned milliseconds) {
+    interval_ = milliseconds;
+    Update();
+}
+
+void TTimer::SetEnabled(bool enabled) {
+    if (enabled_ == enabled) return;
+    enabled_ = enabled;
+    Update();
+}
+
+void TTimer::Update() {
+    HWND window = Application().UtilityWindow();
+    KillTimer(window, id_);
+    if (enabled_ && interval_ > 0) SetTimer(window, id_, interval_, nullptr);
+}
+
+void TTimer::Tick() {
+    if (enabled_ && OnTimer) OnTimer(this);
+}
+
+bool TTimer::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "Interval")) {
+        if (p.Int() < 0) p.Fail("expected a positive number of milliseconds");
+        SetInterval(static_cast<unsigned>(p.Int()));
+    } else if (os::EqualsIgnoringCase(p.name, "Enabled")) {
+        SetEnabled(p.Bool());
+    } else if (os::EqualsIgnoringCase(p.name, "OnTimer")) {
+        context.BindEvent(p, OnTimer);
+    } else {
+        return TComponent::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
+}  // namespace toolkit

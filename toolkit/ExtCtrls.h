@@ -1,0 +1,116 @@
+#pragma once
+// Image, panel, shape, bevel and timer.
+
+#include "toolkit/Control.h"
+#include "toolkit/Picture.h"
+
+#include <optional>
+
+namespace toolkit {
+
+// Shows a picture (or an icon) painted with its alpha channel on the parent.
+class TImage : public TGraphicControl {
+public:
+    TImage(TComponent* owner, TWinControl* parent);
+
+    // A picture that stays owned by the caller and must outlive its use here.
+    void SetPicture(const Picture* picture);
+    // A picture that the image keeps.
+    void LoadPicture(Picture picture);
+    const Picture* CurrentPicture() const { return picture_; }
+    // A system icon drawn at its standard size; the image does not free it.
+    void SetIcon(HICON icon);
+    HICON Icon() const { return icon_; }
+    bool Stretch = false;
+    bool Proportional = false;
+    bool Center = false;
+
+    void Paint(HDC dc) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+protected:
+    void AdjustSize() override;
+
+private:
+    SIZE ContentSize() const;
+
+    const Picture* picture_ = nullptr;
+    std::optional<Picture> owned_;
+    HICON icon_ = nullptr;
+};
+
+enum class TBevelCut { bvNone, bvLowered, bvRaised };
+enum class TBevelKind { bkNone, bkSoft, bkFlat, bkTile };
+
+// A container window with a colour and an optional bevelled frame.
+class TPanel : public TWinControl {
+public:
+    TPanel(TComponent* owner, TWinControl* parent);
+
+    TBevelKind BevelKind = TBevelKind::bkNone;
+    TBevelCut BevelInner = TBevelCut::bvNone;
+    TBevelCut BevelOuter = TBevelCut::bvRaised;
+    int BorderWidth = 0;
+
+    void PaintWindow(HDC dc) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+};
+
+enum class TShapeType { stRectangle, stRoundRect, stEllipse };
+
+// A filled and outlined figure.
+class TShape : public TGraphicControl {
+public:
+    TShape(TComponent* owner, TWinControl* parent);
+
+    TShapeType Shape = TShapeType::stRectangle;
+    TColor BrushColor = clWhite;
+    bool BrushClear = false;
+    TColor PenColor = clBlack;
+    bool PenClear = false;
+
+    void Paint(HDC dc) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+};
+
+enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
+
+// An etched line or frame.
+class TBevel : public TGraphicControl {
+public:
+    TBevel(TComponent* owner, TWinControl* parent);
+
+    TBevelShape Shape = TBevelShape::bsBox;
+    TBevelCut Style = TBevelCut::bvLowered;
+
+    void Paint(HDC dc) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+};
+
+// Raises OnTimer every Interval milliseconds while enabled.
+class TTimer : public TComponent {
+public:
+    explicit TTimer(TComponent* owner);
+    ~TTimer() override;
+
+    unsigned Interval() const { return interval_; }
+    void SetInterval(unsigned milliseconds);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    TNotifyEvent OnTimer;
+    // Runs OnTimer (the application's timer window calls it).
+    void Tick();
+    static TTimer* FromId(UINT_PTR id);
+
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+private:
+    void Update();
+
+    unsigned interval_ = 1000;
+    bool enabled_ = true;
+    UINT_PTR id_;
+};
+
+}  // namespace toolkit

@@ -1,0 +1,147 @@
+#pragma once
+// A top-level window: border, caption, client size, placement, menu, help
+// context, default and cancel buttons, modal show with its own message loop,
+// and the handlers that its stored layout names.
+
+#include "toolkit/Control.h"
+#include "toolkit/Layout.h"
+
+#include <any>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace toolkit {
+
+class TMainMenu;
+class TButton;
+
+enum class TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+enum class TFormStyle { fsNormal, fsStayOnTop };
+// The standard placement numbers.
+enum TPosition : int {
+    poDesigned = 0,
+    poDefault = 1,
+    poDefaultPosOnly = 2,
+    poDefaultSizeOnly = 3,
+    poScreenCenter = 4,
+    poDesktopCenter = 5,
+    poMainFormCenter = 6,
+    poOwnerFormCenter = 7,
+};
+struct TBorderIcons {
+    bool systemMenu = true;
+    bool minimize = true;
+    bool maximize = true;
+};
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent* owner);
+    ~TForm() override;
+
+    // Reads a stored layout into the form: its own properties and its controls.
+    void LoadLayout(const std::string& text, const std::string& source);
+    // Makes a handler available to the layout's event properties.
+    void RegisterHandler(const std::string& name, std::any handler) { handlers_[name] = std::move(handler); }
+    template <typename Form>
+    void RegisterHandler(const std::string& name, void (Form::*method)(TComponent*)) {
+        Form* self = static_cast<Form*>(this);
+        handlers_[name] = TNotifyEvent([self, method](TComponent* sender) { (self->*method)(sender); });
+    }
+    // Completes construction: binds the layout's events (raising for a
+    // missing handler) and runs OnCreate, whose errors go to the error display.
+    void AfterConstruction();
+
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle style);
+    TBorderIcons BorderIcons() const { return borderIcons_; }
+    void SetBorderIcons(TBorderIcons icons);
+    TFormStyle FormStyle() const { return formStyle_; }
+    void SetFormStyle(TFormStyle style);
+    TPosition Position = poDesigned;
+    int HelpContext = 0;
+    int PixelsPerInch() const { return pixelsPerInch_; }
+
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    // Sizes the window so that its client area has this size.
+    void SetClientSize(int width, int height);
+    void SetClientWidth(int width) { SetClientSize(width, ClientHeight()); }
+    void SetClientHeight(int height) { SetClientSize(ClientWidth(), height); }
+
+    TButton* DefaultButton() const { return defaultButton_; }
+    void SetDefaultButton(TButton* button) { defaultButton_ = button; }
+    TButton* CancelButton() const { return cancelButton_; }
+    void SetCancelButton(TButton* button) { cancelButton_ = button; }
+    // The control focused when the form is shown.
+    TWinControl* ActiveControl = nullptr;
+
+    TModalResult ModalResult() const { return modalResult_; }
+    void SetModalResult(TModalResult result) { modalResult_ = result; }
+    bool Modal() const { return modal_; }
+    // Shows the form modally and runs messages until ModalResult is set.
+    TModalResult ShowModal();
+    void Show();
+    void Hide();
+    // The close box: a modal form ends with mrCancel, the main form ends the
+    // application, any other form is hidden.
+    void Close();
+    // Destroys the form once the current message has been handled.
+    void Release();
+
+    // Keyboard: menu shortcuts, then F1. True when the key was used.
+    virtual bool HandleShortCut(WPARAM key);
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetVisible(bool visible) override;
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+    // Every form that exists, for validating deferred work.
+    static bool Exists(const TForm* form);
+
+protected:
+    // Notifications of show and hide; the defaults raise OnShow and OnHide.
+    virtual void DoShow();
+    virtual void DoHide();
+
+private:
+    void UpdateStyle();
+    void ApplyPosition();
+    DWORD WindowStyle() const;
+    DWORD WindowExStyle() const;
+    HWND OwnerWindow() const;
+
+    TBorderStyle borderStyle_ = TBorderStyle::bsSizeable;
+    TBorderIcons borderIcons_;
+    TFormStyle formStyle_ = TFormStyle::fsNormal;
+    int pixelsPerInch_;
+    TMainMenu* menu_ = nullptr;
+    TButton* defaultButton_ = nullptr;
+    TButton* cancelButton_ = nullptr;
+    TModalResult modalResult_ = mrNone;
+    bool modal_ = false;
+    bool placed_ = false;
+    int clientWidth_ = -1;
+    int clientHeight_ = -1;
+    THandlerTable handlers_;
+    std::unique_ptr<TLayoutContext> layout_;
+};
+
+// Creates a form of class Form and completes its construction. The form is
+// owned by its owner, or by the caller when the owner is null.
+template <typename Form, typename... Args>
+Form* CreateForm(Args&&... args) {
+    std::unique_ptr<Form> form(new Form(std::forward<Args>(args)...));
+    form->AfterConstruction();
+    return form.release();
+}
+
+}  // namespace toolkit

@@ -1,0 +1,69 @@
+#pragma once
+// Push button, check box and single-line edit: system controls whose
+// notifications reach the objects through the parent's WM_COMMAND.
+
+#include "toolkit/Control.h"
+
+namespace toolkit {
+
+class TButton : public TWinControl {
+public:
+    TButton(TComponent* owner, TWinControl* parent);
+
+    // Enter presses the default button, Esc the cancel button.
+    bool Default() const { return default_; }
+    void SetDefault(bool value);
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool value);
+    // Set on the form when the button is clicked (0: none).
+    TModalResult ModalResult = mrNone;
+
+    void Click() override;
+    void HandleCommand(WORD code) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+private:
+    bool default_ = false;
+    bool cancel_ = false;
+};
+
+class TCheckBox : public TWinControl {
+public:
+    TCheckBox(TComponent* owner, TWinControl* parent);
+
+    bool Checked() const;
+    // A change of state runs OnClick; setting the state it already has runs nothing.
+    void SetChecked(bool checked);
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool wordWrap);
+
+    void HandleCommand(WORD code) override;
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+private:
+    bool wordWrap_ = false;
+};
+
+class TEdit : public TWinControl {
+public:
+    TEdit(TComponent* owner, TWinControl* parent);
+
+    std::wstring Text() const { return Caption(); }
+    void SetText(const std::wstring& text) { SetCaption(text); }
+    // Characters shown as this one; 0 shows the text.
+    void SetPasswordChar(wchar_t passwordChar);
+    wchar_t PasswordChar() const { return passwordChar_; }
+    void SetReadOnly(bool readOnly);
+    void SetMaxLength(int length);
+
+    TNotifyEvent OnChange;
+
+    void HandleCommand(WORD code) override;
+    HBRUSH HandleControlColor(HDC) override { return nullptr; }
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+
+private:
+    wchar_t passwordChar_ = 0;
+};
+
+}  // namespace toolkit
