@@ -1,0 +1,242 @@
+#include "crashreport/ExceptionReporter.h"
+
+#include "crashreport/CallStack.h"
+#include "crashreport/ProcessInspector.h"
+#include "crashreport/RaiseCapture.h"
+#include "crashreport/ReportDialog.h"
+#include "crashreport/ReportText.h"
+#include "crashreport/ReporterSettings.h"
+#include "os/Text.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <span>
+#include <typeinfo>
+
+#ifdef __GNUC__
+#include <cxxabi.h>
+#include <unwind.h>
+
+#include <cstdlib>
+#endif
+
+namespace crashreport {
+namespace {
+
+CRITICAL_SECTION g_reportLock;
+DWORD g_mainThreadId = 0;
+bool g_installed = false;
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring LogFileFor(const std::wstring& program) {
+    const std::size_t slash = program.find_last_of(L"\\/");
+    const std::size_t dot = program.find_last_of(L'.');
+    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    return (hasExtension ? program.substr(0, dot) : program) + L".LOG";
+}
+
+// "engine::EOSError" -> "EOSError": the class as the program names it.
+std::string UnqualifiedName(std::string name) {
+    for (const char* prefix : {"class ", "struct "})
+        if (name.rfind(prefix, 0) == 0) name.erase(0, std::char_traits<char>::length(prefix));
+    int depth = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '<') ++depth;
+        else if (name[i] == '>') --depth;
+        else if (depth == 0 && name.compare(i, 2, "::") == 0) start = i + 2;
+    }
+    return name.substr(start);
+}
+
+std::string ClassName(const std::type_info& type) {
+#ifdef __GNUC__
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : type.name();
+    std::free(demangled);
+    return UnqualifiedName(name);
+#else
+    return UnqualifiedName(type.name());
+#endif
+}
+
+struct Described {
+    std::string className = "Exception";
+    std::string message;
+    const void* object = nullptr;  // the thrown object, when known
+};
+
+Described Describe(const std::exception_ptr& exception) {
+    Described described;
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::exception& error) {
+        described.className = ClassName(typeid(error));
+        described.message = error.what();
+        described.object = dynamic_cast<const void*>(&error);
+    } catch (...) {
+#ifdef __GNUC__
+        if (const std::type_info* type = abi::__cxa_current_exception_type()) described.className = ClassName(*type);
+#endif
+    }
+    return described;
+}
+
+// Whether the recorded raise threw `object` (a throw of this runtime names
+// its exception header in the raise's first parameter).
+bool RaiseThrew(const RaiseRecord& raise, const void* object) {
+#ifdef __GNUC__
+    constexpr DWORD kGccThrow = 0x20474343;
+    if (!object || raise.exception.ExceptionCode != kGccThrow || raise.exception.NumberParameters < 1) return true;
+    const auto header = static_cast<std::uintptr_t>(raise.exception.ExceptionInformation[0]);
+    return header + sizeof(_Unwind_Exception) == reinterpret_cast<std::uintptr_t>(object);
+#else
+    (void)raise;
+    (void)object;
+    return true;
+#endif
+}
+
+std::string NowText() {
+    wchar_t date[128] = L"", time[128] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 128);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, 128);
+    return os::ToUtf8(std::wstring(date) + L" " + time);
+}
+
+// Appended under an exclusive open; a log that cannot be opened loses the entry.
+void AppendToLog(const std::wstring& path, const std::string& entry) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER end{};
+    DWORD written = 0;
+    if (SetFilePointerEx(file, end, nullptr, FILE_END))
+        WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+ContextFacts ContextOf(const RaiseRecord& raise) {
+    const CONTEXT& c = raise.context;
+    ContextFacts facts;
+    facts.mainThreadId = g_mainThreadId;
+    facts.currentThreadId = GetCurrentThreadId();
+#ifdef _WIN64
+    facts.wide = true;
+    facts.ax = c.Rax, facts.bx = c.Rbx, facts.cx = c.Rcx, facts.dx = c.Rdx;
+    facts.si = c.Rsi, facts.di = c.Rdi, facts.bp = c.Rbp, facts.sp = c.Rsp, facts.ip = c.Rip;
+#else
+    facts.wide = false;
+    facts.ax = c.Eax, facts.bx = c.Ebx, facts.cx = c.Ecx, facts.dx = c.Edx;
+    facts.si = c.Esi, facts.di = c.Edi, facts.bp = c.Ebp, facts.sp = c.Esp, facts.ip = c.Eip;
+#endif
+    facts.cs = static_cast<std::uint16_t>(c.SegCs), facts.ss = static_cast<std::uint16_t>(c.SegSs);
+    facts.ds = static_cast<std::uint16_t>(c.SegDs), facts.es = static_cast<std::uint16_t>(c.SegEs);
+    facts.fs = static_cast<std::uint16_t>(c.SegFs), facts.gs = static_cast<std::uint16_t>(c.SegGs);
+    facts.flags = c.EFlags;
+    std::uint8_t code[16];
+    if (ReadProcessBytes(static_cast<std::uintptr_t>(facts.ip), code, sizeof code))
+        facts.code.assign(std::begin(code), std::end(code));
+    return facts;
+}
+
+class ReportLock {
+public:
+    ReportLock() { EnterCriticalSection(&g_reportLock); }
+    ~ReportLock() { LeaveCriticalSection(&g_reportLock); }
+    ReportLock(const ReportLock&) = delete;
+    ReportLock& operator=(const ReportLock&) = delete;
+};
+
+void Report(const Described& described, const RaiseRecord& raise) {
+    const ReporterSettings& settings = Settings();
+    ReportLock lock;
+    ProcessInspector inspector;
+
+    ExceptionFacts facts;
+    facts.className = described.className;
+    facts.message = described.message;
+    facts.address = raise.raiseAddress;
+    facts.moduleName = inspector.ModuleName(raise.raiseAddress);
+    if (inspector.HasDebugInformation(raise.raiseAddress)) {
+        facts.debugModule = facts.moduleName;
+        facts.location = inspector.Locate(raise.raiseAddress, raise.raiseIsReturnAddress);
+    }
+    const std::string message = FormatMessageText(facts, settings.options & roLongMessage);
+
+    const std::span<const std::uintptr_t> stack(reinterpret_cast<const std::uintptr_t*>(raise.stack),
+                                                raise.stackBytes / sizeof(std::uintptr_t));
+    const auto entries =
+        RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, stack, inspector, settings.deepestCallStack);
+    const Lines callStack = FormatCallStack(entries, ProcessInspector::RegisteredModules());
+    const Lines context = FormatContext(ContextOf(raise));
+    const Lines additional;
+
+    AppendToLog(settings.logFile, FormatLogEntry(NowText(), message, callStack, context, additional));
+    if (!(settings.options & roShowReport)) return;
+
+    ReportDialogContent dialog;
+    dialog.caption = settings.caption;
+    dialog.message = os::FromUtf8(message);
+    if (settings.options & roCallStackPage) dialog.pages.push_back({L"Call Stack", os::FromUtf8(JoinLines(callStack))});
+    if (settings.options & roRegistersPage) dialog.pages.push_back({L"Registers", os::FromUtf8(JoinLines(context))});
+    if ((settings.options & roAdditionalPage) && !additional.empty())
+        dialog.pages.push_back({settings.additionalTitle, os::FromUtf8(JoinLines(additional))});
+    dialog.detailsShown = settings.options & roDetailsShown;
+    dialog.terminateButton = settings.options & roTerminateButton;
+    ShowReportDialog(dialog);
+}
+
+}  // namespace
+
+ReporterSettings& Settings() {
+    static ReporterSettings settings;
+    return settings;
+}
+
+void InstallExceptionReporter() {
+    if (g_installed) return;
+    g_installed = true;
+    InitializeCriticalSection(&g_reportLock);
+    g_mainThreadId = GetCurrentThreadId();
+    Settings().logFile = LogFileFor(ProgramPath());
+    InstallRaiseCapture();
+}
+
+void ReportException(std::exception_ptr exception) noexcept {
+    if (!exception || !g_installed) return;
+    try {
+        Described described;
+        {
+            PausedRaiseCapture paused;  // the rethrow that tells the type is no raise of the program
+            described = Describe(exception);
+        }
+        const RaiseRecord* raise = LastRaise();
+        if (!raise || !RaiseThrew(*raise, described.object)) {
+            RecordRaiseHere();
+            raise = LastRaise();
+        }
+        if (!raise) return;
+        // Raises while the dialog runs replace the thread's record.
+        const auto copy = std::make_unique<RaiseRecord>(*raise);
+        Report(described, *copy);
+    } catch (...) {
+        // A report that fails itself (out of memory) must not take the program down.
+    }
+}
+
+}  // namespace crashreport

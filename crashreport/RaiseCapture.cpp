@@ -1,0 +1,241 @@
+#include "crashreport/RaiseCapture.h"
+
+#include "crashreport/ExceptionReporter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <iterator>
+
+#ifdef __GNUC__
+#include <cxxabi.h>
+#include <unwind.h>
+#endif
+
+#ifdef _MSC_VER
+#define CRASHREPORT_NOINLINE __declspec(noinline)
+#else
+#define CRASHREPORT_NOINLINE __attribute__((noinline))
+#endif
+
+namespace crashreport {
+namespace {
+
+// Exception codes of the C++ runtimes and of the unwinding machinery.
+constexpr DWORD kGccThrow = 0x20474343;        // STATUS_GCC_THROW: every throw of a mingw program
+constexpr DWORD kGccUnwind = 0x21474343;       // STATUS_GCC_UNWIND
+constexpr DWORD kGccForcedUnwind = 0x22474343; // STATUS_GCC_FORCED
+constexpr DWORD kMsvcThrow = 0xE06D7363;       // every throw of an MSVC program
+constexpr DWORD kStatusUnwind = 0xC0000027;    // STATUS_UNWIND
+constexpr DWORD kUnwindingFlags = 0x02 | 0x04 | 0x20;  // EXCEPTION_UNWINDING, _EXIT_UNWIND, _TARGET_UNWIND
+
+struct ThreadState {
+    RaiseRecord record;
+    bool valid;
+    bool paused;
+    bool busy;
+};
+
+DWORD g_flsSlot = FLS_OUT_OF_INDEXES;
+std::uintptr_t g_programStart = 0;
+std::uintptr_t g_programEnd = 0;
+
+void CALLBACK FreeThreadState(void* state) {
+    if (state) VirtualFree(state, 0, MEM_RELEASE);
+}
+
+// Allocated outside the heap: the handler also runs for faults that may have
+// left the heap locked.
+ThreadState* CurrentState(bool create) {
+    if (g_flsSlot == FLS_OUT_OF_INDEXES) return nullptr;
+    auto* state = static_cast<ThreadState*>(FlsGetValue(g_flsSlot));
+    if (state || !create) return state;
+    state = static_cast<ThreadState*>(VirtualAlloc(nullptr, sizeof(ThreadState), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (state && !FlsSetValue(g_flsSlot, state)) {
+        VirtualFree(state, 0, MEM_RELEASE);
+        state = nullptr;
+    }
+    return state;
+}
+
+// Throws of the C++ runtimes and failures (severity "error"); informational
+// raises (debug output, thread names, breakpoints) and unwinding are not
+// exceptions of the program.
+bool IsProgramRaise(const EXCEPTION_RECORD& exception) {
+    if (exception.ExceptionFlags & kUnwindingFlags) return false;
+    const DWORD code = exception.ExceptionCode;
+    if (code == kStatusUnwind || code == kGccUnwind || code == kGccForcedUnwind) return false;
+    return code == kGccThrow || code == kMsvcThrow || (code & 0xC0000000) == 0xC0000000;
+}
+
+std::uintptr_t StackPointer(const CONTEXT& context) {
+#ifdef _WIN64
+    return static_cast<std::uintptr_t>(context.Rsp);
+#else
+    return context.Esp;
+#endif
+}
+
+bool InProgram(std::uintptr_t address) {
+    return address >= g_programStart && address < g_programEnd;
+}
+
+#if defined(_M_X64) || defined(__x86_64__)
+
+// The runtime routines between a throw statement and the system's raise. They
+// are linked into the program, so the raise site is the first program frame
+// that is none of them.
+bool IsRaiseMachinery(std::uintptr_t functionStart) {
+    const std::uintptr_t machinery[] = {
+#ifdef __GNUC__
+        reinterpret_cast<std::uintptr_t>(&_Unwind_RaiseException),
+        reinterpret_cast<std::uintptr_t>(&_Unwind_Resume_or_Rethrow),
+        reinterpret_cast<std::uintptr_t>(&__cxxabiv1::__cxa_throw),
+        reinterpret_cast<std::uintptr_t>(&__cxxabiv1::__cxa_rethrow),
+#endif
+        reinterpret_cast<std::uintptr_t>(static_cast<void (*)(std::exception_ptr)>(&std::rethrow_exception)),
+        reinterpret_cast<std::uintptr_t>(&RecordRaiseHere),
+        reinterpret_cast<std::uintptr_t>(&ReportException),
+    };
+    for (std::uintptr_t start : machinery)
+        if (start == functionStart) return true;
+    return false;
+}
+
+std::uintptr_t FunctionStart(std::uintptr_t address) {
+    DWORD64 imageBase = 0;
+    const PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(address, &imageBase, nullptr);
+    return function ? static_cast<std::uintptr_t>(imageBase + function->BeginAddress) : 0;
+}
+
+// One frame outward; false when the stack cannot be followed further.
+bool StepOut(CONTEXT& context, std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    if (context.Rsp < stackLow || context.Rsp + sizeof(DWORD64) > stackHigh) return false;
+    DWORD64 imageBase = 0;
+    const PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+    if (function) {
+        PVOID handlerData = nullptr;
+        DWORD64 establisherFrame = 0;
+        RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData,
+                         &establisherFrame, nullptr);
+    } else {  // a leaf function: the return address is at the stack pointer
+        context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);
+        context.Rsp += sizeof(DWORD64);
+    }
+    return context.Rip != 0 && context.Rsp >= stackLow && context.Rsp < stackHigh;
+}
+
+// Moves the context out to the first frame of the program that is not the
+// raising machinery. Stays put when the raise happened in the program itself
+// (a fault) or when no program frame is found.
+void FindRaiseSite(RaiseRecord& record, std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    constexpr int kDeepestSearch = 64;
+    CONTEXT context = record.context;
+    for (int depth = 0; depth <= kDeepestSearch; ++depth) {
+        const std::uintptr_t ip = static_cast<std::uintptr_t>(context.Rip);
+        if (InProgram(ip) && !IsRaiseMachinery(FunctionStart(depth == 0 ? ip : ip - 1))) {
+            record.context = context;
+            record.raiseAddress = ip;
+            record.raiseIsReturnAddress = depth > 0;
+            return;
+        }
+        if (!StepOut(context, stackLow, stackHigh)) break;
+    }
+}
+
+#else
+
+void FindRaiseSite(RaiseRecord&, std::uintptr_t, std::uintptr_t) {}
+
+#endif
+
+const NT_TIB* ThreadInformation() {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"  // GCC 12 takes the segment read for an array access
+#endif
+    return reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+}
+
+void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEXT& context) {
+    const NT_TIB* tib = ThreadInformation();
+    const auto stackLow = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
+    const auto stackHigh = reinterpret_cast<std::uintptr_t>(tib->StackBase);
+
+    RaiseRecord& record = state.record;
+    record.exception = exception;
+    record.exception.ExceptionRecord = nullptr;
+    record.context = context;
+    record.raiseAddress = reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress);
+    record.raiseIsReturnAddress = false;
+    FindRaiseSite(record, stackLow, stackHigh);
+
+    const std::uintptr_t top = StackPointer(record.context);
+    record.stackAddress = top;
+    record.stackBytes = 0;
+    if (top >= stackLow && top < stackHigh) {
+        record.stackBytes = std::min<std::size_t>(stackHigh - top, kStackSnapshotBytes);
+        std::memcpy(record.stack, reinterpret_cast<const void*>(top), record.stackBytes);
+    }
+    state.valid = true;
+}
+
+LONG CALLBACK OnRaise(EXCEPTION_POINTERS* pointers) {
+    if (!IsProgramRaise(*pointers->ExceptionRecord)) return EXCEPTION_CONTINUE_SEARCH;
+    const DWORD lastError = GetLastError();
+    ThreadState* state = CurrentState(true);
+    if (state && !state->paused && !state->busy) {
+        state->busy = true;
+        Capture(*state, *pointers->ExceptionRecord, *pointers->ContextRecord);
+        state->busy = false;
+    }
+    SetLastError(lastError);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void InstallRaiseCapture() {
+    if (g_flsSlot != FLS_OUT_OF_INDEXES) return;
+    const auto program = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(program);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(program + dos->e_lfanew);
+    g_programStart = reinterpret_cast<std::uintptr_t>(program);
+    g_programEnd = g_programStart + nt->OptionalHeader.SizeOfImage;
+    g_flsSlot = FlsAlloc(&FreeThreadState);
+    if (g_flsSlot != FLS_OUT_OF_INDEXES) AddVectoredExceptionHandler(1, &OnRaise);
+}
+
+const RaiseRecord* LastRaise() {
+    const ThreadState* state = CurrentState(false);
+    return state && state->valid ? &state->record : nullptr;
+}
+
+CRASHREPORT_NOINLINE void RecordRaiseHere() {
+    ThreadState* state = CurrentState(true);
+    if (!state) return;
+    CONTEXT context;
+    RtlCaptureContext(&context);
+    EXCEPTION_RECORD exception{};
+#ifdef _WIN64
+    exception.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+#else
+    exception.ExceptionAddress = reinterpret_cast<void*>(context.Eip);
+#endif
+    Capture(*state, exception, context);
+}
+
+PausedRaiseCapture::PausedRaiseCapture() {
+    ThreadState* state = CurrentState(true);
+    wasPaused_ = state && state->paused;
+    if (state) state->paused = true;
+}
+
+PausedRaiseCapture::~PausedRaiseCapture() {
+    if (ThreadState* state = CurrentState(false)) state->paused = wasPaused_;
+}
+
+}  // namespace crashreport

@@ -1,0 +1,49 @@
+#pragma once
+// What the reporter keeps of the last raise on each thread: the exception
+// record, the processor context at the program's own raise site and a copy of
+// the stack above it (the catch block that reports the exception runs on the
+// same stack and overwrites it).
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace crashreport {
+
+inline constexpr std::size_t kStackSnapshotBytes = 256 * 1024;
+
+struct RaiseRecord {
+    CONTEXT context;  // at the raise address: registers of the program's frame
+    EXCEPTION_RECORD exception;
+    std::uintptr_t raiseAddress;
+    bool raiseIsReturnAddress;  // a throw: the address after the call that raised it
+    std::uintptr_t stackAddress;  // where the copied stack began
+    std::size_t stackBytes;
+    alignas(16) std::uint8_t stack[kStackSnapshotBytes];
+};
+
+// Adds the process-wide handler that sees every raise on every thread.
+void InstallRaiseCapture();
+
+// The last raise recorded on the calling thread, or null.
+const RaiseRecord* LastRaise();
+
+// Records a raise at the caller's own position (used when no recorded raise
+// belongs to the exception being reported).
+void RecordRaiseHere();
+
+// While one exists, raises on the calling thread are not recorded: the
+// reporter rethrows the exception it reports to learn its type.
+class PausedRaiseCapture {
+public:
+    PausedRaiseCapture();
+    ~PausedRaiseCapture();
+    PausedRaiseCapture(const PausedRaiseCapture&) = delete;
+    PausedRaiseCapture& operator=(const PausedRaiseCapture&) = delete;
+
+private:
+    bool wasPaused_;
+};
+
+}  // namespace crashreport
