@@ -95,7 +95,7 @@ os::SecretString RetrievePasswordSecret() {
         LsaSecretBuffer buffer(data);
         if (status == STATUS_SUCCESS) {
             if (data && data->Buffer)
-                password = os::SecretString(os::WString(data->Buffer, data->Length / sizeof(WCHAR)));
+                password = os::SecretString(data->Buffer, data->Length / sizeof(WCHAR));
         } else if (status != STATUS_OBJECT_NAME_NOT_FOUND) {
             code = late::LsaNtStatusToWinError(status);
         }

@@ -56,10 +56,9 @@ AutologonAccount GetAutologonAccount() {
     AutologonAccount account;
     account.user = ReadString(key.get(), kDefaultUserName).value_or(os::WString());
     account.domain = ReadString(key.get(), kDefaultDomainName).value_or(os::WString());
-    {
-        os::SecretString plain(ReadString(key.get(), kDefaultPassword).value_or(os::WString()));
-        account.hasPassword = !plain.empty();
-    }
+    std::optional<os::WString> plain = ReadString(key.get(), kDefaultPassword);
+    account.hasPassword = plain && !plain->empty();
+    if (plain) os::SecureWipe(*plain);
     if (!account.hasPassword) {
         try {
             account.hasPassword = !RetrievePasswordSecret().empty();

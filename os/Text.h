@@ -38,7 +38,9 @@ void SecureWipe(std::basic_string<Char>& text) {
 class SecretString {
 public:
     SecretString() = default;
-    explicit SecretString(WString text) : text_(std::move(text)) {}
+    // The argument is wiped once copied.
+    explicit SecretString(WString text) : text_(text) { SecureWipe(text); }
+    SecretString(const WCHAR* text, std::size_t length) : text_(text, length) {}
     SecretString(const SecretString& other) : text_(other.text_) {}
     SecretString& operator=(const SecretString& other) {
         if (this != &other) {

@@ -486,6 +486,10 @@ BOOL SimMachine::GetComputerNameW(LPWSTR buffer, LPDWORD size) {
 
 HANDLE SimMachine::LocalFree(HANDLE memory) {
     Log("LocalFree");
+    if (auto code = Injected("LocalFree")) {
+        lastError = *code;
+        return memory;
+    }
     if (!memory) return nullptr;
     if (!localBuffers_.erase(memory)) {
         lastError = ERROR_INVALID_HANDLE;
@@ -579,6 +583,7 @@ BOOL SimMachine::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoC
 
 BOOL SimMachine::EqualSid(PSID a, PSID b) {
     Log("EqualSid");
+    if (auto code = Injected("EqualSid")) return FailWithLastError(*code);
     if (!a || !b) return FALSE;
     return SidLength(a) == SidLength(b) && std::memcmp(a, b, SidLength(a)) == 0;
 }
@@ -602,7 +607,7 @@ BOOL SimMachine::AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, B
 
 PVOID SimMachine::FreeSid(PSID sid) {
     Log("FreeSid");
-    if (!sids_.erase(sid)) return sid;
+    if (Injected("FreeSid") || !sids_.erase(sid)) return sid;
     delete[] static_cast<BYTE*>(sid);
     return nullptr;
 }
@@ -678,6 +683,7 @@ NTSTATUS SimMachine::LsaRetrievePrivateData(LSA_HANDLE policy, PLSA_UNICODE_STRI
 
 NTSTATUS SimMachine::LsaFreeMemory(PVOID buffer) {
     Log("LsaFreeMemory");
+    if (auto code = Injected("LsaFreeMemory")) return static_cast<NTSTATUS>(*code);
     if (!lsaBuffers_.erase(buffer)) return static_cast<NTSTATUS>(0xC0000008);
     BYTE* block = static_cast<BYTE*>(buffer);
     auto* string = reinterpret_cast<LSA_UNICODE_STRING*>(block);
@@ -688,6 +694,7 @@ NTSTATUS SimMachine::LsaFreeMemory(PVOID buffer) {
 
 NTSTATUS SimMachine::LsaClose(LSA_HANDLE policy) {
     Log("LsaClose");
+    if (auto code = Injected("LsaClose")) return static_cast<NTSTATUS>(*code);
     return policies_.erase(policy) ? STATUS_SUCCESS : static_cast<NTSTATUS>(0xC0000008);
 }
 

@@ -115,7 +115,8 @@ public:
     // ---- Failure injection: the next calls of `function` fail with `code`
     // after `skip` successful ones, `times` times (-1: for good). The code is
     // returned, set as last error, or returned as NTSTATUS, as the function
-    // reports failures.
+    // reports failures. Functions that cannot fail on Windows (GetVersion,
+    // GetCurrentProcess, GetLastError, LsaNtStatusToWinError) take none.
     static constexpr int kAlways = -1;
     void Fail(const std::string& function, DWORD code, int skip = 0, int times = kAlways);
 
