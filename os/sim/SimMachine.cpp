@@ -687,6 +687,8 @@ NTSTATUS SimMachine::LsaFreeMemory(PVOID buffer) {
     if (!lsaBuffers_.erase(buffer)) return static_cast<NTSTATUS>(0xC0000008);
     BYTE* block = static_cast<BYTE*>(buffer);
     auto* string = reinterpret_cast<LSA_UNICODE_STRING*>(block);
+    const BYTE* data = block + sizeof(LSA_UNICODE_STRING);
+    if (std::any_of(data, data + string->Length, [](BYTE b) { return b != 0; })) lsaBuffersWipedBeforeFree = false;
     SecureWipe(block, sizeof(LSA_UNICODE_STRING) + string->MaximumLength);
     delete[] block;
     return STATUS_SUCCESS;

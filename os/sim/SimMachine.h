@@ -95,6 +95,7 @@ public:
     SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
+    bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
     std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
 
     // Registry helpers; paths are relative to a root key such as HKEY_LOCAL_MACHINE.

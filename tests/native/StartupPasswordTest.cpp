@@ -103,6 +103,7 @@ TEST_F(StartupPasswordTest, PrivateDataKeepsThePasswordWithTheLsaStringLengths) 
     EXPECT_EQ(Args("LsaStorePrivateData"), "DefaultPassword,keyLength=30,keyMax=32,dataLength=8,dataMax=10");
     EXPECT_EQ(machine.lsaSecrets.at(WSTR("DefaultPassword")).size(), 8u);
     EXPECT_EQ(engine::RetrievePasswordSecret().str(), WSTR("abcd"));
+    EXPECT_TRUE(machine.lsaBuffersWipedBeforeFree);
     EXPECT_EQ(machine.CountCalls("LsaFreeMemory"), 1);
     EXPECT_EQ(machine.CountCalls("LsaClose"), 2);
 }
