@@ -380,6 +380,17 @@ void TWinControl::ClientResized(int dx) {
         if (control->Align == TAlign::alTop) control->SetWidth(control->Width() + dx);
 }
 
+bool TWinControl::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "TabOrder")) {
+        SetTabOrder(p.Int());
+    } else if (os::EqualsIgnoringCase(p.name, "TabStop")) {
+        TabStop = p.Bool();
+    } else {
+        return TControl::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
 HBRUSH TWinControl::HandleControlColor(HDC dc) {
     COLORREF color = EffectiveColor();
     if (!backgroundBrush_ || backgroundColor_ != color) {
@@ -524,7 +535,7 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SIZE: {
             int width = LOWORD(lParam);
-            if (lastClientWidth_ >= 0 && width != lastClientWidth_) ClientResized(width - lastClientWidth_);
+            if (lastClientWidth_ > 0 && width != lastClientWidth_) ClientResized(width - lastClientWidth_);
             lastClientWidth_ = width;
             break;
         }

@@ -5,6 +5,8 @@
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
 
+#include <algorithm>
+
 namespace toolkit {
 
 TLabel::TLabel(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) {
@@ -47,6 +49,12 @@ SIZE TLabel::MeasureText(int maxWidth) const {
     std::wstring text = caption_.empty() ? std::wstring(L" ") : caption_;
     RECT bounds{0, 0, wordWrap_ ? maxWidth : 0, 0};
     DrawTextW(screen.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, TextFlags() | DT_CALCRECT);
+    // Slanted glyphs reach past their advance width; leave room for the last one.
+    if (Font().Style() & fsItalic) {
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(screen.Get(), &metrics);
+        bounds.right += std::max<LONG>(metrics.tmOverhang, metrics.tmAveCharWidth / 2);
+    }
     return {bounds.right, bounds.bottom};
 }
 

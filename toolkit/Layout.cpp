@@ -108,6 +108,8 @@ void TLayoutContext::ResolveReferences() {
 
 void RegisterComponentKind(const std::string& kind, TComponentFactory factory) { Factories()[kind] = std::move(factory); }
 
+bool ComponentKindRegistered(const std::string& kind) { return Factories().count(kind) != 0; }
+
 TColor LayoutColor(const shell::LayoutProperty& p) {
     if (p.value.kind == shell::LayoutValue::Kind::Color) return p.value.color;
     TColor color;

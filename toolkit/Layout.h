@@ -80,6 +80,7 @@ TAlignment LayoutAlignment(const shell::LayoutProperty& property);
 using TComponentFactory = std::function<TComponent*(TComponent* owner, TWinControl* parent)>;
 // Adds a kind of object that layouts may use (widgets add theirs).
 void RegisterComponentKind(const std::string& kind, TComponentFactory factory);
+bool ComponentKindRegistered(const std::string& kind);
 
 // Applies the root object's properties to `form` and creates its children.
 void LoadLayout(TForm& form, const shell::LayoutNode& root, TLayoutContext& context);

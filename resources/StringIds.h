@@ -1,0 +1,30 @@
+#pragma once
+// Numbers of the program's string table (gatewise.rc); shared by the resource
+// script and the code, so plain macros.
+
+#define IDS_OPTIONS_KEY 100
+#define IDS_APPLICATION_TITLE 102
+#define IDS_ERROR_CAPTION 103
+
+#define IDS_SECURE_MODE 200
+#define IDS_RELAXED_MODE 201
+#define IDS_CUSTOM_MODE 202
+#define IDS_CURRENTLY_ACTIVE 203
+#define IDS_MODE_CHANGED_FORMAT 204
+#define IDS_MODE_CHANGED 205
+#define IDS_MODE_NOT_CHANGED 206
+#define IDS_SECURE_NOT_CONFIRMED 207
+#define IDS_ACCOUNT_WITHOUT_PASSWORD 208
+#define IDS_USERS_MANAGEMENT_COMMAND 209
+#define IDS_PRODUCT_PAGE 210
+#define IDS_SUPPORT_PAGE 211
+
+// The advertised products: tagline, description parts 1 and 2, page; one
+// block of four per product, product index i at IDS_ADVERT_BASE + 10 * i.
+#define IDS_ADVERT_BASE 300
+#define IDS_ADVERT_TAGLINE 0
+#define IDS_ADVERT_DESCRIPTION1 1
+#define IDS_ADVERT_DESCRIPTION2 2
+#define IDS_ADVERT_PAGE 3
+#define IDS_ADVERT_MAKER_PAGE 390
+#define IDS_ADVERT_CAMPAIGN 391

@@ -1,0 +1,74 @@
+// The program body: the start-up sequence, the message loop and the exit in
+// reverse order.
+
+#include "crashreport/ExceptionReporter.h"
+#include "resources/StringIds.h"
+#include "settings/Options.h"
+#include "shell/HelpViewer.h"
+#include "shell/ResStrings.h"
+#include "shell/SubstFrm.h"
+#include "shell/Substitution.h"
+#include "toolkit/Application.h"
+#include "ui/GatewiseMainDlg.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+namespace {
+
+// COM for the image decoder, for the life of the program.
+class ComApartment {
+public:
+    ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (initialized_) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialized_;
+};
+
+void InitializeCommonControls() {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+int RunProgram() {
+    toolkit::TApplication& application = toolkit::Application();
+
+    shell::InitializeSubstFormUnit();
+
+    crashreport::InstallExceptionReporter();
+    application.OnException = [](std::exception_ptr error) { crashreport::ReportException(error); };
+
+    settings::CreateGlobalOptions(shell::ResString(IDS_OPTIONS_KEY));
+    ui::InitializeMainWindowUnit();
+
+    application.Title = shell::SubstituteText(shell::ResString(IDS_APPLICATION_TITLE));
+    application.HelpFile = shell::HelpFilePath();
+    shell::InstallHelpViewer();
+    application.MainForm = toolkit::CreateForm<ui::TdlgGatewiseMain>(nullptr);
+    application.Run();
+
+    delete application.MainForm;
+    ui::FinalizeMainWindowUnit();
+    settings::FreeGlobalOptions();
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ComApartment com;
+    InitializeCommonControls();
+    try {
+        return RunProgram();
+    } catch (...) {
+        toolkit::Application().HandleException(std::current_exception());
+        return 1;
+    }
+}
