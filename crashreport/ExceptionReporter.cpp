@@ -10,8 +10,9 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
-#include <span>
+#include <vector>
 #include <typeinfo>
 
 #ifdef __GNUC__
@@ -154,6 +155,20 @@ ContextFacts ContextOf(const RaiseRecord& raise) {
     return facts;
 }
 
+// The copied stack, one pointer-sized value per slot. Where the unwind tables
+// located the frames, the other slots are left out (zero): on x64 each frame
+// keeps a home area for its callee's arguments that often still holds return
+// addresses of earlier calls, which would show as calls that are not there and
+// split the merging of a recursion.
+std::vector<std::uintptr_t> ScannedStack(const RaiseRecord& raise) {
+    std::vector<std::uintptr_t> values(raise.stackBytes / sizeof(std::uintptr_t));
+    std::memcpy(values.data(), raise.stack, values.size() * sizeof(std::uintptr_t));
+    const std::size_t known = raise.framesKnownBytes / sizeof(std::uintptr_t);
+    for (std::size_t i = 0; i < known && i < values.size(); ++i)
+        if (!raise.IsReturnSlot(i)) values[i] = 0;
+    return values;
+}
+
 class ReportLock {
 public:
     ReportLock() { EnterCriticalSection(&g_reportLock); }
@@ -178,8 +193,7 @@ void Report(const Described& described, const RaiseRecord& raise) {
     }
     const std::string message = FormatMessageText(facts, settings.options & roLongMessage);
 
-    const std::span<const std::uintptr_t> stack(reinterpret_cast<const std::uintptr_t*>(raise.stack),
-                                                raise.stackBytes / sizeof(std::uintptr_t));
+    const std::vector<std::uintptr_t> stack = ScannedStack(raise);
     const auto entries =
         RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, stack, inspector, settings.deepestCallStack);
     const Lines callStack = FormatCallStack(entries, ProcessInspector::RegisteredModules());

@@ -143,9 +143,32 @@ void FindRaiseSite(RaiseRecord& record, std::uintptr_t stackLow, std::uintptr_t 
     }
 }
 
+// Follows the frames outward from the raise site and marks the slots of the
+// copied stack that hold their return addresses. Stops at the first function
+// that has no unwind data: its frame size is unknown.
+void MarkReturnSlots(RaiseRecord& record, std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+    constexpr int kDeepestWalk = 16384;
+    CONTEXT context = record.context;
+    const std::uintptr_t copyEnd = record.stackAddress + record.stackBytes;
+    for (int depth = 0; depth < kDeepestWalk; ++depth) {
+        DWORD64 imageBase = 0;
+        if (!RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr)) return;
+        if (!StepOut(context, stackLow, stackHigh)) {
+            if (context.Rip == 0) record.framesKnownBytes = record.stackBytes;  // the outermost frame
+            return;
+        }
+        const std::uintptr_t slot = static_cast<std::uintptr_t>(context.Rsp) - sizeof(DWORD64);
+        if (slot < record.stackAddress || slot + sizeof(DWORD64) > copyEnd) return;
+        const std::size_t index = (slot - record.stackAddress) / sizeof(DWORD64);
+        record.returnSlots[index / 8] |= static_cast<std::uint8_t>(1u << (index % 8));
+        record.framesKnownBytes = slot + sizeof(DWORD64) - record.stackAddress;
+    }
+}
+
 #else
 
 void FindRaiseSite(RaiseRecord&, std::uintptr_t, std::uintptr_t) {}
+void MarkReturnSlots(RaiseRecord&, std::uintptr_t, std::uintptr_t) {}
 
 #endif
 
@@ -180,6 +203,9 @@ void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEX
         record.stackBytes = std::min<std::size_t>(stackHigh - top, kStackSnapshotBytes);
         std::memcpy(record.stack, reinterpret_cast<const void*>(top), record.stackBytes);
     }
+    record.framesKnownBytes = 0;
+    std::memset(record.returnSlots, 0, sizeof record.returnSlots);
+    MarkReturnSlots(record, stackLow, stackHigh);
     state.valid = true;
 }
 

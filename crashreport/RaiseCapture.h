@@ -21,6 +21,12 @@ struct RaiseRecord {
     std::uintptr_t stackAddress;  // where the copied stack began
     std::size_t stackBytes;
     alignas(16) std::uint8_t stack[kStackSnapshotBytes];
+    // Up to `framesKnownBytes` into the copy the unwind tables told where the
+    // frames' return addresses lie: one bit per pointer-sized slot.
+    std::size_t framesKnownBytes;
+    std::uint8_t returnSlots[kStackSnapshotBytes / sizeof(void*) / 8];
+
+    bool IsReturnSlot(std::size_t index) const { return returnSlots[index / 8] & (1u << (index % 8)); }
 };
 
 // Adds the process-wide handler that sees every raise on every thread.

@@ -1,0 +1,492 @@
+// The exception reporter in a real process under Wine: raises, reports, the
+// log file, the dialog and "Terminate" in a child process.
+
+#include "crashreport/ExceptionReporter.h"
+#include "crashreport/ReportDialog.h"
+#include "crashreport/ReporterSettings.h"
+#include "engine/Exception.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// ---- helpers ---------------------------------------------------------------
+
+std::wstring TemporaryFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);  // process ids repeat from one Wine run to the next
+    const std::wstring folder = std::wstring(base) + L"gatewise-report-" + std::to_wstring(GetCurrentProcessId()) +
+                                L"-" + std::to_wstring(now.QuadPart);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+    text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+    return text;
+}
+
+struct FoundDialog {
+    DWORD process;
+    HWND window;
+};
+
+// The visible "Application Error" dialog of a process, if there is one.
+HWND FindReportDialog(DWORD process) {
+    FoundDialog found{process, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* found = reinterpret_cast<FoundDialog*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t className[32] = L"";
+            GetClassNameW(window, className, 32);
+            if (owner == found->process && IsWindowVisible(window) && std::wstring(className) == L"#32770" &&
+                WindowText(window) == L"Application Error") {
+                found->window = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+// What a test saw of one dialog.
+struct SeenDialog {
+    std::string message;
+    std::string callStack;
+    std::string detailsButton;
+    int dialogsOpenAtOnce = 0;
+};
+
+// Watches this process for report dialogs from a second thread, records each
+// and answers it with `answer` (by default "OK").
+class DialogWatcher {
+public:
+    using Answer = std::function<void(HWND)>;
+
+    explicit DialogWatcher(Answer answer = PressOk) : answer_(std::move(answer)) {
+        thread_ = std::thread([this] { Watch(); });
+    }
+    ~DialogWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+
+    std::vector<SeenDialog> Seen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
+
+    static void PressOk(HWND dialog) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+private:
+    static int OpenDialogs() {
+        int count = 0;
+        EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == GetCurrentProcessId() && IsWindowVisible(window) &&
+                    WindowText(window) == L"Application Error")
+                    ++*reinterpret_cast<int*>(parameter);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        return count;
+    }
+
+    void Watch() {
+        HWND last = nullptr;
+        while (!stop_) {
+            const HWND dialog = FindReportDialog(GetCurrentProcessId());
+            if (dialog && dialog != last) {
+                std::this_thread::sleep_for(100ms);  // let it finish its first paint
+                SeenDialog seen;
+                seen.message = Narrow(WindowText(GetDlgItem(dialog, crashreport::kMessageId)));
+                seen.callStack = Narrow(WindowText(GetDlgItem(dialog, crashreport::kFirstPageId)));
+                seen.detailsButton = Narrow(WindowText(GetDlgItem(dialog, crashreport::kDetailsButtonId)));
+                seen.dialogsOpenAtOnce = OpenDialogs();
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    seen_.push_back(seen);
+                }
+                answer_(dialog);
+                last = dialog;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+
+    Answer answer_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<SeenDialog> seen_;
+    std::thread thread_;
+};
+
+// The toolkit's boundary: an event handler runs, and what escapes it goes to
+// the default error display.
+void RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        crashreport::ReportException(std::current_exception());
+    }
+}
+
+int g_throwLine = 0;
+
+__attribute__((noinline)) void ThrowFromHandler(int code) {
+    g_throwLine = __LINE__ + 1;
+    throw engine::EOSError("System Error.  Code: " + std::to_string(code) + ".\r\nAccess is denied.", code);
+}
+
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile int local = depth;
+    if (depth == 0) throw engine::EOSError("bottom", 0);
+    const int result = Recurse(depth - 1);
+    return result + local;
+}
+
+class ExceptionReport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        crashreport::InstallExceptionReporter();
+        folder_ = TemporaryFolder();
+        log_ = folder_ + L"\\gatewise.LOG";
+        DeleteFileW(log_.c_str());
+        crashreport::Settings().logFile = log_;
+    }
+
+    std::wstring folder_;
+    std::wstring log_;
+};
+
+// ":0000000140012345 [module] procedure (file, line n)" -> the address
+std::string FirstStackAddress(const std::string& callStack) {
+    const std::size_t at = callStack.find("\r\n:");
+    return at == std::string::npos ? std::string() : callStack.substr(at + 3, 2 * sizeof(void*));
+}
+
+// ---- tests -----------------------------------------------------------------
+
+TEST_F(ExceptionReport, UnhandledExceptionWritesOneEntryAndShowsOneDialog) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        RunHandler([] { ThrowFromHandler(5); });
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    const std::string log = ReadWholeFile(log_);
+    EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
+    EXPECT_EQ(log.rfind("---------------------------", 0), 0u);
+
+    // The message names the class as the program does, its module, the
+    // program's own throw site and what the symbol file knows of it.
+    const std::string& message = seen[0].message;
+    EXPECT_EQ(message.rfind("Exception 'EOSError' in module gatewise_crashreport_tests.exe at ", 0), 0u) << message;
+    EXPECT_NE(message.find("\r\nSystem Error.  Code: 5.\r\nAccess is denied.\r\n\r\n"), std::string::npos);
+    EXPECT_NE(message.find("Module: gatewise_crashreport_tests.exe, Source: ExceptionReportTest.cpp, Line " +
+                           std::to_string(g_throwLine) + "\r\n"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("Procedure: (anonymous namespace)::ThrowFromHandler(int)"), std::string::npos) << message;
+    EXPECT_NE(log.find(message), std::string::npos);
+
+    // The raise address is the first entry of the call stack; the callers follow.
+    const std::string address = FirstStackAddress(seen[0].callStack);
+    EXPECT_NE(message.find(" at " + address + "\r\n"), std::string::npos) << seen[0].callStack;
+    EXPECT_NE(seen[0].callStack.find("ThrowFromHandler(int) (ExceptionReportTest.cpp, line " +
+                                     std::to_string(g_throwLine) + ")"),
+              std::string::npos)
+        << seen[0].callStack;
+    EXPECT_LT(seen[0].callStack.find("ThrowFromHandler"), seen[0].callStack.find("RunHandler"));
+    EXPECT_NE(seen[0].callStack.find("\r\n\r\nModules:\r\n$"), std::string::npos);
+    EXPECT_NE(log.find(seen[0].callStack), std::string::npos);
+
+    EXPECT_NE(log.find("Registers:\r\nRAX = "), std::string::npos);
+    EXPECT_NE(log.find("Code at CS:RIP\r\n"), std::string::npos);
+    EXPECT_EQ(seen[0].detailsButton, "Compact <<");
+}
+
+TEST_F(ExceptionReport, HandledExceptionBeforeTheReportLeavesNoTrace) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        RunHandler([] {
+            try {
+                Recurse(3);
+            } catch (const engine::EOSError&) {
+            }
+            ThrowFromHandler(2);
+        });
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_NE(seen[0].message.find("Procedure: (anonymous namespace)::ThrowFromHandler(int)"), std::string::npos)
+        << seen[0].message;
+    EXPECT_EQ(seen[0].callStack.find("Recurse"), std::string::npos);
+    EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), 1u);
+}
+
+TEST_F(ExceptionReport, DeepRecursionShowsAsOneMergedEntry) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        // On a thread of its own: a fresh stack holds no return addresses left
+        // behind by earlier calls between the recursion's frames.
+        std::thread fresh([] { RunHandler([] { Recurse(300); }); });
+        fresh.join();
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    const std::string& stack = seen[0].callStack;
+    EXPECT_EQ(Count(stack, "Recursive call ("), 1u) << stack;
+    EXPECT_NE(stack.find("Recursive call (300 times):\r\n:"), std::string::npos) << stack;
+    EXPECT_LT(Count(stack, "Recurse(int)"), 4u);
+}
+
+TEST_F(ExceptionReport, NonStandardExceptionIsReportedByItsType) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        RunHandler([] { throw 42; });
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].message.rfind("Exception 'int' in module gatewise_crashreport_tests.exe at ", 0), 0u)
+        << seen[0].message;
+}
+
+TEST_F(ExceptionReport, LogThatCannotBeOpenedStillShowsTheDialog) {
+    {
+        std::ofstream(log_.c_str()) << "earlier entries";
+    }
+    const HANDLE locked = CreateFileW(log_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        RunHandler([] { ThrowFromHandler(32); });
+        seen = watcher.Seen();
+    }
+    CloseHandle(locked);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(ReadWholeFile(log_), "earlier entries");
+
+    const std::wstring missingFolder = folder_ + L"\\no such folder";
+    crashreport::Settings().logFile = missingFolder + L"\\gatewise.LOG";
+    {
+        DialogWatcher watcher;
+        RunHandler([] { ThrowFromHandler(3); });
+        seen = watcher.Seen();
+    }
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_FALSE(FileExists(missingFolder));
+}
+
+TEST_F(ExceptionReport, ReportsAreMadeOneAtATime) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        std::thread other([] { RunHandler([] { ThrowFromHandler(1); }); });
+        RunHandler([] { ThrowFromHandler(2); });
+        other.join();
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].dialogsOpenAtOnce, 1);
+    EXPECT_EQ(seen[1].dialogsOpenAtOnce, 1);
+    EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), 2u);
+}
+
+// The dialog's layout: details shown, one "Call Stack" page in Courier, and
+// the details button folding the dialog to end above the tab control.
+TEST_F(ExceptionReport, DialogLayoutAndDetailsButton) {
+    struct Observed {
+        int fullClient = 0, compactClient = 0, expectedCompact = 0, expectedFull = 0;
+        int pages = 0;
+        std::wstring pageTitle, fontFace, buttonAfterFolding;
+        LONG fontHeight = 0;
+        bool terminateVisible = false, tabsVisibleAfterFolding = true;
+    } observed;
+    {
+        DialogWatcher watcher([&observed](HWND dialog) {
+            RECT client;
+            GetClientRect(dialog, &client);
+            observed.fullClient = client.bottom;
+            RECT units{0, 0, 364, 72};
+            MapDialogRect(dialog, &units);
+            observed.expectedCompact = units.bottom;
+            RECT whole{0, 0, 364, 207};
+            MapDialogRect(dialog, &whole);
+            observed.expectedFull = whole.bottom;
+
+            const HWND tabs = GetDlgItem(dialog, crashreport::kTabsId);
+            observed.pages = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+            wchar_t title[64] = L"";
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = title;
+            item.cchTextMax = 64;
+            SendMessageW(tabs, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            observed.pageTitle = title;
+            LOGFONTW font{};
+            const auto pageFont = reinterpret_cast<HFONT>(
+                SendMessageW(GetDlgItem(dialog, crashreport::kFirstPageId), WM_GETFONT, 0, 0));
+            GetObjectW(pageFont, sizeof font, &font);
+            observed.fontFace = font.lfFaceName;
+            observed.fontHeight = font.lfHeight;
+            observed.terminateVisible = IsWindowVisible(GetDlgItem(dialog, crashreport::kTerminateButtonId));
+
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kDetailsButtonId, BN_CLICKED), 0);
+            GetClientRect(dialog, &client);
+            observed.compactClient = client.bottom;
+            observed.buttonAfterFolding = WindowText(GetDlgItem(dialog, crashreport::kDetailsButtonId));
+            observed.tabsVisibleAfterFolding = IsWindowVisible(tabs);
+            DialogWatcher::PressOk(dialog);
+        });
+        RunHandler([] { ThrowFromHandler(9); });
+    }
+    EXPECT_EQ(observed.pages, 1);
+    EXPECT_EQ(observed.pageTitle, L"Call Stack");
+    EXPECT_EQ(observed.fontFace, L"Courier");
+    EXPECT_EQ(observed.fontHeight, -14);
+    EXPECT_TRUE(observed.terminateVisible);
+    EXPECT_EQ(observed.fullClient, observed.expectedFull);
+    EXPECT_EQ(observed.compactClient, observed.expectedCompact);
+    EXPECT_EQ(observed.buttonAfterFolding, L"Details >>");
+    EXPECT_FALSE(observed.tabsVisibleAfterFolding);
+}
+
+// ---- the child program -----------------------------------------------------
+
+std::wstring ChildPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"gatewise_crash_child.exe";
+}
+
+class Child {
+public:
+    Child(const std::wstring& mode, const std::wstring& log) {
+        std::wstring command = L"\"" + ChildPath() + L"\" " + mode + L" \"" + log + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &process_);
+    }
+    ~Child() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool started() const { return started_; }
+    DWORD id() const { return process_.dwProcessId; }
+
+    HWND WaitForDialog(std::chrono::milliseconds limit) {
+        for (auto waited = 0ms; waited < limit; waited += 50ms) {
+            if (HWND dialog = FindReportDialog(process_.dwProcessId)) return dialog;
+            if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+        }
+        return nullptr;
+    }
+
+    // The exit code, or STILL_ACTIVE when it has not ended within the limit.
+    DWORD WaitForExit(DWORD milliseconds) {
+        WaitForSingleObject(process_.hProcess, milliseconds);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION process_{};
+};
+
+TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeZero) {
+    Child child(L"unhandled", log_);
+    ASSERT_TRUE(child.started());
+    const HWND dialog = child.WaitForDialog(20s);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
+    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    const std::string log = ReadWholeFile(log_);
+    EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
+    EXPECT_NE(log.find("Exception 'EConvertError' in module gatewise_crash_child.exe at "), std::string::npos) << log;
+    EXPECT_NE(log.find("'12x' is not a valid integer value"), std::string::npos);
+    EXPECT_NE(log.find("Procedure: (anonymous namespace)::ParseCount("), std::string::npos) << log;
+}
+
+TEST_F(ExceptionReport, OkLetsTheChildGoOn) {
+    Child child(L"unhandled", log_);
+    ASSERT_TRUE(child.started());
+    const HWND dialog = child.WaitForDialog(20s);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(child.WaitForExit(10000), 3u);
+}
+
+TEST_F(ExceptionReport, HandledExceptionInTheChildProducesNothing) {
+    Child child(L"handled", log_);
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.WaitForExit(20000), 7u);
+    EXPECT_FALSE(FileExists(log_));
+}
+
+}  // namespace
