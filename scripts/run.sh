@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts gatewise.exe under Wine. With no
+# display it runs on a virtual one: waits for the main window, saves a
+# screenshot to build/screenshot.png and ends the program.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+"$root/scripts/install-deps.sh" || echo "run: installing the packages failed; trying with what is there" >&2
+"$root/scripts/build.sh" || { echo "run: the build failed" >&2; exit 1; }
+
+export GATEWISE_WINEPREFIX=${GATEWISE_WINEPREFIX:-$root/build/wineprefix-run}
+source "$root/scripts/wine-env.sh"
+source "$root/scripts/gatewise-session.sh"
+program="$root/build/windows/gatewise.exe"
+
+if [ -n "${DISPLAY:-}" ]; then
+  gatewise_prepare_prefix
+  exec wine "$program"
+fi
+
+gatewise_start_display
+trap 'wineserver -k 2>/dev/null; gatewise_stop_display' EXIT
+gatewise_prepare_prefix
+
+wine "$program" >/dev/null 2>&1 &
+program_pid=$!
+window=$(gatewise_wait_window Gatewise 90)
+if [ -z "$window" ]; then
+  echo "run: the main window did not appear" >&2
+  exit 0
+fi
+sleep 2
+import -window root "$root/build/screenshot.png" && echo "run: screenshot saved to build/screenshot.png"
+
+# Exit through the program's own shortcut (Alt+X), then make sure it is gone.
+xdotool windowactivate --sync "$window" key --window "$window" alt+x 2>/dev/null
+for _ in $(seq 1 50); do
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.2
+done
+kill "$program_pid" 2>/dev/null
+wait "$program_pid" 2>/dev/null
+exit 0
