@@ -130,7 +130,6 @@ void InitDialog(HWND dialog, DialogState& state) {
         const HWND edit = GetDlgItem(dialog, kFirstPageId + static_cast<int>(i));
         SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
         SetWindowTextW(edit, page.text.c_str());
-        SetWindowPos(edit, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
     RECT window, client, details{0, 0, 0, kDetailsTop};
@@ -148,7 +147,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         InitDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
-        return TRUE;
+        SetFocus(GetDlgItem(dialog, IDOK));
+        return FALSE;  // focus set here
+
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
@@ -180,7 +181,7 @@ void ShowReportDialog(const ReportDialogContent& content) {
     InitCommonControlsEx(&controls);
 
     const bool hasPages = !content.pages.empty();
-    DialogTemplate dialog(DS_SETFONT | DS_MODALFRAME | DS_CENTER | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION |
+    DialogTemplate dialog(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION |
                               WS_SYSMENU | WS_VISIBLE,
                           364, 207, 8, L"MS Sans Serif");
     dialog.Add(SS_ETCHEDFRAME | WS_VISIBLE, 4, 3, 356, 65, kFrameId, kStatic, L"");

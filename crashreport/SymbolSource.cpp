@@ -61,7 +61,39 @@ bool ParseGuid(std::string_view hex, BuildId& id) {
     return true;
 }
 
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 }  // namespace
+
+std::string ProcedureName(std::string_view name) {
+    // Compiler suffixes and qualifiers after the parameter list.
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        if (EndsWith(name, "]")) {
+            const std::size_t open = name.rfind(" [");
+            if (open != std::string_view::npos) {
+                name = name.substr(0, open);
+                trimmed = true;
+            }
+        }
+        for (std::string_view qualifier : {" const", " volatile", " &&", " &"}) {
+            if (EndsWith(name, qualifier)) {
+                name.remove_suffix(qualifier.size());
+                trimmed = true;
+            }
+        }
+    }
+    if (!EndsWith(name, ")")) return std::string(name);
+    int depth = 0;
+    for (std::size_t i = name.size(); i-- > 0;) {
+        if (name[i] == ')') ++depth;
+        else if (name[i] == '(' && --depth == 0) return i > 0 ? std::string(name.substr(0, i)) : std::string(name);
+    }
+    return std::string(name);
+}
 
 std::optional<ImageFacts> ParseImageFacts(std::string_view objdumpHeaders) {
     ImageFacts facts;
@@ -101,7 +133,7 @@ void ParseProcedures(std::string_view nmOutput, std::uint64_t imageBase, SymbolD
         if (name.empty() || name.front() == '.') return;
         auto address = Number(line.substr(0, first), 16);
         if (!address) return;
-        if (auto rva = Rva(*address, imageBase)) data.procedures.push_back({*rva, std::string(name)});
+        if (auto rva = Rva(*address, imageBase)) data.procedures.push_back({*rva, ProcedureName(name)});
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace crashreport {
@@ -20,8 +21,12 @@ struct ImageFacts {
 // Fails when the text names no image base.
 std::optional<ImageFacts> ParseImageFacts(std::string_view objdumpHeaders);
 
-// Adds the code symbols (types T, t, W, w) at or above the image base;
-// section names (".text") are left out.
+// "ns::Class::Method(std::string const&) const [clone .isra.0]" ->
+// "ns::Class::Method": the procedure without its parameter list.
+std::string ProcedureName(std::string_view demangled);
+
+// Adds the code symbols (types T, t, W, w) at or above the image base, named
+// by ProcedureName(); section names (".text") are left out.
 void ParseProcedures(std::string_view nmOutput, std::uint64_t imageBase, SymbolData& data);
 
 // Adds the rows of the decoded line table; a row with line "-" ends a sequence.

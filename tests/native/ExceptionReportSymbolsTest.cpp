@@ -124,8 +124,22 @@ TEST(ExceptionReportSymbols, ProceduresAreTheCodeSymbolsWithDemangledNames) {
     EXPECT_EQ(data.procedures[0].rva, 0x1000u);
     EXPECT_EQ(data.procedures[0].name, "__mingw_invalidParameterHandler");
     EXPECT_EQ(data.procedures[1].rva, 0x1450u);
-    EXPECT_EQ(data.procedures[1].name, "std::vector<int, std::allocator<int> >::push_back(int const&)");
-    EXPECT_EQ(data.procedures[2].name, "inline_function()");
+    EXPECT_EQ(data.procedures[1].name, "std::vector<int, std::allocator<int> >::push_back");
+    EXPECT_EQ(data.procedures[2].name, "inline_function");
+}
+
+TEST(ExceptionReportSymbols, ProcedureNamesLoseTheirParameterLists) {
+    using crashreport::ProcedureName;
+    EXPECT_EQ(ProcedureName("(anonymous namespace)::ParseCount(std::__cxx11::basic_string<wchar_t, "
+                            "std::char_traits<wchar_t>, std::allocator<wchar_t> > const&)"),
+              "(anonymous namespace)::ParseCount");
+    EXPECT_EQ(ProcedureName("TOptions::GetCurrentMode() const"), "TOptions::GetCurrentMode");
+    EXPECT_EQ(ProcedureName("Recurse(int) [clone .isra.0]"), "Recurse");
+    EXPECT_EQ(ProcedureName("Widget::operator()(int) &&"), "Widget::operator()");
+    EXPECT_EQ(ProcedureName("void Apply<void (*)(int)>(void (*)(int))"), "void Apply<void (*)(int)>");
+    EXPECT_EQ(ProcedureName("Foo::operator()()"), "Foo::operator()");
+    EXPECT_EQ(ProcedureName("WinMain"), "WinMain");
+    EXPECT_EQ(ProcedureName("broken)"), "broken)");
 }
 
 TEST(ExceptionReportSymbols, LinesFromTheDecodedLineTable) {

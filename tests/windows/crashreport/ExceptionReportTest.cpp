@@ -242,13 +242,13 @@ TEST_F(ExceptionReport, UnhandledExceptionWritesOneEntryAndShowsOneDialog) {
                            std::to_string(g_throwLine) + "\r\n"),
               std::string::npos)
         << message;
-    EXPECT_NE(message.find("Procedure: (anonymous namespace)::ThrowFromHandler(int)"), std::string::npos) << message;
+    EXPECT_TRUE(message.ends_with("\r\nProcedure: (anonymous namespace)::ThrowFromHandler")) << message;
     EXPECT_NE(log.find(message), std::string::npos);
 
     // The raise address is the first entry of the call stack; the callers follow.
     const std::string address = FirstStackAddress(seen[0].callStack);
     EXPECT_NE(message.find(" at " + address + "\r\n"), std::string::npos) << seen[0].callStack;
-    EXPECT_NE(seen[0].callStack.find("ThrowFromHandler(int) (ExceptionReportTest.cpp, line " +
+    EXPECT_NE(seen[0].callStack.find("::ThrowFromHandler (ExceptionReportTest.cpp, line " +
                                      std::to_string(g_throwLine) + ")"),
               std::string::npos)
         << seen[0].callStack;
@@ -275,7 +275,7 @@ TEST_F(ExceptionReport, HandledExceptionBeforeTheReportLeavesNoTrace) {
         seen = watcher.Seen();
     }
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_NE(seen[0].message.find("Procedure: (anonymous namespace)::ThrowFromHandler(int)"), std::string::npos)
+    EXPECT_TRUE(seen[0].message.ends_with("Procedure: (anonymous namespace)::ThrowFromHandler"))
         << seen[0].message;
     EXPECT_EQ(seen[0].callStack.find("Recurse"), std::string::npos);
     EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), 1u);
@@ -295,7 +295,7 @@ TEST_F(ExceptionReport, DeepRecursionShowsAsOneMergedEntry) {
     const std::string& stack = seen[0].callStack;
     EXPECT_EQ(Count(stack, "Recursive call ("), 1u) << stack;
     EXPECT_NE(stack.find("Recursive call (300 times):\r\n:"), std::string::npos) << stack;
-    EXPECT_LT(Count(stack, "Recurse(int)"), 4u);
+    EXPECT_LT(Count(stack, "::Recurse ("), 4u);
 }
 
 TEST_F(ExceptionReport, NonStandardExceptionIsReportedByItsType) {
@@ -470,7 +470,7 @@ TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeZero) {
     EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
     EXPECT_NE(log.find("Exception 'EConvertError' in module gatewise_crash_child.exe at "), std::string::npos) << log;
     EXPECT_NE(log.find("'12x' is not a valid integer value"), std::string::npos);
-    EXPECT_NE(log.find("Procedure: (anonymous namespace)::ParseCount("), std::string::npos) << log;
+    EXPECT_NE(log.find("Procedure: (anonymous namespace)::ParseCount\r\n"), std::string::npos) << log;
 }
 
 TEST_F(ExceptionReport, OkLetsTheChildGoOn) {
