@@ -1,0 +1,76 @@
+#include "widgets/GuiUtilities.h"
+
+#include "engine/Exception.h"
+#include "toolkit/Application.h"
+#include "toolkit/ExtCtrls.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include <string>
+
+namespace {
+
+class GuiUtilitiesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+std::string MessageOf(auto&& action) {
+    try {
+        action();
+    } catch (const engine::Exception& error) {
+        return error.what();
+    }
+    return "(no exception)";
+}
+
+TEST_F(GuiUtilitiesTest, CreatePNGFromResourceAddsThePrefix) {
+    toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE_HOT");
+    EXPECT_EQ(58, close.Width());
+    EXPECT_EQ(53, close.Height());
+    toolkit::Picture logo = widgets::CreatePNGFromResource(L"LOGO_LOCK");
+    EXPECT_EQ(158, logo.Width());
+    EXPECT_EQ(65, logo.Height());
+
+    const std::string message = MessageOf([] { widgets::CreatePNGFromResource(L"CLOSE_COLD"); });
+    EXPECT_NE(std::string::npos, message.find("PNG_CLOSE_COLD")) << message;
+}
+
+TEST_F(GuiUtilitiesTest, LoadPNGImageSizesTheImageAndKeepsItOnFailure) {
+    toolkit::TImage image(nullptr, nullptr);
+    image.SetAutoSize(true);
+    widgets::LoadPNGImage(image, L"LOGO_WW");
+    ASSERT_NE(nullptr, image.CurrentPicture());
+    EXPECT_EQ(64, image.CurrentPicture()->Width());
+    EXPECT_EQ(64, image.Width());
+    EXPECT_EQ(64, image.Height());
+
+    const toolkit::Picture* before = image.CurrentPicture();
+    const HBITMAP bitmap = before->Bitmap();
+    const std::string message = MessageOf([&] { widgets::LoadPNGImage(image, L"LOGO_XX"); });
+    EXPECT_NE(std::string::npos, message.find("PNG_LOGO_XX")) << message;
+    EXPECT_EQ(before, image.CurrentPicture());
+    EXPECT_EQ(bitmap, image.CurrentPicture()->Bitmap());
+    EXPECT_EQ(64, image.Width());
+
+    widgets::LoadPNGImage(image, L"KXLOGO");
+    EXPECT_EQ(163, image.Width());
+    EXPECT_EQ(48, image.Height());
+}
+
+TEST_F(GuiUtilitiesTest, OpenURLReportsTheShellAnswerAndLeavesTheDefaultCursor) {
+    toolkit::Application().SetScreenCursor(toolkit::crHandPoint);
+    EXPECT_FALSE(widgets::OpenURL(L"C:\\no such folder\\no such document.gwdoc"));
+    EXPECT_EQ(toolkit::crDefault, toolkit::Application().ScreenCursor());
+
+    // A program that prints a line and ends stands in for a browser.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    toolkit::Application().SetScreenCursor(toolkit::crIBeam);
+    EXPECT_TRUE(widgets::OpenURL(std::wstring(system) + L"\\hostname.exe"));
+    EXPECT_EQ(toolkit::crDefault, toolkit::Application().ScreenCursor());
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+#include "widgets/GuiUtilities.h"
+
+#include "toolkit/Application.h"
+#include "toolkit/ExtCtrls.h"
+
+#include <shellapi.h>
+
+#include <utility>
+
+namespace widgets {
+namespace {
+
+// Shows the hourglass for one scope and leaves the default cursor behind.
+class HourGlass {
+public:
+    HourGlass() { toolkit::Application().SetScreenCursor(toolkit::crHourGlass); }
+    ~HourGlass() { toolkit::Application().SetScreenCursor(toolkit::crDefault); }
+    HourGlass(const HourGlass&) = delete;
+    HourGlass& operator=(const HourGlass&) = delete;
+};
+
+}  // namespace
+
+bool OpenURL(const std::wstring& address, HWND owner) {
+    HourGlass busy;
+    const HINSTANCE result = ShellExecuteW(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+toolkit::Picture CreatePNGFromResource(const std::wstring& name) {
+    const std::wstring resource = L"PNG_" + name;
+    return toolkit::Picture::FromResource(GetModuleHandleW(nullptr), resource.c_str());
+}
+
+void LoadPNGImage(toolkit::TImage& image, const std::wstring& name) {
+    image.LoadPicture(CreatePNGFromResource(name));
+}
+
+}  // namespace widgets

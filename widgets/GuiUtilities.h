@@ -1,0 +1,30 @@
+#pragma once
+// Opening web pages and documents with the shell, and the program's PNG
+// images: raw-data resources named "PNG_" + image name in the program's module.
+
+#include "toolkit/Picture.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace toolkit {
+class TImage;
+}
+
+namespace widgets {
+
+// Opens an address or document with its associated program, showing the
+// hourglass meanwhile; the screen cursor is the default one afterwards. True
+// when the shell accepted the request.
+bool OpenURL(const std::wstring& address, HWND owner = nullptr);
+
+// The picture of the resource "PNG_" + name. Raises engine::Exception naming
+// the resource when it is missing or not a PNG image. COM must be initialised.
+toolkit::Picture CreatePNGFromResource(const std::wstring& name);
+
+// Loads the picture of "PNG_" + name into image; on failure the image keeps its
+// picture and the error propagates.
+void LoadPNGImage(toolkit::TImage& image, const std::wstring& name);
+
+}  // namespace widgets

@@ -1,0 +1,49 @@
+#pragma once
+// A label that looks and acts like a web link: underlined, blue or purple,
+// hand cursor; a click opens its address with the shell.
+
+#include "toolkit/Label.h"
+
+#include <string>
+
+namespace widgets {
+
+inline constexpr toolkit::TColor clPurple = 0x800080;
+
+class TLinkLabel : public toolkit::TLabel {
+public:
+    TLinkLabel(toolkit::TComponent* owner, toolkit::TWinControl* parent);
+
+    // The fixed link colours (blue, purple) instead of the two colour properties.
+    bool AutoColors() const { return autoColors_; }
+    void SetAutoColors(bool autoColors);
+    toolkit::TColor ColorUnvisited() const { return colorUnvisited_; }
+    void SetColorUnvisited(toolkit::TColor color);
+    toolkit::TColor ColorVisited() const { return colorVisited_; }
+    void SetColorVisited(toolkit::TColor color);
+    bool Visited() const { return visited_; }
+    void SetVisited(bool visited);
+    // Opened on click; "http://" alone (the default) and an empty address open nothing.
+    std::wstring HREF = L"http://";
+
+    // Opens HREF with the shell, showing the hourglass meanwhile; the shell's
+    // answer is ignored and Visited is left as it is.
+    void OpenLink();
+    // A click opens the link instead of raising OnClick.
+    void Click() override;
+    void SetParent(toolkit::TWinControl* parent) override;
+
+protected:
+    // Sets the font colour from AutoColors and Visited.
+    virtual void UpdateColors();
+    // The shell call of OpenLink.
+    virtual void ShellOpen(const std::wstring& address);
+
+private:
+    bool autoColors_ = true;
+    bool visited_ = false;
+    toolkit::TColor colorUnvisited_ = toolkit::clBlue;
+    toolkit::TColor colorVisited_ = clPurple;
+};
+
+}  // namespace widgets
