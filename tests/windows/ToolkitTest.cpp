@@ -1,0 +1,368 @@
+#include "FormTest.h"
+#include "shell/LayoutReader.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Label.h"
+#include "toolkit/Menu.h"
+#include "toolkit/StdCtrls.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+namespace {
+
+using namespace toolkit;
+
+const char* const kLayout = R"(object frmTest: form
+  Caption = "Test window"
+  BorderStyle = single
+  BorderIcons = [systemMenu]
+  ClientSize = 300 200
+  Menu = mnuMain
+  object pnlBox: panel
+    Bounds = 0 0 300 100
+    Color = #FFFFFF
+    object lblTitle: label
+      Bounds = 10 10 50 15
+      Caption = "Title"
+      Hint = "the title"
+      Cursor = crHandPoint
+      OnClick = Clicked
+      OnMouseEnter = Entered
+      OnMouseLeave = Left
+    end
+  end
+  object btnOk: button
+    Bounds = 100 150 80 25
+    Caption = "OK"
+    Default = true
+    ModalResult = 1
+    TabOrder = 1
+  end
+  object btnCancel: button
+    Bounds = 200 150 80 25
+    Caption = "Cancel"
+    Cancel = true
+    ModalResult = 2
+    TabOrder = 0
+  end
+  object chkOption: checkbox
+    Bounds = 10 110 150 17
+    Caption = "Option"
+    OnClick = Clicked
+  end
+  object edtName: edit
+    Bounds = 10 130 150 21
+    Text = "start"
+    OnChange = Changed
+  end
+  object tmrTick: timer
+    Interval = 10
+    Enabled = false
+    OnTimer = Ticked
+  end
+  object mnuMain: mainmenu
+    object mnuFile: menuitem
+      Caption = "&File"
+      object mnuFileRun: menuitem
+        Caption = "&Run"
+        ShortCut = "F5"
+        OnClick = Clicked
+      end
+      object mnuFileOff: menuitem
+        Caption = "&Off"
+        Enabled = false
+      end
+    end
+  end
+end
+)";
+
+class Toolkit : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        form = std::make_unique<TForm>(nullptr);
+        form->LoadLayout(kLayout, "test layout");
+        form->RegisterHandler("Clicked", TNotifyEvent([this](TComponent* sender) { clicked.push_back(sender); }));
+        form->RegisterHandler("Entered", TNotifyEvent([this](TComponent* sender) { entered.push_back(sender); }));
+        form->RegisterHandler("Left", TNotifyEvent([this](TComponent* sender) { left.push_back(sender); }));
+        form->RegisterHandler("Changed", TNotifyEvent([this](TComponent*) { ++changes; }));
+        form->RegisterHandler("Ticked", TNotifyEvent([this](TComponent*) { ++ticks; }));
+        form->AfterConstruction();
+    }
+    void TearDown() override {
+        form.reset();
+        FormTest::TearDown();
+    }
+
+    template <typename T>
+    T& Get(const wchar_t* name) {
+        return form->Get<T>(name);
+    }
+
+    std::unique_ptr<TForm> form;
+    std::vector<TComponent*> clicked;
+    std::vector<TComponent*> entered;
+    std::vector<TComponent*> left;
+    int changes = 0;
+    int ticks = 0;
+};
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+TEST_F(Toolkit, LayoutBuildsNamedControlsWithTheirProperties) {
+    EXPECT_EQ(form->Name, L"frmTest");
+    EXPECT_EQ(WindowText(form->Handle()), L"Test window");
+    EXPECT_EQ(form->ClientWidth(), 300);
+    EXPECT_EQ(form->ClientHeight(), 200);
+    EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_STYLE) & WS_MAXIMIZEBOX);
+
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    EXPECT_EQ(title.Parent(), &Get<TPanel>(L"pnlBox"));
+    EXPECT_EQ(title.Caption(), L"Title");
+    EXPECT_EQ(title.Hint, L"the title");
+    EXPECT_EQ(title.Cursor, crHandPoint);
+    EXPECT_EQ(title.Left(), 10);
+    EXPECT_GT(title.Width(), 0);  // auto-sized to its text
+    EXPECT_EQ(title.EffectiveColor(), RGB(255, 255, 255));
+
+    TButton& ok = Get<TButton>(L"btnOk");
+    EXPECT_EQ(WindowText(ok.Handle()), L"OK");
+    EXPECT_EQ(form->DefaultButton(), &ok);
+    EXPECT_EQ(form->CancelButton(), &Get<TButton>(L"btnCancel"));
+    EXPECT_EQ(Get<TEdit>(L"edtName").Text(), L"start");
+    // Tab order is the z-order of the child windows.
+    EXPECT_EQ(form->TabList().front(), &Get<TButton>(L"btnCancel"));
+    EXPECT_THROW(Get<TButton>(L"lblTitle"), engine::Exception);
+}
+
+TEST_F(Toolkit, TextVisibilityAndEnablingReachTheWindows) {
+    TButton& ok = Get<TButton>(L"btnOk");
+    ok.SetCaption(L"&Go");
+    EXPECT_EQ(WindowText(ok.Handle()), L"&Go");
+    EXPECT_EQ(ok.Caption(), L"&Go");
+    form->Show();
+    EXPECT_TRUE(IsWindowVisible(ok.Handle()));
+    ok.SetVisible(false);
+    EXPECT_FALSE(IsWindowVisible(ok.Handle()));
+    ok.SetEnabled(false);
+    EXPECT_FALSE(IsWindowEnabled(ok.Handle()));
+    ok.SetEnabled(true);
+    EXPECT_TRUE(IsWindowEnabled(ok.Handle()));
+
+    TEdit& name = Get<TEdit>(L"edtName");
+    SetWindowTextW(name.Handle(), L"typed");
+    EXPECT_EQ(name.Text(), L"typed");
+    EXPECT_GE(changes, 1);
+    form->Hide();
+    EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
+
+TEST_F(Toolkit, ButtonsCheckBoxesAndEditsRaiseTheirEvents) {
+    TCheckBox& option = Get<TCheckBox>(L"chkOption");
+    SendMessageW(option.Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(option.Checked());
+    ASSERT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(clicked[0], &option);
+    option.SetChecked(true);  // no change: no event
+    EXPECT_EQ(clicked.size(), 1u);
+    option.SetChecked(false);
+    EXPECT_FALSE(option.Checked());
+    EXPECT_EQ(clicked.size(), 2u);
+
+    int before = changes;
+    Get<TEdit>(L"edtName").SetText(L"other");
+    EXPECT_GT(changes, before);
+
+    TButton& ok = Get<TButton>(L"btnOk");
+    int okClicks = 0;
+    ok.OnClick = [&](TComponent*) { ++okClicks; };
+    SendMessageW(ok.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(okClicks, 1);
+    EXPECT_EQ(form->ModalResult(), mrOk);
+}
+
+TEST_F(Toolkit, PaintedControlsGetHoverAndClickFromTheirParent) {
+    TPanel& box = Get<TPanel>(L"pnlBox");
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    LPARAM inside = MAKELPARAM(title.Left() + 2, title.Top() + 2);
+    SendMessageW(box.Handle(), WM_MOUSEMOVE, 0, inside);
+    ASSERT_EQ(entered.size(), 1u);
+    EXPECT_EQ(entered[0], &title);
+    SendMessageW(box.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(250, 80));
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0], &title);
+
+    SendMessageW(box.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, inside);
+    SendMessageW(box.Handle(), WM_LBUTTONUP, 0, inside);
+    ASSERT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(clicked[0], &title);
+    // Pressed on the label, released elsewhere: no click.
+    SendMessageW(box.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, inside);
+    SendMessageW(box.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(250, 80));
+    EXPECT_EQ(clicked.size(), 1u);
+    // A hidden label takes no events.
+    title.SetVisible(false);
+    SendMessageW(box.Handle(), WM_MOUSEMOVE, 0, inside);
+    EXPECT_EQ(entered.size(), 1u);
+}
+
+TEST_F(Toolkit, ModalFormEndsWithTheResultOfItsButtonOrTheCloseBox) {
+    PostMessageW(Get<TButton>(L"btnOk").Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_FALSE(IsWindowVisible(form->Handle()));
+
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+
+    // Enter and Esc press the default and cancel buttons.
+    PostMessageW(form->Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+    PostMessageW(form->Handle(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(form->ShowModal(), mrOk);
+
+    // A disabled default button ignores Enter.
+    Get<TButton>(L"btnOk").SetEnabled(false);
+    PostMessageW(form->Handle(), WM_COMMAND, IDOK, 0);
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(Toolkit, ModalFormDisablesTheOtherWindowsMeanwhile) {
+    TForm other(nullptr);
+    other.Show();
+    bool otherEnabledDuringModal = true;
+    Get<TButton>(L"btnOk").OnClick = [&](TComponent*) { otherEnabledDuringModal = IsWindowEnabled(other.Handle()); };
+    PostMessageW(Get<TButton>(L"btnOk").Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_FALSE(otherEnabledDuringModal);
+    EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+}
+
+TEST_F(Toolkit, ThrowingHandlerGoesToTheErrorDisplayNotThroughTheWindowProcedure) {
+    TButton& ok = Get<TButton>(L"btnOk");
+    ok.OnClick = [](TComponent*) { throw std::runtime_error("handler failed"); };
+    SendMessageW(ok.Handle(), BM_CLICK, 0, 0);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "handler failed");
+
+    Get<TLabel>(L"lblTitle").OnMouseEnter = [](TComponent*) { throw engine::Exception("hover failed"); };
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    SendMessageW(Get<TPanel>(L"pnlBox").Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(title.Left() + 1, title.Top() + 1));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[1], "hover failed");
+}
+
+TEST_F(Toolkit, MenuItemsShowCaptionsShortcutsAndStateAndRunTheirCommand) {
+    HMENU bar = GetMenu(form->Handle());
+    ASSERT_NE(bar, nullptr);
+    wchar_t text[64] = {};
+    GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"&File");
+    HMENU file = GetSubMenu(bar, 0);
+    GetMenuStringW(file, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"&Run\tF5");
+    EXPECT_TRUE(GetMenuState(file, 1, MF_BYPOSITION) & MF_GRAYED);
+
+    TMenuItem& run = Get<TMenuItem>(L"mnuFileRun");
+    EXPECT_TRUE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F5")));
+    ASSERT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(clicked[0], &run);
+    EXPECT_FALSE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F6")));
+
+    SendMessageW(form->Handle(), WM_COMMAND, GetMenuItemID(file, 0), 0);
+    EXPECT_EQ(clicked.size(), 2u);
+
+    run.SetEnabled(false);
+    file = GetSubMenu(GetMenu(form->Handle()), 0);
+    EXPECT_TRUE(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_FALSE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F5")));
+    EXPECT_EQ(clicked.size(), 2u);
+
+    // Changing the bar keeps the client area at its size.
+    EXPECT_EQ(form->ClientHeight(), 200);
+}
+
+TEST_F(Toolkit, TimerTicksWhileEnabled) {
+    TTimer& timer = Get<TTimer>(L"tmrTick");
+    timer.SetEnabled(true);
+    for (int i = 0; i < 50 && ticks < 2; ++i) {
+        Sleep(10);
+        Application().ProcessMessages();
+    }
+    EXPECT_GE(ticks, 2);
+    timer.SetEnabled(false);
+    Application().ProcessMessages();
+    int stopped = ticks;
+    Sleep(40);
+    Application().ProcessMessages();
+    EXPECT_EQ(ticks, stopped);
+}
+
+TEST_F(Toolkit, ReleasedFormIsDestroyedOnceTheMessageIsHandled) {
+    TForm* released = new TForm(nullptr);
+    bool destroyed = false;
+    released->OnDestroy = [&](TComponent*) { destroyed = true; };
+    released->Release();
+    EXPECT_TRUE(TForm::Exists(released));
+    EXPECT_FALSE(destroyed);
+    Application().ProcessMessages();
+    EXPECT_TRUE(destroyed);
+    EXPECT_FALSE(TForm::Exists(released));
+}
+
+TEST_F(Toolkit, LabelsSizeThemselvesToTheirText) {
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    int shortWidth = title.Width();
+    title.SetCaption(L"A much longer title than before");
+    EXPECT_GT(title.Width(), shortWidth);
+    int oneLine = title.Height();
+    title.SetAutoSize(false);
+    title.SetWidth(60);
+    title.SetWordWrap(true);
+    title.SetAutoSize(true);
+    EXPECT_EQ(title.Width(), 60);
+    EXPECT_GT(title.Height(), oneLine);
+}
+
+// Errors in a layout name the layout and the line, and creation fails.
+TEST_F(Toolkit, BadLayoutsFailWithTheirPlace) {
+    auto messageOf = [](const std::string& layout) -> std::string {
+        try {
+            auto bad = FormFromLayout(layout);
+            bad->AfterConstruction();
+        } catch (const shell::ELayoutError& error) {
+            return error.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(messageOf("object f: form\n  object x: slider\n  end\nend\n"),
+              "Layout test layout, line 2: unknown kind of object \"slider\"");
+    EXPECT_EQ(messageOf("object f: form\n  object b: button\n    Colour = #FFFFFF\n  end\nend\n"),
+              "Layout test layout, line 3: button b has no property \"Colour\"");
+    EXPECT_EQ(messageOf("object f: form\n  object b: button\n    OnClick = Missing\n  end\nend\n"),
+              "Layout test layout, line 3: no handler named Missing");
+    EXPECT_EQ(messageOf("object f: form\n  Menu = mnuNone\nend\n"), "Layout test layout, line 2: no object named mnuNone");
+    EXPECT_EQ(messageOf("object f: form\n  object b: button\n  end\n  object b: label\n  end\nend\n"),
+              "Layout test layout, line 4: a second object named b");
+    EXPECT_EQ(messageOf("object f: form\n  object l: label\n    object b: button\n    end\n  end\nend\n"),
+              "Layout test layout, line 2: label l cannot hold objects");
+    EXPECT_EQ(messageOf("object f: form\n  object l: label\n    Cursor = crBanana\n  end\nend\n"),
+              "Layout test layout, line 3: Cursor: unknown cursor \"crBanana\"");
+}
+
+TEST_F(Toolkit, CreationHandlerErrorsAreReportedAndTheFormStillExists) {
+    auto created = FormFromLayout("object f: form\n  OnCreate = Boom\nend\n");
+    created->RegisterHandler("Boom", TNotifyEvent([](TComponent*) { throw engine::Exception("create failed"); }));
+    created->AfterConstruction();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "create failed");
+    EXPECT_TRUE(IsWindow(created->Handle()));
+}
+
+}  // namespace
