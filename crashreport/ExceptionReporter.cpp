@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 #include <typeinfo>
 
@@ -27,7 +28,7 @@ namespace {
 
 CRITICAL_SECTION g_reportLock;
 DWORD g_mainThreadId = 0;
-bool g_installed = false;
+std::once_flag g_installation;
 
 std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -49,29 +50,15 @@ std::wstring LogFileFor(const std::wstring& program) {
     return (hasExtension ? program.substr(0, dot) : program) + L".LOG";
 }
 
-// "engine::EOSError" -> "EOSError": the class as the program names it.
-std::string UnqualifiedName(std::string name) {
-    for (const char* prefix : {"class ", "struct "})
-        if (name.rfind(prefix, 0) == 0) name.erase(0, std::char_traits<char>::length(prefix));
-    int depth = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '<') ++depth;
-        else if (name[i] == '>') --depth;
-        else if (depth == 0 && name.compare(i, 2, "::") == 0) start = i + 2;
-    }
-    return name.substr(start);
-}
-
 std::string ClassName(const std::type_info& type) {
 #ifdef __GNUC__
     int status = 0;
     char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
     std::string name = status == 0 && demangled ? demangled : type.name();
     std::free(demangled);
-    return UnqualifiedName(name);
+    return ClassDisplayName(name);
 #else
-    return UnqualifiedName(type.name());
+    return ClassDisplayName(type.name());
 #endif
 }
 
@@ -223,17 +210,18 @@ ReporterSettings& Settings() {
 }
 
 void InstallExceptionReporter() {
-    if (g_installed) return;
-    g_installed = true;
-    InitializeCriticalSection(&g_reportLock);
-    g_mainThreadId = GetCurrentThreadId();
-    Settings().logFile = LogFileFor(ProgramPath());
-    InstallRaiseCapture();
+    std::call_once(g_installation, [] {
+        InitializeCriticalSection(&g_reportLock);
+        g_mainThreadId = GetCurrentThreadId();
+        Settings().logFile = LogFileFor(ProgramPath());
+        InstallRaiseCapture();
+    });
 }
 
 void ReportException(std::exception_ptr exception) noexcept {
-    if (!exception || !g_installed) return;
+    if (!exception) return;
     try {
+        InstallExceptionReporter();  // a report before start-up installed it still reaches the user
         Described described;
         {
             PausedRaiseCapture paused;  // the rethrow that tells the type is no raise of the program

@@ -30,6 +30,19 @@ std::string ModuleText(const ModuleLine& module) {
 
 }  // namespace
 
+std::string ClassDisplayName(std::string_view name) {
+    for (std::string_view prefix : {"class ", "struct "})
+        if (name.starts_with(prefix)) name.remove_prefix(prefix.size());
+    int depth = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '<') ++depth;
+        else if (name[i] == '>') --depth;
+        else if (depth == 0 && name.substr(i, 2) == "::") start = i + 2;
+    }
+    return std::string(name.substr(start));
+}
+
 std::string FormatPointer(std::uintptr_t address) {
     return Hex(address, static_cast<int>(sizeof(void*) * 2));
 }

@@ -60,6 +60,10 @@ struct ContextFacts {
     std::vector<std::uint8_t> code;  // the 16 bytes at the instruction pointer; empty when unreadable
 };
 
+// The class name as the program writes it, from a demangled type name:
+// "engine::EOSError" and "class engine::EOSError" become "EOSError".
+std::string ClassDisplayName(std::string_view typeName);
+
 // %p of the program: upper-case hexadecimal, two digits per pointer byte.
 std::string FormatPointer(std::uintptr_t address);
 

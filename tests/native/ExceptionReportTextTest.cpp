@@ -21,6 +21,14 @@ ExceptionFacts OsErrorFacts() {
     return facts;
 }
 
+TEST(ExceptionReportText, ClassNamesAsTheProgramWritesThem) {
+    EXPECT_EQ(crashreport::ClassDisplayName("engine::EOSError"), "EOSError");
+    EXPECT_EQ(crashreport::ClassDisplayName("class engine::EOSError"), "EOSError");
+    EXPECT_EQ(crashreport::ClassDisplayName("std::runtime_error"), "runtime_error");
+    EXPECT_EQ(crashreport::ClassDisplayName("ns::Holder<ns::Key, std::string>"), "Holder<ns::Key, std::string>");
+    EXPECT_EQ(crashreport::ClassDisplayName("int"), "int");
+}
+
 TEST(ExceptionReportText, PointersHaveTwoUpperCaseDigitsPerByte) {
     EXPECT_EQ(crashreport::FormatPointer(0xAB), k64 ? "00000000000000AB" : "000000AB");
 }

@@ -413,17 +413,21 @@ TEST_F(ExceptionReport, DialogLayoutAndDetailsButton) {
 
 // ---- the child program -----------------------------------------------------
 
-std::wstring ChildPath() {
+std::wstring TestsFolder() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"gatewise_crash_child.exe";
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring ChildPath() {
+    return TestsFolder() + L"gatewise_crash_child.exe";
 }
 
 class Child {
 public:
-    Child(const std::wstring& mode, const std::wstring& log) {
-        std::wstring command = L"\"" + ChildPath() + L"\" " + mode + L" \"" + log + L"\"";
+    Child(const std::wstring& mode, const std::wstring& log, const std::wstring& program = ChildPath()) {
+        std::wstring command = L"\"" + program + L"\" " + mode + L" \"" + log + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -470,6 +474,41 @@ TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeZero) {
     EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
     EXPECT_NE(log.find("Exception 'EConvertError' in module gatewise_crash_child.exe at "), std::string::npos) << log;
     EXPECT_NE(log.find("'12x' is not a valid integer value"), std::string::npos);
+    EXPECT_NE(log.find("Procedure: (anonymous namespace)::ParseCount\r\n"), std::string::npos) << log;
+}
+
+// Reports the child's raise and ends it; returns the log.
+std::string ReportOfChild(const std::wstring& program, const std::wstring& log) {
+    Child child(L"unhandled", log, program);
+    EXPECT_TRUE(child.started());
+    const HWND dialog = child.WaitForDialog(20s);
+    EXPECT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
+    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    return ReadWholeFile(log);
+}
+
+TEST_F(ExceptionReport, WithoutItsOwnSymbolFileTheReportShowsAddressesAndModulesOnly) {
+    const std::wstring program = folder_ + L"\\gatewise_crash_child.exe";
+    ASSERT_TRUE(CopyFileW(ChildPath().c_str(), program.c_str(), FALSE));
+
+    std::string log = ReportOfChild(program, folder_ + L"\\none.LOG");
+    EXPECT_NE(log.find("\r\n\r\nModule: UNKNOWN, Source: UNKNOWN, Line UNKNOWN\r\nProcedure: UNKNOWN\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("ParseCount"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(log, std::regex("\r\n:[0-9A-F]{16} \\[gatewise_crash_child\\.exe\\]\r\n")));
+
+    // The symbol file of another build is not taken for this one.
+    const std::wstring foreign = folder_ + L"\\gatewise_crash_child.sym";
+    ASSERT_TRUE(CopyFileW((TestsFolder() + L"gatewise_crashreport_tests.sym").c_str(), foreign.c_str(), FALSE));
+    log = ReportOfChild(program, folder_ + L"\\foreign.LOG");
+    EXPECT_NE(log.find("Procedure: UNKNOWN\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find(" (ExceptionReportTest.cpp, line"), std::string::npos);
+
+    // Its own symbol file beside it names the procedures again.
+    ASSERT_TRUE(CopyFileW((TestsFolder() + L"gatewise_crash_child.sym").c_str(), foreign.c_str(), FALSE));
+    log = ReportOfChild(program, folder_ + L"\\own.LOG");
     EXPECT_NE(log.find("Procedure: (anonymous namespace)::ParseCount\r\n"), std::string::npos) << log;
 }
 
