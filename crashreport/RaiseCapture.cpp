@@ -29,6 +29,14 @@ constexpr DWORD kMsvcThrow = 0xE06D7363;       // every throw of an MSVC program
 constexpr DWORD kStatusUnwind = 0xC0000027;    // STATUS_UNWIND
 constexpr DWORD kUnwindingFlags = 0x02 | 0x04 | 0x20;  // EXCEPTION_UNWINDING, _EXIT_UNWIND, _TARGET_UNWIND
 
+// Where a raise happened, as far as the program is concerned.
+struct RaiseSite {
+    CONTEXT context;
+    std::uintptr_t address;
+    bool returnAddress;  // the address after the call that raised it
+    bool rethrow;        // raised again by a rethrow of the runtime
+};
+
 struct ThreadState {
     RaiseRecord record;
     bool valid;
@@ -85,21 +93,29 @@ bool InProgram(std::uintptr_t address) {
 // The runtime routines between a throw statement and the system's raise. They
 // are linked into the program, so the raise site is the first program frame
 // that is none of them.
-bool IsRaiseMachinery(std::uintptr_t functionStart) {
-    const std::uintptr_t machinery[] = {
+enum class Machinery { None, Throw, Rethrow };
+
+Machinery RaiseMachinery(std::uintptr_t functionStart) {
+    const std::uintptr_t throwing[] = {
 #ifdef __GNUC__
         reinterpret_cast<std::uintptr_t>(&_Unwind_RaiseException),
-        reinterpret_cast<std::uintptr_t>(&_Unwind_Resume_or_Rethrow),
         reinterpret_cast<std::uintptr_t>(&__cxxabiv1::__cxa_throw),
-        reinterpret_cast<std::uintptr_t>(&__cxxabiv1::__cxa_rethrow),
 #endif
-        reinterpret_cast<std::uintptr_t>(static_cast<void (*)(std::exception_ptr)>(&std::rethrow_exception)),
         reinterpret_cast<std::uintptr_t>(&RecordRaiseHere),
         reinterpret_cast<std::uintptr_t>(&ReportException),
     };
-    for (std::uintptr_t start : machinery)
-        if (start == functionStart) return true;
-    return false;
+    const std::uintptr_t rethrowing[] = {
+#ifdef __GNUC__
+        reinterpret_cast<std::uintptr_t>(&_Unwind_Resume_or_Rethrow),
+        reinterpret_cast<std::uintptr_t>(&__cxxabiv1::__cxa_rethrow),
+#endif
+        reinterpret_cast<std::uintptr_t>(static_cast<void (*)(std::exception_ptr)>(&std::rethrow_exception)),
+    };
+    for (std::uintptr_t start : throwing)
+        if (start == functionStart) return Machinery::Throw;
+    for (std::uintptr_t start : rethrowing)
+        if (start == functionStart) return Machinery::Rethrow;
+    return Machinery::None;
 }
 
 std::uintptr_t FunctionStart(std::uintptr_t address) {
@@ -128,15 +144,19 @@ bool StepOut(CONTEXT& context, std::uintptr_t stackLow, std::uintptr_t stackHigh
 // Moves the context out to the first frame of the program that is not the
 // raising machinery. Stays put when the raise happened in the program itself
 // (a fault) or when no program frame is found.
-void FindRaiseSite(RaiseRecord& record, std::uintptr_t stackLow, std::uintptr_t stackHigh) {
+void FindRaiseSite(RaiseSite& site, std::uintptr_t stackLow, std::uintptr_t stackHigh) {
     constexpr int kDeepestSearch = 64;
-    CONTEXT context = record.context;
+    CONTEXT context = site.context;
+    bool rethrow = false;
     for (int depth = 0; depth <= kDeepestSearch; ++depth) {
         const std::uintptr_t ip = static_cast<std::uintptr_t>(context.Rip);
-        if (InProgram(ip) && !IsRaiseMachinery(FunctionStart(depth == 0 ? ip : ip - 1))) {
-            record.context = context;
-            record.raiseAddress = ip;
-            record.raiseIsReturnAddress = depth > 0;
+        const Machinery machinery = RaiseMachinery(FunctionStart(depth == 0 ? ip : ip - 1));
+        rethrow = rethrow || machinery == Machinery::Rethrow;
+        if (InProgram(ip) && machinery == Machinery::None) {
+            site.context = context;
+            site.address = ip;
+            site.returnAddress = depth > 0;
+            site.rethrow = rethrow;
             return;
         }
         if (!StepOut(context, stackLow, stackHigh)) break;
@@ -167,7 +187,7 @@ void MarkReturnSlots(RaiseRecord& record, std::uintptr_t stackLow, std::uintptr_
 
 #else
 
-void FindRaiseSite(RaiseRecord&, std::uintptr_t, std::uintptr_t) {}
+void FindRaiseSite(RaiseSite&, std::uintptr_t, std::uintptr_t) {}
 void MarkReturnSlots(RaiseRecord&, std::uintptr_t, std::uintptr_t) {}
 
 #endif
@@ -188,13 +208,18 @@ void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEX
     const auto stackLow = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
     const auto stackHigh = reinterpret_cast<std::uintptr_t>(tib->StackBase);
 
+    RaiseSite site{context, reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress), false, false};
+    FindRaiseSite(site, stackLow, stackHigh);
+    // "throw;" and std::rethrow_exception raise an exception that was thrown
+    // before: the report wants its first throw site, recorded then.
+    if (site.rethrow && state.valid) return;
+
     RaiseRecord& record = state.record;
     record.exception = exception;
     record.exception.ExceptionRecord = nullptr;
-    record.context = context;
-    record.raiseAddress = reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress);
-    record.raiseIsReturnAddress = false;
-    FindRaiseSite(record, stackLow, stackHigh);
+    record.context = site.context;
+    record.raiseAddress = site.address;
+    record.raiseIsReturnAddress = site.returnAddress;
 
     const std::uintptr_t top = StackPointer(record.context);
     record.stackAddress = top;

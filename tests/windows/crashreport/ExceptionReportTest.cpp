@@ -281,6 +281,34 @@ TEST_F(ExceptionReport, HandledExceptionBeforeTheReportLeavesNoTrace) {
     EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), 1u);
 }
 
+TEST_F(ExceptionReport, RethrownExceptionKeepsItsFirstThrowSite) {
+    std::vector<SeenDialog> seen;
+    {
+        DialogWatcher watcher;
+        RunHandler([] {
+            try {
+                ThrowFromHandler(6);
+            } catch (const engine::EOSError&) {
+                throw;
+            }
+        });
+        RunHandler([] {
+            try {
+                ThrowFromHandler(7);
+            } catch (...) {
+                std::rethrow_exception(std::current_exception());
+            }
+        });
+        seen = watcher.Seen();
+    }
+    ASSERT_EQ(seen.size(), 2u);
+    for (const SeenDialog& dialog : seen) {
+        EXPECT_NE(dialog.message.find(", Line " + std::to_string(g_throwLine) + "\r\n"), std::string::npos)
+            << dialog.message;
+        EXPECT_TRUE(dialog.message.ends_with("Procedure: (anonymous namespace)::ThrowFromHandler")) << dialog.message;
+    }
+}
+
 TEST_F(ExceptionReport, DeepRecursionShowsAsOneMergedEntry) {
     std::vector<SeenDialog> seen;
     {
