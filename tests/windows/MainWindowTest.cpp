@@ -1,0 +1,157 @@
+#include "FormTest.h"
+#include "os/WinApi.h"
+#include "os/sim/SimMachine.h"
+#include "settings/Options.h"
+#include "shell/Gatewise_IDH.h"
+#include "shell/Substitution.h"
+#include "ui/GatewiseMainDlg.h"
+
+#include <objbase.h>
+
+namespace {
+
+using namespace toolkit;
+using ui::TdlgGatewiseMain;
+
+// The main window on a simulated machine, built from the program's stored
+// layout, texts and images.
+class MainWindow : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultUserName"), WSTR("alice"));
+    }
+    void TearDown() override {
+        window.reset();
+        ui::FinalizeMainWindowUnit();
+        settings::FreeGlobalOptions();
+        CoUninitialize();
+        FormTest::TearDown();
+    }
+    void Create() {
+        settings::CreateGlobalOptions(WSTR("SOFTWARE\\Vantrel\\Gatewise"));
+        ui::InitializeMainWindowUnit();
+        window.reset(CreateForm<TdlgGatewiseMain>(nullptr));
+    }
+    std::wstring MenuText(HMENU menu, int position) {
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, static_cast<UINT>(position), text, 128, MF_BYPOSITION);
+        return text;
+    }
+    std::vector<std::wstring> MenuTexts(HMENU menu) {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            std::wstring text = MenuText(menu, i);
+            texts.push_back(text.empty() ? L"-" : text);
+        }
+        return texts;
+    }
+
+    static constexpr const WCHAR* kWinlogon = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+    os::sim::SimMachine machine;
+    os::ScopedMachine scope{machine};
+    std::unique_ptr<TdlgGatewiseMain> window;
+};
+
+TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
+    Create();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(window->Caption(), L"Gatewise");
+    EXPECT_EQ(window->Get<TLabel>(L"lblTitle").Caption(), L"Gatewise");
+    EXPECT_EQ(window->HelpContext, shell::IDH_MainWindow);
+    EXPECT_EQ(window->ClientWidth(), 540);
+    EXPECT_EQ(window->ClientHeight(), 416);  // the gap below the buttons equals the one above them
+
+    HMENU bar = GetMenu(window->Handle());
+    EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
+    EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
+              (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3", L"-",
+                                         L"&Options...", L"Autologon account...", L"&Users management...", L"-",
+                                         L"E&xit\tAlt+X"}));
+    EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
+              (std::vector<std::wstring>{L"&Flowgauge", L"&Speedloom", L"&Ledgerly", L"&Wipewell"}));
+    EXPECT_EQ(MenuTexts(GetSubMenu(bar, 2)),
+              (std::vector<std::wstring>{L"&Help topics\tF1", L"-", L"&Web site", L"&Technical support", L"-",
+                                         L"&About Gatewise"}));
+    EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 4, MF_BYPOSITION) & MF_GRAYED);
+}
+
+TEST_F(MainWindow, ActiveModeIsMarkedInItsTitle) {
+    Create();
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode (currently active)");
+    EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
+
+    machine.screenSaverSecure = FALSE;  // the settings disagree: custom mode
+    window->RefreshModeDisplay();
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode");
+    EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
+}
+
+TEST_F(MainWindow, FailingModeReadIsReportedAndTheWindowStillOpens) {
+    machine.Fail("SystemParametersInfoW", ERROR_INVALID_PARAMETER);
+    Create();
+    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindow(window->Handle()));
+    EXPECT_EQ(window->ClientHeight(), 416);
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode");
+}
+
+TEST_F(MainWindow, PointingAtAnImageOrItsTitleHighlightsBoth) {
+    Create();
+    TPanel& console = window->Get<TPanel>(L"pnlConsole");
+    TLabel& title = window->Get<TLabel>(L"lblRelaxedTitle");
+    TImage& image = window->Get<TImage>(L"imgRelaxed");
+    TImage& secure = window->Get<TImage>(L"imgSecure");
+    const Picture* normal = image.CurrentPicture();
+    ASSERT_NE(normal, nullptr);
+    EXPECT_EQ(normal->Width(), 58);
+    EXPECT_EQ(image.Width(), 58);  // auto-sized to its picture
+    EXPECT_EQ(image.Height(), 53);
+    EXPECT_NE(normal, secure.CurrentPicture());
+
+    SendMessageW(console.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(title.Left() + 2, title.Top() + 2));
+    EXPECT_TRUE(title.Font().Style() & fsUnderline);
+    EXPECT_NE(image.CurrentPicture(), normal);
+    SendMessageW(console.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_FALSE(title.Font().Style() & fsUnderline);
+    EXPECT_EQ(image.CurrentPicture(), normal);
+
+    SendMessageW(console.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(image.Left() + 5, image.Top() + 5));
+    EXPECT_TRUE(title.Font().Style() & fsUnderline);
+    EXPECT_NE(image.CurrentPicture(), normal);
+    SendMessageW(console.Handle(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(image.CurrentPicture(), normal);
+    EXPECT_FALSE(window->Get<TLabel>(L"lblSecureTitle").Font().Style() & fsUnderline);
+}
+
+TEST_F(MainWindow, AdvertisementShowsOneOfTheFourProducts) {
+    Create();
+    ASSERT_LT(window->AdvertIndex(), 4);
+    const ui::TAdvertisement& shown = ui::Advertisements()[window->AdvertIndex()];
+    EXPECT_EQ(window->Get<TLabel>(L"lblAdvertisementTitle").Caption(), shown.tagline);
+    EXPECT_EQ(window->Get<TLabel>(L"lblAdvertisement").Caption(), shown.description);
+    EXPECT_NE(window->Get<TImage>(L"imgAdvertisement").CurrentPicture(), nullptr);
+    for (const ui::TAdvertisement& advertisement : ui::Advertisements()) {
+        EXPECT_GE(advertisement.tagline.size(), 30u);
+        EXPECT_LE(advertisement.tagline.size(), 41u);
+        EXPECT_NE(advertisement.description.find(L"<a href=\"advertisement\">"), std::wstring::npos);
+    }
+    const std::wstring campaign = L"?utm_source=vantreltech&utm_medium=software&utm_campaign=gatewise";
+    for (int index : {-1, 0, 3, 4}) {
+        std::wstring address = ui::AdvertisementAddress(index);
+        EXPECT_EQ(address.substr(address.size() - campaign.size()), campaign);
+    }
+    EXPECT_EQ(ui::AdvertisementAddress(2), ui::Advertisements()[2].page + campaign);
+    EXPECT_EQ(ui::AdvertisementAddress(9), ui::AdvertisementAddress(-1));
+}
+
+TEST_F(MainWindow, AccountCommandIsGreyedForOtherUsers) {
+    machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
+    Create();
+    HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
+    EXPECT_TRUE(GetMenuState(commands, 4, MF_BYPOSITION) & MF_GRAYED);
+}
+
+}  // namespace
