@@ -13,8 +13,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <vector>
 #include <typeinfo>
+#include <vector>
 
 #ifdef __GNUC__
 #include <cxxabi.h>
@@ -29,26 +29,6 @@ namespace {
 CRITICAL_SECTION g_reportLock;
 DWORD g_mainThreadId = 0;
 std::once_flag g_installation;
-
-std::wstring ProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-std::wstring LogFileFor(const std::wstring& program) {
-    const std::size_t slash = program.find_last_of(L"\\/");
-    const std::size_t dot = program.find_last_of(L'.');
-    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
-    return (hasExtension ? program.substr(0, dot) : program) + L".LOG";
-}
 
 std::string ClassName(const std::type_info& type) {
 #ifdef __GNUC__
@@ -213,7 +193,7 @@ void InstallExceptionReporter() {
     std::call_once(g_installation, [] {
         InitializeCriticalSection(&g_reportLock);
         g_mainThreadId = GetCurrentThreadId();
-        Settings().logFile = LogFileFor(ProgramPath());
+        Settings().logFile = WithExtension(ModuleFilePath(nullptr), L".LOG");
         InstallRaiseCapture();
     });
 }

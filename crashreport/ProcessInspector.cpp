@@ -58,27 +58,6 @@ struct Module {
     std::optional<SymbolTable> symbols;
 };
 
-std::wstring ModulePath(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        if (path.size() >= 32768) return {};
-        path.resize(path.size() * 2);
-    }
-}
-
-std::wstring WithExtension(const std::wstring& path, const wchar_t* extension) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    const std::size_t dot = path.find_last_of(L'.');
-    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
-    return (hasExtension ? path.substr(0, dot) : path) + extension;
-}
-
 // Header values and build id from the module's image in memory.
 void ReadImageHeaders(std::uintptr_t base, Module& module) {
     IMAGE_DOS_HEADER dos;
@@ -143,7 +122,7 @@ private:
     const Module* FindLocked(std::uintptr_t base) {
         auto known = byBase_.find(base);
         if (known != byBase_.end()) return known->second;
-        const std::wstring path = ModulePath(reinterpret_cast<HMODULE>(base));
+        const std::wstring path = ModuleFilePath(reinterpret_cast<HMODULE>(base));
         if (path.empty()) return nullptr;
         auto module = std::make_unique<Module>();
         module->line.base = base;
@@ -164,6 +143,28 @@ private:
 constexpr DWORD kExecutable = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 
 }  // namespace
+
+std::wstring ModuleFilePath(HMODULE module) {
+    constexpr std::size_t kLongestPath = 32768;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= kLongestPath) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring WithExtension(const std::wstring& path, const wchar_t* extension) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::size_t dot = path.find_last_of(L'.');
+    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    return (hasExtension ? path.substr(0, dot) : path) + extension;
+}
 
 bool ReadProcessBytes(std::uintptr_t address, void* out, std::size_t size) {
     SIZE_T read = 0;

@@ -6,6 +6,8 @@
 #include "crashreport/CallStack.h"
 #include "crashreport/ReportText.h"
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -13,6 +15,12 @@
 #include <vector>
 
 namespace crashreport {
+
+// The full path of a loaded module (null: the program); empty when none is loaded there.
+std::wstring ModuleFilePath(HMODULE module);
+
+// The path with its extension, if any, replaced by `extension` (".LOG").
+std::wstring WithExtension(const std::wstring& path, const wchar_t* extension);
 
 // Copies `size` bytes at `address` of this process; false when any is unreadable.
 bool ReadProcessBytes(std::uintptr_t address, void* out, std::size_t size);
