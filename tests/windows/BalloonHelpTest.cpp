@@ -202,6 +202,34 @@ TEST(BalloonHelpTest, ClickCallsOnClickOnceAndHides) {
     EXPECT_FALSE(IsWindowVisible(balloon.Handle()));
 }
 
+TEST(BalloonHelpTest, RealMouseClickOnTheBalloonReachesOnClick) {
+    TBalloonHelp balloon(nullptr);
+    int clicks = 0;
+    balloon.SetOnClick([&](toolkit::TComponent*) { ++clicks; });
+    balloon.SetTitle(L"Mode Changed");
+    balloon.SetText(L"Click me");
+    balloon.ShowAt(500, 400);
+    Pump();
+    RECT bounds{};
+    GetWindowRect(balloon.Handle(), &bounds);
+    // Inside the balloon's body, away from its stem and rounded corners.
+    const POINT inside{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+    ASSERT_EQ(balloon.Handle(), WindowFromPoint(inside));
+
+    SetCursorPos(inside.x, inside.y);
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(2u, SendInput(2, press, sizeof(INPUT)));
+    for (int i = 0; i < 50 && clicks == 0; ++i) {
+        Pump();
+        Sleep(10);
+    }
+    EXPECT_EQ(1, clicks);
+    EXPECT_FALSE(balloon.Showing());
+}
+
 TEST(BalloonHelpTest, HideSendsNothingWhenHidden) {
     TBalloonHelp balloon(nullptr);
     MessageSpy spy(balloon.Handle());
