@@ -3,6 +3,7 @@
 #include "engine/Exception.h"
 #include "os/Text.h"
 #include "toolkit/Application.h"
+#include "toolkit/Label.h"
 #include "toolkit/StdCtrls.h"
 #include "toolkit/Menu.h"
 
@@ -26,6 +27,21 @@ RECT WorkArea(HWND window) {
 }
 
 bool ModifierDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// The upper-case character after the first single "&" of a caption, or 0.
+wchar_t AccessKey(const std::wstring& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != L'&') continue;
+        if (caption[i + 1] == L'&') {
+            ++i;
+            continue;
+        }
+        wchar_t key[2] = {caption[i + 1], L'\0'};
+        CharUpperW(key);
+        return key[0];
+    }
+    return 0;
+}
 
 // The top-level windows of this thread that a modal form disables.
 BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
@@ -258,8 +274,24 @@ bool TForm::HandleShortCut(WPARAM key) {
     pressed.ctrl = ModifierDown(VK_CONTROL);
     pressed.alt = ModifierDown(VK_MENU);
     if (menu_ && menu_->DispatchShortCut(pressed)) return true;
+    if (pressed.alt && !pressed.ctrl && FocusByAccessKey(static_cast<wchar_t>(key))) return true;
     if (key == VK_F1 && !pressed.shift && !pressed.ctrl && !pressed.alt) {
         Application().HelpContext(HelpContext);
+        return true;
+    }
+    return false;
+}
+
+// The label whose caption marks `key` with "&" gives the focus to its control.
+bool TForm::FocusByAccessKey(wchar_t key) {
+    if (!((key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9'))) return false;
+    for (std::size_t i = 0; i < ComponentCount(); ++i) {
+        auto* label = dynamic_cast<TLabel*>(Components(i));
+        if (!label || !label->FocusControl || !label->ShowAccelChar() || !label->Showing()) continue;
+        if (AccessKey(label->Caption()) != key) continue;
+        TWinControl* target = label->FocusControl;
+        if (!target->Showing() || !target->Enabled()) return false;
+        target->SetFocus();
         return true;
     }
     return false;

@@ -91,7 +91,8 @@ public:
     // Destroys the form once the current message has been handled.
     void Release();
 
-    // Keyboard: menu shortcuts, then F1. True when the key was used.
+    // Keyboard: menu shortcuts, then Alt with a label's access key (focus to
+    // its FocusControl), then F1 (help topic). True when the key was used.
     virtual bool HandleShortCut(WPARAM key);
 
     TNotifyEvent OnCreate;
@@ -113,6 +114,7 @@ protected:
     virtual void DoHide();
 
 private:
+    bool FocusByAccessKey(wchar_t key);
     void UpdateStyle();
     void ApplyPosition();
     DWORD WindowStyle() const;

@@ -105,6 +105,15 @@ TEdit::TEdit(TComponent* owner, TWinControl* parent) : TWinControl(owner) {
     CreateHandle(WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
 }
 
+os::SecretString TEdit::SecretText() const {
+    int length = GetWindowTextLengthW(Handle());
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(Handle(), buffer.data(), length + 1);
+    os::SecretString secret(buffer.substr(0, static_cast<std::size_t>(copied > 0 ? copied : 0)));
+    os::SecureWipe(buffer);
+    return secret;
+}
+
 void TEdit::SetPasswordChar(wchar_t passwordChar) {
     passwordChar_ = passwordChar;
     SendMessageW(Handle(), EM_SETPASSWORDCHAR, passwordChar, 0);

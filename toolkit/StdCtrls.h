@@ -2,6 +2,7 @@
 // Push button, check box and single-line edit: system controls whose
 // notifications reach the objects through the parent's WM_COMMAND.
 
+#include "os/Text.h"
 #include "toolkit/Control.h"
 
 namespace toolkit {
@@ -49,6 +50,8 @@ public:
     TEdit(TComponent* owner, TWinControl* parent);
 
     std::wstring Text() const { return Caption(); }
+    // The text as a secret: no other copy of it is left in memory.
+    os::SecretString SecretText() const;
     void SetText(const std::wstring& text) { SetCaption(text); }
     // Characters shown as this one; 0 shows the text.
     void SetPasswordChar(wchar_t passwordChar);

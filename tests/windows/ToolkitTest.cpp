@@ -366,3 +366,77 @@ TEST_F(Toolkit, CreationHandlerErrorsAreReportedAndTheFormStillExists) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace toolkit;
+
+class ToolkitKeys : public FormTest {};
+
+const char* const kFieldsLayout = R"(object frmFields: form
+  ClientSize = 300 120
+  object lblName: label
+    Bounds = 8 8 80 15
+    Caption = "&Name:"
+    FocusControl = edtName
+  end
+  object edtName: edit
+    Bounds = 100 8 150 21
+  end
+  object lblCode: label
+    Bounds = 8 40 80 15
+    Caption = "Fish && &Chips"
+    FocusControl = edtCode
+  end
+  object edtCode: edit
+    Bounds = 100 40 150 21
+    PasswordChar = "*"
+  end
+end
+)";
+
+// Alt+N as the keyboard delivers it: Alt held while the key goes down.
+bool PressAlt(TForm& form, WPARAM key) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE saved = keys[VK_MENU];
+    keys[VK_MENU] = 0x80;
+    SetKeyboardState(keys);
+    bool handled = form.HandleShortCut(key);
+    keys[VK_MENU] = saved;
+    SetKeyboardState(keys);
+    return handled;
+}
+
+TEST_F(ToolkitKeys, LabelAccessKeyFocusesItsControl) {
+    auto form = FormFromLayout(kFieldsLayout);
+    form->AfterConstruction();
+    form->Show();
+    TEdit& name = form->Get<TEdit>(L"edtName");
+    TEdit& code = form->Get<TEdit>(L"edtCode");
+    code.SetFocus();
+    EXPECT_TRUE(PressAlt(*form, 'N'));
+    EXPECT_TRUE(name.Focused());
+    EXPECT_TRUE(PressAlt(*form, 'C'));  // "&&" is a plain ampersand, "&C" the key
+    EXPECT_TRUE(code.Focused());
+    EXPECT_FALSE(PressAlt(*form, 'F'));
+    EXPECT_FALSE(form->HandleShortCut('N'));  // without Alt it is typing
+    code.SetEnabled(false);
+    EXPECT_FALSE(PressAlt(*form, 'C'));
+    form->Hide();
+}
+
+TEST_F(ToolkitKeys, PasswordEditGivesItsTextAsASecret) {
+    auto form = FormFromLayout(kFieldsLayout);
+    form->AfterConstruction();
+    TEdit& code = form->Get<TEdit>(L"edtCode");
+    EXPECT_EQ(code.PasswordChar(), L'*');
+    EXPECT_EQ(SendMessageW(code.Handle(), EM_GETPASSWORDCHAR, 0, 0), L'*');
+    code.SetText(L"s3cret \u00E9");
+    os::SecretString secret = code.SecretText();
+    EXPECT_EQ(secret.str(), L"s3cret \u00E9");
+    code.SetText(L"");
+    EXPECT_TRUE(code.SecretText().empty());
+}
+
+}  // namespace
