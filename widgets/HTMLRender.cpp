@@ -220,13 +220,16 @@ std::optional<std::size_t> Place(PrefixWidths& widths, WStringView text, long lo
         const std::size_t space = text.rfind(' ', static_cast<std::size_t>(fits));
         if (space != WStringView::npos) return space;
     }
-    const long long firstWord = static_cast<long long>(std::min(text.find(' '), text.size()));
-    const long long fitsLine = lineX == 0 ? fits : widths.LongestWithin(width);
+    // No word fits after what the line holds.
     if (lineX == 0) {
-        if (fitsLine > 0) return static_cast<std::size_t>(fitsLine);
-        return firstWord >= 1 ? 1 : 0;
+        if (fits > 0) return static_cast<std::size_t>(fits);
+        return (!text.empty() && text[0] != ' ') ? 1 : 0;
     }
-    if (fitsLine >= 0 && firstWord > fitsLine && fitsLine == fits) return static_cast<std::size_t>(fits);
+    const long long fitsLine = widths.LongestWithin(width);
+    if (fitsLine < 0) return std::nullopt;
+    const bool firstWordFitsLine = static_cast<long long>(text.size()) <= fitsLine ||
+                                   text.substr(0, static_cast<std::size_t>(fitsLine) + 1).find(' ') != WStringView::npos;
+    if (!firstWordFitsLine && fitsLine == fits) return static_cast<std::size_t>(fits);
     return std::nullopt;
 }
 
