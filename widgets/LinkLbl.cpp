@@ -1,6 +1,9 @@
 #include "widgets/LinkLbl.h"
 
+#include "os/Text.h"
+#include "shell/LayoutReader.h"
 #include "toolkit/Application.h"
+#include "toolkit/Layout.h"
 
 #include <shellapi.h>
 
@@ -61,6 +64,23 @@ void TLinkLabel::SetColorVisited(toolkit::TColor color) {
     if (!autoColors_) UpdateColors();
 }
 
+bool TLinkLabel::ApplyLayoutProperty(const shell::LayoutProperty& p, toolkit::TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "HREF")) {
+        HREF = p.Text();
+    } else if (os::EqualsIgnoringCase(p.name, "AutoColors")) {
+        SetAutoColors(p.Bool());
+    } else if (os::EqualsIgnoringCase(p.name, "Visited")) {
+        SetVisited(p.Bool());
+    } else if (os::EqualsIgnoringCase(p.name, "ColorUnvisited")) {
+        SetColorUnvisited(toolkit::LayoutColor(p));
+    } else if (os::EqualsIgnoringCase(p.name, "ColorVisited")) {
+        SetColorVisited(toolkit::LayoutColor(p));
+    } else {
+        return toolkit::TLabel::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
 void TLinkLabel::UpdateColors() {
     if (autoColors_)
         Font().SetColor(visited_ ? clPurple : toolkit::clBlue);
@@ -77,6 +97,13 @@ void TLinkLabel::OpenLink() {
 
 void TLinkLabel::ShellOpen(const std::wstring& address) {
     ShellExecuteW(nullptr, L"open", address.c_str(), L"", L"", SW_SHOW);
+}
+
+void RegisterLinkLabel() {
+    if (toolkit::ComponentKindRegistered("linklabel")) return;
+    toolkit::RegisterComponentKind("linklabel", [](toolkit::TComponent* owner, toolkit::TWinControl* parent) {
+        return static_cast<toolkit::TComponent*>(new TLinkLabel(owner, parent));
+    });
 }
 
 }  // namespace widgets

@@ -32,6 +32,8 @@ public:
     // A click opens the link instead of raising OnClick.
     void Click() override;
     void SetParent(toolkit::TWinControl* parent) override;
+    // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, and the label's own.
+    bool ApplyLayoutProperty(const shell::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
 protected:
     // Sets the font colour from AutoColors and Visited.
@@ -45,5 +47,8 @@ private:
     toolkit::TColor colorUnvisited_ = toolkit::clBlue;
     toolkit::TColor colorVisited_ = clPurple;
 };
+
+// Lets stored layouts create link labels (kind "linklabel").
+void RegisterLinkLabel();
 
 }  // namespace widgets

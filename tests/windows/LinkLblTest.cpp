@@ -115,4 +115,30 @@ TEST(LinkLblTest, ClickOnTheLabelOpensTheLinkInsteadOfOnClick) {
     form.Hide();
 }
 
+TEST(LinkLblTest, StoredLayoutsCreateLinkLabels) {
+    widgets::RegisterLinkLabel();
+    toolkit::TForm form(nullptr);
+    form.LoadLayout(R"(object dlgLinks: form
+  ClientSize = 300 100
+  object lblLink: linklabel
+    Bounds = 10 10 100 20
+    Caption = "www.vantrel.example"
+    HREF = "https://www.vantrel.example/"
+    AutoColors = false
+    ColorUnvisited = #008000
+    ColorVisited = clMaroon
+  end
+end
+)",
+                    "links");
+    auto& link = form.Get<TLinkLabel>(L"lblLink");
+    EXPECT_EQ(L"https://www.vantrel.example/", link.HREF);
+    EXPECT_EQ(L"www.vantrel.example", link.Caption());
+    EXPECT_FALSE(link.AutoColors());
+    EXPECT_EQ(RGB(0, 0x80, 0), link.Font().Color());
+    EXPECT_EQ(toolkit::clMaroon, link.ColorVisited());
+    EXPECT_EQ(toolkit::fsUnderline, link.Font().Style());
+    EXPECT_EQ(toolkit::crHandPoint, link.Cursor);
+}
+
 }  // namespace
