@@ -415,6 +415,9 @@ TEST_F(HTMLRenderTest, JustificationSpansTheRunsOfALineAndDropsTrailingSpaces) {
     // Three spaces, 5 pixels: from the right 1, 1, 2.
     EXPECT_EQ(Item(1).SpaceExtra, (std::vector<int32_t>{0, 1, 0}));
     EXPECT_EQ(Item(0).SpaceExtra, (std::vector<int32_t>{0, 2, 0, 1}));
+    Draw(RECT{0, 0, width, 500});
+    EXPECT_EQ(Item(0).Rect.right, Regular(WSTR("a b "))) << "the hit area leaves out the extras";
+    EXPECT_EQ(Item(1).Rect.left, Regular(WSTR("a b ")) + 3) << "the next run starts after them";
 
     Layout(WSTR("tail <br>next "), 1000, true);
     EXPECT_EQ(Texts(), (Strings{WSTR("tail"), WSTR("next ")})) << "the last line keeps its trailing space";
