@@ -198,8 +198,6 @@ void TGraphicControl::Invalidate() {
     InvalidateRect(Parent()->Handle(), &bounds, FALSE);
 }
 
-void TGraphicControl::BoundsChanged() {}
-
 // ---- TWinControl
 
 const wchar_t* ControlWindowClass() {

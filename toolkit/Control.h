@@ -115,7 +115,6 @@ public:
     void Invalidate() override;
 
 protected:
-    void BoundsChanged() override;
     void VisibilityChanged() override { Invalidate(); }
 };
 

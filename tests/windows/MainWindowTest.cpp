@@ -63,6 +63,27 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(window->ClientWidth(), 540);
     EXPECT_EQ(window->ClientHeight(), 416);  // the gap below the buttons equals the one above them
 
+    auto bounds = [&](const wchar_t* name) {
+        const TControl& control = window->Get<TControl>(name);
+        return std::vector<int>{control.Left(), control.Top(), control.Width(), control.Height()};
+    };
+    if (window->PixelsPerInch() == 96) {
+        EXPECT_EQ(bounds(L"pnlConsole"), (std::vector<int>{0, 0, 540, 361}));
+        EXPECT_EQ(bounds(L"lblTitle"), (std::vector<int>{8, 1, 520, 20}));
+        EXPECT_EQ(bounds(L"shpTitle"), (std::vector<int>{8, 21, 520, 2}));
+        EXPECT_EQ(bounds(L"imgSecure"), (std::vector<int>{16, 40, 58, 53}));
+        EXPECT_EQ(bounds(L"lblRelaxed"), (std::vector<int>{96, 160, 433, 73}));
+        EXPECT_EQ(bounds(L"Shape1"), (std::vector<int>{8, 232, 521, 113}));
+        EXPECT_EQ(bounds(L"btnOptions"), (std::vector<int>{208, 376, 99, 25}));
+        EXPECT_EQ(bounds(L"btnExit"), (std::vector<int>{432, 376, 99, 25}));
+    }
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Left(), window->Get<TLabel>(L"lblSecure").Left());
+    EXPECT_EQ(window->Get<TLabel>(L"lblTitle").Font().Color(), RGBColor(0, 102, 0));
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Font().Color(), RGBColor(153, 0, 0));
+    EXPECT_TRUE(window->Get<TLabel>(L"lblSecureTitle").Font().Style() & fsBold);
+    EXPECT_EQ(window->Get<TPanel>(L"pnlConsole").EffectiveColor(), RGB(255, 255, 255));
+    EXPECT_EQ(window->Get<TImage>(L"imgSecure").Cursor, crHandPoint);
+
     HMENU bar = GetMenu(window->Handle());
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
