@@ -33,11 +33,16 @@ sleep 2
 import -window root "$root/build/screenshot.png" && echo "run: screenshot saved to build/screenshot.png"
 
 # Exit through the program's own shortcut (Alt+X), then make sure it is gone.
-xdotool windowactivate --sync "$window" key --window "$window" alt+x 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+x 2>/dev/null
 for _ in $(seq 1 50); do
   kill -0 "$program_pid" 2>/dev/null || break
   sleep 0.2
 done
-kill "$program_pid" 2>/dev/null
+if kill -0 "$program_pid" 2>/dev/null; then
+  echo "run: gatewise.exe did not exit by itself; stopping it"
+  kill "$program_pid" 2>/dev/null
+fi
 wait "$program_pid" 2>/dev/null
+echo "run: gatewise.exe ended with code $?"
 exit 0

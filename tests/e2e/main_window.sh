@@ -71,7 +71,7 @@ wine "$probe" Gatewise 2>"$work/probe.log" | tr -d '\r' >"$work/menu.txt"
 diff -u "$here/main_menu.txt" "$work/menu.txt" || fail "the menu differs from the expected one"
 
 # Exit from the Commands menu: Alt+C opens it, x chooses E&xit.
-xdotool windowfocus --sync "$window" 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool key alt+c
 sleep 0.5
 xdotool key x
@@ -80,7 +80,7 @@ expect_exit "Commands > Exit"
 # The close box (Alt+F4 sends the same close command).
 start_program
 sleep 1
-xdotool windowfocus --sync "$window" 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool key alt+F4
 expect_exit "the close box"
 echo "e2e.main_window: passed"
