@@ -154,10 +154,23 @@ TShape::TShape(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) 
 
 void TShape::Paint(HDC dc) {
     RECT bounds = BoundsRect();
-    if (!BrushClear) FillSolid(dc, bounds, ColorToRGB(BrushColor));
-    if (PenClear) return;
-    SetDCBrushColor(dc, ColorToRGB(PenColor));
-    FrameRect(dc, &bounds, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    if (Shape == TShapeType::stRectangle) {
+        if (!BrushClear) FillSolid(dc, bounds, ColorToRGB(BrushColor));
+        if (PenClear) return;
+        SetDCBrushColor(dc, ColorToRGB(PenColor));
+        FrameRect(dc, &bounds, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        return;
+    }
+    SetDCBrushColor(dc, ColorToRGB(BrushColor));
+    SetDCPenColor(dc, ColorToRGB(PenColor));
+    SelectedObject brush(dc, GetStockObject(BrushClear ? NULL_BRUSH : DC_BRUSH));
+    SelectedObject pen(dc, GetStockObject(PenClear ? NULL_PEN : DC_PEN));
+    // Without a pen GDI leaves out the right and bottom edge; draw one pixel larger.
+    int grow = PenClear ? 1 : 0;
+    if (Shape == TShapeType::stEllipse)
+        Ellipse(dc, bounds.left, bounds.top, bounds.right + grow, bounds.bottom + grow);
+    else
+        RoundRect(dc, bounds.left, bounds.top, bounds.right + grow, bounds.bottom + grow, Width() / 4, Height() / 4);
 }
 
 bool TShape::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
