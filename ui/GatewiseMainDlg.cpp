@@ -77,6 +77,11 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     RegisterHandler("lblAdvertisementTitleClick", &TdlgGatewiseMain::lblAdvertisementTitleClick);
 }
 
+TdlgGatewiseMain::~TdlgGatewiseMain() {
+    imgSecure.SetPicture(nullptr);
+    imgRelaxed.SetPicture(nullptr);
+}
+
 void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
     ShowAdvertisement();
     mutex_.Reset(CreateMutexA(nullptr, FALSE, "Global\\GatewiseMutex"));
