@@ -1,10 +1,12 @@
 # Sourced by run.sh and the end-to-end tests: a Wine prefix prepared for
 # gatewise.exe and a virtual display to run it on.
 #
-#   gatewise_prepare_prefix   Windows XP version (Wine then reads the screen
+#   gatewise_prepare_prefix [virtual]
+#                             Windows XP version (Wine then reads the screen
 #                             saver setting from the registry), the resume
 #                             setting left alone (Wine has no power
-#                             functions), windows drawn with their captions.
+#                             functions); on a virtual display, which has no
+#                             window manager, Wine draws the window frames.
 #   gatewise_start_display    starts Xvfb on a free display, exports DISPLAY.
 #   gatewise_stop_display
 #   gatewise_wait_window NAME SECONDS   prints the X window id, or fails.
@@ -12,7 +14,9 @@
 gatewise_prepare_prefix() {
   gatewise_wine_init
   wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  local decorated=Y
+  [ "${1:-}" = virtual ] && decorated=N
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f >/dev/null 2>&1
   wine reg add 'HKCU\SOFTWARE\Vantrel\Gatewise' /v AutochangeStandby /d False /f >/dev/null 2>&1
   wineserver -w
 }

@@ -20,7 +20,7 @@ fi
 
 gatewise_start_display
 trap 'wineserver -k 2>/dev/null; gatewise_stop_display' EXIT
-gatewise_prepare_prefix
+gatewise_prepare_prefix virtual
 
 wine "$program" >/dev/null 2>&1 &
 program_pid=$!

@@ -32,7 +32,7 @@ fail() {
 }
 
 gatewise_start_display
-gatewise_prepare_prefix
+gatewise_prepare_prefix virtual
 
 # Starts the program and prints its main window's X id.
 start_program() {
