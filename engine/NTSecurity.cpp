@@ -2,35 +2,24 @@
 
 #include "engine/LateBinding.h"
 #include "engine/WindowsVersion.h"
+#include "os/UniqueHandle.h"
 
 #include <vector>
 
 namespace engine {
 namespace {
 
-class Sid {
-public:
-    explicit Sid(PSID sid) : sid_(sid) {}
-    ~Sid() { late::FreeSid(sid_); }
-    Sid(const Sid&) = delete;
-    Sid& operator=(const Sid&) = delete;
-    PSID get() const { return sid_; }
-
-private:
-    PSID sid_;
+struct SidTraits {
+    using Handle = PSID;
+    static void Close(PSID sid) { late::FreeSid(sid); }
 };
+using Sid = os::UniqueHandle<SidTraits>;
 
-class Token {
-public:
-    explicit Token(HANDLE token) : token_(token) {}
-    ~Token() { late::CloseHandle(token_); }
-    Token(const Token&) = delete;
-    Token& operator=(const Token&) = delete;
-    HANDLE get() const { return token_; }
-
-private:
-    HANDLE token_;
+struct TokenTraits {
+    using Handle = HANDLE;
+    static void Close(HANDLE token) { late::CloseHandle(token); }
 };
+using Token = os::UniqueHandle<TokenTraits>;
 
 // The token that decides: the thread's while it impersonates, else the process's.
 HANDLE OpenEffectiveToken() {

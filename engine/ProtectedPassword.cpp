@@ -2,6 +2,7 @@
 
 #include "engine/Exception.h"
 #include "engine/LateBinding.h"
+#include "os/UniqueHandle.h"
 
 #include <cstdio>
 
@@ -11,33 +12,21 @@ namespace {
 // The key name as the logon service knows it; 15 characters, 30 bytes.
 WCHAR kSecretName[] = WSTR("DefaultPassword");
 
-class LsaPolicy {
-public:
-    explicit LsaPolicy(LSA_HANDLE handle) : handle_(handle) {}
-    ~LsaPolicy() { late::LsaClose(handle_); }
-    LsaPolicy(const LsaPolicy&) = delete;
-    LsaPolicy& operator=(const LsaPolicy&) = delete;
-    LSA_HANDLE get() const { return handle_; }
-
-private:
-    LSA_HANDLE handle_;
+struct LsaPolicyTraits {
+    using Handle = LSA_HANDLE;
+    static void Close(LSA_HANDLE policy) { late::LsaClose(policy); }
 };
+using LsaPolicy = os::UniqueHandle<LsaPolicyTraits>;
 
 // A buffer that the LSA allocated; its text is wiped before it goes back.
-class LsaSecretBuffer {
-public:
-    explicit LsaSecretBuffer(PLSA_UNICODE_STRING buffer) : buffer_(buffer) {}
-    ~LsaSecretBuffer() {
-        if (!buffer_) return;
-        if (buffer_->Buffer) os::SecureWipe(buffer_->Buffer, buffer_->Length);
-        late::LsaFreeMemory(buffer_);
+struct LsaSecretTraits {
+    using Handle = PLSA_UNICODE_STRING;
+    static void Close(PLSA_UNICODE_STRING secret) {
+        if (secret->Buffer) os::SecureWipe(secret->Buffer, secret->Length);
+        late::LsaFreeMemory(secret);
     }
-    LsaSecretBuffer(const LsaSecretBuffer&) = delete;
-    LsaSecretBuffer& operator=(const LsaSecretBuffer&) = delete;
-
-private:
-    PLSA_UNICODE_STRING buffer_;
 };
+using LsaSecretBuffer = os::UniqueHandle<LsaSecretTraits>;
 
 [[noreturn]] void RaiseLsaError(const char* function, ULONG code) {
     char message[96];

@@ -22,23 +22,7 @@ void Write(HKEY key, const WCHAR* name, DWORD type, const void* data, DWORD size
 
 }  // namespace
 
-RegKey::~RegKey() {
-    if (key_) os::Api().RegCloseKey(key_);
-}
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-    if (this != &other) {
-        if (key_) os::Api().RegCloseKey(key_);
-        key_ = other.release();
-    }
-    return *this;
-}
-
-HKEY RegKey::release() {
-    HKEY key = key_;
-    key_ = nullptr;
-    return key;
-}
+void RegKeyTraits::Close(HKEY key) { os::Api().RegCloseKey(key); }
 
 REGSAM SettingsKeyAccess() { return KEY_ALL_ACCESS | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
 

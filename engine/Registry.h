@@ -3,6 +3,7 @@
 // reads and writes of single values through the wide registry functions.
 
 #include "os/Text.h"
+#include "os/UniqueHandle.h"
 #include "os/WinTypes.h"
 
 #include <optional>
@@ -10,23 +11,11 @@
 
 namespace engine {
 
-class RegKey {
-public:
-    RegKey() = default;
-    explicit RegKey(HKEY key) : key_(key) {}
-    ~RegKey();
-    RegKey(RegKey&& other) noexcept : key_(other.release()) {}
-    RegKey& operator=(RegKey&& other) noexcept;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY release();
-
-private:
-    HKEY key_ = nullptr;
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static void Close(HKEY key);
 };
+using RegKey = os::UniqueHandle<RegKeyTraits>;
 
 // The access that the engine asks for on the machine's settings keys:
 // KEY_ALL_ACCESS, with the 64-bit view from Windows 6 on.

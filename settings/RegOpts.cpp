@@ -108,71 +108,59 @@ std::optional<TPersistentOptions::Key> TPersistentOptions::OpenKey() const {
     return std::nullopt;
 }
 
-// A value stored with the wrong type is treated as missing: the property keeps
-// its default, and the next save writes it in its proper form.
-std::optional<os::WString> TPersistentOptions::ReadText(const std::string& name) const {
+// Runs `read` on the open key. A value stored with the wrong type is treated as
+// missing: the property keeps its default, and the next save writes it in its
+// proper form.
+template <typename Reader>
+auto TPersistentOptions::ReadValue(const std::string& name, Reader read) const -> decltype(read(HKEY{}, nullptr)) {
     std::optional<Key> key = OpenKey();
     if (!key) return std::nullopt;
     try {
-        return engine::ReadString(key->key.get(), ValueName(name).c_str());
+        return read(key->key.get(), ValueName(name).c_str());
     } catch (const engine::ERegistryException&) {
         return std::nullopt;
     }
+}
+
+// Runs `write` on the key when it is open for writing; reports whether it wrote.
+template <typename Writer>
+bool TPersistentOptions::WriteValue(const std::string& name, Writer write) const {
+    std::optional<Key> key = OpenKey();
+    if (!key || key->readOnly) return false;
+    try {
+        write(key->key.get(), ValueName(name).c_str());
+        return true;
+    } catch (const engine::ERegistryException&) {
+        return false;
+    }
+}
+
+std::optional<os::WString> TPersistentOptions::ReadText(const std::string& name) const {
+    return ReadValue(name, [](HKEY key, const WCHAR* value) { return engine::ReadString(key, value); });
 }
 
 std::optional<DWORD> TPersistentOptions::ReadDword(const std::string& name) const {
-    std::optional<Key> key = OpenKey();
-    if (!key) return std::nullopt;
-    try {
-        return engine::ReadDword(key->key.get(), ValueName(name).c_str());
-    } catch (const engine::ERegistryException&) {
-        return std::nullopt;
-    }
+    return ReadValue(name, [](HKEY key, const WCHAR* value) { return engine::ReadDword(key, value); });
 }
 
 std::optional<std::vector<BYTE>> TPersistentOptions::ReadBinary(const std::string& name, std::size_t length) const {
-    std::optional<Key> key = OpenKey();
-    if (!key) return std::nullopt;
-    try {
-        std::optional<engine::RawValue> value = engine::ReadRawValue(key->key.get(), ValueName(name).c_str());
-        if (!value || value->type != REG_BINARY || value->data.size() != length) return std::nullopt;
-        return std::move(value->data);
-    } catch (const engine::ERegistryException&) {
-        return std::nullopt;
-    }
+    return ReadValue(name, [length](HKEY key, const WCHAR* value) -> std::optional<std::vector<BYTE>> {
+        std::optional<engine::RawValue> raw = engine::ReadRawValue(key, value);
+        if (!raw || raw->type != REG_BINARY || raw->data.size() != length) return std::nullopt;
+        return std::move(raw->data);
+    });
 }
 
 bool TPersistentOptions::WriteText(const std::string& name, os::WStringView text) const {
-    std::optional<Key> key = OpenKey();
-    if (!key || key->readOnly) return false;
-    try {
-        engine::WriteString(key->key.get(), ValueName(name).c_str(), text);
-        return true;
-    } catch (const engine::ERegistryException&) {
-        return false;
-    }
+    return WriteValue(name, [text](HKEY key, const WCHAR* value) { engine::WriteString(key, value, text); });
 }
 
-bool TPersistentOptions::WriteDword(const std::string& name, DWORD value) const {
-    std::optional<Key> key = OpenKey();
-    if (!key || key->readOnly) return false;
-    try {
-        engine::WriteDword(key->key.get(), ValueName(name).c_str(), value);
-        return true;
-    } catch (const engine::ERegistryException&) {
-        return false;
-    }
+bool TPersistentOptions::WriteDword(const std::string& name, DWORD number) const {
+    return WriteValue(name, [number](HKEY key, const WCHAR* value) { engine::WriteDword(key, value, number); });
 }
 
 bool TPersistentOptions::WriteBinary(const std::string& name, const void* data, DWORD size) const {
-    std::optional<Key> key = OpenKey();
-    if (!key || key->readOnly) return false;
-    try {
-        engine::WriteBinary(key->key.get(), ValueName(name).c_str(), data, size);
-        return true;
-    } catch (const engine::ERegistryException&) {
-        return false;
-    }
+    return WriteValue(name, [=](HKEY key, const WCHAR* value) { engine::WriteBinary(key, value, data, size); });
 }
 
 bool TPersistentOptions::DeleteValue(const std::string& name) const {

@@ -103,6 +103,10 @@ protected:
 private:
     struct Key;
     std::optional<Key> OpenKey() const;
+    template <typename Reader>
+    auto ReadValue(const std::string& name, Reader read) const -> decltype(read(HKEY{}, nullptr));
+    template <typename Writer>
+    bool WriteValue(const std::string& name, Writer write) const;
     std::optional<os::WString> ReadText(const std::string& name) const;
     std::optional<DWORD> ReadDword(const std::string& name) const;
     std::optional<std::vector<BYTE>> ReadBinary(const std::string& name, std::size_t length) const;
