@@ -330,6 +330,16 @@ TEST_F(Toolkit, LabelsSizeThemselvesToTheirText) {
     EXPECT_GT(title.Height(), oneLine);
 }
 
+TEST_F(Toolkit, LabelsSizeThemselvesAgainWhenTheirFontChanges) {
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    title.SetCaption(L"http://www.example.com/gatewise");
+    const int width = title.Width();
+    const int height = title.Height();
+    title.Font().SetSize(24);
+    EXPECT_GT(title.Width(), width);
+    EXPECT_GT(title.Height(), height);
+}
+
 // Errors in a layout name the layout and the line, and creation fails.
 TEST_F(Toolkit, BadLayoutsFailWithTheirPlace) {
     auto messageOf = [](const std::string& layout) -> std::string {
