@@ -1,7 +1,7 @@
 #include "crashreport/ExceptionReporter.h"
 
 #include "crashreport/CallStack.h"
-#include "crashreport/ProcessInspector.h"
+#include "crashreport/ProcessView.h"
 #include "crashreport/RaiseCapture.h"
 #include "crashreport/ReportDialog.h"
 #include "crashreport/ReportText.h"
@@ -147,7 +147,7 @@ public:
 void Report(const Described& described, const RaiseRecord& raise) {
     const ReporterSettings& settings = Settings();
     ReportLock lock;
-    ProcessInspector inspector;
+    ProcessView inspector;
 
     ExceptionFacts facts;
     facts.className = described.className;
@@ -163,7 +163,7 @@ void Report(const Described& described, const RaiseRecord& raise) {
     const std::vector<std::uintptr_t> stack = ScannedStack(raise);
     const auto entries =
         RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, stack, inspector, settings.deepestCallStack);
-    const Lines callStack = FormatCallStack(entries, ProcessInspector::RegisteredModules());
+    const Lines callStack = FormatCallStack(entries, ProcessView::RegisteredModules());
     const Lines context = FormatContext(ContextOf(raise));
     const Lines additional;
 

@@ -1,4 +1,4 @@
-#include "crashreport/ProcessInspector.h"
+#include "crashreport/ProcessView.h"
 
 #include "crashreport/CallSite.h"
 #include "crashreport/SymbolFile.h"
@@ -172,7 +172,7 @@ bool ReadProcessBytes(std::uintptr_t address, void* out, std::size_t size) {
            read == size;
 }
 
-const ProcessInspector::Region* ProcessInspector::RegionOf(std::uintptr_t address) {
+const ProcessView::Region* ProcessView::RegionOf(std::uintptr_t address) {
     auto after = regions_.upper_bound(address);
     if (after != regions_.begin()) {
         const Region& region = std::prev(after)->second;
@@ -189,14 +189,14 @@ const ProcessInspector::Region* ProcessInspector::RegionOf(std::uintptr_t addres
     return &(regions_[region.start] = region);
 }
 
-std::string ProcessInspector::ModuleName(std::uintptr_t address) {
+std::string ProcessView::ModuleName(std::uintptr_t address) {
     const Region* region = RegionOf(address);
     if (!region || !region->committed) return {};
     const Module* module = ModuleRegistry::Instance().Find(region->allocationBase);
     return module ? module->fileName : std::string();
 }
 
-bool ProcessInspector::IsReturnAddress(std::uintptr_t address) {
+bool ProcessView::IsReturnAddress(std::uintptr_t address) {
     const Region* region = RegionOf(address);
     if (!region || !region->executable || address == region->start) return false;
     const std::size_t count = std::min<std::uintptr_t>(address - region->start, kLongestCall);
@@ -204,7 +204,7 @@ bool ProcessInspector::IsReturnAddress(std::uintptr_t address) {
     return ReadProcessBytes(address - count, before, count) && PrecededByCall(before, count);
 }
 
-SourceLocation ProcessInspector::Locate(std::uintptr_t address, bool afterCall) {
+SourceLocation ProcessView::Locate(std::uintptr_t address, bool afterCall) {
     const Region* region = RegionOf(address);
     if (!region || !region->committed) return {};
     const Module* module = ModuleRegistry::Instance().Find(region->allocationBase);
@@ -214,14 +214,14 @@ SourceLocation ProcessInspector::Locate(std::uintptr_t address, bool afterCall) 
     return module->symbols->Locate(static_cast<std::uint32_t>(rva));
 }
 
-bool ProcessInspector::HasDebugInformation(std::uintptr_t address) {
+bool ProcessView::HasDebugInformation(std::uintptr_t address) {
     const Region* region = RegionOf(address);
     if (!region || !region->committed) return false;
     const Module* module = ModuleRegistry::Instance().Find(region->allocationBase);
     return module && module->symbols;
 }
 
-std::vector<ModuleLine> ProcessInspector::RegisteredModules() {
+std::vector<ModuleLine> ProcessView::RegisteredModules() {
     return ModuleRegistry::Instance().Lines();
 }
 

@@ -25,7 +25,7 @@ std::wstring WithExtension(const std::wstring& path, const wchar_t* extension);
 // Copies `size` bytes at `address` of this process; false when any is unreadable.
 bool ReadProcessBytes(std::uintptr_t address, void* out, std::size_t size);
 
-class ProcessInspector final : public AddressInspector {
+class ProcessView final : public AddressInspector {
 public:
     std::string ModuleName(std::uintptr_t address) override;
     bool IsReturnAddress(std::uintptr_t address) override;
