@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine, on a virtual X display when there is none.
+# Runs a Windows program under Wine, on a virtual X display of its own when
+# there is none (Xvfb picks a free display number itself, so parallel runs
+# never race for one).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/wine-env.sh"
+source "$root/scripts/gatewise-session.sh"
 gatewise_wine_init
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$@"
 fi
-exec wine "$@"
+gatewise_start_display
+trap gatewise_stop_display EXIT
+status=0
+wine "$@" || status=$?
+exit "$status"
