@@ -4,6 +4,8 @@
 #include "toolkit/Application.h"
 #include "toolkit/ExtCtrls.h"
 
+#include "ErrorMessage.h"
+
 #include <gtest/gtest.h>
 #include <objbase.h>
 
@@ -16,15 +18,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
     void TearDown() override { CoUninitialize(); }
 };
-
-std::string MessageOf(auto&& action) {
-    try {
-        action();
-    } catch (const engine::Exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
 
 TEST_F(GuiUtilitiesTest, CreatePNGFromResourceAddsThePrefix) {
     toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE_HOT");

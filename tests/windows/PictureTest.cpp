@@ -2,6 +2,8 @@
 
 #include "engine/Exception.h"
 
+#include "ErrorMessage.h"
+
 #include <gtest/gtest.h>
 #include <objbase.h>
 
@@ -37,15 +39,6 @@ std::vector<unsigned char> ResourceBytes(const wchar_t* name) {
     if (!info) return {};
     auto data = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, info)));
     return std::vector<unsigned char>(data, data + SizeofResource(nullptr, info));
-}
-
-std::string MessageOf(auto&& action) {
-    try {
-        action();
-    } catch (const engine::Exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
 }
 
 TEST_F(PictureTest, EveryImageResourceDecodesToItsSizeWithAlpha) {
