@@ -1,8 +1,8 @@
 #include "shell/SubstFrm.h"
 
 #include "os/WinApi.h"
-#include "shell/DpiScale.h"
 #include "shell/Substitution.h"
+#include "toolkit/DpiScale.h"
 #include "toolkit/Handles.h"
 
 #include <array>
@@ -51,7 +51,7 @@ void InitializeSubstFormUnit() {
     LOGFONTW systemFont{};
     if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(systemFont), &systemFont)) return;
     if (systemFont.lfCharSet != SHIFTJIS_CHARSET) return;
-    toolkit::DefaultFont() = {L"MS Sans Serif", PointsToHeight(8, toolkit::ScreenPixelsPerInch()), DEFAULT_CHARSET};
+    toolkit::DefaultFont() = {L"MS Sans Serif", toolkit::PointsToHeight(8, toolkit::ScreenPixelsPerInch()), DEFAULT_CHARSET};
 }
 
 void SubstituteComponent(toolkit::TComponent& component) {

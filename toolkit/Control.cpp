@@ -2,10 +2,10 @@
 
 #include "engine/Exception.h"
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <windowsx.h>
 
@@ -129,7 +129,7 @@ void TControl::MouseLeave() {
 
 void TControl::Invalidate() {}
 
-bool TControl::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("Bounds")) {
         std::vector<int> b = p.Ints(4);
@@ -378,7 +378,7 @@ void TWinControl::ClientResized(int dx) {
         if (control->Align == TAlign::alTop) control->SetWidth(control->Width() + dx);
 }
 
-bool TWinControl::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TWinControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "TabOrder")) {
         SetTabOrder(p.Int());
     } else if (os::EqualsIgnoringCase(p.name, "TabStop")) {

@@ -82,7 +82,7 @@ public:
     // Graphic controls: paints at the control's bounds on the parent's DC.
     virtual void Paint(HDC) {}
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
     virtual void FontChanged() { Invalidate(); }
@@ -162,7 +162,7 @@ public:
     // Paints the window's own background and frame (owned windows).
     virtual void PaintWindow(HDC dc);
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
     // Creates the window: our own class when className is null, else a system

@@ -103,7 +103,7 @@ public:
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool visible) override;
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
     // Every form that exists, for validating deferred work.
     static bool Exists(const TForm* form);
