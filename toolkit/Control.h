@@ -76,6 +76,9 @@ public:
     virtual void Click();
     virtual void MouseEnter();
     virtual void MouseLeave();
+    // Graphic controls: the mouse moved over the control, to a point in its
+    // own coordinates (the parent window tells it).
+    virtual void MouseMove(POINT) {}
 
     virtual void Invalidate();
     virtual bool IsWindowed() const { return false; }
@@ -182,6 +185,7 @@ private:
     void RemoveControl(TControl* control);
     TControl* GraphicAt(POINT point) const;
     void SetHovered(TControl* control);
+    void GraphicMouseMove(POINT point);
     void PaintBuffered();
     bool SetGraphicCursor(LPARAM lParam);
 

@@ -8,7 +8,6 @@
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
-#include "ui/PlainMarkupLabel.h"
 #include "widgets/GuiUtilities.h"
 
 #include <chrono>
@@ -37,7 +36,7 @@ void InitializeMainWindowUnit() {
                                    shell::ResString(base + IDS_ADVERT_PAGE)};
     }
     shell::CreateSubstitutionList();
-    RegisterPlainMarkupLabel();
+    widgets::RegisterKXLabel();
 }
 
 void FinalizeMainWindowUnit() {
@@ -62,7 +61,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       lblRelaxedTitle(Get<toolkit::TLabel>(L"lblRelaxedTitle")),
       imgAdvertisement(Get<toolkit::TImage>(L"imgAdvertisement")),
       lblAdvertisementTitle(Get<toolkit::TLabel>(L"lblAdvertisementTitle")),
-      lblAdvertisement(Get<toolkit::TLabel>(L"lblAdvertisement")),
+      lblAdvertisement(Get<widgets::TKXLabel>(L"lblAdvertisement")),
       btnExit(Get<toolkit::TButton>(L"btnExit")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
@@ -126,8 +125,10 @@ toolkit::TImage* TdlgGatewiseMain::ImageForControl(toolkit::TComponent* sender) 
     return nullptr;
 }
 
+// Plain labels only: a markup label (TKXLabel) is no TLabel, and its links
+// carry their own underline.
 toolkit::TLabel* TdlgGatewiseMain::LabelForControl(toolkit::TComponent* sender) {
-    if (auto* label = dynamic_cast<toolkit::TLabel*>(sender); label && !IsMarkupLabel(*label)) return label;
+    if (auto* label = dynamic_cast<toolkit::TLabel*>(sender)) return label;
     if (sender == &imgSecure) return &lblSecureTitle;
     if (sender == &imgRelaxed) return &lblRelaxedTitle;
     return nullptr;

@@ -9,6 +9,7 @@
 #include "toolkit/Menu.h"
 #include "toolkit/Picture.h"
 #include "toolkit/StdCtrls.h"
+#include "widgets/KXLabel.h"
 
 #include <array>
 #include <cstdint>
@@ -67,7 +68,7 @@ private:
     toolkit::TLabel& lblRelaxedTitle;
     toolkit::TImage& imgAdvertisement;
     toolkit::TLabel& lblAdvertisementTitle;
-    toolkit::TLabel& lblAdvertisement;
+    widgets::TKXLabel& lblAdvertisement;
     toolkit::TButton& btnExit;
     toolkit::TMenuItem& mnuCommandsSetAccount;
     toolkit::TMenuItem& mnuHelpAbout;
