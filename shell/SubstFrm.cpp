@@ -6,6 +6,7 @@
 #include "toolkit/Handles.h"
 
 #include <array>
+#include <memory>
 
 namespace shell {
 namespace {
@@ -141,24 +142,23 @@ LRESULT TSubstForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return TForm::WndProc(message, wParam, lParam);
 }
 
-int ExecuteModalForm(const std::function<TSubstForm*()>& create) {
-    toolkit::Application().SetScreenCursor(toolkit::crHourGlass);
+int ShowModalForm(const std::function<TSubstForm*()>& create) {
     TSubstForm* form = nullptr;
-    try {
+    {
+        toolkit::THourGlass busy;
         form = create();
+    }
+    std::unique_ptr<TSubstForm, void (*)(TSubstForm*)> release(form, [](TSubstForm* shown) { shown->Release(); });
+    if (form->Tag == kRefuseToShowTag) return toolkit::mrAbort;
+    return form->ShowModal();
+}
+
+int ExecuteModalForm(const std::function<TSubstForm*()>& create) {
+    try {
+        return ShowModalForm(create);
     } catch (...) {
-        toolkit::Application().SetScreenCursor(toolkit::crDefault);
         return toolkit::mrAbort;
     }
-    toolkit::Application().SetScreenCursor(toolkit::crDefault);
-    int result = toolkit::mrAbort;
-    try {
-        if (form->Tag != kRefuseToShowTag) result = form->ShowModal();
-    } catch (...) {
-        result = toolkit::mrAbort;
-    }
-    form->Release();
-    return result;
 }
 
 }  // namespace shell

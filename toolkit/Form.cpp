@@ -304,12 +304,14 @@ void TForm::LoadLayout(const std::string& text, const std::string& source) {
     toolkit::LoadLayout(*this, root, *layout_);
 }
 
-void TForm::AfterConstruction() {
+void TForm::AfterConstruction(TCreateErrors createErrors) {
     if (layout_) {
         layout_->BindEvents(handlers_);
         layout_.reset();
     }
-    if (OnCreate) Guarded([this] { OnCreate(this); });
+    if (!OnCreate) return;
+    if (createErrors == TCreateErrors::Raise) OnCreate(this);
+    else Guarded([this] { OnCreate(this); });
 }
 
 bool TForm::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
