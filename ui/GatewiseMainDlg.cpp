@@ -8,6 +8,7 @@
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
+#include "ui/AboutDlg.h"
 #include "widgets/GuiUtilities.h"
 
 #include <chrono>
@@ -73,6 +74,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     RegisterHandler("mnuHelpHelpClick", &TdlgGatewiseMain::mnuHelpHelpClick);
     RegisterHandler("mnuHelpWebSiteClick", &TdlgGatewiseMain::mnuHelpWebSiteClick);
     RegisterHandler("mnuHelpTechnicalSupportClick", &TdlgGatewiseMain::mnuHelpTechnicalSupportClick);
+    RegisterHandler("mnuHelpAboutClick", &TdlgGatewiseMain::mnuHelpAboutClick);
     RegisterHandler("lblAdvertisementTitleClick", &TdlgGatewiseMain::lblAdvertisementTitleClick);
 }
 
@@ -174,6 +176,8 @@ void TdlgGatewiseMain::mnuHelpWebSiteClick(toolkit::TComponent*) {
 void TdlgGatewiseMain::mnuHelpTechnicalSupportClick(toolkit::TComponent*) {
     widgets::OpenURL(shell::ResString(IDS_SUPPORT_PAGE), Handle());
 }
+
+void TdlgGatewiseMain::mnuHelpAboutClick(toolkit::TComponent*) { shell::Execute<TdlgAbout>(this); }
 
 void TdlgGatewiseMain::lblAdvertisementTitleClick(toolkit::TComponent* sender) {
     int index = advertIndex_;

@@ -51,6 +51,7 @@ public:
     void mnuHelpHelpClick(toolkit::TComponent* sender);
     void mnuHelpWebSiteClick(toolkit::TComponent* sender);
     void mnuHelpTechnicalSupportClick(toolkit::TComponent* sender);
+    void mnuHelpAboutClick(toolkit::TComponent* sender);
     void lblAdvertisementTitleClick(toolkit::TComponent* sender);
 
 private:
