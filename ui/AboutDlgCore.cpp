@@ -1,7 +1,8 @@
 #include "ui/AboutDlgCore.h"
 
-#include "resources/Version.h"
 #include "shell/Substitution.h"
+
+#include "GatewiseVersion.h"
 
 namespace ui {
 
