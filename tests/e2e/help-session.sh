@@ -1,0 +1,26 @@
+# Sourced by the end-to-end tests of the help, after gatewise-session.sh; they
+# set $work (a scratch folder) and $probe (window_text_probe.exe).
+#
+#   help_press_f1 EXE    starts EXE under Wine and presses F1 in its main window
+#   help_wait_viewer     waits for a window titled "Gatewise Help": the viewer,
+#                        or the message that help cannot be shown
+#   help_texts           prints the texts of the controls in that window
+
+help_press_f1() {
+  wine "$1" >"$work/program.log" 2>&1 &
+  local window
+  window=$(gatewise_wait_window Gatewise 60)
+  [ -n "$window" ] || return 1
+  sleep 1
+  timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key F1
+}
+
+help_wait_viewer() {
+  [ -n "$(gatewise_wait_window 'Gatewise Help' 30)" ]
+}
+
+help_texts() {
+  sleep 1
+  wine "$probe" "Gatewise Help" 2>/dev/null | tr -d '\r'
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# End to end: F1 in gatewise.exe under Wine. With gatewise.chm beside the
+# program, F1 on the main window opens the help viewer ("Gatewise Help") and
+# no message; with the file removed, F1 shows a message that names the file.
+#
+#   help.sh BUILD_DIR
+# BUILD_DIR holds gatewise.exe, gatewise.chm and tests/e2e/window_text_probe.exe.
+set -uo pipefail
+build=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+probe=$build/tests/e2e/window_text_probe.exe
+
+work=$(mktemp -d /tmp/gatewise-e2e-help.XXXXXX)
+export GATEWISE_WINEPREFIX=$work/prefix
+if [ -f "$root/build/wineprefix/system.reg" ]; then
+  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
+fi
+source "$root/scripts/wine-env.sh"
+source "$root/scripts/gatewise-session.sh"
+source "$here/help-session.sh"
+
+cleanup() {
+  wineserver -k 2>/dev/null
+  gatewise_stop_display
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "e2e.help: $*" >&2
+  exit 1
+}
+
+gatewise_start_display
+gatewise_prepare_prefix virtual
+
+folder="$WINEPREFIX/drive_c/Gatewise Test"
+mkdir -p "$folder"
+cp "$build/gatewise.exe" "$build/gatewise.chm" "$folder/"
+
+# With the help file: the viewer opens at the contents, and nothing complains.
+help_press_f1 "$folder/gatewise.exe" || fail "the main window did not appear"
+help_wait_viewer || fail "F1 opened no help viewer"
+texts=$(help_texts)
+case "$texts" in
+  *"not found"* | *"could not"* | *"not available"*) fail "F1 reported a failure with the help file present: $texts" ;;
+esac
+wineserver -k 2>/dev/null
+wineserver -w
+
+# Without it: a message that names the missing file.
+rm "$folder/gatewise.chm"
+help_press_f1 "$folder/gatewise.exe" || fail "the main window did not appear"
+help_wait_viewer || fail "F1 without the help file showed nothing"
+texts=$(help_texts)
+case "$texts" in
+  *"The help file was not found"*'\Gatewise Test\gatewise.chm'*) ;;
+  *) fail "the message does not name the missing file: $texts" ;;
+esac
+echo "e2e.help: passed"
