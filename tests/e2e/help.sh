@@ -8,28 +8,10 @@
 set -uo pipefail
 build=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
 probe=$build/tests/e2e/window_text_probe.exe
 
-work=$(mktemp -d /tmp/gatewise-e2e-help.XXXXXX)
-export GATEWISE_WINEPREFIX=$work/prefix
-if [ -f "$root/build/wineprefix/system.reg" ]; then
-  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-fi
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/gatewise-session.sh"
 source "$here/help-session.sh"
-
-cleanup() {
-  wineserver -k 2>/dev/null
-  gatewise_stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "e2e.help: $*" >&2
-  exit 1
-}
+help_begin help
 
 gatewise_start_display
 gatewise_prepare_prefix virtual

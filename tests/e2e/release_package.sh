@@ -13,25 +13,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 probe=$build/tests/e2e/window_text_probe.exe
 
-work=$(mktemp -d /tmp/gatewise-e2e-release.XXXXXX)
-export GATEWISE_WINEPREFIX=$work/prefix
-if [ -f "$root/build/wineprefix/system.reg" ]; then
-  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-fi
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/gatewise-session.sh"
 source "$here/help-session.sh"
-
-cleanup() {
-  wineserver -k 2>/dev/null
-  gatewise_stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "e2e.release_package: $*" >&2
-  exit 1
-}
+help_begin release_package
 
 bash "$root/scripts/release.sh" >"$work/release.log" 2>&1 || fail "the release command failed: $(tail -5 "$work/release.log")"
 version=$(sed -n 's/^project(Gatewise VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
