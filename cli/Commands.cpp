@@ -79,7 +79,7 @@ std::string ParseErrorMessage(const CLI::ParseError& error) {
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.";
+    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
 
 }  // namespace
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-bool IsConsole(HANDLE handle) {
+bool IsConsoleHandle(HANDLE handle) {
     DWORD mode = 0;
     return GetConsoleMode(handle, &mode) != FALSE;
 }
@@ -38,7 +38,7 @@ std::size_t CompleteUtf8(const char* data, std::size_t size) {
 // One standard output handle as a stream buffer.
 class StandardOutput final : public std::streambuf {
 public:
-    explicit StandardOutput(DWORD which) : handle_(GetStdHandle(which)), console_(IsConsole(handle_)) {
+    explicit StandardOutput(DWORD which) : handle_(GetStdHandle(which)), console_(IsConsoleHandle(handle_)) {
         setp(buffer_, buffer_ + sizeof buffer_);
     }
     ~StandardOutput() override { sync(); }
@@ -124,7 +124,7 @@ private:
 class StandardInput final : public cli::PasswordInput {
 public:
     explicit StandardInput(StandardOutput& prompts)
-        : handle_(GetStdHandle(STD_INPUT_HANDLE)), console_(IsConsole(handle_)), prompts_(prompts) {}
+        : handle_(GetStdHandle(STD_INPUT_HANDLE)), console_(IsConsoleHandle(handle_)), prompts_(prompts) {}
 
     bool IsConsole() override { return console_; }
 
