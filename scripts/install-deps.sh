@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   librsvg2-bin fp-utils-3.2.2 python3
   clang libclang-rt-14-dev
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()
