@@ -34,6 +34,12 @@ public:
     TSubstForm(toolkit::TComponent* owner, const std::string& layoutText, const std::string& layoutSource);
     ~TSubstForm() override;
 
+    // Redoes what the window's code changed in its stored layout at run time
+    // (controls moved, hidden or resized). Forms run it when they are created;
+    // run it again after the controls were rescaled for a new DPI. Running it
+    // twice changes nothing more than running it once.
+    virtual void ApplyRunTimeLayout() {}
+
     bool ModernFont() const { return modernFont_; }
     virtual void SetModernFont(bool value);
     // Keeps the form above all other windows while shown, also when the
