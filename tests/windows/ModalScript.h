@@ -1,11 +1,11 @@
 #pragma once
 // Plays the user's part in modal windows, from a timer that runs inside their
-// modal loops. Each step waits until the innermost modal form (the one modal
-// form still enabled; it need not be active, another program may have taken
-// the foreground) is of its class, then acts on it; actions post their clicks, so that a window they
-// open runs its own loop after the step has returned. A window that stays
-// open a second with no step for it fails the test and is closed; steps left
-// undone fail it too.
+// modal loops. Each step waits until the innermost modal form (the one still
+// enabled; it need not be active, as another program may hold the foreground)
+// is of its class, then acts on it. Actions post their clicks, so that a
+// window they open runs its loop after the step has returned. A modal form
+// left a second with no step for it fails the test and is closed, and so do
+// steps left undone.
 
 #include "toolkit/Form.h"
 
@@ -29,16 +29,15 @@ public:
 
     template <typename Form>
     ModalScript& Then(std::function<void(Form&)> action) {
-        steps_.push_back({[](toolkit::TForm& form) { return dynamic_cast<Form*>(&form) != nullptr; },
-                          [action](toolkit::TForm& form) { action(static_cast<Form&>(form)); }});
+        steps_.push_back([action](toolkit::TForm& form) {
+            auto* typed = dynamic_cast<Form*>(&form);
+            if (typed) action(*typed);
+            return typed != nullptr;
+        });
         return *this;
     }
 
 private:
-    struct Step {
-        std::function<bool(toolkit::TForm&)> applies;
-        std::function<void(toolkit::TForm&)> act;
-    };
     static ModalScript*& Current() {
         static ModalScript* script = nullptr;
         return script;
@@ -54,9 +53,9 @@ private:
         toolkit::TForm* form = nullptr;
         EnumThreadWindows(GetCurrentThreadId(), NoteModalForm, reinterpret_cast<LPARAM>(&form));
         if (!script || !form) return;
-        if (script->next_ < script->steps_.size() && script->steps_[script->next_].applies(*form)) {
+        if (script->next_ < script->steps_.size() && script->steps_[script->next_](*form)) {
+            ++script->next_;
             script->idleTicks_ = 0;
-            script->steps_[script->next_++].act(*form);
         } else if (++script->idleTicks_ == 50) {
             ADD_FAILURE() << "a modal window stayed open";
             script->idleTicks_ = 0;
@@ -65,7 +64,7 @@ private:
     }
 
     UINT_PTR timer_;
-    std::vector<Step> steps_;
+    std::vector<std::function<bool(toolkit::TForm&)>> steps_;
     std::size_t next_ = 0;
     int idleTicks_ = 0;
 };
