@@ -59,18 +59,13 @@ TEST(AccountDlgLayout, DomainRowRemovalMovesWhatIsBelowItOnceOnly) {
 }
 
 TEST(DialogRules, PasswordsMustAgreeAndOnePromptMustStayEnabled) {
-    const auto confirmed = [](const WCHAR* a, const WCHAR* b) {
-        return ui::PasswordsConfirmed(os::SecretString(os::WString(a)), os::SecretString(os::WString(b)));
-    };
-    EXPECT_TRUE(confirmed(WSTR(""), WSTR("")));
-    EXPECT_TRUE(confirmed(WSTR("wonderland"), WSTR("wonderland")));
-    EXPECT_FALSE(confirmed(WSTR("wonderland"), WSTR("Wonderland")));
-    EXPECT_FALSE(confirmed(WSTR("wonderland"), WSTR("")));
-
+    const auto secret = [](const WCHAR* text) { return os::SecretString(os::WString(text)); };
+    EXPECT_TRUE(ui::PasswordsConfirmed(secret(WSTR("")), secret(WSTR(""))));
+    EXPECT_TRUE(ui::PasswordsConfirmed(secret(WSTR("wonderland")), secret(WSTR("wonderland"))));
+    EXPECT_FALSE(ui::PasswordsConfirmed(secret(WSTR("wonderland")), secret(WSTR("Wonderland"))));
     EXPECT_FALSE(ui::AnyPromptEnabled(false, false, false));
-    EXPECT_TRUE(ui::AnyPromptEnabled(true, false, false));
-    EXPECT_TRUE(ui::AnyPromptEnabled(false, true, false));
     EXPECT_TRUE(ui::AnyPromptEnabled(false, false, true));
+    EXPECT_TRUE(ui::AnyPromptEnabled(true, false, false));
 }
 
 }  // namespace
