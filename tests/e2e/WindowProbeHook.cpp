@@ -1,8 +1,15 @@
-// Runs inside the probed program through a WH_CALLWNDPROC hook (menus cannot
-// be read from another process): on the registered probe message it writes the
-// window's menu bar, one caption a line, to MenuProbeOutput in the temp folder.
+// Runs inside the probed program through a WH_CALLWNDPROC hook (menus and
+// accessible objects are read where they live): on the registered probe
+// message it writes to WindowProbeOutput.txt in the temp folder either the
+// window's menu bar, one caption a line (wParam 0), or the tree of accessible
+// objects of its client area (wParam 1), one object a line, indented by depth:
+//
+//   role "name" [action "default action"] [WxH for graphics] [focused]
+//
+// A child window appears as "window" with its client area's object under it.
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <string>
 
@@ -24,12 +31,93 @@ void AppendMenu(HMENU menu, const std::wstring& indent, std::wstring& text) {
     }
 }
 
-void WriteMenu(HWND window) {
+VARIANT ChildId(LONG id) {
+    VARIANT variant;
+    VariantInit(&variant);
+    variant.vt = VT_I4;
+    variant.lVal = id;
+    return variant;
+}
+
+template <typename Read>
+std::wstring Text(Read read) {
+    BSTR text = nullptr;
+    const HRESULT hr = read(&text);
+    std::wstring result = hr == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"";
+    SysFreeString(text);
+    return result;
+}
+
+void Describe(IAccessible* object, LONG id, const std::wstring& indent, std::wstring& text) {
+    VARIANT child = ChildId(id);
+    VARIANT role;
+    VariantInit(&role);
+    wchar_t roleText[64] = L"?";
+    if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4) GetRoleTextW(role.lVal, roleText, 64);
+    text += indent + roleText + L" \"" + Text([&](BSTR* name) { return object->get_accName(child, name); }) + L"\"";
+    if (std::wstring verb = Text([&](BSTR* action) { return object->get_accDefaultAction(child, action); }); !verb.empty())
+        text += L" action \"" + verb + L"\"";
+    LONG left = 0, top = 0, width = 0, height = 0;
+    if (role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_GRAPHIC &&
+        SUCCEEDED(object->accLocation(&left, &top, &width, &height, child)))
+        text += L" " + std::to_wstring(width) + L"x" + std::to_wstring(height);
+    VARIANT state;
+    VariantInit(&state);
+    if (SUCCEEDED(object->get_accState(child, &state)) && state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_FOCUSED))
+        text += L" focused";
+    text += L"\n";
+}
+
+void Walk(IAccessible* object, const std::wstring& indent, std::wstring& text) {
+    LONG count = 0;
+    if (FAILED(object->get_accChildCount(&count))) return;
+    for (LONG id = 1; id <= count; ++id) {
+        IDispatch* dispatch = nullptr;
+        IAccessible* child = nullptr;
+        if (object->get_accChild(ChildId(id), &dispatch) != S_OK || !dispatch ||
+            FAILED(dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&child)))) {
+            if (dispatch) dispatch->Release();
+            Describe(object, id, indent, text);  // a simple element
+            continue;
+        }
+        dispatch->Release();
+        IOleWindow* window = nullptr;
+        HWND handle = nullptr;
+        IAccessible* client = nullptr;
+        if (SUCCEEDED(child->QueryInterface(__uuidof(IOleWindow), reinterpret_cast<void**>(&window)))) {
+            window->GetWindow(&handle);
+            window->Release();
+        }
+        if (handle && SUCCEEDED(AccessibleObjectFromWindow(handle, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                           reinterpret_cast<void**>(&client)))) {
+            text += indent + L"window\n";
+            Describe(client, CHILDID_SELF, indent + L"  ", text);
+            Walk(client, indent + L"    ", text);
+            client->Release();
+        } else {
+            Describe(child, CHILDID_SELF, indent, text);
+            Walk(child, indent + L"  ", text);
+        }
+        child->Release();
+    }
+}
+
+std::wstring AccessibilityTree(HWND window) {
     std::wstring text;
-    if (HMENU bar = GetMenu(window)) AppendMenu(bar, L"", text);
+    IAccessible* root = nullptr;
+    const HRESULT hr = AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                  reinterpret_cast<void**>(&root));
+    if (FAILED(hr) || !root) return L"no accessible object: " + std::to_wstring(hr) + L"\n";
+    Describe(root, CHILDID_SELF, L"", text);
+    Walk(root, L"  ", text);
+    root->Release();
+    return text;
+}
+
+void WriteOutput(const std::wstring& text) {
     wchar_t path[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, path);
-    lstrcatW(path, L"MenuProbeOutput.txt");
+    lstrcatW(path, L"WindowProbeOutput.txt");
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -42,10 +130,18 @@ void WriteMenu(HWND window) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK MenuProbeHook(int code, WPARAM wParam, LPARAM lParam) {
+extern "C" __declspec(dllexport) LRESULT CALLBACK WindowProbeHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION) {
         auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
-        if (message->message == RegisterWindowMessageW(L"GatewiseMenuProbe")) WriteMenu(message->hwnd);
+        if (message->message == RegisterWindowMessageW(L"GatewiseWindowProbe")) {
+            std::wstring text;
+            if (message->wParam == 0) {
+                if (HMENU bar = GetMenu(message->hwnd)) AppendMenu(bar, L"", text);
+            } else {
+                text = AccessibilityTree(message->hwnd);
+            }
+            WriteOutput(text);
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
