@@ -8,6 +8,8 @@
 //
 // A child window appears as "window" with its client area's object under it.
 
+#include "AccessibleValues.h"
+
 #include <windows.h>
 #include <oleacc.h>
 
@@ -31,31 +33,14 @@ void AppendMenu(HMENU menu, const std::wstring& indent, std::wstring& text) {
     }
 }
 
-VARIANT ChildId(LONG id) {
-    VARIANT variant;
-    VariantInit(&variant);
-    variant.vt = VT_I4;
-    variant.lVal = id;
-    return variant;
-}
-
-template <typename Read>
-std::wstring Text(Read read) {
-    BSTR text = nullptr;
-    const HRESULT hr = read(&text);
-    std::wstring result = hr == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"";
-    SysFreeString(text);
-    return result;
-}
-
 void Describe(IAccessible* object, LONG id, const std::wstring& indent, std::wstring& text) {
     VARIANT child = ChildId(id);
     VARIANT role;
     VariantInit(&role);
     wchar_t roleText[64] = L"?";
     if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4) GetRoleTextW(role.lVal, roleText, 64);
-    text += indent + roleText + L" \"" + Text([&](BSTR* name) { return object->get_accName(child, name); }) + L"\"";
-    if (std::wstring verb = Text([&](BSTR* action) { return object->get_accDefaultAction(child, action); }); !verb.empty())
+    text += indent + roleText + L" \"" + AccessibleText([&](BSTR* name) { return object->get_accName(child, name); }) + L"\"";
+    if (std::wstring verb = AccessibleText([&](BSTR* action) { return object->get_accDefaultAction(child, action); }); !verb.empty())
         text += L" action \"" + verb + L"\"";
     LONG left = 0, top = 0, width = 0, height = 0;
     if (role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_GRAPHIC &&

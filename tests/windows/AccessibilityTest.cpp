@@ -1,3 +1,4 @@
+#include "AccessibleValues.h"
 #include "FormTest.h"
 #include "toolkit/ExtCtrls.h"
 #include "widgets/KXLabel.h"
@@ -46,38 +47,21 @@ object dlgTest: form
 end
 )";
 
-VARIANT Child(LONG id) {
-    VARIANT variant;
-    VariantInit(&variant);
-    variant.vt = VT_I4;
-    variant.lVal = id;
-    return variant;
-}
-
-template <typename Read>
-std::wstring Text(Read read) {
-    BSTR text = nullptr;
-    const HRESULT hr = read(&text);
-    std::wstring result = hr == S_OK && text ? text : L"";
-    SysFreeString(text);
-    return result;
-}
-
 std::wstring Name(IAccessible* object, LONG id = CHILDID_SELF) {
-    return Text([&](BSTR* text) { return object->get_accName(Child(id), text); });
+    return AccessibleText([&](BSTR* text) { return object->get_accName(ChildId(id), text); });
 }
 std::wstring Action(IAccessible* object, LONG id = CHILDID_SELF) {
-    return Text([&](BSTR* text) { return object->get_accDefaultAction(Child(id), text); });
+    return AccessibleText([&](BSTR* text) { return object->get_accDefaultAction(ChildId(id), text); });
 }
 LONG Role(IAccessible* object, LONG id = CHILDID_SELF) {
     VARIANT role;
     VariantInit(&role);
-    return SUCCEEDED(object->get_accRole(Child(id), &role)) && role.vt == VT_I4 ? role.lVal : -1;
+    return SUCCEEDED(object->get_accRole(ChildId(id), &role)) && role.vt == VT_I4 ? role.lVal : -1;
 }
 ComPtr<IAccessible> ChildObject(IAccessible* parent, LONG id) {
     ComPtr<IDispatch> dispatch;
     ComPtr<IAccessible> child;
-    if (parent->get_accChild(Child(id), &dispatch) == S_OK) dispatch.As(&child);
+    if (parent->get_accChild(ChildId(id), &dispatch) == S_OK) dispatch.As(&child);
     return child;
 }
 ComPtr<IAccessible> ClientObject(HWND window) {
@@ -134,7 +118,7 @@ TEST_F(Accessibility, LabelsImagesAndLinksAreChildrenOfTheirWindow) {
     EXPECT_EQ(L"second one, which wraps over lines", Name(text.Get(), 2));
     EXPECT_EQ(L"Jump", Action(text.Get(), 2));
     LONG left = 0, top = 0, width = 0, height = 0;
-    ASSERT_EQ(S_OK, text->accLocation(&left, &top, &width, &height, Child(2)));
+    ASSERT_EQ(S_OK, text->accLocation(&left, &top, &width, &height, ChildId(2)));
     const POINT origin = form->Get<TControl>(L"lblText").ClientToScreen({0, 0});
     EXPECT_GT(height, 20) << "the link wraps over two lines";
     EXPECT_GE(left, origin.x);
@@ -148,22 +132,22 @@ TEST_F(Accessibility, LabelsImagesAndLinksAreChildrenOfTheirWindow) {
     EXPECT_EQ(L"Secure mode", Name(image.Get()));
     EXPECT_EQ(L"Click", Action(image.Get()));
     const TControl& picture = form->Get<TControl>(L"imgMode");
-    ASSERT_EQ(S_OK, image->accLocation(&left, &top, &width, &height, Child(CHILDID_SELF)));
+    ASSERT_EQ(S_OK, image->accLocation(&left, &top, &width, &height, ChildId(CHILDID_SELF)));
     EXPECT_EQ(picture.ClientToScreen({0, 0}).x, left);
     EXPECT_EQ(32, width);
 
     // Default actions run once the request has returned.
-    EXPECT_EQ(S_OK, text->accDoDefaultAction(Child(2)));
-    EXPECT_EQ(S_OK, image->accDoDefaultAction(Child(CHILDID_SELF)));
+    EXPECT_EQ(S_OK, text->accDoDefaultAction(ChildId(2)));
+    EXPECT_EQ(S_OK, image->accDoDefaultAction(ChildId(CHILDID_SELF)));
     EXPECT_TRUE(followed.empty());
     Pump();
     EXPECT_EQ(L"two", followed);
     EXPECT_EQ(1, clicks);
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, label->accDoDefaultAction(Child(CHILDID_SELF))) << "a plain label does nothing";
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, label->accDoDefaultAction(ChildId(CHILDID_SELF))) << "a plain label does nothing";
 
     form.reset();
     BSTR name = nullptr;
-    EXPECT_EQ(CO_E_OBJNOTCONNECTED, image->get_accName(Child(CHILDID_SELF), &name)) << "its control is gone";
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, image->get_accName(ChildId(CHILDID_SELF), &name)) << "its control is gone";
     EXPECT_TRUE(errors.empty());
 }
 
@@ -171,7 +155,7 @@ TEST_F(Accessibility, EditIsNamedByItsLabelWithTheAccessKey) {
     ComPtr<IAccessible> edit = ClientObject(form->Get<TWinControl>(L"edtName").Handle());
     ASSERT_TRUE(edit);
     EXPECT_EQ(L"User name:", Name(edit.Get()));
-    EXPECT_EQ(L"Alt+U", Text([&](BSTR* text) { return edit->get_accKeyboardShortcut(Child(CHILDID_SELF), text); }));
+    EXPECT_EQ(L"Alt+U", AccessibleText([&](BSTR* text) { return edit->get_accKeyboardShortcut(ChildId(CHILDID_SELF), text); }));
 }
 
 }  // namespace
