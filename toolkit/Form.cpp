@@ -4,8 +4,8 @@
 #include "os/Text.h"
 #include "toolkit/Application.h"
 #include "toolkit/Label.h"
-#include "toolkit/OptionalFunction.h"
 #include "toolkit/Menu.h"
+#include "toolkit/OptionalFunction.h"
 #include "toolkit/StdCtrls.h"
 
 #include <set>
