@@ -26,10 +26,17 @@ mkdir -p "$root/build/e2e"
 # A length at 96 dpi on a screen of $dpi, rounded as the program rounds.
 scaled() { echo $((($1 * dpi + 48) / 96)); }
 
-# The accessibility tree of the main window, into $work/tree.txt.
+# The accessibility tree of the main window, into $work/tree.txt; a busy
+# machine may keep the probe from its first try.
 read_tree() {
-  wine "$probe" Gatewise accessibility 2>"$work/probe.log" | tr -d '\r' >"$work/tree.txt"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || fail "$dpi dpi: the accessibility tree could not be read: $(cat "$work/probe.log")"
+  local status
+  for _ in 1 2 3; do
+    wine "$probe" Gatewise accessibility 2>"$work/probe.log" | tr -d '\r' >"$work/tree.txt"
+    status=${PIPESTATUS[0]}
+    [ "$status" -eq 0 ] && return
+    sleep 1
+  done
+  fail "$dpi dpi: the accessibility tree could not be read (exit code $status): $(cat "$work/probe.log")"
 }
 expect_line() {
   grep -Eq -- "$1" "$work/tree.txt" || fail "$dpi dpi: no line like '$1' in the accessibility tree:
@@ -41,6 +48,7 @@ for dpi in 96 144 192; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   wineserver -w
   wine "$program" >"$work/program.log" 2>&1 &
+  program_pid=$!
   window=$(gatewise_wait_window Gatewise 60)
   [ -n "$window" ] || fail "$dpi dpi: the main window did not appear"
   sleep 1
@@ -90,6 +98,11 @@ for dpi in 96 144 192; do
   sleep 0.5
   timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
   xdotool key alt+x
+  for _ in $(seq 1 100); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -0 "$program_pid" 2>/dev/null && fail "$dpi dpi: Alt+X did not end the program"
   wineserver -w
 done
 echo "e2e.screen_scale: passed"
