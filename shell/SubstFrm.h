@@ -25,20 +25,14 @@ bool IsFarEastLocale();
 // Shift-JIS character set, the default font becomes "MS Sans Serif" at 8 points.
 void InitializeSubstFormUnit();
 
-// Replaces the {NAME} tokens in the caption and hint of a control; other
-// components are left unchanged.
+// Replaces the {NAME} tokens in the caption, hint and accessible name of a
+// control; other components are left unchanged.
 void SubstituteComponent(toolkit::TComponent& component);
 
 class TSubstForm : public toolkit::TForm {
 public:
     TSubstForm(toolkit::TComponent* owner, const std::string& layoutText, const std::string& layoutSource);
     ~TSubstForm() override;
-
-    // Redoes what the window's code changed in its stored layout at run time
-    // (controls moved, hidden or resized). Forms run it when they are created;
-    // run it again after the controls were rescaled for a new DPI. Running it
-    // twice changes nothing more than running it once.
-    virtual void ApplyRunTimeLayout() {}
 
     bool ModernFont() const { return modernFont_; }
     virtual void SetModernFont(bool value);

@@ -34,6 +34,7 @@ void TAccountForm::ShowAccount(const TAccountFields& account) {
 }
 
 void TAccountForm::ApplyRunTimeLayout() {
+    TSubstForm::ApplyRunTimeLayout();
     if (!localAccount_) return;
     lblDomain.SetVisible(false);
     edtDomain.SetVisible(false);

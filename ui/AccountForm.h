@@ -18,14 +18,14 @@ public:
     // edtUserName, edtDomain and edtPassword.
     TAccountForm(toolkit::TComponent* owner, const wchar_t* layoutResource);
 
-    // A local account's dialog hides its domain row and moves every control
-    // below it, hidden ones too, up into its place; the client area shrinks as
-    // much. It works from the controls' current positions.
-    void ApplyRunTimeLayout() override;
-
     void btnHelpClick(toolkit::TComponent* sender);
 
 protected:
+    // A local account's dialog hides its domain row and moves every control
+    // below it, hidden ones too, up into its place; the client area shrinks as
+    // much. It works from the controls' current positions, so running it again
+    // changes nothing.
+    void ApplyRunTimeLayout() override;
     // Fills in the names, empties the password and, for a local account, takes
     // the domain row out. The hidden domain keeps its text for verification.
     void ShowAccount(const TAccountFields& account);

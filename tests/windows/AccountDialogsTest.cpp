@@ -101,19 +101,25 @@ TEST_F(AccountDialogs, LocalAccountGoesWithoutTheDomainRow) {
     std::unique_ptr<TdlgVerifyPwd> domain(CreateForm<TdlgVerifyPwd>(nullptr));
     machine.samAccountName = L"GATEWISE-PC\\alice";
     std::unique_ptr<TdlgVerifyPwd> local(CreateForm<TdlgVerifyPwd>(nullptr));
-    const int row = domain->Get<TEdit>(L"edtPassword").Top() - domain->Get<TEdit>(L"edtDomain").Top();
-    EXPECT_EQ(ScaleToDpi(32, domain->PixelsPerInch()), row);
     EXPECT_TRUE(domain->Get<TEdit>(L"edtDomain").Visible());
     EXPECT_FALSE(local->Get<TEdit>(L"edtDomain").Visible());
     EXPECT_FALSE(local->Get<TLabel>(L"lblDomain").Visible());
     const auto expectRowGone = [&] {
+        const int row = domain->Get<TEdit>(L"edtPassword").Top() - domain->Get<TEdit>(L"edtDomain").Top();
+        EXPECT_EQ(ScaleToDpi(32, domain->PixelsPerInch()), row);
         EXPECT_EQ(domain->ClientHeight() - row, local->ClientHeight());
         for (const wchar_t* name : {L"lblDomain", L"edtPassword", L"chkDontShowAgain", L"btnOk"})
             EXPECT_EQ(domain->Get<TControl>(name).Top() - row, local->Get<TControl>(name).Top()) << name;
         EXPECT_EQ(domain->Get<TControl>(L"edtUserName").Top(), local->Get<TControl>(L"edtUserName").Top());
     };
     expectRowGone();
-    local->ApplyRunTimeLayout();
+    // A move to a screen of another resolution takes the row out again.
+    for (TdlgVerifyPwd* dialog : {domain.get(), local.get()}) {
+        RECT placed{};
+        GetWindowRect(dialog->Handle(), &placed);
+        dialog->ChangeScale(144, placed);
+    }
+    EXPECT_FALSE(local->Get<TEdit>(L"edtDomain").Visible());
     expectRowGone();
 }
 
