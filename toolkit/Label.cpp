@@ -6,31 +6,19 @@
 #include "toolkit/LayoutReader.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace toolkit {
 
 wchar_t AccessKeyOf(const std::wstring& caption) {
-    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != L'&') continue;
-        if (caption[i + 1] == L'&') {
-            ++i;
-            continue;
-        }
-        wchar_t key[2] = {caption[i + 1], L'\0'};
-        CharUpperW(key);
-        return key[0];
-    }
-    return 0;
+    const TShownCaption shown = ShownCaption(caption);
+    if (shown.accessKey == std::wstring::npos) return 0;
+    wchar_t key[2] = {shown.text[shown.accessKey], L'\0'};
+    CharUpperW(key);
+    return key[0];
 }
 
-std::wstring WithoutAccessKeys(const std::wstring& caption) {
-    std::wstring shown;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
-        shown += caption[i];
-    }
-    return shown;
-}
+std::wstring WithoutAccessKeys(const std::wstring& caption) { return ShownCaption(caption).text; }
 
 TLabel::TLabel(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) {
     SetParent(parent);
@@ -57,28 +45,63 @@ void TLabel::SetShowAccelChar(bool show) {
     Invalidate();
 }
 
-UINT TLabel::TextFlags() const {
-    UINT flags = DT_EXPANDTABS;
-    if (wordWrap_) flags |= DT_WORDBREAK;
-    if (!showAccelChar_) flags |= DT_NOPREFIX;
-    if (alignment_ == TAlignment::taRightJustify) flags |= DT_RIGHT;
-    if (alignment_ == TAlignment::taCenter) flags |= DT_CENTER;
-    return flags;
+TLabel::TextLayout TLabel::LayOutText(HDC dc, int maxWidth) const {
+    TextLayout layout;
+    if (showAccelChar_) layout.shown = ShownCaption(caption_);
+    else layout.shown.text = caption_;
+    // An empty caption is as tall as one line.
+    if (layout.shown.text.empty()) layout.shown.text = L" ";
+    const std::wstring& text = layout.shown.text;
+    std::vector<int> extents(text.size());
+    SIZE size{};
+    if (GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()), 0, nullptr, extents.data(), &size)) {
+        layout.advances.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const bool lineEnd = text[i] == L'\n' || text[i] == L'\r';
+            layout.advances[i] = lineEnd ? 0 : extents[i] - (i > 0 ? extents[i - 1] : 0);
+        }
+    } else {
+        layout.advances.assign(text.size(), 0);
+    }
+    layout.lines = BreakLines(text, layout.advances, wordWrap_ ? std::max(maxWidth, 1) : 0);
+    GetTextMetricsW(dc, &layout.metrics);
+    return layout;
+}
+
+void TLabel::DrawLines(HDC dc, const TextLayout& layout, const RECT& bounds) const {
+    const std::wstring& text = layout.shown.text;
+    const COLORREF color = Enabled() ? ColorToRGB(Font().Color()) : GetSysColor(COLOR_GRAYTEXT);
+    SetTextColor(dc, color);
+    SetDCBrushColor(dc, color);
+    int y = bounds.top;
+    for (const TTextLine& line : layout.lines) {
+        int x = bounds.left;
+        if (alignment_ == TAlignment::taRightJustify) x = bounds.right - line.width;
+        if (alignment_ == TAlignment::taCenter) x = bounds.left + (bounds.right - bounds.left - line.width) / 2;
+        ExtTextOutW(dc, x, y, ETO_CLIPPED, &bounds, text.c_str() + line.first, static_cast<UINT>(line.count),
+                    layout.advances.data() + line.first);
+        const std::size_t key = layout.shown.accessKey;
+        if (key >= line.first && key < line.first + line.count) {
+            const int keyLeft = x + std::accumulate(layout.advances.begin() + static_cast<std::ptrdiff_t>(line.first),
+                                                    layout.advances.begin() + static_cast<std::ptrdiff_t>(key), 0);
+            const int underline = y + layout.metrics.tmAscent + 1;
+            RECT mark{keyLeft, underline, keyLeft + layout.advances[key], underline + 1};
+            if (IntersectRect(&mark, &mark, &bounds)) FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        }
+        y += layout.metrics.tmHeight;
+    }
 }
 
 SIZE TLabel::MeasureText(int maxWidth) const {
     WindowDC screen;
     SelectedObject font(screen.Get(), Font().Handle());
-    std::wstring text = caption_.empty() ? std::wstring(L" ") : caption_;
-    RECT bounds{0, 0, wordWrap_ ? maxWidth : 0, 0};
-    DrawTextW(screen.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, TextFlags() | DT_CALCRECT);
+    const TextLayout layout = LayOutText(screen.Get(), maxWidth);
+    LONG width = 0;
+    for (const TTextLine& line : layout.lines) width = std::max<LONG>(width, line.width);
     // Slanted glyphs reach past their advance width; leave room for the last one.
-    if (Font().Style() & fsItalic) {
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(screen.Get(), &metrics);
-        bounds.right += std::max<LONG>(metrics.tmOverhang, metrics.tmAveCharWidth / 2);
-    }
-    return {bounds.right, bounds.bottom};
+    if (Font().Style() & fsItalic)
+        width += std::max<LONG>(layout.metrics.tmOverhang, layout.metrics.tmAveCharWidth / 2);
+    return {width, static_cast<LONG>(layout.lines.size()) * layout.metrics.tmHeight};
 }
 
 void TLabel::AdjustSize() {
@@ -98,8 +121,7 @@ void TLabel::Paint(HDC dc) {
     }
     SelectedObject font(dc, Font().Handle());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, Enabled() ? ColorToRGB(Font().Color()) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &bounds, TextFlags());
+    DrawLines(dc, LayOutText(dc, Width()), bounds);
 }
 
 std::wstring TLabel::AccessibleText() {

@@ -4,6 +4,9 @@
 // of every control. Other text controls (link label, markup label) derive from it.
 
 #include "toolkit/Control.h"
+#include "toolkit/LabelText.h"
+
+#include <vector>
 
 namespace toolkit {
 
@@ -38,12 +41,23 @@ protected:
         AdjustSize();
         Invalidate();
     }
-    // DrawText flags of the caption.
-    virtual UINT TextFlags() const;
     // Size of the caption, wrapped at maxWidth when WordWrap is on.
     SIZE MeasureText(int maxWidth) const;
 
 private:
+    // The caption's lines in the DC's font, wrapped at maxWidth when WordWrap is on.
+    struct TextLayout {
+        TShownCaption shown;
+        std::vector<int> advances;  // one per character of shown.text
+        std::vector<TTextLine> lines;
+        TEXTMETRICW metrics{};
+    };
+    TextLayout LayOutText(HDC dc, int maxWidth) const;
+    // Draws the lines at the advances they were measured with: GDI's own
+    // spacing can differ from what it measures (Wine's monochrome glyphs do),
+    // and then a measured label would cut off the end of its text.
+    void DrawLines(HDC dc, const TextLayout& layout, const RECT& bounds) const;
+
     bool wordWrap_ = false;
     TAlignment alignment_ = TAlignment::taLeftJustify;
     bool showAccelChar_ = true;

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -338,6 +339,42 @@ TEST_F(Toolkit, LabelsSizeThemselvesAgainWhenTheirFontChanges) {
     title.Font().SetSize(24);
     EXPECT_GT(title.Width(), width);
     EXPECT_GT(title.Height(), height);
+}
+
+// Wine spaces small monochrome glyphs otherwise than it measures them; a label
+// draws at the advances it measured, so its text ends where its width does.
+TEST_F(Toolkit, LabelsPaintTheirTextWithinTheWidthTheyMeasured) {
+    TLabel& title = Get<TLabel>(L"lblTitle");
+    title.Font().SetName(L"Arial");
+    title.Font().SetHeight(-11);
+    title.SetCaption(L"https://www.www.wwww.example/");
+    const int measured = title.Width();
+    title.SetAutoSize(false);
+    title.SetWidth(measured + 100);
+
+    const RECT bounds = title.BoundsRect();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = bounds.right;
+    info.bmiHeader.biHeight = -bounds.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    DWORD* pixels = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    PatBlt(dc, 0, 0, bounds.right, bounds.bottom, WHITENESS);
+    title.Paint(dc);
+    GdiFlush();
+    LONG inkEnd = 0;
+    for (LONG y = bounds.top; y < bounds.bottom; ++y)
+        for (LONG x = bounds.left; x < bounds.right; ++x)
+            if ((pixels[y * bounds.right + x] & 0xFFFFFF) != 0xFFFFFF) inkEnd = std::max(inkEnd, x + 1);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EXPECT_LE(inkEnd, bounds.left + measured);
+    EXPECT_GE(inkEnd, bounds.left + measured - 2);
 }
 
 // Errors in a layout name the layout and the line, and creation fails.
