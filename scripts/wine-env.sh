@@ -12,4 +12,18 @@ gatewise_wine_init() {
     wine wineboot --init >/dev/null 2>&1
     wineserver -w
   fi
+  gatewise_wine_fonts
+}
+
+# Wine's own fonts in the prefix's Fonts folder, as Windows has them: Tahoma,
+# the dialog font, and Marlett, the title bar's buttons. Debian's fonts-wine
+# puts them where Debian's Wine does not look, and Wine then draws the dialogs
+# in a stand-in whose small hinted glyphs overrun their measured widths.
+gatewise_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts font
+  mkdir -p "$fonts"
+  for font in /usr/share/wine/fonts/*.ttf; do
+    [ -e "$font" ] && ln -sf "$font" "$fonts/"
+  done
+  return 0
 }

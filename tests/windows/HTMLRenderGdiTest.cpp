@@ -95,4 +95,18 @@ TEST_F(HTMLRenderGdiTest, WrapsToTheWidthOfTheRectangle) {
     for (std::size_t i = 0; i < render.Items.Count(); ++i) EXPECT_LE(render.Items[i].Width, width);
 }
 
+// A hinted glyph drawn wider than its measured advance ("w" in Wine's stand-in
+// for the dialog font) covers the space after it and runs the words together.
+TEST_F(HTMLRenderGdiTest, TheDialogFontKeepsTheSpaceAfterAWordBlank) {
+    HFONT dialog = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, VARIABLE_PITCH, L"Tahoma");
+    SelectObject(dc, dialog);
+    render.Layout(L"you know it", dc, RGB(0, 0, 255), false, RECT{0, 0, kWidth, kHeight});
+    render.Draw(dc, RECT{0, 0, kWidth, kHeight}, RGB(255, 255, 255), true, false);
+    const RECT space{Width(L"you know"), 0, Width(L"you know "), render.TextHeight};
+    SelectObject(dc, font);
+    DeleteObject(dialog);
+    EXPECT_LT(space.left, space.right);
+    EXPECT_FALSE(InkIn(space)) << "ink between \"know\" and \"it\"";
+}
+
 }  // namespace
