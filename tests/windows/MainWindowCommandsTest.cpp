@@ -2,19 +2,14 @@
 // simulated machine with real GDI. The machine starts in relaxed mode: the
 // auto-logon account "alice" (password "wonderland") with its password
 // stored, the screen saver not asking; the resume setting is left alone.
-#include "FormTest.h"
+#include "MainWindowFixture.h"
 #include "ModalScript.h"
-#include "SimMachineWithRealGdi.h"
-#include "settings/Options.h"
 #include "shell/Gatewise_IDH.h"
 #include "toolkit/Menu.h"
 #include "ui/AutologonDlg.h"
-#include "ui/GatewiseMainDlg.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/OptionsDlg.h"
 #include "ui/VerifyPwdDlg.h"
-
-#include <objbase.h>
 
 #include <cstdlib>
 
@@ -25,8 +20,6 @@ using ui::TdlgKVInfoEx;
 using widgets::TBalloonHelp;
 using widgets::TKXLabel;
 
-constexpr const wchar_t* kOptionsKey = L"SOFTWARE\\Vantrel\\Gatewise";
-constexpr const wchar_t* kWinlogon = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const wchar_t* kNotConfirmed =
     L"You didn't confirm that you know your Windows password,\rtherefore secure mode was not enabled.";
 constexpr const wchar_t* kNoPassword =
@@ -43,11 +36,10 @@ protected:
     void OpenPage(const std::wstring& address) override { pages.push_back(address); }
 };
 
-class MainWindowCommands : public FormTest {
+class MainWindowCommands : public MainWindowFixture<TestMainWindow> {
 protected:
     void SetUp() override {
-        FormTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        MainWindowFixture::SetUp();
         machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStandby", L"False");
         machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"VerifyPassword", L"False");
         machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"1");
@@ -55,17 +47,9 @@ protected:
         machine.lsaSecrets[L"DefaultPassword"] = {'w', 0};
         machine.screenSaverSecure = FALSE;
     }
-    void TearDown() override {
-        window.reset();
-        ui::FinalizeMainWindowUnit();
-        settings::FreeGlobalOptions();
-        CoUninitialize();
-        FormTest::TearDown();
-    }
-    void Create() {
-        settings::CreateGlobalOptions(kOptionsKey);
-        ui::InitializeMainWindowUnit();
-        window.reset(CreateForm<TestMainWindow>(nullptr));
+    // Created, shown and painted, so that its links can be clicked.
+    void Show() {
+        Create();
         window->Show();
         RedrawWindow(window->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();
@@ -74,21 +58,11 @@ protected:
         PostMessageW(window->Handle(), WM_KEYDOWN, key, 0);
         Application().ProcessMessages();
     }
-    // A real click of the left mouse button at a point of the screen.
+    // A real click at a point of the main window.
     void ClickAt(POINT point) {
-        ASSERT_TRUE(IsChild(window->Handle(), WindowFromPoint(point)) || window->Handle() == WindowFromPoint(point));
-        INPUT input[3] = {};
-        for (INPUT& event : input) event.type = INPUT_MOUSE;
-        input[0].mi.dx = MulDiv(point.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-        input[0].mi.dy = MulDiv(point.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ASSERT_EQ(3u, SendInput(3, input, sizeof(INPUT)));
-        for (int i = 0; i < 10; ++i) {
-            Application().ProcessMessages();
-            Sleep(10);
-        }
+        const HWND target = WindowFromPoint(point);
+        ASSERT_TRUE(target == window->Handle() || IsChild(window->Handle(), target));
+        Mouse(point, true);
     }
     // The middle of the left part of the first run of a markup label whose
     // link target is `href` ("" for plain text).
@@ -127,13 +101,10 @@ protected:
     }
     static void SetVerifyPassword(bool verify) { settings::GlobalOptions().SetVerifyPassword(verify); }
 
-    SimMachineWithRealGdi machine;
-    os::ScopedMachine scope{machine};
-    std::unique_ptr<TestMainWindow> window;
 };
 
 TEST_F(MainWindowCommands, F2SwitchesAtOnceAndTheBalloonConfirmsUntilItsTimeIsUp) {
-    Create();
+    Show();
     EXPECT_EQ(L"Relaxed Mode (currently active)", Title(L"lblRelaxedTitle"));
     Press(VK_F2);
     EXPECT_TRUE(SecureOnMachine());
@@ -158,7 +129,7 @@ TEST_F(MainWindowCommands, F2SwitchesAtOnceAndTheBalloonConfirmsUntilItsTimeIsUp
 }
 
 TEST_F(MainWindowCommands, VerificationDecidesWhetherF2Switches) {
-    Create();
+    Show();
     SetVerifyPassword(true);
     ModalScript script;
     script.Then<ui::TdlgVerifyPwd>([](ui::TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
@@ -199,7 +170,7 @@ LRESULT CALLBACK VetoTopLevelWindows(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST_F(MainWindowCommands, AVerificationDialogThatCannotOpenReportsItsErrorAndChangesNothing) {
-    Create();
+    Show();
     SetVerifyPassword(true);
     vetoHook = SetWindowsHookExW(WH_CBT, VetoTopLevelWindows, nullptr, GetCurrentThreadId());
     Press(VK_F2);
@@ -212,7 +183,7 @@ TEST_F(MainWindowCommands, AVerificationDialogThatCannotOpenReportsItsErrorAndCh
 }
 
 TEST_F(MainWindowCommands, AFailedWriteIsShownWithoutSoundNotificationOrRefresh) {
-    Create();
+    Show();
     machine.screenSaverSecure = TRUE;  // changed behind the window's back: custom mode, not shown yet
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
     Press(VK_F2);
@@ -227,7 +198,7 @@ TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne)
     machine.lsaSecrets.clear();
     machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"0");
     machine.screenSaverSecure = TRUE;
-    Create();
+    Show();
     ModalScript script;
     script.Then<ui::TdlgAutologon>([](ui::TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Press(VK_F3);
@@ -262,7 +233,7 @@ TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne)
 TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
     machine.SetDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
                      L"EnableBalloonTips", 0);
-    Create();
+    Show();
     std::vector<std::wstring> shown;
     auto answer = [&shown](TdlgKVInfoEx& message) {
         shown.push_back(message.Caption() + L": " + message.Get<TControl>(L"lblText").Caption());
@@ -287,7 +258,7 @@ TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
 }
 
 TEST_F(MainWindowCommands, LinksTitlesAndMenuItemsRunTheirCommands) {
-    Create();
+    Show();
     ClickAt(RunOnScreen(L"lblSecure", L"secure"));
     EXPECT_TRUE(SecureOnMachine());
     ASSERT_TRUE(Balloon().Showing());
@@ -320,7 +291,7 @@ TEST_F(MainWindowCommands, LinksTitlesAndMenuItemsRunTheirCommands) {
 }
 
 TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblemsFirst) {
-    Create();
+    Show();
     machine.screenSaverSecure = TRUE;  // custom mode from now on
     ModalScript script;
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
