@@ -1,7 +1,7 @@
-// The main window's commands, driven through its keys, clicks and menu on a
-// simulated machine with real GDI. The machine starts in relaxed mode: the
-// auto-logon account "alice" (password "wonderland") with its password
-// stored, the screen saver not asking; the resume setting is left alone.
+// The main window's commands, driven through its keys, clicks and menu. The
+// simulated machine starts in relaxed mode: auto-logon of "alice" (password
+// "wonderland") with the password stored, the screen saver not asking; the
+// resume setting is left alone.
 #include "MainWindowFixture.h"
 #include "ModalScript.h"
 #include "shell/Gatewise_IDH.h"
@@ -16,15 +16,13 @@
 namespace {
 
 using namespace toolkit;
+using ui::TdlgAutologon;
 using ui::TdlgKVInfoEx;
-using widgets::TBalloonHelp;
-using widgets::TKXLabel;
+using ui::TdlgVerifyPwd;
 
-constexpr const wchar_t* kNotConfirmed =
+const std::wstring kSecureDone = L"balloon Mode Changed: Password prompting has been successfully changed to Secure Mode.";
+const std::wstring kNotConfirmed =
     L"You didn't confirm that you know your Windows password,\rtherefore secure mode was not enabled.";
-constexpr const wchar_t* kNoPassword =
-    L"Your user account is not password protected. Secure mode cannot be enabled, \rplease set a password first "
-    L"(see \"Users management\" from Commands menu).";
 
 // Keeps the pages it is asked to open instead of starting a browser.
 class TestMainWindow : public ui::TdlgGatewiseMain {
@@ -46,9 +44,6 @@ protected:
         machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName", L"alice");
         machine.lsaSecrets[L"DefaultPassword"] = {'w', 0};
         machine.screenSaverSecure = FALSE;
-    }
-    // Created, shown and painted, so that its links can be clicked.
-    void Show() {
         Create();
         window->Show();
         RedrawWindow(window->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -58,247 +53,197 @@ protected:
         PostMessageW(window->Handle(), WM_KEYDOWN, key, 0);
         Application().ProcessMessages();
     }
-    // A real click at a point of the main window.
-    void ClickAt(POINT point) {
-        const HWND target = WindowFromPoint(point);
-        ASSERT_TRUE(target == window->Handle() || IsChild(window->Handle(), target));
-        Mouse(point, true);
+    // A real click on a control, or on the first run of a markup label that
+    // links to `href` ("" for plain text).
+    void ClickOn(const wchar_t* control, const wchar_t* href = nullptr) {
+        TControl& target = window->Get<TControl>(control);
+        POINT point{target.Width() / 2, target.Height() / 2};
+        if (auto* label = dynamic_cast<widgets::TKXLabel*>(&target); label && href)
+            for (std::size_t i = label->Render().Items.Count(); i-- > 0;)
+                if (const widgets::THTMLRenderItem& item = label->Render().Items[i]; item.Href == href)
+                    point = {item.Rect.left + 3, (item.Rect.top + item.Rect.bottom) / 2};
+        Mouse(target.ClientToScreen(point), true);
     }
-    // The middle of the left part of the first run of a markup label whose
-    // link target is `href` ("" for plain text).
-    POINT RunOnScreen(const wchar_t* label, const std::wstring& href) {
-        TKXLabel& markup = window->Get<TKXLabel>(label);
-        for (std::size_t i = 0; i < markup.Render().Items.Count(); ++i) {
-            const widgets::THTMLRenderItem& item = markup.Render().Items[i];
-            if (item.Href == href && !item.Text.empty())
-                return markup.ClientToScreen({item.Rect.left + 3, (item.Rect.top + item.Rect.bottom) / 2});
-        }
-        ADD_FAILURE() << "no run links to " << std::string(href.begin(), href.end());
-        return {};
+    // What the user can tell: the machine's mode, the sounds so far, the
+    // balloon that shows and the title marked active.
+    std::wstring Seen() const {
+        const std::optional<std::wstring> logon = machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon");
+        std::wstring seen = logon == L"0" && machine.screenSaverSecure    ? L"secure"
+                            : logon == L"1" && !machine.screenSaverSecure ? L"relaxed"
+                                                                          : L"custom";
+        seen += L", " + std::to_wstring(machine.CountCalls("PlaySoundA")) + L" sounds";
+        if (Balloon().Showing()) seen += L", balloon " + Balloon().Title() + L": " + Balloon().Text();
+        for (const wchar_t* title : {L"lblSecureTitle", L"lblRelaxedTitle"})
+            if (window->Get<TLabel>(title).Caption().ends_with(L" (currently active)"))
+                seen += L", marked " + window->Get<TLabel>(title).Caption();
+        return seen;
     }
-    POINT Middle(const wchar_t* control) {
-        const TControl& found = window->Get<TControl>(control);
-        return found.ClientToScreen({found.Width() / 2, found.Height() / 2});
-    }
-
-    std::wstring Title(const wchar_t* label) const { return window->Get<TLabel>(label).Caption(); }
-    bool SecureOnMachine() const {
-        return machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon") == L"0" && machine.screenSaverSecure;
-    }
-    bool RelaxedOnMachine() const {
-        return machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon") == L"1" && !machine.screenSaverSecure;
-    }
-    int Sounds() const { return machine.CountCalls("PlaySoundA"); }
-    TBalloonHelp& Balloon() const { return window->Get<TBalloonHelp>(L"dlgBalloon"); }
-    // The balloon's stem points at the title's bottom left, 20 and 5 pixels off.
-    void ExpectBalloonAt(const wchar_t* title) const {
-        RECT balloon{};
-        GetWindowRect(Balloon().Handle(), &balloon);
-        const POINT stem = window->Get<TLabel>(title).ClientToScreen({20, window->Get<TLabel>(title).Height() + 5});
-        EXPECT_LE(balloon.left, stem.x);
-        EXPECT_GE(balloon.right, stem.x);
-        EXPECT_LE(std::abs(balloon.top - stem.y), 2) << "the balloon hangs below its stem's point";
+    widgets::TBalloonHelp& Balloon() const { return window->Get<widgets::TBalloonHelp>(L"dlgBalloon"); }
+    // Its icon and colour, and its stem at the title's bottom left, 20 and 5 pixels off.
+    void ExpectBalloon(widgets::TBalloonIconType icon, TColor color, const wchar_t* title) const {
+        EXPECT_EQ(icon, Balloon().BalloonIcon);
+        EXPECT_EQ(color, Balloon().BackGroundColor);
+        RECT shown{};
+        GetWindowRect(Balloon().Handle(), &shown);
+        const TLabel& label = window->Get<TLabel>(title);
+        const POINT stem = label.ClientToScreen({20, label.Height() + 5});
+        EXPECT_TRUE(shown.left <= stem.x && stem.x <= shown.right && std::abs(shown.top - stem.y) <= 2);
     }
     static void SetVerifyPassword(bool verify) { settings::GlobalOptions().SetVerifyPassword(verify); }
 
+    ModalScript script;
 };
 
-TEST_F(MainWindowCommands, F2SwitchesAtOnceAndTheBalloonConfirmsUntilItsTimeIsUp) {
-    Show();
-    EXPECT_EQ(L"Relaxed Mode (currently active)", Title(L"lblRelaxedTitle"));
+TEST_F(MainWindowCommands, F2WithoutVerificationSwitchesAndTheBalloonStaysItsTime) {
     Press(VK_F2);
-    EXPECT_TRUE(SecureOnMachine());
+    EXPECT_EQ(L"secure, 1 sounds, " + kSecureDone + L", marked Secure Mode (currently active)", Seen());
     EXPECT_EQ(std::vector<std::string>{"SystemExclamation,flags=0x1"}, machine.CallsTo("PlaySoundA"));
-    ASSERT_TRUE(Balloon().Showing());
-    EXPECT_EQ(L"Mode Changed", Balloon().Title());
-    EXPECT_EQ(L"Password prompting has been successfully changed to Secure Mode.", Balloon().Text());
-    EXPECT_EQ(widgets::bInfo, Balloon().BalloonIcon);
-    EXPECT_EQ(clInfoBk, Balloon().BackGroundColor);
+    ExpectBalloon(widgets::bInfo, clInfoBk, L"lblSecureTitle");
     EXPECT_EQ(L"Tahoma", Balloon().Font().Name());
-    ExpectBalloonAt(L"lblSecureTitle");
-    EXPECT_EQ(L"Secure Mode (currently active)", Title(L"lblSecureTitle"));
-    EXPECT_EQ(L"Relaxed Mode", Title(L"lblRelaxedTitle"));
-
     TTimer& timer = window->Get<TTimer>(L"tmrBalloon");
-    EXPECT_TRUE(timer.Enabled());
     EXPECT_EQ(15000u, timer.Interval());
+    ASSERT_TRUE(timer.Enabled());
     timer.Tick();
     EXPECT_FALSE(Balloon().Showing());
     EXPECT_FALSE(timer.Enabled());
-    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindowCommands, VerificationDecidesWhetherF2Switches) {
-    Show();
     SetVerifyPassword(true);
-    ModalScript script;
-    script.Then<ui::TdlgVerifyPwd>([](ui::TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Press(VK_F2);
-    EXPECT_TRUE(RelaxedOnMachine());
-    EXPECT_EQ(1, Sounds()) << "a refusal sounds too";
-    EXPECT_EQ(L"Mode not changed!", Balloon().Title());
-    EXPECT_EQ(kNotConfirmed, Balloon().Text());
-    EXPECT_EQ(widgets::bError, Balloon().BalloonIcon);
-    EXPECT_EQ(RGBColor(255, 204, 255), Balloon().BackGroundColor);
-    ExpectBalloonAt(L"lblSecureTitle");
-    EXPECT_EQ(L"Relaxed Mode (currently active)", Title(L"lblRelaxedTitle"));
+    EXPECT_EQ(L"relaxed, 1 sounds, balloon Mode not changed!: " + kNotConfirmed +
+                  L", marked Relaxed Mode (currently active)",
+              Seen());
+    ExpectBalloon(widgets::bError, RGBColor(255, 204, 255), L"lblSecureTitle");
 
     machine.accounts[0].password.clear();
-    script.Then<ui::TdlgVerifyPwd>([](ui::TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnOk")); });
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnOk")); });
     Press(VK_F2);
-    EXPECT_TRUE(RelaxedOnMachine());
-    EXPECT_EQ(kNoPassword, Balloon().Text());
+    EXPECT_EQ(L"relaxed, 2 sounds, balloon Mode not changed!: Your user account is not password protected. Secure "
+              L"mode cannot be enabled, \rplease set a password first (see \"Users management\" from Commands menu)., "
+              L"marked Relaxed Mode (currently active)",
+              Seen());
 
     machine.accounts[0].password = L"wonderland";
-    script.Then<ui::TdlgVerifyPwd>([](ui::TdlgVerifyPwd& dialog) {
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) {
         Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     Press(VK_F2);
-    EXPECT_TRUE(SecureOnMachine());
-    EXPECT_EQ(L"Mode Changed", Balloon().Title());
-    EXPECT_EQ(3, Sounds());
+    EXPECT_EQ(L"secure, 3 sounds, " + kSecureDone + L", marked Secure Mode (currently active)", Seen());
     EXPECT_TRUE(errors.empty());
 }
 
-// Windows refuses to make the dialog's window: the error is shown as it is,
-// and no message claims that the account has no password.
+// Windows refuses to make the verification dialog's window.
 HHOOK vetoHook = nullptr;
 LRESULT CALLBACK VetoTopLevelWindows(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && !(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD)) return 1;
     return CallNextHookEx(vetoHook, code, wParam, lParam);
 }
 
-TEST_F(MainWindowCommands, AVerificationDialogThatCannotOpenReportsItsErrorAndChangesNothing) {
-    Show();
+TEST_F(MainWindowCommands, ErrorsOfTheVerificationDialogOrOfTheSwitchAreShownAndNothingElseHappens) {
     SetVerifyPassword(true);
     vetoHook = SetWindowsHookExW(WH_CBT, VetoTopLevelWindows, nullptr, GetCurrentThreadId());
     Press(VK_F2);
     UnhookWindowsHookEx(vetoHook);
-    ASSERT_EQ(1u, errors.size());
-    EXPECT_EQ(0u, errors[0].find("Cannot create the window")) << errors[0];
-    EXPECT_TRUE(RelaxedOnMachine());
-    EXPECT_EQ(0, Sounds());
-    EXPECT_FALSE(Balloon().Showing());
-}
+    ASSERT_EQ(1u, errors.size()) << "the dialog's own error, not a message about the account";
+    EXPECT_EQ(0u, errors[0].find("Cannot create the window"));
+    EXPECT_EQ(L"relaxed, 0 sounds, marked Relaxed Mode (currently active)", Seen());
 
-TEST_F(MainWindowCommands, AFailedWriteIsShownWithoutSoundNotificationOrRefresh) {
-    Show();
-    machine.screenSaverSecure = TRUE;  // changed behind the window's back: custom mode, not shown yet
+    SetVerifyPassword(false);
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
+    machine.screenSaverSecure = TRUE;  // a refresh would now show custom mode
     Press(VK_F2);
-    ASSERT_EQ(1u, errors.size());
-    EXPECT_EQ(L"1", machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"));
-    EXPECT_EQ(0, Sounds());
-    EXPECT_FALSE(Balloon().Showing());
-    EXPECT_EQ(L"Relaxed Mode (currently active)", Title(L"lblRelaxedTitle"));
+    EXPECT_EQ(2u, errors.size());
+    EXPECT_EQ(L"custom, 0 sounds, marked Relaxed Mode (currently active)", Seen());
 }
 
 TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne) {
     machine.lsaSecrets.clear();
-    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"0");
-    machine.screenSaverSecure = TRUE;
-    Show();
-    ModalScript script;
-    script.Then<ui::TdlgAutologon>([](ui::TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    script.Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Press(VK_F3);
-    EXPECT_TRUE(SecureOnMachine());
-    EXPECT_EQ(0, Sounds()) << "Cancel ends the command silently";
-    EXPECT_FALSE(Balloon().Showing());
+    EXPECT_EQ(L"relaxed, 0 sounds, marked Relaxed Mode (currently active)", Seen()) << "Cancel ends it silently";
 
-    script.Then<ui::TdlgAutologon>([](ui::TdlgAutologon& dialog) {
+    machine.screenSaverSecure = TRUE;
+    script.Then<TdlgAutologon>([](TdlgAutologon& dialog) {
         Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
         Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     Press(VK_F3);
-    EXPECT_TRUE(RelaxedOnMachine());
     EXPECT_EQ(1u, machine.lsaSecrets.count(L"DefaultPassword"));
-    EXPECT_EQ(L"Password prompting has been successfully changed to Relaxed Mode.", Balloon().Text());
-    ExpectBalloonAt(L"lblRelaxedTitle");
-    EXPECT_EQ(L"Relaxed Mode (currently active)", Title(L"lblRelaxedTitle"));
+    EXPECT_EQ(L"relaxed, 1 sounds, balloon Mode Changed: Password prompting has been successfully changed to Relaxed "
+              L"Mode., marked Relaxed Mode (currently active)",
+              Seen());
+    ExpectBalloon(widgets::bInfo, clInfoBk, L"lblRelaxedTitle");
 
     // Without administrator rights only the screen saver is switched, and
-    // nothing asks for an account.
+    // nothing asks for an account (a dialog would stay unanswered).
     machine.lsaSecrets.clear();
     machine.screenSaverSecure = TRUE;
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
     Press(VK_F3);
     EXPECT_FALSE(machine.screenSaverSecure);
-    EXPECT_TRUE(machine.lsaSecrets.empty());
-    EXPECT_EQ(2, Sounds());
+    EXPECT_EQ(2, machine.CountCalls("PlaySoundA"));
     EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
     machine.SetDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
                      L"EnableBalloonTips", 0);
-    Show();
     std::vector<std::wstring> shown;
     auto answer = [&shown](TdlgKVInfoEx& message) {
         shown.push_back(message.Caption() + L": " + message.Get<TControl>(L"lblText").Caption());
         EXPECT_EQ(shell::IDH_MainWindow, message.HelpContext);
         Click(message.Get<TButton>(L"btnOk"));
     };
-    ModalScript script;
-    script.Then<ui::TdlgVerifyPwd>([](ui::TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
         .Then<TdlgKVInfoEx>(answer)
         .Then<TdlgKVInfoEx>(answer);
     SetVerifyPassword(true);
     Press(VK_F2);
     SetVerifyPassword(false);
     Press(VK_F2);
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"Mode not changed!: You didn't confirm that you know your Windows password,<br>therefore secure "
-                  L"mode was not enabled.",
-                  L"Mode Changed: Password prompting has been successfully changed to Secure Mode."}),
+    EXPECT_EQ((std::vector<std::wstring>{L"Mode not changed!: You didn't confirm that you know your Windows "
+                                         L"password,<br>therefore secure mode was not enabled.",
+                                         L"Mode Changed: Password prompting has been successfully changed to Secure "
+                                         L"Mode."}),
               shown);
-    EXPECT_FALSE(Balloon().Showing());
-    EXPECT_EQ(2, Sounds());
+    EXPECT_EQ(L"secure, 2 sounds, marked Secure Mode (currently active)", Seen());
 }
 
-TEST_F(MainWindowCommands, LinksTitlesAndMenuItemsRunTheirCommands) {
-    Show();
-    ClickAt(RunOnScreen(L"lblSecure", L"secure"));
-    EXPECT_TRUE(SecureOnMachine());
-    ASSERT_TRUE(Balloon().Showing());
-
-    // Targets are compared exactly: any other link only hides the balloon.
+TEST_F(MainWindowCommands, LinksPadlocksTitlesAndProductsRunTheirCommands) {
+    ClickOn(L"lblSecure", L"secure");
+    EXPECT_EQ(L"secure, 1 sounds, " + kSecureDone + L", marked Secure Mode (currently active)", Seen());
     widgets::THTMLRenderItem other;
-    other.Href = L"Relaxed";
-    window->LinkClick(&window->Get<TKXLabel>(L"lblRelaxed"), other);
-    EXPECT_FALSE(Balloon().Showing());
-    EXPECT_TRUE(SecureOnMachine());
+    other.Href = L"Relaxed";  // targets are compared exactly
+    window->LinkClick(&window->Get<TControl>(L"lblRelaxed"), other);
+    EXPECT_EQ(L"secure, 1 sounds, marked Secure Mode (currently active)", Seen());
+    ClickOn(L"lblRelaxed", L"relaxed");
+    ClickOn(L"imgSecure");
+    ClickOn(L"lblRelaxedTitle");
+    EXPECT_EQ(4, machine.CountCalls("PlaySoundA"));
+    EXPECT_TRUE(Seen().starts_with(L"relaxed"));
 
-    ClickAt(RunOnScreen(L"lblRelaxed", L"relaxed"));
-    EXPECT_TRUE(RelaxedOnMachine());
-    ClickAt(Middle(L"imgSecure"));
-    EXPECT_TRUE(SecureOnMachine());
-    ClickAt(Middle(L"lblRelaxedTitle"));
-    EXPECT_TRUE(RelaxedOnMachine());
-    EXPECT_EQ(4, Sounds());
-
-    // The advertisement's link, its plain text, its title and its logo open
-    // the shown product's page; a product menu item opens its own product's.
-    ClickAt(RunOnScreen(L"lblAdvertisement", L"advertisement"));
-    ClickAt(RunOnScreen(L"lblAdvertisement", L""));
-    ClickAt(Middle(L"lblAdvertisementTitle"));
-    ClickAt(Middle(L"imgAdvertisement"));
+    // The box opens the shown product's page from its link, plain text, title
+    // and logo; the product menu opens each item's own product.
+    ClickOn(L"lblAdvertisement", L"advertisement");
+    ClickOn(L"lblAdvertisement", L"");
+    ClickOn(L"lblAdvertisementTitle");
+    ClickOn(L"imgAdvertisement");
     window->Get<TMenuItem>(L"mnuProductsLedgerly").Click();
-    const std::wstring shown = ui::AdvertisementAddress(window->AdvertIndex());
-    EXPECT_EQ((std::vector<std::wstring>{shown, shown, shown, shown, ui::AdvertisementAddress(2)}), window->pages);
+    const std::wstring page = ui::AdvertisementAddress(window->AdvertIndex());
+    EXPECT_EQ((std::vector<std::wstring>{page, page, page, page, ui::AdvertisementAddress(2)}), window->pages);
     EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblemsFirst) {
-    Show();
-    machine.screenSaverSecure = TRUE;  // custom mode from now on
-    ModalScript script;
+    machine.screenSaverSecure = TRUE;
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Click(window->Get<TButton>(L"btnOptions"));
     Application().ProcessMessages();
-    EXPECT_EQ(L"Relaxed Mode", Title(L"lblRelaxedTitle"));
-    EXPECT_EQ(L"Secure Mode", Title(L"lblSecureTitle"));
+    EXPECT_EQ(L"custom, 0 sounds", Seen());
 
     machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"LegalNoticeCaption", L"Notice");
     script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
