@@ -294,8 +294,8 @@ void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const st
     dlgBalloon.MaxTipWidth = ClientWidth();
     const toolkit::TLabel& title = mode == settings::pmRelaxed ? lblRelaxedTitle : lblSecureTitle;
     const POINT anchor = title.ClientToScreen({0, lblSecureTitle.Height()});
-    const int pixelsPerInch = PixelsPerInch();
-    dlgBalloon.ShowAt(anchor.x + toolkit::ScaleToDpi(20, pixelsPerInch), anchor.y + toolkit::ScaleToDpi(5, pixelsPerInch));
+    const int dpi = PixelsPerInch();
+    dlgBalloon.ShowAt(anchor.x + toolkit::ScaleToDpi(20, dpi), anchor.y + toolkit::ScaleToDpi(5, dpi));
     // Restarted, so that the balloon stays its full time.
     tmrBalloon.SetEnabled(false);
     tmrBalloon.SetEnabled(true);
