@@ -60,14 +60,11 @@ press "$dialog" key Tab
 press "$dialog" type --delay 50 'Wonder land 1'
 press "$dialog" key Return
 # Wine's protected store refuses the password; a message saying where it went
-# instead may follow. Enter answers it.
+# instead may follow, whatever its title. Enter answers it.
 for _ in $(seq 1 20); do
   [ "$(value "$winlogon" AutoAdminLogon)" = 1 ] && break
   for other in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-    case "$(xdotool getwindowname "$other")" in
-      Gatewise | 'Set auto-logon user name and password') ;;
-      *) press "$other" key Return ;;
-    esac
+    [ "$other" = "$window" ] || [ "$other" = "$dialog" ] || press "$other" key Return
   done
   sleep 0.5
 done
