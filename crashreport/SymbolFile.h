@@ -45,7 +45,9 @@ struct SymbolData {
 std::vector<std::uint8_t> SerializeSymbols(SymbolData data);
 
 // A view over the bytes of a symbol file; it keeps no copy, so the bytes must
-// outlive it. Open() refuses a damaged file; lookups never read outside it.
+// outlive it. Open() refuses a damaged file: a count, offset or index that
+// leads outside its table, records out of order, or a text that does not end
+// inside the string block. Lookups never read outside the file.
 class SymbolTable {
 public:
     static std::optional<SymbolTable> Open(std::span<const std::uint8_t> bytes);
