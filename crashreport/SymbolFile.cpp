@@ -147,6 +147,12 @@ std::optional<SymbolTable> SymbolTable::Open(std::span<const std::uint8_t> bytes
     return table;
 }
 
+bool SymbolTable::HasSource(std::string_view fileName) const {
+    for (std::uint32_t i = 0; i < fileCount_; ++i)
+        if (Text(Word(files_ + i * kFileSize)) == fileName) return true;
+    return false;
+}
+
 SourceLocation SymbolTable::Locate(std::uint32_t rva) const {
     SourceLocation location;
     const std::uint32_t procedure = LastAtOrBefore(procedureCount_, rva, [&](std::uint32_t i) {

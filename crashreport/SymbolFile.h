@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace crashreport {
@@ -53,6 +54,10 @@ public:
     static std::optional<SymbolTable> Open(std::span<const std::uint8_t> bytes);
 
     const BuildId& buildId() const { return buildId_; }
+    std::uint32_t procedureCount() const { return procedureCount_; }
+    std::uint32_t lineCount() const { return lineCount_; }
+    // Whether any line row names this source file.
+    bool HasSource(std::string_view fileName) const;
     SourceLocation Locate(std::uint32_t rva) const;
 
 private:
