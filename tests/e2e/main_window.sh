@@ -11,25 +11,8 @@ probe=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-work=$(mktemp -d /tmp/gatewise-e2e.XXXXXX)
-export GATEWISE_WINEPREFIX=$work/prefix
-# A copy of the test run's prefix saves the first start of a new one.
-if [ -f "$root/build/wineprefix/system.reg" ]; then
-  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-fi
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/gatewise-session.sh"
-
-cleanup() {
-  wineserver -k 2>/dev/null
-  gatewise_stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "e2e.main_window: $*" >&2
-  exit 1
-}
+test_name=e2e.main_window
+source "$here/session.sh"
 
 gatewise_start_display
 gatewise_prepare_prefix virtual

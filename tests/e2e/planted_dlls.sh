@@ -19,24 +19,8 @@ objdump=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-work=$(mktemp -d /tmp/gatewise-planted.XXXXXX)
-export GATEWISE_WINEPREFIX=$work/prefix
-if [ -f "$root/build/wineprefix/system.reg" ]; then
-  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-fi
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/gatewise-session.sh"
-
-cleanup() {
-  wineserver -k 2>/dev/null
-  gatewise_stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "e2e.planted_dlls: $*" >&2
-  exit 1
-}
+test_name=e2e.planted_dlls
+source "$here/session.sh"
 
 app=$work/app
 mkdir -p "$app"
@@ -97,7 +81,6 @@ step_help() {
   xdotool key F1
   wait_loaded hhctrl.ocx || return 1
   sleep 1
-  [ -n "${GATEWISE_PLANTED_SHOT:-}" ] && import -window root "$GATEWISE_PLANTED_SHOT"
   return 0
 }
 
