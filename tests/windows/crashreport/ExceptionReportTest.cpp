@@ -193,7 +193,8 @@ __attribute__((noinline)) void ThrowFromHandler(int code) {
     throw engine::EOSError("System Error.  Code: " + std::to_string(code) + ".\r\nAccess is denied.", code);
 }
 
-__attribute__((noinline)) int Recurse(int depth) {
+// Not cloned for its constant arguments: every level returns to one call site.
+__attribute__((noinline, noclone)) int Recurse(int depth) {
     volatile int local = depth;
     if (depth == 0) throw engine::EOSError("bottom", 0);
     const int result = Recurse(depth - 1);
