@@ -25,6 +25,7 @@ void Write(HKEY key, const WCHAR* name, DWORD type, const void* data, DWORD size
 void RegKeyTraits::Close(HKEY key) { os::Api().RegCloseKey(key); }
 
 REGSAM SettingsKeyAccess() { return KEY_ALL_ACCESS | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
+REGSAM SettingsReadAccess() { return KEY_READ | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
 
 LSTATUS CreateKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key) {
     HKEY handle = nullptr;

@@ -20,6 +20,8 @@ using RegKey = os::UniqueHandle<RegKeyTraits>;
 // The access that the engine asks for on the machine's settings keys:
 // KEY_ALL_ACCESS, with the 64-bit view from Windows 6 on.
 REGSAM SettingsKeyAccess();
+// The access for reading them only: KEY_READ, with the 64-bit view from Windows 6 on.
+REGSAM SettingsReadAccess();
 
 // Create-or-open (non-volatile, no class, default security). On failure the
 // key stays empty and the registry's error code is returned.

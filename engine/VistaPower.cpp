@@ -83,4 +83,19 @@ void VistaSetAskPasswordOnResume(bool ask, bool allSchemes) {
     late::PowerSetActiveScheme(nullptr, active.get());
 }
 
+std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes() {
+    GUID schemes[kSchemeSlots] = {};
+    ActiveScheme active;
+    const ULONG count = EnumerateSchemes(schemes);
+    std::vector<SchemeLockOnWake> result(count);
+    for (ULONG i = 0; i < count; ++i) {
+        SchemeLockOnWake& values = result[i];
+        values.scheme = schemes[i];
+        values.active = os::SameGuid(schemes[i], *active.get());
+        Check(late::PowerReadACValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.ac));
+        Check(late::PowerReadDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.dc));
+    }
+    return result;
+}
+
 }  // namespace engine

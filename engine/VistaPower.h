@@ -2,6 +2,10 @@
 // The resume setting on Windows 6 and later: the console-lock-on-wake power
 // setting, with one value index per power scheme and power source.
 
+#include "os/WinTypes.h"
+
+#include <vector>
+
 namespace engine {
 
 // The active scheme's value for the current power source (DC on battery).
@@ -9,5 +13,15 @@ bool VistaGetAskPasswordOnResume();
 // Writes AC and DC of the active scheme, or of every scheme, then activates
 // the active scheme again so that the system applies the values.
 void VistaSetAskPasswordOnResume(bool ask, bool allSchemes);
+
+// One power scheme's value indexes of the console-lock-on-wake setting.
+struct SchemeLockOnWake {
+    GUID scheme{};
+    bool active = false;
+    DWORD ac = 0;
+    DWORD dc = 0;
+};
+// Every power scheme's values, in the order the system lists them; reads only.
+std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes();
 
 }  // namespace engine

@@ -110,4 +110,23 @@ void SecureWipe(void* data, std::size_t size) {
 bool EqualsIgnoringCase(WStringView a, WStringView b) { return EqualsIgnoringAsciiCase(a, b); }
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return EqualsIgnoringAsciiCase(a, b); }
 
+WString Format(WStringView format, WStringView argument) {
+    WString text;
+    bool substituted = false;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const bool marker = format[i] == '%' && i + 1 < format.size();
+        if (marker && format[i + 1] == '%') {
+            text += '%';
+            ++i;
+        } else if (marker && format[i + 1] == 's' && !substituted) {
+            text += argument;
+            substituted = true;
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
 }  // namespace os

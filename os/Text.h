@@ -60,6 +60,10 @@ private:
     WString text_;
 };
 
+// `format` with its first "%s" replaced by `argument` and every "%%" by "%",
+// as one-argument printf formatting of a message does.
+WString Format(WStringView format, WStringView argument);
+
 // Case-insensitive comparison of ASCII letters, as the registry and the option
 // names need it.
 bool EqualsIgnoringCase(WStringView a, WStringView b);

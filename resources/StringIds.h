@@ -19,6 +19,11 @@
 #define IDS_PRODUCT_PAGE 210
 #define IDS_SUPPORT_PAGE 211
 
+#define IDS_HELP_CAPTION 220
+#define IDS_HELP_FILE_MISSING 221
+#define IDS_HELP_FILE_NOT_OPENED 222
+#define IDS_HELP_VIEWER_MISSING 223
+
 // The advertised products: tagline, description parts 1 and 2, page; one
 // block of four per product, product index i at IDS_ADVERT_BASE + 10 * i.
 #define IDS_ADVERT_BASE 300

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts gatewise.exe under Wine. With no
 # display it runs on a virtual one: waits for the main window, saves a
-# screenshot to build/screenshot.png and ends the program.
+# screenshot of the screen to build/screenshot.png and of the main window to
+# build/screenshot-main-window.png, and ends the program.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -31,6 +32,8 @@ if [ -z "$window" ]; then
 fi
 sleep 2
 import -window root "$root/build/screenshot.png" && echo "run: screenshot saved to build/screenshot.png"
+import -window "$window" "$root/build/screenshot-main-window.png" &&
+  echo "run: the main window alone saved to build/screenshot-main-window.png"
 
 # Exit through the program's own shortcut (Alt+X), then make sure it is gone.
 timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null

@@ -53,6 +53,7 @@ int RunProgram() {
     application.MainForm = toolkit::CreateForm<ui::TdlgGatewiseMain>(nullptr);
     application.Run();
 
+    shell::CloseHelpViewers();
     delete application.MainForm;
     ui::FinalizeMainWindowUnit();
     settings::FreeGlobalOptions();

@@ -1,5 +1,7 @@
 #pragma once
-// Help context numbers of the windows; the help project maps them to topics.
+// Help context numbers of the windows, and the topic page that each one shows.
+// The help project maps the same names to the same numbers and pages; the
+// build checks that the two agree.
 
 namespace shell {
 
@@ -7,5 +9,17 @@ inline constexpr int IDH_MainWindow = 10000;
 inline constexpr int IDH_Options = 10010;
 inline constexpr int IDH_AutologonAccount = 10020;
 inline constexpr int IDH_VerifyPassword = 10030;
+
+struct HelpTopic {
+    int context;
+    const char* page;
+};
+
+inline constexpr HelpTopic HelpTopics[] = {
+    {IDH_MainWindow, "main_window.htm"},
+    {IDH_Options, "options.htm"},
+    {IDH_AutologonAccount, "autologon_account.htm"},
+    {IDH_VerifyPassword, "verify_password.htm"},
+};
 
 }  // namespace shell

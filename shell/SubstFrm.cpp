@@ -1,11 +1,12 @@
 #include "shell/SubstFrm.h"
 
 #include "os/WinApi.h"
-#include "shell/DpiScale.h"
 #include "shell/Substitution.h"
+#include "toolkit/DpiScale.h"
 #include "toolkit/Handles.h"
 
 #include <array>
+#include <memory>
 
 namespace shell {
 namespace {
@@ -51,7 +52,7 @@ void InitializeSubstFormUnit() {
     LOGFONTW systemFont{};
     if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(systemFont), &systemFont)) return;
     if (systemFont.lfCharSet != SHIFTJIS_CHARSET) return;
-    toolkit::DefaultFont() = {L"MS Sans Serif", PointsToHeight(8, toolkit::ScreenPixelsPerInch()), DEFAULT_CHARSET};
+    toolkit::DefaultFont() = {L"MS Sans Serif", toolkit::PointsToHeight(8, toolkit::ScreenPixelsPerInch()), DEFAULT_CHARSET};
 }
 
 void SubstituteComponent(toolkit::TComponent& component) {
@@ -141,24 +142,23 @@ LRESULT TSubstForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return TForm::WndProc(message, wParam, lParam);
 }
 
-int ExecuteModalForm(const std::function<TSubstForm*()>& create) {
-    toolkit::Application().SetScreenCursor(toolkit::crHourGlass);
+int ShowModalForm(const std::function<TSubstForm*()>& create) {
     TSubstForm* form = nullptr;
-    try {
+    {
+        toolkit::THourGlass busy;
         form = create();
+    }
+    std::unique_ptr<TSubstForm, void (*)(TSubstForm*)> release(form, [](TSubstForm* shown) { shown->Release(); });
+    if (form->Tag == kRefuseToShowTag) return toolkit::mrAbort;
+    return form->ShowModal();
+}
+
+int ExecuteModalForm(const std::function<TSubstForm*()>& create) {
+    try {
+        return ShowModalForm(create);
     } catch (...) {
-        toolkit::Application().SetScreenCursor(toolkit::crDefault);
         return toolkit::mrAbort;
     }
-    toolkit::Application().SetScreenCursor(toolkit::crDefault);
-    int result = toolkit::mrAbort;
-    try {
-        if (form->Tag != kRefuseToShowTag) result = form->ShowModal();
-    } catch (...) {
-        result = toolkit::mrAbort;
-    }
-    form->Release();
-    return result;
 }
 
 }  // namespace shell

@@ -57,12 +57,23 @@ private:
 };
 
 // Creates a form with `create` (hourglass meanwhile), shows it modally unless
-// its Tag is 666, releases it; any failure gives mrAbort without a message.
+// its Tag is 666 and releases it. The result is the modal result, or mrAbort
+// for a form that refuses to be shown. Errors of the creation (creation
+// handler included) and of the modal show reach the caller, the form released.
+int ShowModalForm(const std::function<TSubstForm*()>& create);
+// The same, with every error turned into mrAbort without a message.
 int ExecuteModalForm(const std::function<TSubstForm*()>& create);
 
+// Shows a dialog of class Form for one use; any failure gives mrAbort.
 template <typename Form>
 int ExecuteModal(toolkit::TComponent* owner) {
-    return ExecuteModalForm([owner]() -> TSubstForm* { return toolkit::CreateForm<Form>(owner); });
+    return ExecuteModalForm([owner]() -> TSubstForm* { return toolkit::CreateFormOrRaise<Form>(owner); });
+}
+
+// The same, but a failure to create or show the dialog raises its error.
+template <typename Form>
+int ExecuteModalOrRaise(toolkit::TComponent* owner) {
+    return ShowModalForm([owner]() -> TSubstForm* { return toolkit::CreateFormOrRaise<Form>(owner); });
 }
 
 template <typename Form>

@@ -74,6 +74,15 @@ private:
 
 TApplication& Application();
 
+// Shows the hourglass over every window for one scope, then the default cursor.
+class THourGlass {
+public:
+    THourGlass() { Application().SetScreenCursor(crHourGlass); }
+    ~THourGlass() { Application().SetScreenCursor(crDefault); }
+    THourGlass(const THourGlass&) = delete;
+    THourGlass& operator=(const THourGlass&) = delete;
+};
+
 // Runs `action`; an exception goes to the application's error display
 // instead of unwinding further.
 template <typename Action>

@@ -2,8 +2,8 @@
 
 #include "engine/Exception.h"
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ TComponent* TComponent::FindComponent(std::wstring_view name) const {
     return nullptr;
 }
 
-bool TComponent::ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext&) {
+bool TComponent::ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext&) {
     if (os::EqualsIgnoringCase(property.name, "Tag")) {
         Tag = property.Int();
         return true;

@@ -8,12 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
-struct LayoutProperty;
-}
-
 namespace toolkit {
 
+struct LayoutProperty;
 class TLayoutContext;
 
 class TComponent {
@@ -43,7 +40,7 @@ public:
 
     // Applies one property of a stored layout; false for a property this
     // class does not know.
-    virtual bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context);
+    virtual bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context);
     // Runs once the whole layout has been applied.
     virtual void Loaded() {}
 

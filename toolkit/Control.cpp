@@ -2,10 +2,10 @@
 
 #include "engine/Exception.h"
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <windowsx.h>
 
@@ -129,7 +129,7 @@ void TControl::MouseLeave() {
 
 void TControl::Invalidate() {}
 
-bool TControl::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("Bounds")) {
         std::vector<int> b = p.Ints(4);
@@ -378,7 +378,7 @@ void TWinControl::ClientResized(int dx) {
         if (control->Align == TAlign::alTop) control->SetWidth(control->Width() + dx);
 }
 
-bool TWinControl::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TWinControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "TabOrder")) {
         SetTabOrder(p.Int());
     } else if (os::EqualsIgnoringCase(p.name, "TabStop")) {
@@ -452,6 +452,17 @@ void TWinControl::SetHovered(TControl* control) {
     if (control) control->MouseEnter();
 }
 
+void TWinControl::GraphicMouseMove(POINT point) {
+    TControl* graphic = GraphicAt(point);
+    SetHovered(graphic);
+    if (!graphic) return;
+    const TCursor before = graphic->Cursor;
+    graphic->MouseMove({point.x - graphic->Left(), point.y - graphic->Top()});
+    // WM_SETCURSOR came before this move: a cursor that the move changed shows at once.
+    if (graphic->Cursor != before && !SetGraphicCursor(MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)))
+        SetCursor(CursorHandle(crArrow));
+}
+
 bool TWinControl::SetGraphicCursor(LPARAM lParam) {
     if (Application().ScreenCursor() != crDefault) {
         SetCursor(CursorHandle(Application().ScreenCursor()));
@@ -513,7 +524,7 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, handle_, 0};
                 trackingLeave_ = TrackMouseEvent(&track) != FALSE;
             }
-            SetHovered(GraphicAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
+            GraphicMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
         }
         case WM_MOUSELEAVE:

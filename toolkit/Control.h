@@ -76,13 +76,16 @@ public:
     virtual void Click();
     virtual void MouseEnter();
     virtual void MouseLeave();
+    // Graphic controls: the mouse moved over the control, to a point in its
+    // own coordinates (the parent window tells it).
+    virtual void MouseMove(POINT) {}
 
     virtual void Invalidate();
     virtual bool IsWindowed() const { return false; }
     // Graphic controls: paints at the control's bounds on the parent's DC.
     virtual void Paint(HDC) {}
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
     virtual void FontChanged() { Invalidate(); }
@@ -162,7 +165,7 @@ public:
     // Paints the window's own background and frame (owned windows).
     virtual void PaintWindow(HDC dc);
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
     // Creates the window: our own class when className is null, else a system
@@ -182,6 +185,7 @@ private:
     void RemoveControl(TControl* control);
     TControl* GraphicAt(POINT point) const;
     void SetHovered(TControl* control);
+    void GraphicMouseMove(POINT point);
     void PaintBuffered();
     bool SetGraphicCursor(LPARAM lParam);
 

@@ -1,9 +1,9 @@
 #include "toolkit/ExtCtrls.h"
 
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Application.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <algorithm>
 #include <map>
@@ -11,7 +11,7 @@
 namespace toolkit {
 namespace {
 
-TBevelCut LayoutBevelCut(const shell::LayoutProperty& p) {
+TBevelCut LayoutBevelCut(const LayoutProperty& p) {
     const std::string& cut = p.Identifier();
     if (cut == "none") return TBevelCut::bvNone;
     if (cut == "lowered") return TBevelCut::bvLowered;
@@ -97,7 +97,7 @@ void TImage::Paint(HDC dc) {
         picture_->Draw(dc, target.left, target.top, target.right - target.left, target.bottom - target.top);
 }
 
-bool TImage::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TImage::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Stretch")) Stretch = p.Bool();
     else if (os::EqualsIgnoringCase(p.name, "Proportional")) Proportional = p.Bool();
     else if (os::EqualsIgnoringCase(p.name, "Center")) Center = p.Bool();
@@ -126,7 +126,7 @@ void TPanel::PaintWindow(HDC dc) {
         DrawEdge(dc, &frame, BevelInner == TBevelCut::bvLowered ? BDR_SUNKENINNER : BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
 }
 
-bool TPanel::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TPanel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("BevelKind")) {
         const std::string& kind = p.Identifier();
@@ -173,7 +173,7 @@ void TShape::Paint(HDC dc) {
         RoundRect(dc, bounds.left, bounds.top, bounds.right + grow, bounds.bottom + grow, Width() / 4, Height() / 4);
 }
 
-bool TShape::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TShape::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("Brush.Color")) {
         BrushColor = LayoutColor(p);
@@ -229,7 +229,7 @@ void TBevel::Paint(HDC dc) {
     }
 }
 
-bool TBevel::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TBevel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Shape")) {
         const std::string& shape = p.Identifier();
         if (shape == "box") Shape = TBevelShape::bsBox;
@@ -288,7 +288,7 @@ void TTimer::Tick() {
     if (enabled_ && OnTimer) OnTimer(this);
 }
 
-bool TTimer::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TTimer::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Interval")) {
         if (p.Int() < 0) p.Fail("expected a positive number of milliseconds");
         SetInterval(static_cast<unsigned>(p.Int()));

@@ -26,7 +26,7 @@ public:
     bool Center = false;
 
     void Paint(HDC dc) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
     void AdjustSize() override;
@@ -53,7 +53,7 @@ public:
     int BorderWidth = 0;
 
     void PaintWindow(HDC dc) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 };
 
 enum class TShapeType { stRectangle, stRoundRect, stEllipse };
@@ -70,7 +70,7 @@ public:
     bool PenClear = false;
 
     void Paint(HDC dc) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 };
 
 enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
@@ -84,7 +84,7 @@ public:
     TBevelCut Style = TBevelCut::bvLowered;
 
     void Paint(HDC dc) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 };
 
 // Raises OnTimer every Interval milliseconds while enabled.
@@ -103,7 +103,7 @@ public:
     void Tick();
     static TTimer* FromId(UINT_PTR id);
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
     void Update();

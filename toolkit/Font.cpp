@@ -1,6 +1,6 @@
 #include "toolkit/Font.h"
 
-#include "shell/DpiScale.h"
+#include "toolkit/DpiScale.h"
 
 namespace toolkit {
 namespace {
@@ -21,13 +21,13 @@ int ScreenPixelsPerInch() {
     static const int dpi = [] {
         WindowDC screen;
         int value = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-        return value > 0 ? value : shell::kDesignDpi;
+        return value > 0 ? value : kDesignDpi;
     }();
     return dpi;
 }
 
 TDefaultFont& DefaultFont() {
-    static TDefaultFont font{DialogFontSubstitute(), shell::PointsToHeight(8, ScreenPixelsPerInch()),
+    static TDefaultFont font{DialogFontSubstitute(), PointsToHeight(8, ScreenPixelsPerInch()),
                              DEFAULT_CHARSET};
     return font;
 }
@@ -61,9 +61,9 @@ void TFont::SetHeight(int height) {
     Changed();
 }
 
-int TFont::Size() const { return shell::HeightToPoints(height_, ScreenPixelsPerInch()); }
+int TFont::Size() const { return HeightToPoints(height_, ScreenPixelsPerInch()); }
 
-void TFont::SetSize(int points) { SetHeight(shell::PointsToHeight(points, ScreenPixelsPerInch())); }
+void TFont::SetSize(int points) { SetHeight(PointsToHeight(points, ScreenPixelsPerInch())); }
 
 void TFont::SetStyle(TFontStyles style) {
     if (style_ == style) return;

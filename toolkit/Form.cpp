@@ -4,8 +4,8 @@
 #include "os/Text.h"
 #include "toolkit/Application.h"
 #include "toolkit/Label.h"
-#include "toolkit/StdCtrls.h"
 #include "toolkit/Menu.h"
+#include "toolkit/StdCtrls.h"
 
 #include <set>
 
@@ -268,7 +268,7 @@ void TForm::Close() {
 void TForm::Release() { Application().ReleaseLater(this); }
 
 bool TForm::HandleShortCut(WPARAM key) {
-    shell::ShortCut pressed;
+    TShortCut pressed;
     pressed.key = static_cast<std::uint16_t>(key);
     pressed.shift = ModifierDown(VK_SHIFT);
     pressed.ctrl = ModifierDown(VK_CONTROL);
@@ -298,21 +298,23 @@ bool TForm::FocusByAccessKey(wchar_t key) {
 }
 
 void TForm::LoadLayout(const std::string& text, const std::string& source) {
-    shell::LayoutNode root = shell::ReadLayout(text, source);
-    if (root.kind != "form") throw shell::ELayoutError("Layout " + root.where + ": the first object must be a form");
+    LayoutNode root = ReadLayout(text, source);
+    if (root.kind != "form") throw ELayoutError("Layout " + root.where + ": the first object must be a form");
     layout_ = std::make_unique<TLayoutContext>(*this, pixelsPerInch_);
     toolkit::LoadLayout(*this, root, *layout_);
 }
 
-void TForm::AfterConstruction() {
+void TForm::AfterConstruction(TCreateErrors createErrors) {
     if (layout_) {
         layout_->BindEvents(handlers_);
         layout_.reset();
     }
-    if (OnCreate) Guarded([this] { OnCreate(this); });
+    if (!OnCreate) return;
+    if (createErrors == TCreateErrors::Raise) OnCreate(this);
+    else Guarded([this] { OnCreate(this); });
 }
 
-bool TForm::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TForm::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("ClientSize")) {
         std::vector<int> size = p.Ints(2);
@@ -354,13 +356,13 @@ bool TForm::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& 
     } else if (is("Menu")) {
         context.Resolve(p, [this, where = p.where](TComponent& target) {
             auto* menu = dynamic_cast<TMainMenu*>(&target);
-            if (!menu) throw shell::ELayoutError("Layout " + where + ": Menu: names no main menu");
+            if (!menu) throw ELayoutError("Layout " + where + ": Menu: names no main menu");
             SetMenu(menu);
         });
     } else if (is("ActiveControl")) {
         context.Resolve(p, [this, where = p.where](TComponent& target) {
             ActiveControl = dynamic_cast<TWinControl*>(&target);
-            if (!ActiveControl) throw shell::ELayoutError("Layout " + where + ": ActiveControl: names no window control");
+            if (!ActiveControl) throw ELayoutError("Layout " + where + ": ActiveControl: names no window control");
         });
     } else if (is("OnCreate")) {
         context.BindEvent(p, OnCreate);

@@ -50,9 +50,14 @@ public:
         Form* self = static_cast<Form*>(this);
         handlers_[name] = TNotifyEvent([self, method](TComponent* sender) { (self->*method)(sender); });
     }
+    // What becomes of an error that OnCreate raises.
+    enum class TCreateErrors {
+        Report,  // it goes to the error display and the form stays usable
+        Raise,   // it propagates
+    };
     // Completes construction: binds the layout's events (raising for a
-    // missing handler) and runs OnCreate, whose errors go to the error display.
-    void AfterConstruction();
+    // missing handler) and runs OnCreate.
+    void AfterConstruction(TCreateErrors createErrors = TCreateErrors::Report);
 
     TBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TBorderStyle style);
@@ -103,7 +108,7 @@ public:
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool visible) override;
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
     // Every form that exists, for validating deferred work.
     static bool Exists(const TForm* form);
@@ -138,11 +143,20 @@ private:
 };
 
 // Creates a form of class Form and completes its construction. The form is
-// owned by its owner, or by the caller when the owner is null.
+// owned by its owner, or by the caller when the owner is null. An error of its
+// creation handler goes to the error display and the form is kept.
 template <typename Form, typename... Args>
 Form* CreateForm(Args&&... args) {
     std::unique_ptr<Form> form(new Form(std::forward<Args>(args)...));
-    form->AfterConstruction();
+    form->AfterConstruction(TForm::TCreateErrors::Report);
+    return form.release();
+}
+
+// The same, but an error of the creation handler destroys the form and propagates.
+template <typename Form, typename... Args>
+Form* CreateFormOrRaise(Args&&... args) {
+    std::unique_ptr<Form> form(new Form(std::forward<Args>(args)...));
+    form->AfterConstruction(TForm::TCreateErrors::Raise);
     return form.release();
 }
 

@@ -1,9 +1,9 @@
 #include "toolkit/Label.h"
 
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <algorithm>
 
@@ -79,7 +79,7 @@ void TLabel::Paint(HDC dc) {
     DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &bounds, TextFlags());
 }
 
-bool TLabel::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TLabel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "WordWrap")) {
         SetWordWrap(p.Bool());
     } else if (os::EqualsIgnoringCase(p.name, "Alignment")) {

@@ -22,7 +22,7 @@ public:
     TWinControl* FocusControl = nullptr;
 
     void Paint(HDC dc) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
     void Loaded() override { AdjustSize(); }
 
 protected:

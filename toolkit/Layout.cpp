@@ -2,7 +2,7 @@
 
 #include "engine/Exception.h"
 #include "os/Text.h"
-#include "shell/DpiScale.h"
+#include "toolkit/DpiScale.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Form.h"
 #include "toolkit/Label.h"
@@ -33,74 +33,74 @@ std::map<std::string, TComponentFactory>& Factories() {
     return factories;
 }
 
-void ApplyProperties(TComponent& component, const shell::LayoutNode& node, TLayoutContext& context) {
-    for (const shell::LayoutProperty& property : node.properties)
+void ApplyProperties(TComponent& component, const LayoutNode& node, TLayoutContext& context) {
+    for (const LayoutProperty& property : node.properties)
         if (!component.ApplyLayoutProperty(property, context))
-            throw shell::ELayoutError("Layout " + property.where + ": " + node.kind + " " + node.name +
+            throw ELayoutError("Layout " + property.where + ": " + node.kind + " " + node.name +
                                       " has no property \"" + property.name + "\"");
 }
 
-void LoadMenuItems(TForm& form, TMainMenu& menu, TMenuItem* parent, const shell::LayoutNode& node,
+void LoadMenuItems(TForm& form, TMainMenu& menu, TMenuItem* parent, const LayoutNode& node,
                    TLayoutContext& context, std::vector<TComponent*>& created);
 
-TComponent* CreateChild(TForm& form, TWinControl* parent, const shell::LayoutNode& node, TLayoutContext& context,
+TComponent* CreateChild(TForm& form, TWinControl* parent, const LayoutNode& node, TLayoutContext& context,
                         std::vector<TComponent*>& created) {
     if (form.FindComponent(os::FromUtf8(node.name)))
-        throw shell::ELayoutError("Layout " + node.where + ": a second object named " + node.name);
+        throw ELayoutError("Layout " + node.where + ": a second object named " + node.name);
     auto factory = Factories().find(node.kind);
     if (factory == Factories().end())
-        throw shell::ELayoutError("Layout " + node.where + ": unknown kind of object \"" + node.kind + "\"");
+        throw ELayoutError("Layout " + node.where + ": unknown kind of object \"" + node.kind + "\"");
     TComponent* component = factory->second(&form, parent);
     component->Name = os::FromUtf8(node.name);
     created.push_back(component);
     ApplyProperties(*component, node, context);
     if (auto* menu = dynamic_cast<TMainMenu*>(component)) {
-        for (const shell::LayoutNode& child : node.children) LoadMenuItems(form, *menu, nullptr, child, context, created);
+        for (const LayoutNode& child : node.children) LoadMenuItems(form, *menu, nullptr, child, context, created);
         return component;
     }
     auto* container = dynamic_cast<TWinControl*>(component);
     if (!node.children.empty() && !container)
-        throw shell::ELayoutError("Layout " + node.where + ": " + node.kind + " " + node.name + " cannot hold objects");
-    for (const shell::LayoutNode& child : node.children) CreateChild(form, container, child, context, created);
+        throw ELayoutError("Layout " + node.where + ": " + node.kind + " " + node.name + " cannot hold objects");
+    for (const LayoutNode& child : node.children) CreateChild(form, container, child, context, created);
     return component;
 }
 
-void LoadMenuItems(TForm& form, TMainMenu& menu, TMenuItem* parent, const shell::LayoutNode& node,
+void LoadMenuItems(TForm& form, TMainMenu& menu, TMenuItem* parent, const LayoutNode& node,
                    TLayoutContext& context, std::vector<TComponent*>& created) {
     if (node.kind != "menuitem")
-        throw shell::ELayoutError("Layout " + node.where + ": a menu holds only menuitem objects");
+        throw ELayoutError("Layout " + node.where + ": a menu holds only menuitem objects");
     if (form.FindComponent(os::FromUtf8(node.name)))
-        throw shell::ELayoutError("Layout " + node.where + ": a second object named " + node.name);
+        throw ELayoutError("Layout " + node.where + ": a second object named " + node.name);
     auto* item = new TMenuItem(&form, &menu, parent);
     item->Name = os::FromUtf8(node.name);
     created.push_back(item);
     ApplyProperties(*item, node, context);
-    for (const shell::LayoutNode& child : node.children) LoadMenuItems(form, menu, item, child, context, created);
+    for (const LayoutNode& child : node.children) LoadMenuItems(form, menu, item, child, context, created);
 }
 
 }  // namespace
 
-int TLayoutContext::Scale(int designPixels) const { return shell::ScaleToDpi(designPixels, pixelsPerInch_); }
+int TLayoutContext::Scale(int designPixels) const { return ScaleToDpi(designPixels, pixelsPerInch_); }
 
 void TLayoutContext::BindEvents(const THandlerTable& handlers) {
     for (const PendingEvent& event : pending_) {
         auto handler = handlers.find(event.handler);
         if (handler == handlers.end())
-            throw shell::ELayoutError("Layout " + event.where + ": no handler named " + event.handler);
+            throw ELayoutError("Layout " + event.where + ": no handler named " + event.handler);
         if (!event.bind(handler->second))
-            throw shell::ELayoutError("Layout " + event.where + ": handler " + event.handler + " does not fit the event");
+            throw ELayoutError("Layout " + event.where + ": handler " + event.handler + " does not fit the event");
     }
     pending_.clear();
 }
 
-void TLayoutContext::Resolve(const shell::LayoutProperty& property, std::function<void(TComponent&)> assign) {
+void TLayoutContext::Resolve(const LayoutProperty& property, std::function<void(TComponent&)> assign) {
     references_.push_back({property.Identifier(), property.where, std::move(assign)});
 }
 
 void TLayoutContext::ResolveReferences() {
     for (const PendingReference& reference : references_) {
         TComponent* target = form_.FindComponent(os::FromUtf8(reference.name));
-        if (!target) throw shell::ELayoutError("Layout " + reference.where + ": no object named " + reference.name);
+        if (!target) throw ELayoutError("Layout " + reference.where + ": no object named " + reference.name);
         reference.assign(*target);
     }
     references_.clear();
@@ -110,20 +110,20 @@ void RegisterComponentKind(const std::string& kind, TComponentFactory factory) {
 
 bool ComponentKindRegistered(const std::string& kind) { return Factories().count(kind) != 0; }
 
-TColor LayoutColor(const shell::LayoutProperty& p) {
-    if (p.value.kind == shell::LayoutValue::Kind::Color) return p.value.color;
+TColor LayoutColor(const LayoutProperty& p) {
+    if (p.value.kind == LayoutValue::Kind::Color) return p.value.color;
     TColor color;
-    if (p.value.kind == shell::LayoutValue::Kind::Identifier && ColorFromName(p.value.identifier, color)) return color;
+    if (p.value.kind == LayoutValue::Kind::Identifier && ColorFromName(p.value.identifier, color)) return color;
     p.Fail("expected a colour (#RRGGBB or a colour name)");
 }
 
-TCursor LayoutCursor(const shell::LayoutProperty& p) {
+TCursor LayoutCursor(const LayoutProperty& p) {
     TCursor cursor;
     if (CursorFromName(p.Identifier(), cursor)) return cursor;
     p.Fail("unknown cursor \"" + p.Identifier() + "\"");
 }
 
-unsigned LayoutFontStyle(const shell::LayoutProperty& p) {
+unsigned LayoutFontStyle(const LayoutProperty& p) {
     unsigned style = 0;
     for (const std::string& item : p.Set()) {
         if (item == "bold") style |= fsBold;
@@ -135,7 +135,7 @@ unsigned LayoutFontStyle(const shell::LayoutProperty& p) {
     return style;
 }
 
-TAlignment LayoutAlignment(const shell::LayoutProperty& p) {
+TAlignment LayoutAlignment(const LayoutProperty& p) {
     const std::string& alignment = p.Identifier();
     if (alignment == "left") return TAlignment::taLeftJustify;
     if (alignment == "right") return TAlignment::taRightJustify;
@@ -143,11 +143,11 @@ TAlignment LayoutAlignment(const shell::LayoutProperty& p) {
     p.Fail("expected left, right or center");
 }
 
-void LoadLayout(TForm& form, const shell::LayoutNode& root, TLayoutContext& context) {
+void LoadLayout(TForm& form, const LayoutNode& root, TLayoutContext& context) {
     form.Name = os::FromUtf8(root.name);
     ApplyProperties(form, root, context);
     std::vector<TComponent*> created;
-    for (const shell::LayoutNode& child : root.children) CreateChild(form, &form, child, context, created);
+    for (const LayoutNode& child : root.children) CreateChild(form, &form, child, context, created);
     context.ResolveReferences();
     form.Loaded();
     for (TComponent* component : created) component->Loaded();

@@ -1,11 +1,11 @@
 #pragma once
-// Builds a window's controls from its stored layout (shell/LayoutReader.h).
+// Builds a window's controls from its stored layout (toolkit/LayoutReader.h).
 // Every "object" of the layout becomes a component of the kind it names,
 // owned by the form; positions are scaled from 96 pixels per inch to the
 // screen's. Event properties name handlers that the form provides; they are
 // bound once the form has registered its handlers (TForm::BindEvents).
 
-#include "shell/LayoutReader.h"
+#include "toolkit/LayoutReader.h"
 #include "toolkit/Types.h"
 
 #include <any>
@@ -35,7 +35,7 @@ public:
 
     // Remembers that `slot` gets the handler the property names.
     template <typename Event>
-    void BindEvent(const shell::LayoutProperty& property, Event& slot) {
+    void BindEvent(const LayoutProperty& property, Event& slot) {
         pending_.push_back({property.Identifier(), property.where, [&slot](const std::any& handler) {
                                 const Event* typed = std::any_cast<Event>(&handler);
                                 if (!typed) return false;
@@ -49,7 +49,7 @@ public:
 
     // References to other components by name ("Menu = mnuMain"), resolved when
     // the whole layout exists.
-    void Resolve(const shell::LayoutProperty& property, std::function<void(TComponent&)> assign);
+    void Resolve(const LayoutProperty& property, std::function<void(TComponent&)> assign);
     void ResolveReferences();
 
 private:
@@ -71,10 +71,10 @@ private:
 };
 
 // Typed reads of property values; errors name the layout and line.
-TColor LayoutColor(const shell::LayoutProperty& property);
-TCursor LayoutCursor(const shell::LayoutProperty& property);
-unsigned LayoutFontStyle(const shell::LayoutProperty& property);
-TAlignment LayoutAlignment(const shell::LayoutProperty& property);
+TColor LayoutColor(const LayoutProperty& property);
+TCursor LayoutCursor(const LayoutProperty& property);
+unsigned LayoutFontStyle(const LayoutProperty& property);
+TAlignment LayoutAlignment(const LayoutProperty& property);
 
 // Creates a component of one kind, owned by `owner`, child of `parent` when it is a control.
 using TComponentFactory = std::function<TComponent*(TComponent* owner, TWinControl* parent)>;
@@ -83,7 +83,7 @@ void RegisterComponentKind(const std::string& kind, TComponentFactory factory);
 bool ComponentKindRegistered(const std::string& kind);
 
 // Applies the root object's properties to `form` and creates its children.
-void LoadLayout(TForm& form, const shell::LayoutNode& root, TLayoutContext& context);
+void LoadLayout(TForm& form, const LayoutNode& root, TLayoutContext& context);
 
 // The text of the layout stored as RCDATA resource `name` in the program;
 // raises engine::Exception when it is missing.

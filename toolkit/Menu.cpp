@@ -1,9 +1,9 @@
 #include "toolkit/Menu.h"
 
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <algorithm>
 #include <functional>
@@ -39,7 +39,7 @@ void TMenuItem::SetCaption(const std::wstring& caption) {
     Changed();
 }
 
-void TMenuItem::SetShortCut(const shell::ShortCut& shortCut) {
+void TMenuItem::SetShortCut(const TShortCut& shortCut) {
     shortCut_ = shortCut;
     Changed();
 }
@@ -66,14 +66,14 @@ void TMenuItem::Click() {
     if (OnClick) OnClick(this);
 }
 
-bool TMenuItem::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TMenuItem::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("Caption")) {
         SetCaption(p.Text());
     } else if (is("ShortCut")) {
         try {
-            SetShortCut(shell::ParseShortCut(os::ToUtf8(p.Text())));
-        } catch (const shell::ELayoutError& error) {
+            SetShortCut(ParseShortCut(os::ToUtf8(p.Text())));
+        } catch (const ELayoutError& error) {
             p.Fail(error.what());
         }
     } else if (is("Enabled")) {
@@ -126,7 +126,7 @@ HMENU TMainMenu::BuildPopup(const std::vector<TMenuItem*>& items, bool bar) {
             continue;
         }
         std::wstring text = item->caption_;
-        std::string shortCut = shell::ShortCutToText(item->shortCut_);
+        std::string shortCut = ShortCutToText(item->shortCut_);
         if (!shortCut.empty()) text += L"\t" + os::FromUtf8(shortCut);
         UINT flags = MF_STRING | (item->enabled_ ? MF_ENABLED : MF_GRAYED) | (item->checked_ ? MF_CHECKED : 0);
         if (!item->items_.empty()) {
@@ -156,7 +156,7 @@ bool TMainMenu::DispatchCommand(UINT command) {
     return false;
 }
 
-bool TMainMenu::DispatchShortCut(const shell::ShortCut& shortCut) {
+bool TMainMenu::DispatchShortCut(const TShortCut& shortCut) {
     if (shortCut.key == 0) return false;
     for (TMenuItem* item : AllItems()) {
         if (!(item->shortCut_ == shortCut)) continue;

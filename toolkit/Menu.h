@@ -2,9 +2,9 @@
 // The main menu of a form and its items. The menu bar is rebuilt from the
 // items whenever one of them changes.
 
-#include "shell/ShortCut.h"
 #include "toolkit/Component.h"
 #include "toolkit/Handles.h"
+#include "toolkit/ShortCut.h"
 
 #include <string>
 #include <vector>
@@ -23,8 +23,8 @@ public:
     const std::wstring& Caption() const { return caption_; }
     void SetCaption(const std::wstring& caption);
     bool IsSeparator() const { return caption_ == L"-"; }
-    shell::ShortCut ShortCut() const { return shortCut_; }
-    void SetShortCut(const shell::ShortCut& shortCut);
+    TShortCut ShortCut() const { return shortCut_; }
+    void SetShortCut(const TShortCut& shortCut);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
     bool Visible() const { return visible_; }
@@ -38,7 +38,7 @@ public:
     TNotifyEvent OnClick;
     virtual void Click();
 
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
     friend class TMainMenu;
@@ -48,7 +48,7 @@ private:
     TMenuItem* parent_;
     std::vector<TMenuItem*> items_;
     std::wstring caption_;
-    shell::ShortCut shortCut_;
+    TShortCut shortCut_;
     bool enabled_ = true;
     bool visible_ = true;
     bool checked_ = false;
@@ -68,7 +68,7 @@ public:
     // Runs the item with that command number; false when there is none.
     bool DispatchCommand(UINT command);
     // Runs the enabled, visible item with that shortcut; false when there is none.
-    bool DispatchShortCut(const shell::ShortCut& shortCut);
+    bool DispatchShortCut(const TShortCut& shortCut);
     // Every item, depth first.
     std::vector<TMenuItem*> AllItems() const;
 

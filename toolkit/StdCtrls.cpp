@@ -1,9 +1,9 @@
 #include "toolkit/StdCtrls.h"
 
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <commctrl.h>
 
@@ -42,7 +42,7 @@ void TButton::HandleCommand(WORD code) {
     if (code == BN_CLICKED) Click();
 }
 
-bool TButton::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TButton::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Default")) {
         SetDefault(p.Bool());
     } else if (os::EqualsIgnoringCase(p.name, "Cancel")) {
@@ -86,7 +86,7 @@ void TCheckBox::HandleCommand(WORD code) {
     Click();
 }
 
-bool TCheckBox::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TCheckBox::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Checked")) {
         SetChecked(p.Bool());
     } else if (os::EqualsIgnoringCase(p.name, "WordWrap")) {
@@ -128,7 +128,7 @@ void TEdit::HandleCommand(WORD code) {
     if (code == EN_CHANGE && OnChange) OnChange(this);
 }
 
-bool TEdit::ApplyLayoutProperty(const shell::LayoutProperty& p, TLayoutContext& context) {
+bool TEdit::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "PasswordChar")) {
         const os::WString& text = p.Text();
         SetPasswordChar(text.empty() ? 0 : text[0]);

@@ -21,7 +21,7 @@ public:
 
     void Click() override;
     void HandleCommand(WORD code) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
     bool default_ = false;
@@ -39,7 +39,7 @@ public:
     void SetWordWrap(bool wordWrap);
 
     void HandleCommand(WORD code) override;
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
     bool wordWrap_ = false;
@@ -63,7 +63,7 @@ public:
 
     void HandleCommand(WORD code) override;
     HBRUSH HandleControlColor(HDC) override { return nullptr; }
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
     wchar_t passwordChar_ = 0;

@@ -8,7 +8,7 @@
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
-#include "ui/PlainMarkupLabel.h"
+#include "ui/AboutDlg.h"
 #include "widgets/GuiUtilities.h"
 
 #include <chrono>
@@ -37,7 +37,7 @@ void InitializeMainWindowUnit() {
                                    shell::ResString(base + IDS_ADVERT_PAGE)};
     }
     shell::CreateSubstitutionList();
-    RegisterPlainMarkupLabel();
+    widgets::RegisterKXLabel();
 }
 
 void FinalizeMainWindowUnit() {
@@ -62,7 +62,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       lblRelaxedTitle(Get<toolkit::TLabel>(L"lblRelaxedTitle")),
       imgAdvertisement(Get<toolkit::TImage>(L"imgAdvertisement")),
       lblAdvertisementTitle(Get<toolkit::TLabel>(L"lblAdvertisementTitle")),
-      lblAdvertisement(Get<toolkit::TLabel>(L"lblAdvertisement")),
+      lblAdvertisement(Get<widgets::TKXLabel>(L"lblAdvertisement")),
       btnExit(Get<toolkit::TButton>(L"btnExit")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
@@ -74,6 +74,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     RegisterHandler("mnuHelpHelpClick", &TdlgGatewiseMain::mnuHelpHelpClick);
     RegisterHandler("mnuHelpWebSiteClick", &TdlgGatewiseMain::mnuHelpWebSiteClick);
     RegisterHandler("mnuHelpTechnicalSupportClick", &TdlgGatewiseMain::mnuHelpTechnicalSupportClick);
+    RegisterHandler("mnuHelpAboutClick", &TdlgGatewiseMain::mnuHelpAboutClick);
     RegisterHandler("lblAdvertisementTitleClick", &TdlgGatewiseMain::lblAdvertisementTitleClick);
 }
 
@@ -126,8 +127,10 @@ toolkit::TImage* TdlgGatewiseMain::ImageForControl(toolkit::TComponent* sender) 
     return nullptr;
 }
 
+// Plain labels only: a markup label (TKXLabel) is no TLabel, and its links
+// carry their own underline.
 toolkit::TLabel* TdlgGatewiseMain::LabelForControl(toolkit::TComponent* sender) {
-    if (auto* label = dynamic_cast<toolkit::TLabel*>(sender); label && !IsMarkupLabel(*label)) return label;
+    if (auto* label = dynamic_cast<toolkit::TLabel*>(sender)) return label;
     if (sender == &imgSecure) return &lblSecureTitle;
     if (sender == &imgRelaxed) return &lblRelaxedTitle;
     return nullptr;
@@ -173,6 +176,8 @@ void TdlgGatewiseMain::mnuHelpWebSiteClick(toolkit::TComponent*) {
 void TdlgGatewiseMain::mnuHelpTechnicalSupportClick(toolkit::TComponent*) {
     widgets::OpenURL(shell::ResString(IDS_SUPPORT_PAGE), Handle());
 }
+
+void TdlgGatewiseMain::mnuHelpAboutClick(toolkit::TComponent*) { shell::Execute<TdlgAbout>(this); }
 
 void TdlgGatewiseMain::lblAdvertisementTitleClick(toolkit::TComponent* sender) {
     int index = advertIndex_;

@@ -9,6 +9,7 @@
 #include "toolkit/Menu.h"
 #include "toolkit/Picture.h"
 #include "toolkit/StdCtrls.h"
+#include "widgets/KXLabel.h"
 
 #include <array>
 #include <cstdint>
@@ -50,6 +51,7 @@ public:
     void mnuHelpHelpClick(toolkit::TComponent* sender);
     void mnuHelpWebSiteClick(toolkit::TComponent* sender);
     void mnuHelpTechnicalSupportClick(toolkit::TComponent* sender);
+    void mnuHelpAboutClick(toolkit::TComponent* sender);
     void lblAdvertisementTitleClick(toolkit::TComponent* sender);
 
 private:
@@ -67,7 +69,7 @@ private:
     toolkit::TLabel& lblRelaxedTitle;
     toolkit::TImage& imgAdvertisement;
     toolkit::TLabel& lblAdvertisementTitle;
-    toolkit::TLabel& lblAdvertisement;
+    widgets::TKXLabel& lblAdvertisement;
     toolkit::TButton& btnExit;
     toolkit::TMenuItem& mnuCommandsSetAccount;
     toolkit::TMenuItem& mnuHelpAbout;

@@ -8,21 +8,8 @@
 #include <utility>
 
 namespace widgets {
-namespace {
-
-// Shows the hourglass for one scope and leaves the default cursor behind.
-class HourGlass {
-public:
-    HourGlass() { toolkit::Application().SetScreenCursor(toolkit::crHourGlass); }
-    ~HourGlass() { toolkit::Application().SetScreenCursor(toolkit::crDefault); }
-    HourGlass(const HourGlass&) = delete;
-    HourGlass& operator=(const HourGlass&) = delete;
-};
-
-}  // namespace
-
 bool OpenURL(const std::wstring& address, HWND owner) {
-    HourGlass busy;
+    toolkit::THourGlass busy;
     const HINSTANCE result = ShellExecuteW(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -1,9 +1,9 @@
 #include "widgets/LinkLbl.h"
 
 #include "os/Text.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/Application.h"
 #include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
 
 #include <shellapi.h>
 
@@ -64,7 +64,7 @@ void TLinkLabel::SetColorVisited(toolkit::TColor color) {
     if (!autoColors_) UpdateColors();
 }
 
-bool TLinkLabel::ApplyLayoutProperty(const shell::LayoutProperty& p, toolkit::TLayoutContext& context) {
+bool TLinkLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "HREF")) {
         HREF = p.Text();
     } else if (os::EqualsIgnoringCase(p.name, "AutoColors")) {

@@ -33,7 +33,7 @@ public:
     void Click() override;
     void SetParent(toolkit::TWinControl* parent) override;
     // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, and the label's own.
-    bool ApplyLayoutProperty(const shell::LayoutProperty& property, toolkit::TLayoutContext& context) override;
+    bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
 protected:
     // Sets the font colour from AutoColors and Visited.

@@ -1,5 +1,5 @@
 #include "MachineTest.h"
-#include "shell/LayoutReader.h"
+#include "toolkit/LayoutReader.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@ using LayoutReader = MachineTest;
 // The message of the ELayoutError that reading `text` raises.
 std::string ErrorOf(const std::string& text) {
     try {
-        shell::ReadLayout(text, "test.txt");
-    } catch (const shell::ELayoutError& error) {
+        toolkit::ReadLayout(text, "test.txt");
+    } catch (const toolkit::ELayoutError& error) {
         return error.what();
     }
     return "no error";
@@ -44,7 +44,7 @@ end
 )";
 
 TEST_F(LayoutReader, ObjectsPropertiesAndValues) {
-    shell::LayoutNode root = shell::ReadLayout(kDialog, "test.txt");
+    toolkit::LayoutNode root = toolkit::ReadLayout(kDialog, "test.txt");
     EXPECT_EQ(root.name, "dlgTest");
     EXPECT_EQ(root.kind, "form");
     EXPECT_EQ(root.where, "test.txt, line 2");
@@ -52,7 +52,7 @@ TEST_F(LayoutReader, ObjectsPropertiesAndValues) {
     EXPECT_EQ(root.Find("caption")->Text(), WSTR("{APPNAME} Options"));
     EXPECT_EQ(root.Find("ClientSize")->Ints(2), (std::vector<int>{507, 282}));
 
-    const shell::LayoutNode& note = root.children[0];
+    const toolkit::LayoutNode& note = root.children[0];
     EXPECT_EQ(note.name, "lblNote");
     EXPECT_EQ(note.Find("Bounds")->Ints(4), (std::vector<int>{40, -160, 0, 0}));
     EXPECT_EQ(note.Find("Font.Style")->Set(), (std::vector<std::string>{"bold", "italic"}));
@@ -62,20 +62,20 @@ TEST_F(LayoutReader, ObjectsPropertiesAndValues) {
     EXPECT_EQ(note.Find("Caption")->Text(), WSTR("first \"line\"\nsecond\\line"));
     EXPECT_EQ(note.Find("Caption")->where, "test.txt, line 11");
 
-    const shell::LayoutNode& ok = root.children[1];
+    const toolkit::LayoutNode& ok = root.children[1];
     EXPECT_TRUE(ok.Find("Default")->Bool());
     EXPECT_TRUE(ok.Find("Font.Style")->Set().empty());
     EXPECT_EQ(ok.Find("Missing"), nullptr);
 }
 
 TEST_F(LayoutReader, TextIsUtf8AndWindowsLineEndsAreAccepted) {
-    shell::LayoutNode root =
-        shell::ReadLayout("\xEF\xBB\xBFobject f: form\r\n  Caption = \"J\xC3\xB6rg\"\r\nend\r\n", "bom.txt");
+    toolkit::LayoutNode root =
+        toolkit::ReadLayout("\xEF\xBB\xBFobject f: form\r\n  Caption = \"J\xC3\xB6rg\"\r\nend\r\n", "bom.txt");
     EXPECT_EQ(root.Find("Caption")->Text(), WSTR("J\u00F6rg"));
 }
 
 TEST_F(LayoutReader, LaterPropertyOfTheSameNameWins) {
-    shell::LayoutNode root = shell::ReadLayout("object f: form\n  Tag = 1\n  tag = 2\nend\n", "t");
+    toolkit::LayoutNode root = toolkit::ReadLayout("object f: form\n  Tag = 1\n  tag = 2\nend\n", "t");
     EXPECT_EQ(root.Find("TAG")->Int(), 2);
 }
 
@@ -113,17 +113,17 @@ TEST_F(LayoutReader, StructureErrorsNameTheObject) {
 }
 
 TEST_F(LayoutReader, TypedReadsOfTheWrongShapeNameThePropertyAndLine) {
-    shell::LayoutNode root = shell::ReadLayout("object f: form\n\n  Caption = 12\n  Bounds = 1 2 3\nend\n", "typed.txt");
+    toolkit::LayoutNode root = toolkit::ReadLayout("object f: form\n\n  Caption = 12\n  Bounds = 1 2 3\nend\n", "typed.txt");
     try {
         root.Find("Caption")->Text();
         FAIL() << "no error";
-    } catch (const shell::ELayoutError& error) {
+    } catch (const toolkit::ELayoutError& error) {
         EXPECT_STREQ(error.what(), "Layout typed.txt, line 3: Caption: expected a \"text\"");
     }
-    EXPECT_THROW(root.Find("Bounds")->Ints(4), shell::ELayoutError);
-    EXPECT_THROW(root.Find("Bounds")->Int(), shell::ELayoutError);
-    EXPECT_THROW(root.Find("Caption")->Bool(), shell::ELayoutError);
-    EXPECT_THROW(root.Find("Caption")->Set(), shell::ELayoutError);
+    EXPECT_THROW(root.Find("Bounds")->Ints(4), toolkit::ELayoutError);
+    EXPECT_THROW(root.Find("Bounds")->Int(), toolkit::ELayoutError);
+    EXPECT_THROW(root.Find("Caption")->Bool(), toolkit::ELayoutError);
+    EXPECT_THROW(root.Find("Caption")->Set(), toolkit::ELayoutError);
 }
 
 // The main window's stored layout reads without error and holds the
@@ -135,18 +135,18 @@ TEST_F(LayoutReader, StoredMainWindowLayout) {
     ASSERT_TRUE(file) << path;
     std::stringstream text;
     text << file.rdbuf();
-    shell::LayoutNode root = shell::ReadLayout(text.str(), "main.txt");
+    toolkit::LayoutNode root = toolkit::ReadLayout(text.str(), "main.txt");
     EXPECT_EQ(root.name, "dlgGatewiseMain");
     EXPECT_EQ(root.Find("Caption")->Text(), WSTR("{APPNAME}"));
     EXPECT_EQ(root.Find("ClientSize")->Ints(2)[0], 540);
 
-    const shell::LayoutNode* console = nullptr;
-    for (const shell::LayoutNode& child : root.children)
+    const toolkit::LayoutNode* console = nullptr;
+    for (const toolkit::LayoutNode& child : root.children)
         if (child.name == "pnlConsole") console = &child;
     ASSERT_NE(console, nullptr);
     EXPECT_EQ(console->Find("Bounds")->Ints(4), (std::vector<int>{0, 0, 540, 361}));
     std::vector<std::string> names;
-    for (const shell::LayoutNode& child : console->children) names.push_back(child.name);
+    for (const toolkit::LayoutNode& child : console->children) names.push_back(child.name);
     EXPECT_EQ(names, (std::vector<std::string>{"lblTitle", "shpTitle", "imgSecure", "lblSecureTitle", "lblSecure",
                                                "imgRelaxed", "lblRelaxedTitle", "lblRelaxed", "Shape1", "lblAdvert",
                                                "imgAdvertisement", "lblAdvertisementTitle", "lblAdvertisement"}));

@@ -1,6 +1,6 @@
 #include "MachineTest.h"
-#include "shell/LayoutReader.h"
-#include "shell/ShortCut.h"
+#include "toolkit/LayoutReader.h"
+#include "toolkit/ShortCut.h"
 
 #include <gtest/gtest.h>
 
@@ -9,27 +9,27 @@ namespace {
 using ShortCut = MachineTest;
 
 TEST_F(ShortCut, FunctionKeysLettersAndModifiers) {
-    EXPECT_EQ(shell::ParseShortCut("F1"), (shell::ShortCut{0x70, false, false, false}));
-    EXPECT_EQ(shell::ParseShortCut("F3"), (shell::ShortCut{0x72, false, false, false}));
-    EXPECT_EQ(shell::ParseShortCut("Alt+X"), (shell::ShortCut{'X', false, false, true}));
-    EXPECT_EQ(shell::ParseShortCut("ctrl+shift+s"), (shell::ShortCut{'S', true, true, false}));
-    EXPECT_EQ(shell::ParseShortCut("Del"), (shell::ShortCut{0x2E, false, false, false}));
+    EXPECT_EQ(toolkit::ParseShortCut("F1"), (toolkit::TShortCut{0x70, false, false, false}));
+    EXPECT_EQ(toolkit::ParseShortCut("F3"), (toolkit::TShortCut{0x72, false, false, false}));
+    EXPECT_EQ(toolkit::ParseShortCut("Alt+X"), (toolkit::TShortCut{'X', false, false, true}));
+    EXPECT_EQ(toolkit::ParseShortCut("ctrl+shift+s"), (toolkit::TShortCut{'S', true, true, false}));
+    EXPECT_EQ(toolkit::ParseShortCut("Del"), (toolkit::TShortCut{0x2E, false, false, false}));
 }
 
 TEST_F(ShortCut, TextShownInMenus) {
-    EXPECT_EQ(shell::ShortCutToText(shell::ParseShortCut("alt+x")), "Alt+X");
-    EXPECT_EQ(shell::ShortCutToText(shell::ParseShortCut("F12")), "F12");
-    EXPECT_EQ(shell::ShortCutToText(shell::ParseShortCut("Shift+Ctrl+Enter")), "Ctrl+Shift+Enter");
-    EXPECT_EQ(shell::ShortCutToText({}), "");
+    EXPECT_EQ(toolkit::ShortCutToText(toolkit::ParseShortCut("alt+x")), "Alt+X");
+    EXPECT_EQ(toolkit::ShortCutToText(toolkit::ParseShortCut("F12")), "F12");
+    EXPECT_EQ(toolkit::ShortCutToText(toolkit::ParseShortCut("Shift+Ctrl+Enter")), "Ctrl+Shift+Enter");
+    EXPECT_EQ(toolkit::ShortCutToText({}), "");
 }
 
 TEST_F(ShortCut, UnknownKeysAndModifiersAreRefused) {
-    EXPECT_THROW(shell::ParseShortCut(""), shell::ELayoutError);
-    EXPECT_THROW(shell::ParseShortCut("F0"), shell::ELayoutError);
-    EXPECT_THROW(shell::ParseShortCut("F25"), shell::ELayoutError);
-    EXPECT_THROW(shell::ParseShortCut("Meta+X"), shell::ELayoutError);
-    EXPECT_THROW(shell::ParseShortCut("Alt+"), shell::ELayoutError);
-    EXPECT_THROW(shell::ParseShortCut("Alt+XY"), shell::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut(""), toolkit::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut("F0"), toolkit::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut("F25"), toolkit::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut("Meta+X"), toolkit::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut("Alt+"), toolkit::ELayoutError);
+    EXPECT_THROW(toolkit::ParseShortCut("Alt+XY"), toolkit::ELayoutError);
 }
 
 }  // namespace

@@ -22,6 +22,12 @@ TEST(Text, CaseInsensitiveComparisonFoldsOnlyAsciiLetters) {
     EXPECT_TRUE(os::EqualsIgnoringCase(std::string_view("ABC"), std::string_view("abc")));
 }
 
+TEST(Text, FormatFillsTheFirstPlaceholderAndUnescapesPercent) {
+    EXPECT_EQ(os::Format(WSTR("Changed to %s."), WSTR("Secure Mode")), WSTR("Changed to Secure Mode."));
+    EXPECT_EQ(os::Format(WSTR("%s and %s, 100%% %d%"), WSTR("a%s")), WSTR("a%s and %s, 100% %d%"));
+    EXPECT_EQ(os::Format(WSTR("no placeholder"), WSTR("x")), WSTR("no placeholder"));
+}
+
 TEST(Text, SecretStringIsWipedWhenReplaced) {
     os::SecretString secret(os::WString(WSTR("hunter2")));
     const WCHAR* storage = secret.c_str();

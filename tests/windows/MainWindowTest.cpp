@@ -77,7 +77,7 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
         EXPECT_EQ(bounds(L"btnOptions"), (std::vector<int>{208, 376, 99, 25}));
         EXPECT_EQ(bounds(L"btnExit"), (std::vector<int>{432, 376, 99, 25}));
     }
-    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Left(), window->Get<TLabel>(L"lblSecure").Left());
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Left(), window->Get<TControl>(L"lblSecure").Left());
     EXPECT_EQ(window->Get<TLabel>(L"lblTitle").Font().Color(), RGBColor(0, 102, 0));
     EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Font().Color(), RGBColor(153, 0, 0));
     EXPECT_TRUE(window->Get<TLabel>(L"lblSecureTitle").Font().Style() & fsBold);
@@ -152,7 +152,7 @@ TEST_F(MainWindow, AdvertisementShowsOneOfTheFourProducts) {
     ASSERT_LT(window->AdvertIndex(), 4);
     const ui::TAdvertisement& shown = ui::Advertisements()[window->AdvertIndex()];
     EXPECT_EQ(window->Get<TLabel>(L"lblAdvertisementTitle").Caption(), shown.tagline);
-    EXPECT_EQ(window->Get<TLabel>(L"lblAdvertisement").Caption(), shown.description);
+    EXPECT_EQ(window->Get<TControl>(L"lblAdvertisement").Caption(), shown.description);
     EXPECT_NE(window->Get<TImage>(L"imgAdvertisement").CurrentPicture(), nullptr);
     for (const ui::TAdvertisement& advertisement : ui::Advertisements()) {
         EXPECT_GE(advertisement.tagline.size(), 30u);

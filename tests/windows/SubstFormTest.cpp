@@ -1,3 +1,4 @@
+#include "ErrorMessage.h"
 #include "FormTest.h"
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
@@ -80,6 +81,19 @@ public:
 class TdlgFailing : public TdlgTest {
 public:
     explicit TdlgFailing(TComponent* owner) : TdlgTest(owner) { throw std::runtime_error("cannot create"); }
+};
+
+class TdlgFailingCreate : public TdlgTest {
+public:
+    explicit TdlgFailingCreate(TComponent* owner) : TdlgTest(owner) {
+        OnCreate = [](TComponent*) { throw engine::Exception("creation handler failed"); };
+    }
+};
+
+// Shown before the modal show, which therefore fails.
+class TdlgShownEarly : public TdlgTest {
+public:
+    explicit TdlgShownEarly(TComponent* owner) : TdlgTest(owner) { Show(); }
 };
 
 class TdlgBadLayout : public TdlgTest {
@@ -207,8 +221,21 @@ TEST_F(SubstForm, ExecuteModalGivesAbortForEveryFailureWithoutAMessage) {
     EXPECT_EQ(Application().ScreenCursor(), crDefault);
     EXPECT_FALSE(shell::Execute<TdlgFailing>(nullptr));
     EXPECT_EQ(shell::ExecuteModal<TdlgBadLayout>(nullptr), mrAbort);
+    EXPECT_EQ(shell::ExecuteModal<TdlgFailingCreate>(nullptr), mrAbort);
     EXPECT_EQ(shell::ExecuteModal<TdlgRefusing>(nullptr), mrAbort);
     EXPECT_EQ(dialogsShown, 0);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SubstForm, ExecuteModalOrRaiseLetsCreationAndShowErrorsThrough) {
+    showAction = ShowAction::PressOk;
+    EXPECT_EQ(MessageOf([] { shell::ExecuteModalOrRaise<TdlgFailingCreate>(nullptr); }), "creation handler failed");
+    EXPECT_EQ(Application().ScreenCursor(), crDefault);
+    EXPECT_EQ(MessageOf([] { shell::ExecuteModalOrRaise<TdlgShownEarly>(nullptr); }),
+              "Cannot make a visible window modal");
+    EXPECT_EQ(shell::ExecuteModalOrRaise<TdlgRefusing>(nullptr), mrAbort);
+    EXPECT_EQ(shell::ExecuteModalOrRaise<TdlgTest>(nullptr), mrOk);
+    EXPECT_EQ(dialogsShown, 1);
     EXPECT_TRUE(errors.empty());
 }
 

@@ -1,7 +1,7 @@
 #include "FormTest.h"
-#include "shell/LayoutReader.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Label.h"
+#include "toolkit/LayoutReader.h"
 #include "toolkit/Menu.h"
 #include "toolkit/StdCtrls.h"
 
@@ -270,10 +270,10 @@ TEST_F(Toolkit, MenuItemsShowCaptionsShortcutsAndStateAndRunTheirCommand) {
     EXPECT_TRUE(GetMenuState(file, 1, MF_BYPOSITION) & MF_GRAYED);
 
     TMenuItem& run = Get<TMenuItem>(L"mnuFileRun");
-    EXPECT_TRUE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F5")));
+    EXPECT_TRUE(form->Menu()->DispatchShortCut(toolkit::ParseShortCut("F5")));
     ASSERT_EQ(clicked.size(), 1u);
     EXPECT_EQ(clicked[0], &run);
-    EXPECT_FALSE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F6")));
+    EXPECT_FALSE(form->Menu()->DispatchShortCut(toolkit::ParseShortCut("F6")));
 
     SendMessageW(form->Handle(), WM_COMMAND, GetMenuItemID(file, 0), 0);
     EXPECT_EQ(clicked.size(), 2u);
@@ -281,7 +281,7 @@ TEST_F(Toolkit, MenuItemsShowCaptionsShortcutsAndStateAndRunTheirCommand) {
     run.SetEnabled(false);
     file = GetSubMenu(GetMenu(form->Handle()), 0);
     EXPECT_TRUE(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED);
-    EXPECT_FALSE(form->Menu()->DispatchShortCut(shell::ParseShortCut("F5")));
+    EXPECT_FALSE(form->Menu()->DispatchShortCut(toolkit::ParseShortCut("F5")));
     EXPECT_EQ(clicked.size(), 2u);
 
     // Changing the bar keeps the client area at its size.
@@ -346,7 +346,7 @@ TEST_F(Toolkit, BadLayoutsFailWithTheirPlace) {
         try {
             auto bad = FormFromLayout(layout);
             bad->AfterConstruction();
-        } catch (const shell::ELayoutError& error) {
+        } catch (const toolkit::ELayoutError& error) {
             return error.what();
         }
         return "no error";

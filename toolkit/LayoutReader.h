@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
+namespace toolkit {
 
 class ELayoutError : public engine::Exception {
 public:
@@ -73,4 +73,4 @@ struct LayoutNode {
 // Parses one layout; `source` names it in error messages.
 LayoutNode ReadLayout(std::string_view text, const std::string& source);
 
-}  // namespace shell
+}  // namespace toolkit

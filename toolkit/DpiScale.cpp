@@ -1,8 +1,8 @@
-#include "shell/DpiScale.h"
+#include "toolkit/DpiScale.h"
 
 #include <cstdint>
 
-namespace shell {
+namespace toolkit {
 namespace {
 
 // MulDiv: a * b / c with the product in 64 bits, rounded half away from zero.
@@ -26,4 +26,4 @@ int PointsToHeight(int points, int dpi) { return -MulDivRounded(points, dpi, 72)
 
 int HeightToPoints(int height, int dpi) { return MulDivRounded(-height, 72, dpi); }
 
-}  // namespace shell
+}  // namespace toolkit

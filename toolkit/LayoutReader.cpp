@@ -1,9 +1,9 @@
-#include "shell/LayoutReader.h"
+#include "toolkit/LayoutReader.h"
 
 #include <cctype>
 #include <climits>
 
-namespace shell {
+namespace toolkit {
 namespace {
 
 std::string Where(const std::string& source, int line) { return source + ", line " + std::to_string(line); }
@@ -300,4 +300,4 @@ const LayoutProperty* LayoutNode::Find(std::string_view propertyName) const {
 
 LayoutNode ReadLayout(std::string_view text, const std::string& source) { return Parser(text, source).Parse(); }
 
-}  // namespace shell
+}  // namespace toolkit

@@ -1,11 +1,11 @@
-#include "shell/ShortCut.h"
+#include "toolkit/ShortCut.h"
 
-#include "shell/LayoutReader.h"
 #include "os/Text.h"
+#include "toolkit/LayoutReader.h"
 
 #include <array>
 
-namespace shell {
+namespace toolkit {
 namespace {
 
 struct NamedKey {
@@ -41,8 +41,8 @@ std::uint16_t KeyFromName(std::string_view name) {
 
 }  // namespace
 
-ShortCut ParseShortCut(std::string_view text) {
-    ShortCut result;
+TShortCut ParseShortCut(std::string_view text) {
+    TShortCut result;
     std::string_view rest = text;
     for (;;) {
         std::size_t plus = rest.find('+');
@@ -59,7 +59,7 @@ ShortCut ParseShortCut(std::string_view text) {
     return result;
 }
 
-std::string ShortCutToText(const ShortCut& shortcut) {
+std::string ShortCutToText(const TShortCut& shortcut) {
     if (shortcut.key == 0) return {};
     std::string text;
     if (shortcut.ctrl) text += "Ctrl+";
@@ -71,4 +71,4 @@ std::string ShortCutToText(const ShortCut& shortcut) {
     return text + static_cast<char>(shortcut.key);
 }
 
-}  // namespace shell
+}  // namespace toolkit

@@ -5,20 +5,20 @@
 #include <string>
 #include <string_view>
 
-namespace shell {
+namespace toolkit {
 
-struct ShortCut {
+struct TShortCut {
     std::uint16_t key = 0;  // virtual-key code; 0 = none
     bool shift = false;
     bool ctrl = false;
     bool alt = false;
 
-    bool operator==(const ShortCut&) const = default;
+    bool operator==(const TShortCut&) const = default;
 };
 
 // Raises ELayoutError for text that is not a shortcut.
-ShortCut ParseShortCut(std::string_view text);
+TShortCut ParseShortCut(std::string_view text);
 // The text shown beside a menu caption ("Alt+X").
-std::string ShortCutToText(const ShortCut& shortcut);
+std::string ShortCutToText(const TShortCut& shortcut);
 
-}  // namespace shell
+}  // namespace toolkit

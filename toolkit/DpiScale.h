@@ -2,7 +2,7 @@
 // Layout positions are stored at 96 pixels per inch and scaled to the screen's
 // resolution when a window is created.
 
-namespace shell {
+namespace toolkit {
 
 inline constexpr int kDesignDpi = 96;
 
@@ -15,4 +15,4 @@ int UnscaleFromDpi(int value, int dpi);
 int PointsToHeight(int points, int dpi);
 int HeightToPoints(int height, int dpi);
 
-}  // namespace shell
+}  // namespace toolkit

@@ -1,0 +1,120 @@
+#include "cli/Commands.h"
+
+#include "cli/Session.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <functional>
+
+namespace cli {
+namespace {
+
+// What the command line asked for, filled in by the parser.
+struct Request {
+    bool json = false;
+    bool verify = false;
+    bool noVerify = false;
+    std::string user;
+    std::string domain;
+    std::vector<std::string> assignments;
+    std::function<int(Session&)> command;
+};
+
+void AddJsonFlag(CLI::App& command, Request& request) {
+    command.add_flag("--json", request.json, "Writes one JSON object instead of text.");
+}
+
+void DefineCommands(CLI::App& app, Request& request) {
+    app.require_subcommand(1);
+
+    CLI::App* status = app.add_subcommand(
+        "status", "Shows the mode, the three settings, the auto-logon account, the options and whether the "
+                  "program runs with administrator rights.");
+    AddJsonFlag(*status, request);
+    status->callback([&] { request.command = [&](Session& s) { return s.Status(request.json); }; });
+
+    CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
+    secure->add_flag("--verify", request.verify,
+                     "Reads your Windows password from standard input and verifies it first.");
+    secure->callback(
+        [&] { request.command = [&](Session& s) { return s.Switch(settings::pmSecure, request.verify); }; });
+
+    CLI::App* relaxed = app.add_subcommand(
+        "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+    relaxed->callback([&] { request.command = [](Session& s) { return s.Switch(settings::pmRelaxed, false); }; });
+
+    CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
+    account->require_subcommand(1);
+    CLI::App* set = account->add_subcommand(
+        "set", "Sets the auto-logon account. The password is read from standard input (one line), or typed "
+               "without echo on a console; never from the command line.");
+    set->add_option("--user", request.user, "The account's user name.")->required();
+    set->add_option("--domain", request.domain, "Its domain; the current account's domain when left out.");
+    set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
+    set->callback([&] {
+        request.command = [&](Session& s) { return s.SetAccount(request.user, request.domain, !request.noVerify); };
+    });
+    CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
+    clear->callback([&] { request.command = [](Session& s) { return s.ClearAccount(); }; });
+
+    CLI::App* options = app.add_subcommand(
+        "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
+                   "ModifyAllPowerProfiles.");
+    options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
+    options->callback([&] { request.command = [&](Session& s) { return s.Options(request.assignments); }; });
+
+    CLI::App* diagnose =
+        app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
+    AddJsonFlag(*diagnose, request);
+    diagnose->callback([&] { request.command = [&](Session& s) { return s.Diagnose(request.json); }; });
+}
+
+// Arguments that were not expected are not repeated: one of them may be a
+// password given on the command line by mistake.
+std::string ParseErrorMessage(const CLI::ParseError& error) {
+    if (dynamic_cast<const CLI::ExtrasError*>(&error)) return "Unexpected arguments.";
+    return error.what();
+}
+
+const char kFooter[] =
+    "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
+    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
+    CLI::App app("Switches how Windows asks for the account password: at start-up, on resume and after the "
+                 "screen saver.",
+                 "gatewisecmd");
+    app.footer(kFooter);
+    Request request;
+    DefineCommands(app, request);
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        console.out << app.help();
+        return kDone;
+    } catch (const CLI::CallForAllHelp&) {
+        console.out << app.help("", CLI::AppFormatMode::All);
+        return kDone;
+    } catch (const CLI::ParseError& error) {
+        console.err << ParseErrorMessage(error) << "\n\n" << app.help();
+        return kBadUsage;
+    }
+
+    try {
+        Session session(console, optionsKey);
+        return request.command(session);
+    } catch (const CommandFailure& failure) {
+        console.err << failure.what() << '\n';
+        return failure.Code;
+    } catch (const std::exception& error) {
+        console.err << error.what() << '\n';
+        return kSystemError;
+    }
+}
+
+}  // namespace cli

@@ -1,0 +1,345 @@
+#include "cli/Session.h"
+
+#include "cli/Password.h"
+#include "diagnostics/AutologonState.h"
+#include "diagnostics/Diagnostics.h"
+#include "engine/Exception.h"
+#include "engine/NTSecurity.h"
+#include "engine/Utilities.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using diagnostics::PasswordStore;
+using settings::TPromptMode;
+
+void WriteJson(std::ostream& out, const Json& json) {
+    out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+const char* ModeName(TPromptMode mode) {
+    switch (mode) {
+    case settings::pmSecure:
+        return "secure";
+    case settings::pmRelaxed:
+        return "relaxed";
+    case settings::pmCustom:
+        break;
+    }
+    return "custom";
+}
+
+// One of the three settings as status reports it.
+enum class SettingState { Asks, DoesNotAsk, NotManaged };
+
+SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
+    if (!managed) return SettingState::NotManaged;
+    return asksPassword() ? SettingState::Asks : SettingState::DoesNotAsk;
+}
+
+const char* SettingKey(SettingState state) {
+    switch (state) {
+    case SettingState::Asks:
+        return "asks";
+    case SettingState::DoesNotAsk:
+        return "does-not-ask";
+    case SettingState::NotManaged:
+        break;
+    }
+    return "not-managed";
+}
+
+const char* SettingText(SettingState state) {
+    switch (state) {
+    case SettingState::Asks:
+        return "asks for the password";
+    case SettingState::DoesNotAsk:
+        return "does not ask for the password";
+    case SettingState::NotManaged:
+        break;
+    }
+    return "not managed by the options";
+}
+
+const char* PasswordText(PasswordStore store) {
+    switch (store) {
+    case PasswordStore::None:
+        return "no password stored";
+    case PasswordStore::Protected:
+        return "password in the protected store";
+    case PasswordStore::Plain:
+        return "password in a plain registry value";
+    case PasswordStore::Both:
+        return "password in the protected store and in a plain registry value";
+    case PasswordStore::Unknown:
+        break;
+    }
+    return "whether a password is stored could not be read";
+}
+
+// The five options in their declared order, as their accessors answer.
+std::vector<std::pair<std::string, bool>> OptionValues(settings::TOptions& options) {
+    std::vector<std::pair<std::string, bool>> values;
+    for (const settings::PublishedProperty& property : options.Properties())
+        values.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
+    return values;
+}
+
+Json OptionsJson(settings::TOptions& options) {
+    Json json = Json::object();
+    for (const auto& [name, value] : OptionValues(options)) json[name] = value;
+    return json;
+}
+
+bool IsFeatureOption(const std::string& name) {
+    return name == "AutochangeStartup" || name == "AutochangeStandby" || name == "AutochangeScreenSaver";
+}
+bool IsAdministratorOption(const std::string& name) {
+    return name == "AutochangeStartup" || name == "AutochangeStandby";
+}
+
+struct Assignment {
+    const settings::PublishedProperty* property;
+    bool value;
+};
+
+Assignment ParseAssignment(settings::TOptions& options, const std::string& text) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos)
+        throw CommandFailure(kBadUsage, "'" + text + "' is not of the form NAME=True or NAME=False.");
+    const std::string name = text.substr(0, equals);
+    const std::string value = text.substr(equals + 1);
+
+    const auto& properties = options.Properties();
+    const auto property = std::find_if(properties.begin(), properties.end(), [&](const auto& p) {
+        return os::EqualsIgnoringCase(p.name, name);
+    });
+    if (property == properties.end())
+        throw CommandFailure(kBadUsage, "There is no option '" + name +
+                                            "'. The options are AutochangeStartup, AutochangeStandby, "
+                                            "AutochangeScreenSaver and ModifyAllPowerProfiles.");
+    if (property->name == "VerifyPassword")
+        throw CommandFailure(kBadUsage, "VerifyPassword is changed only by the password verification of the main "
+                                        "window (\"Don't show this prompt again\").");
+    if (!os::EqualsIgnoringCase(value, "True") && !os::EqualsIgnoringCase(value, "False"))
+        throw CommandFailure(kBadUsage, "The value of " + property->name + " must be True or False.");
+    return {&*property, os::EqualsIgnoringCase(value, "True")};
+}
+
+os::WString CurrentDomain() {
+    try {
+        return engine::GetCurrentUserAccount().domain;
+    } catch (const engine::Exception&) {
+        return {};
+    }
+}
+
+}  // namespace
+
+Session::Session(Console& console, const os::WString& optionsKey)
+    : console_(console), options_(settings::Create<settings::TOptions>(false, optionsKey)) {
+    // The commands save only when they change an option.
+    options_->SetSaveOnDestroy(false);
+}
+
+// ---------------------------------------------------------------- status
+
+int Session::Status(bool json) {
+    settings::TOptions& options = *options_;
+    const SettingState startup = ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup);
+    const SettingState resume = ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume);
+    const SettingState screenSaver =
+        ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver);
+    const TPromptMode mode = options.GetCurrentMode();
+    const diagnostics::AutologonState account = diagnostics::ReadAutologonState();
+    const bool elevated = engine::IsAdministrator();
+
+    std::ostream& out = console_.out;
+    if (json) {
+        WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"settings",
+                             {{"startup", SettingKey(startup)},
+                              {"resume", SettingKey(resume)},
+                              {"screenSaver", SettingKey(screenSaver)}}},
+                            {"account",
+                             {{"user", os::ToUtf8(account.user)},
+                              {"domain", os::ToUtf8(account.domain)},
+                              {"password", diagnostics::PasswordStoreName(account.password)}}},
+                            {"options", OptionsJson(options)},
+                            {"elevated", elevated}});
+        return kDone;
+    }
+    out << "Mode:          " << ModeName(mode) << '\n'
+        << "Start-up:      " << SettingText(startup) << '\n'
+        << "Resume:        " << SettingText(resume) << '\n'
+        << "Screen saver:  " << SettingText(screenSaver) << '\n'
+        << "Auto-logon:    "
+        << (account.user.empty() ? std::string("no account")
+                                 : diagnostics::AccountDisplayName(account.user, account.domain))
+        << ", " << PasswordText(account.password) << '\n'
+        << "Elevated:      " << (elevated ? "yes" : "no") << '\n'
+        << "Options:\n";
+    ShowOptions();
+    return kDone;
+}
+
+void Session::ShowOptions() {
+    for (const auto& [name, value] : OptionValues(*options_))
+        console_.out << "  " << name << '=' << (value ? "True" : "False") << '\n';
+}
+
+// ---------------------------------------------------------------- secure, relaxed
+
+int Session::Switch(TPromptMode mode, bool verify) {
+    settings::TOptions& options = *options_;
+    const bool administrator = engine::IsAdministrator();
+    if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
+        if (!administrator)
+            throw CommandFailure(kNeedsAdministrator,
+                                 "Nothing was switched: without administrator rights only the screen saver setting "
+                                 "can be, and the options leave it alone.");
+        throw CommandFailure(kBadUsage,
+                             "Nothing was switched: the options enable none of the three settings (see "
+                             "gatewisecmd options).");
+    }
+    if (mode == settings::pmSecure && verify) VerifyCurrentPassword();
+    if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
+        const engine::AutologonAccount account = engine::GetAutologonAccount();
+        if (account.user.empty() || !account.hasPassword)
+            throw CommandFailure(kNoAutologonAccount,
+                                 "Relaxed mode needs an auto-logon account with its password: set it with "
+                                 "gatewisecmd account set --user NAME. Nothing was changed.");
+    }
+    options.ApplyMode(mode);
+    console_.out << "Switched to " << ModeName(mode) << " mode.\n";
+    if (!administrator)
+        console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";
+    return kDone;
+}
+
+void Session::VerifyCurrentPassword() {
+    const os::SecretString password = ReadPassword(console_.in, false);
+    switch (engine::VerifyAccountPassword({}, {}, password)) {
+    case engine::pcAccepted:
+        if (password.empty())
+            throw CommandFailure(kPasswordRejected,
+                                 "Your user account is not password protected, so secure mode cannot be enabled. "
+                                 "Set a password first.");
+        return;
+    case engine::pcRejected:
+        throw CommandFailure(kPasswordRejected,
+                             "The password does not match your Windows password, so secure mode was not enabled.");
+    case engine::pcCannotVerify:
+        break;
+    }
+    throw CommandFailure(kSystemError,
+                         "Your Windows password cannot be verified, so secure mode was not enabled. Leave out "
+                         "--verify to switch anyway.");
+}
+
+// ---------------------------------------------------------------- account
+
+void Session::RequireAdministrator(const char* what) {
+    if (!engine::IsAdministrator())
+        throw CommandFailure(kNeedsAdministrator, std::string(what) +
+                                                      " needs administrator rights: run gatewisecmd from an "
+                                                      "elevated command prompt. Nothing was changed.");
+}
+
+int Session::SetAccount(const std::string& user, const std::string& domain, bool verify) {
+    RequireAdministrator("Setting the auto-logon account");
+    const os::WString userName = os::FromUtf8(user);
+    if (userName.empty()) throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use "
+                                                          "gatewisecmd account clear.");
+    const os::WString domainName = domain.empty() ? CurrentDomain() : os::FromUtf8(domain);
+    const os::SecretString password = ReadPassword(console_.in, true);
+    if (verify) {
+        const engine::TPasswordCheck check = engine::VerifyAccountPassword(userName, domainName, password);
+        if (check == engine::pcRejected)
+            throw CommandFailure(kPasswordRejected,
+                                 "The user name and password are not valid on this computer. Nothing was changed.");
+        if (check == engine::pcCannotVerify)
+            console_.err << "The password could not be verified; it is stored as given.\n";
+    }
+    engine::SetAutologonAccount(userName, domainName, password);
+
+    const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
+    console_.out << "Auto-logon account set to " << diagnostics::AccountDisplayName(stored.user, stored.domain)
+                 << ", " << PasswordText(stored.password) << ".\n";
+    return kDone;
+}
+
+int Session::ClearAccount() {
+    RequireAdministrator("Clearing the auto-logon account");
+    engine::SetAutologonAccount({}, {}, os::SecretString());
+    console_.out << "Auto-logon account and password cleared.\n";
+    return kDone;
+}
+
+// ---------------------------------------------------------------- options
+
+int Session::Options(const std::vector<std::string>& assignments) {
+    settings::TOptions& options = *options_;
+    std::vector<Assignment> changes;
+    for (const std::string& text : assignments) changes.push_back(ParseAssignment(options, text));
+
+    bool featureChanged = false;
+    for (const Assignment& change : changes) {
+        if (change.value && IsAdministratorOption(change.property->name) && !engine::IsAdministrator())
+            throw CommandFailure(kNeedsAdministrator, change.property->name +
+                                                          " can be switched on only with administrator rights. "
+                                                          "Nothing was changed.");
+        featureChanged = featureChanged || IsFeatureOption(change.property->name);
+    }
+    if (!changes.empty()) {
+        for (const Assignment& change : changes) change.property->write(options, std::int64_t{change.value});
+        // As in the options dialog, where OK stays disabled once the last feature is unchecked.
+        if (featureChanged && !options.AutochangeStartup() && !options.AutochangeStandby() &&
+            !options.AutochangeScreenSaver())
+            throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
+                                            "AutochangeScreenSaver must stay True. Nothing was saved.");
+        options.Save();
+    }
+    ShowOptions();
+    return kDone;
+}
+
+// ---------------------------------------------------------------- diagnose
+
+int Session::Diagnose(bool json) {
+    std::vector<diagnostics::CheckResult> results = diagnostics::RunDiagnostics(*options_);
+    const auto count = [&](diagnostics::Verdict verdict) {
+        return std::count_if(results.begin(), results.end(), [&](const auto& r) { return r.verdict == verdict; });
+    };
+    const auto problems = count(diagnostics::Verdict::Problem);
+    const auto warnings = count(diagnostics::Verdict::Warning);
+
+    std::ostream& out = console_.out;
+    if (json) {
+        Json checks = Json::array();
+        for (const diagnostics::CheckResult& result : results)
+            checks.push_back({{"id", result.id},
+                              {"verdict", diagnostics::VerdictName(result.verdict)},
+                              {"finding", result.finding},
+                              {"fix", result.fix}});
+        WriteJson(out, Json{{"problems", problems}, {"warnings", warnings}, {"checks", checks}});
+    } else {
+        diagnostics::SortBySeverity(results);
+        for (const diagnostics::CheckResult& result : results) {
+            std::string verdict = diagnostics::VerdictName(result.verdict);
+            verdict.resize(9, ' ');
+            out << verdict << result.id << "\n         " << result.finding << '\n';
+            if (!result.fix.empty()) out << "         Fix: " << result.fix << '\n';
+        }
+        out << problems << (problems == 1 ? " problem, " : " problems, ") << warnings
+            << (warnings == 1 ? " warning.\n" : " warnings.\n");
+    }
+    return problems > 0 ? kProblemFound : kDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,38 @@
+#pragma once
+// The commands themselves, each run once against the options stored under
+// one key. A command ends with an exit code, or raises CommandFailure (or an
+// engine error, which the caller reports with exit code 1).
+
+#include "cli/Console.h"
+#include "settings/Options.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+class Session {
+public:
+    Session(Console& console, const os::WString& optionsKey);
+
+    int Status(bool json);
+    // `verify`: secure mode only; the password comes from standard input.
+    int Switch(settings::TPromptMode mode, bool verify);
+    // `domain` empty: the current account's domain.
+    int SetAccount(const std::string& user, const std::string& domain, bool verify);
+    int ClearAccount();
+    // NAME=True|False assignments of the four options that the options dialog
+    // edits; none shows all five.
+    int Options(const std::vector<std::string>& assignments);
+    int Diagnose(bool json);
+
+private:
+    void RequireAdministrator(const char* what);
+    void VerifyCurrentPassword();
+    void ShowOptions();
+
+    Console& console_;
+    settings::OptionsPtr<settings::TOptions> options_;
+};
+
+}  // namespace cli

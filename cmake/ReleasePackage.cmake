@@ -1,0 +1,71 @@
+# Run by the target "release" (cmake -P): packs BUILD_DIR's programs into
+# OUTPUT_DIR/PACKAGE.zip and writes OUTPUT_DIR/PACKAGE.zip.sha256 in the form
+# that "sha256sum -c" reads. The programs are stripped copies; they keep the
+# build id that ties each one to its symbol file.
+foreach(variable BUILD_DIR OUTPUT_DIR PACKAGE VERSION STRIP README)
+  if(NOT ${variable})
+    message(FATAL_ERROR "ReleasePackage.cmake needs -D${variable}=...")
+  endif()
+endforeach()
+
+set(stage ${OUTPUT_DIR}/${PACKAGE})
+set(zip ${OUTPUT_DIR}/${PACKAGE}.zip)
+file(REMOVE_RECURSE ${stage})
+file(REMOVE ${zip} ${zip}.sha256)
+file(MAKE_DIRECTORY ${stage})
+
+set(contents)
+set(CONTENTS_LIST "")
+macro(add_part name description)
+  list(APPEND contents ${name})
+  string(APPEND CONTENTS_LIST "  ${name}")
+  string(LENGTH "${name}" length)
+  math(EXPR padding "18 - ${length}")
+  string(REPEAT " " ${padding} spaces)
+  string(APPEND CONTENTS_LIST "${spaces}${description}\n")
+endmacro()
+
+foreach(required gatewise.exe gatewise.chm gatewise.sym)
+  if(NOT EXISTS ${BUILD_DIR}/${required})
+    message(FATAL_ERROR "The build wrote no ${required} in ${BUILD_DIR}")
+  endif()
+endforeach()
+
+function(copy_stripped program)
+  execute_process(COMMAND ${STRIP} --strip-all -o ${stage}/${program} ${BUILD_DIR}/${program}
+                  RESULT_VARIABLE result)
+  if(result)
+    message(FATAL_ERROR "Stripping ${program} failed")
+  endif()
+endfunction()
+
+copy_stripped(gatewise.exe)
+add_part(gatewise.exe "the program: start it, no installation needed")
+file(COPY ${BUILD_DIR}/gatewise.chm DESTINATION ${stage})
+add_part(gatewise.chm "the help: F1 in any window, or Help > Help topics")
+file(COPY ${BUILD_DIR}/gatewise.sym DESTINATION ${stage})
+add_part(gatewise.sym "procedure names and source lines for the error log")
+if(EXISTS ${BUILD_DIR}/gatewisecmd.exe)
+  copy_stripped(gatewisecmd.exe)
+  add_part(gatewisecmd.exe "the command-line companion: gatewisecmd --help")
+  if(EXISTS ${BUILD_DIR}/gatewisecmd.sym)
+    file(COPY ${BUILD_DIR}/gatewisecmd.sym DESTINATION ${stage})
+    add_part(gatewisecmd.sym "procedure names and source lines for gatewisecmd")
+  endif()
+endif()
+add_part(readme.txt "this file")
+# Windows line ends, so that every editor shows the lines.
+configure_file(${README} ${OUTPUT_DIR}/readme.txt @ONLY)
+file(READ ${OUTPUT_DIR}/readme.txt readme)
+string(REPLACE "\n" "\r\n" readme "${readme}")
+file(WRITE ${stage}/readme.txt "${readme}")
+file(REMOVE ${OUTPUT_DIR}/readme.txt)
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip ${contents}
+                WORKING_DIRECTORY ${stage} RESULT_VARIABLE result)
+if(result)
+  message(FATAL_ERROR "Writing ${zip} failed")
+endif()
+file(SHA256 ${zip} hash)
+file(WRITE ${zip}.sha256 "${hash}  ${PACKAGE}.zip\n")
+message(STATUS "Release package: ${zip}")

@@ -1,0 +1,71 @@
+#include "diagnostics/AutologonState.h"
+
+#include "diagnostics/SettingsReader.h"
+#include "engine/Exception.h"
+#include "engine/ProtectedPassword.h"
+
+#include <optional>
+
+namespace diagnostics {
+namespace {
+
+const WCHAR kWinlogonKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+
+// nullopt when the store cannot be read (no administrator rights, no store).
+std::optional<bool> ProtectedPasswordStored() {
+    try {
+        return !engine::RetrievePasswordSecret().empty();
+    } catch (const engine::Exception&) {
+        return std::nullopt;
+    }
+}
+
+// A plain value of another type is not used by the logon service.
+bool PlainPasswordStored() {
+    try {
+        return SettingHasText(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultPassword"));
+    } catch (const engine::ERegistryException&) {
+        return false;
+    }
+}
+
+PasswordStore WherePasswordIs() {
+    const bool plain = PlainPasswordStored();
+    const std::optional<bool> secret = ProtectedPasswordStored();
+    if (plain) return secret.value_or(false) ? PasswordStore::Both : PasswordStore::Plain;
+    if (!secret) return PasswordStore::Unknown;
+    return *secret ? PasswordStore::Protected : PasswordStore::None;
+}
+
+}  // namespace
+
+const char* PasswordStoreName(PasswordStore store) {
+    switch (store) {
+    case PasswordStore::None:
+        return "none";
+    case PasswordStore::Protected:
+        return "protected-store";
+    case PasswordStore::Plain:
+        return "plain-value";
+    case PasswordStore::Both:
+        return "both";
+    case PasswordStore::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+std::string AccountDisplayName(const os::WString& user, const os::WString& domain) {
+    return domain.empty() ? os::ToUtf8(user) : os::ToUtf8(domain) + "\\" + os::ToUtf8(user);
+}
+
+AutologonState ReadAutologonState() {
+    AutologonState state;
+    state.user = ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultUserName")).value_or(os::WString());
+    state.domain =
+        ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultDomainName")).value_or(os::WString());
+    state.password = WherePasswordIs();
+    return state;
+}
+
+}  // namespace diagnostics

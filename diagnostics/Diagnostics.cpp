@@ -1,0 +1,306 @@
+#include "diagnostics/Diagnostics.h"
+
+#include "diagnostics/AutologonState.h"
+#include "diagnostics/SettingsReader.h"
+#include "engine/Exception.h"
+#include "engine/NTSecurity.h"
+#include "engine/Utilities.h"
+#include "engine/VistaPower.h"
+#include "engine/WindowsVersion.h"
+
+#include <algorithm>
+
+namespace diagnostics {
+namespace {
+
+const WCHAR kWinlogonKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+const WCHAR kSystemPolicyKey[] = WSTR("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+const WCHAR kPasswordLessKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device");
+const WCHAR kWakePolicyKey[] =
+    WSTR("SOFTWARE\\Policies\\Microsoft\\Power\\PowerSettings\\0e796bdb-100d-47d6-a2d5-f7d2daa51f51");
+const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
+const WCHAR kDesktopPolicyKey[] = WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop");
+
+const char kSetAccountFix[] =
+    "Set the auto-logon account with its password (Autologon account... in the Commands menu, or "
+    "gatewisecmd account set).";
+
+// What the options let a switch change, read once for all checks.
+struct Scope {
+    bool administrator;
+    bool startup;
+    bool resume;
+    bool screenSaver;
+    bool allSchemes;
+};
+
+struct Outcome {
+    Verdict verdict;
+    std::string finding;
+    std::string fix;
+};
+
+Outcome Ok(std::string finding) { return {Verdict::Ok, std::move(finding), {}}; }
+
+// Something that defeats a switch is a problem when the options let the
+// switch change that setting, and only worth a warning otherwise.
+Verdict Defeats(bool managed) { return managed ? Verdict::Problem : Verdict::Warning; }
+
+std::string OneLine(std::string text) {
+    std::erase(text, '\r');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+// ---------------------------------------------------------------- general
+
+Outcome CheckAdministrator(const Scope& scope) {
+    if (scope.administrator)
+        return Ok("Running with administrator rights: every setting that the options enable can be switched.");
+    return {Verdict::Warning,
+            "Without administrator rights only the screen saver setting is switched; the start-up and resume "
+            "settings are left as they are.",
+            "Run the program as an administrator."};
+}
+
+// ---------------------------------------------------------------- start-up
+
+Outcome CheckAutologonAccount(const Scope& scope) {
+    const AutologonState state = ReadAutologonState();
+    if (state.user.empty()) {
+        if (!scope.startup) return Ok("No auto-logon account is set; the options leave the start-up setting alone.");
+        return {Verdict::Warning, "No auto-logon account is set: relaxed mode cannot log Windows on at start-up.",
+                kSetAccountFix};
+    }
+    const std::string account = "Automatic logon uses " + AccountDisplayName(state.user, state.domain);
+    switch (state.password) {
+    case PasswordStore::None:
+        if (!scope.startup) return Ok(account + ", with no password stored.");
+        return {Verdict::Warning,
+                account + ", with no password stored: it works only for an account without a password.",
+                kSetAccountFix};
+    case PasswordStore::Protected:
+        return Ok(account + ", with its password in the protected store.");
+    case PasswordStore::Plain:
+    case PasswordStore::Both:
+        return Ok(account + ", with its password in a plain registry value (see plain-text-password).");
+    case PasswordStore::Unknown:
+        break;
+    }
+    return Ok(account + "; whether its password is stored could not be read (it needs administrator rights).");
+}
+
+Outcome CheckAutologonUser(const Scope&) {
+    const AutologonState state = ReadAutologonState();
+    if (state.user.empty()) return Ok("No auto-logon account is set.");
+    const engine::UserAccount current = engine::GetCurrentUserAccount();
+    const bool sameDomain = state.domain.empty() || os::EqualsIgnoringCase(state.domain, current.domain);
+    const std::string currentName = AccountDisplayName(current.user, current.domain);
+    if (os::EqualsIgnoringCase(state.user, current.user) && sameDomain)
+        return Ok("Automatic logon signs in the current account, " + currentName + ".");
+    return {Verdict::Warning,
+            "Automatic logon signs in " + AccountDisplayName(state.user, state.domain) + ", not the current account " +
+                currentName + ".",
+            "If that is not intended, set the auto-logon account to your own account."};
+}
+
+Outcome CheckPlainTextPassword(const Scope&) {
+    if (!SettingHasText(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultPassword")))
+        return Ok("No plain-text password is stored in the registry.");
+    return {Verdict::Problem,
+            "The registry value DefaultPassword holds the auto-logon password in plain text, readable by other "
+            "programs.",
+            "Set the auto-logon account again: its password then goes to the protected store and the plain value "
+            "is deleted."};
+}
+
+Outcome CheckAutologonCount(const Scope& scope) {
+    const std::optional<DWORD> count = ReadSettingDword(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("AutoLogonCount"));
+    if (!count) return Ok("AutoLogonCount is not set: automatic logon does not switch itself off.");
+    const std::string finding =
+        *count == 0 ? "AutoLogonCount is 0: Windows switches automatic logon off at the next start."
+                    : "AutoLogonCount is " + std::to_string(*count) +
+                          ": Windows switches automatic logon off after that many automatic logons.";
+    return {Defeats(scope.startup), finding,
+            "Delete the value AutoLogonCount under "
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon."};
+}
+
+Outcome CheckLogonBanner(const Scope& scope) {
+    const bool byPolicy = SettingHasText(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("legalnoticecaption")) ||
+                          SettingHasText(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("legalnoticetext"));
+    const bool byWinlogon = SettingHasText(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("LegalNoticeCaption")) ||
+                            SettingHasText(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("LegalNoticeText"));
+    if (!byPolicy && !byWinlogon) return Ok("No logon message stops automatic logon.");
+    if (byPolicy)
+        return {Defeats(scope.startup),
+                "A security policy shows a logon message, which stops automatic logon until someone confirms it.",
+                "Clear the policies \"Interactive logon: Message title for users attempting to log on\" and "
+                "\"Interactive logon: Message text for users attempting to log on\" (Local Security Policy, "
+                "Security Options)."};
+    return {Defeats(scope.startup),
+            "A logon message (LegalNoticeCaption or LegalNoticeText under Winlogon) stops automatic logon until "
+            "someone confirms it.",
+            "Delete the values LegalNoticeCaption and LegalNoticeText under "
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon."};
+}
+
+Outcome CheckPasswordLessSignIn(const Scope&) {
+    const std::optional<DWORD> version =
+        ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion"));
+    if (version != DWORD{2}) return Ok("Password-less sign-in is not enforced.");
+    return {Verdict::Warning,
+            "Windows Hello sign-in is enforced for Microsoft accounts (DevicePasswordLessBuildVersion = 2): "
+            "Windows may skip automatic logon.",
+            "Turn off \"Only allow Windows Hello sign-in for Microsoft accounts on this device\" in Settings, "
+            "Accounts, Sign-in options."};
+}
+
+// ---------------------------------------------------------------- resume
+
+std::string PolicyValue(const std::optional<DWORD>& index) {
+    if (!index) return "not set";
+    return *index != 0 ? "asks" : "does not ask";
+}
+
+Outcome CheckWakePolicy(const Scope& scope) {
+    const std::optional<DWORD> ac = ReadSettingDword(HKEY_LOCAL_MACHINE, kWakePolicyKey, WSTR("ACSettingIndex"));
+    const std::optional<DWORD> dc = ReadSettingDword(HKEY_LOCAL_MACHINE, kWakePolicyKey, WSTR("DCSettingIndex"));
+    if (!ac && !dc) return Ok("No group policy sets the password on wake.");
+    return {Defeats(scope.resume),
+            "A group policy sets the password on wake (plugged in: " + PolicyValue(ac) +
+                "; on battery: " + PolicyValue(dc) + "), so switching the resume setting does not take effect.",
+            "Set the policy \"Require a password when a computer wakes\" to Not Configured (Computer "
+            "Configuration, Administrative Templates, System, Power Management, Sleep Settings)."};
+}
+
+Outcome CheckPowerSchemes(const Scope& scope) {
+    if (!scope.resume) return Ok("The options leave the resume setting alone.");
+    if (!engine::IsWindows6OrLater()) return Ok("This Windows keeps one resume setting for every power scheme.");
+    if (scope.allSchemes) return Ok("Every power scheme is switched (ModifyAllPowerProfiles is on).");
+
+    const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWakeOfAllSchemes();
+    const auto active = std::find_if(schemes.begin(), schemes.end(), [](const auto& s) { return s.active; });
+    const auto differs = [&](const engine::SchemeLockOnWake& s) {
+        return (s.ac != 0) != (active->ac != 0) || (s.dc != 0) != (active->dc != 0);
+    };
+    const auto differing = active == schemes.end() ? 0 : std::count_if(schemes.begin(), schemes.end(), differs);
+    if (differing == 0)
+        return Ok("The " + std::to_string(schemes.size()) + " power schemes agree on the password on wake.");
+    return {Verdict::Warning,
+            std::to_string(differing) + " of the " + std::to_string(schemes.size()) +
+                " power schemes ask differently on wake than the active one; only the active one is switched, so "
+                "choosing another power plan brings the other setting back.",
+            "Turn on \"Modify all power profiles\" in the options (gatewisecmd options ModifyAllPowerProfiles=True)."};
+}
+
+// ---------------------------------------------------------------- screen saver
+
+Outcome CheckScreenSaverPolicy(const Scope& scope) {
+    const std::optional<os::WString> secure =
+        ReadSettingString(HKEY_CURRENT_USER, kDesktopPolicyKey, WSTR("ScreenSaverIsSecure"));
+    if (!secure || secure->empty()) return Ok("No group policy sets the screen saver password.");
+    const bool asks = *secure != os::WString(WSTR("0"));
+    return {Defeats(scope.screenSaver),
+            std::string("A group policy makes the screen saver ") + (asks ? "always" : "never") +
+                " ask for the password, so switching the screen saver setting does not take effect.",
+            "Set the policy \"Password protect the screen saver\" to Not Configured (User Configuration, "
+            "Administrative Templates, Control Panel, Personalization)."};
+}
+
+// A desktop setting as it applies: the policy's value when there is one.
+std::optional<os::WString> EffectiveDesktopSetting(const WCHAR* name) {
+    std::optional<os::WString> byPolicy = ReadSettingString(HKEY_CURRENT_USER, kDesktopPolicyKey, name);
+    if (byPolicy) return byPolicy;
+    return ReadSettingString(HKEY_CURRENT_USER, kDesktopKey, name);
+}
+
+Outcome CheckScreenSaverInUse(const Scope& scope) {
+    if (!scope.screenSaver) return Ok("The options leave the screen saver setting alone.");
+    const std::optional<os::WString> active = EffectiveDesktopSetting(WSTR("ScreenSaveActive"));
+    const std::optional<os::WString> program = EffectiveDesktopSetting(WSTR("SCRNSAVE.EXE"));
+    const char* fix = "Choose a screen saver in the screen saver settings of the Control Panel.";
+    if (active == os::WString(WSTR("0")))
+        return {Verdict::Warning, "The screen saver is switched off, so its password setting has no effect.", fix};
+    if (!program || program->empty())
+        return {Verdict::Warning, "No screen saver is chosen, so its password setting has no effect.", fix};
+    return Ok("The screen saver " + os::ToUtf8(*program) + " is in use.");
+}
+
+struct Check {
+    const char* id;
+    Outcome (*run)(const Scope&);
+};
+
+constexpr Check kChecks[] = {
+    {"administrator", CheckAdministrator},
+    {"autologon-account", CheckAutologonAccount},
+    {"autologon-user", CheckAutologonUser},
+    {"plain-text-password", CheckPlainTextPassword},
+    {"autologon-count", CheckAutologonCount},
+    {"logon-banner", CheckLogonBanner},
+    {"password-less-sign-in", CheckPasswordLessSignIn},
+    {"wake-policy", CheckWakePolicy},
+    {"power-schemes", CheckPowerSchemes},
+    {"screen-saver-policy", CheckScreenSaverPolicy},
+    {"screen-saver-in-use", CheckScreenSaverInUse},
+};
+
+int Rank(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Problem:
+        return 0;
+    case Verdict::Warning:
+        return 1;
+    case Verdict::Ok:
+        break;
+    }
+    return 2;
+}
+
+}  // namespace
+
+const char* VerdictName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Warning:
+        return "warning";
+    case Verdict::Problem:
+        return "problem";
+    case Verdict::Ok:
+        break;
+    }
+    return "ok";
+}
+
+std::vector<CheckResult> RunDiagnostics(settings::TOptions& options) {
+    const Scope scope{engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
+                      options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
+    std::vector<CheckResult> results;
+    for (const Check& check : kChecks) {
+        CheckResult result;
+        result.id = check.id;
+        try {
+            Outcome outcome = check.run(scope);
+            result.verdict = outcome.verdict;
+            result.finding = std::move(outcome.finding);
+            result.fix = std::move(outcome.fix);
+        } catch (const engine::Exception& e) {
+            result.verdict = Verdict::Warning;
+            result.finding = "Could not be checked: " + OneLine(e.what());
+        }
+        results.push_back(std::move(result));
+    }
+    return results;
+}
+
+void SortBySeverity(std::vector<CheckResult>& results) {
+    std::stable_sort(results.begin(), results.end(),
+                     [](const CheckResult& a, const CheckResult& b) { return Rank(a.verdict) < Rank(b.verdict); });
+}
+
+bool HasProblem(const std::vector<CheckResult>& results) {
+    return std::any_of(results.begin(), results.end(),
+                       [](const CheckResult& r) { return r.verdict == Verdict::Problem; });
+}
+
+}  // namespace diagnostics

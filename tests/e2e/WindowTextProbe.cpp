@@ -1,0 +1,61 @@
+// window_text_probe.exe TITLE: prints, one per line in UTF-8, the texts of
+// the controls inside every top-level window titled TITLE (a message box's
+// text, for example). Exit code 0 when such a window exists.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Search {
+    const wchar_t* title;
+    int windows = 0;
+};
+
+void PrintText(HWND window) {
+    wchar_t text[2048] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &length) ||
+        length == 0) {
+        return;
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+    std::printf("%s\n", utf8.c_str());
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+    PrintText(child);
+    return TRUE;
+}
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    if (lstrcmpW(title, search->title) == 0 && IsWindowVisible(window)) {
+        ++search->windows;
+        EnumChildWindows(window, PrintChild, 0);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fputs("usage: window_text_probe TITLE\n", stderr);
+        return 2;
+    }
+    Search search{argv[1]};
+    EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+    if (search.windows == 0) {
+        std::fputs("window_text_probe: no such window\n", stderr);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# End to end: gatewisecmd.exe under Wine, which reports Windows XP (the screen
+# saver setting is then read from the registry) and leaves the resume setting
+# out (Wine has no power functions). A switch to secure mode shows in status
+# and in the registry; relaxed mode without an account exits with 4; once an
+# account is set with its password on standard input, relaxed mode goes
+# through; bad arguments exit with 2 and the usage on standard error. The
+# password shows in no output.
+#
+#   command_line.sh GATEWISECMD_EXE
+set -uo pipefail
+program=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+work=$(mktemp -d /tmp/gatewise-cli.XXXXXX)
+export GATEWISE_WINEPREFIX=$work/prefix
+# A copy of the test run's prefix saves the first start of a new one.
+if [ -f "$root/build/wineprefix/system.reg" ]; then
+  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
+fi
+source "$root/scripts/wine-env.sh"
+source "$root/scripts/gatewise-session.sh"
+
+cleanup() {
+  wineserver -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "e2e.command_line: $*" >&2
+  echo "--- standard output:" >&2
+  cat "$work/out" >&2
+  echo "--- standard error:" >&2
+  cat "$work/err" >&2
+  exit 1
+}
+
+password='Gw-e2e-Sesame7'
+
+# gatewisecmd ARGS...: runs the program with standard input from $work/in.
+gatewisecmd() {
+  wine "$program" "$@" <"$work/in" >"$work/out" 2>"$work/err"
+  code=$?
+  tr -d '\r' <"$work/out" >"$work/out.txt"
+  if grep -q -- "$password" "$work/out" "$work/err"; then fail "the password shows in the output of $*"; fi
+}
+expect_code() {
+  [ "$code" -eq "$1" ] || fail "$2 exited with $code, not $1"
+}
+expect_mode() {
+  gatewisecmd status --json
+  expect_code 0 "status --json"
+  grep -q "^  \"mode\": \"$1\",\$" "$work/out.txt" || fail "status --json does not report $1 mode"
+}
+# registry_value KEY NAME: the value's data as reg.exe shows it.
+registry_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { print $3 }'
+}
+winlogon='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Winlogon'
+desktop='HKCU\Control Panel\Desktop'
+
+gatewise_prepare_prefix
+: >"$work/in"
+
+gatewisecmd secure
+expect_code 0 secure
+expect_mode secure
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] || fail "secure mode left AutoAdminLogon at $(registry_value "$winlogon" AutoAdminLogon)"
+[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] || fail "secure mode did not set ScreenSaverIsSecure"
+
+gatewisecmd relaxed
+expect_code 4 "relaxed without an account"
+expect_mode secure
+
+printf '%s\r\n' "$password" >"$work/in"
+gatewisecmd account set --user alice
+expect_code 0 "account set"
+: >"$work/in"
+[ "$(registry_value "$winlogon" DefaultUserName)" = alice ] || fail "account set did not store the user name"
+
+gatewisecmd relaxed
+expect_code 0 "relaxed with an account"
+expect_mode relaxed
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed mode did not switch automatic logon on"
+[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "relaxed mode did not clear ScreenSaverIsSecure"
+
+gatewisecmd status --frobnicate
+expect_code 2 "a bad argument"
+[ -s "$work/out.txt" ] && fail "a bad argument wrote to standard output"
+grep -q "Usage: gatewisecmd" "$work/err" || fail "a bad argument did not show the usage on standard error"
+
+echo "e2e.command_line: passed"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# End to end: F1 in gatewise.exe under Wine. With gatewise.chm beside the
+# program, F1 on the main window opens the help viewer ("Gatewise Help") and
+# no message; with the file removed, F1 shows a message that names the file.
+#
+#   help.sh BUILD_DIR
+# BUILD_DIR holds gatewise.exe, gatewise.chm and tests/e2e/window_text_probe.exe.
+set -uo pipefail
+build=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+probe=$build/tests/e2e/window_text_probe.exe
+
+source "$here/help-session.sh"
+help_begin help
+
+gatewise_start_display
+gatewise_prepare_prefix virtual
+
+folder="$WINEPREFIX/drive_c/Gatewise Test"
+mkdir -p "$folder"
+cp "$build/gatewise.exe" "$build/gatewise.chm" "$folder/"
+
+# With the help file: the viewer opens at the contents, and nothing complains.
+help_press_f1 "$folder/gatewise.exe" || fail "the main window did not appear"
+help_wait_viewer || fail "F1 opened no help viewer"
+texts=$(help_texts)
+case "$texts" in
+  *"not found"* | *"could not"* | *"not available"*) fail "F1 reported a failure with the help file present: $texts" ;;
+esac
+wineserver -k 2>/dev/null
+wineserver -w
+
+# Without it: a message that names the missing file.
+rm "$folder/gatewise.chm"
+help_press_f1 "$folder/gatewise.exe" || fail "the main window did not appear"
+help_wait_viewer || fail "F1 without the help file showed nothing"
+texts=$(help_texts)
+case "$texts" in
+  *"The help file was not found"*'\Gatewise Test\gatewise.chm'*) ;;
+  *) fail "the message does not name the missing file: $texts" ;;
+esac
+echo "e2e.help: passed"

@@ -1,0 +1,488 @@
+#include "cli/Commands.h"
+#include "cli/Password.h"
+#include "FreedMemoryWatch.h"
+#include "MachineTest.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <deque>
+#include <sstream>
+
+using nlohmann::json;
+using os::sim::UsersSid;
+
+namespace {
+
+// Standard input of a test: bytes from a pipe, or lines typed on a console.
+class TestInput : public cli::PasswordInput {
+public:
+    std::string piped;
+    std::size_t consumed = 0;
+    bool console = false;
+    std::deque<os::WString> typed;
+    std::vector<std::string> prompts;
+
+    bool IsConsole() override { return console; }
+    std::size_t Read(char* buffer, std::size_t size) override {
+        const std::size_t count = std::min(size, piped.size() - consumed);
+        std::memcpy(buffer, piped.data() + consumed, count);
+        consumed += count;
+        return count;
+    }
+    os::SecretString ReadHidden(const char* prompt) override {
+        prompts.push_back(prompt);
+        if (typed.empty()) throw cli::CommandFailure(cli::kBadUsage, "No password was typed.");
+        os::SecretString line(typed.front());
+        typed.pop_front();
+        return line;
+    }
+};
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+}  // namespace
+
+class CommandLineTest : public MachineTest {
+protected:
+    static constexpr const WCHAR* kOptionsKey = WSTR("SOFTWARE\\Vantrel\\Gatewise");
+
+    Result Run(std::vector<std::string> arguments) {
+        std::ostringstream out;
+        std::ostringstream err;
+        cli::Console console{out, err, input};
+        const int code = cli::RunCommandLine(arguments, kOptionsKey, console);
+        return {code, out.str(), err.str()};
+    }
+    Result Run(std::vector<std::string> arguments, const std::string& piped) {
+        input.piped = piped;
+        input.consumed = 0;
+        return Run(std::move(arguments));
+    }
+    json Status() {
+        const Result result = Run({"status", "--json"});
+        EXPECT_EQ(result.code, 0) << result.err;
+        return json::parse(result.out);
+    }
+
+    void BecomeStandardUser() { machine.processGroups = {{UsersSid(), SE_GROUP_ENABLED}}; }
+    void StoreOption(const WCHAR* name, const WCHAR* value) {
+        machine.SetString(HKEY_CURRENT_USER, kOptionsKey, name, value);
+    }
+    std::optional<os::WString> StoredOption(const WCHAR* name) const {
+        return machine.String(HKEY_CURRENT_USER, kOptionsKey, name);
+    }
+    std::string Secret() const {
+        auto it = machine.lsaSecrets.find(WSTR("DefaultPassword"));
+        if (it == machine.lsaSecrets.end()) return "<none>";
+        os::WString text(it->second.size() / sizeof(WCHAR), 0);
+        std::memcpy(text.data(), it->second.data(), it->second.size());
+        return os::ToUtf8(text);
+    }
+    // Relaxed on every setting, with alice's account and password stored.
+    void MakeRelaxed() {
+        SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+        SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+        SetWinlogon(WSTR("DefaultDomainName"), WSTR("GATEWISE-PC"));
+        SetWinlogon(WSTR("DefaultPassword"), WSTR("wonderland"));
+        for (auto& scheme : machine.powerSchemes) scheme.lockOnWakeAc = scheme.lockOnWakeDc = 0;
+        machine.screenSaverSecure = FALSE;
+    }
+
+    TestInput input;
+};
+
+// ---------------------------------------------------------------- status
+
+TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
+    EXPECT_EQ(Status(), json::parse(R"({
+        "mode": "secure",
+        "settings": {"startup": "asks", "resume": "asks", "screenSaver": "asks"},
+        "account": {"user": "", "domain": "", "password": "none"},
+        "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
+                    "VerifyPassword": true, "ModifyAllPowerProfiles": false},
+        "elevated": true})"));
+    MakeRelaxed();
+    const json status = Status();
+    EXPECT_EQ(status["mode"], "relaxed");
+    EXPECT_EQ(status["settings"]["resume"], "does-not-ask");
+    EXPECT_EQ(status["account"], json::parse(R"({"user": "alice", "domain": "GATEWISE-PC", "password": "plain-value"})"));
+    machine.screenSaverSecure = TRUE;
+    EXPECT_EQ(Status()["mode"], "custom");
+}
+
+TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
+    MakeRelaxed();
+    const Result result = Run({"status"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out,
+              "Mode:          relaxed\n"
+              "Start-up:      does not ask for the password\n"
+              "Resume:        does not ask for the password\n"
+              "Screen saver:  does not ask for the password\n"
+              "Auto-logon:    GATEWISE-PC\\alice, password in a plain registry value\n"
+              "Elevated:      yes\n"
+              "Options:\n"
+              "  AutochangeStartup=True\n"
+              "  AutochangeStandby=True\n"
+              "  AutochangeScreenSaver=True\n"
+              "  VerifyPassword=True\n"
+              "  ModifyAllPowerProfiles=False\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(CommandLineTest, StatusOfAStandardUserLeavesTheMachineSettingsOutAndWritesNothing) {
+    StoreOption(WSTR("AutochangeStartup"), WSTR("True"));
+    machine.Key(HKEY_LOCAL_MACHINE, kWinlogon).readOnly = true;
+    BecomeStandardUser();
+    const json status = Status();
+    EXPECT_EQ(status["settings"], json::parse(R"({"startup": "not-managed", "resume": "not-managed",
+                                                   "screenSaver": "asks"})"));
+    EXPECT_EQ(status["elevated"], false);
+    EXPECT_EQ(status["options"]["AutochangeStartup"], false);
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("True")));
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 0);
+}
+
+TEST_F(CommandLineTest, SystemErrorExitsWithOneAndItsMessage) {
+    machine.Fail("SystemParametersInfoW", ERROR_ACCESS_DENIED);
+    const Result result = Run({"status"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "System Error.  Code: 5.\r\nAccess is denied.\n");
+}
+
+// ---------------------------------------------------------------- secure, relaxed
+
+TEST_F(CommandLineTest, SecureSwitchesEveryManagedSettingWithoutAskingForThePassword) {
+    MakeRelaxed();
+    const Result result = Run({"secure"}, "never read\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "Switched to secure mode.\n");
+    EXPECT_EQ(input.consumed, 0u);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 1u);
+    EXPECT_EQ(machine.powerSchemes[1].lockOnWakeAc, 0u);  // only the active scheme
+    EXPECT_TRUE(machine.screenSaverSecure);
+    EXPECT_EQ(Status()["mode"], "secure");
+}
+
+TEST_F(CommandLineTest, SecureVerifyChecksThePasswordFromStandardInputFirst) {
+    MakeRelaxed();
+    Result result = Run({"secure", "--verify"}, "looking-glass\n");
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_NE(result.err.find("does not match"), std::string::npos);
+    EXPECT_EQ(Status()["mode"], "relaxed");
+
+    machine.accounts[0].logonError = 1311;  // no logon servers: cannot be verified
+    result = Run({"secure", "--verify"}, "wonderland\n");
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(Status()["mode"], "relaxed");
+
+    machine.accounts[0].logonError = 0;
+    machine.ClearCalls();
+    result = Run({"secure", "--verify"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(Args("LogonUserW"), "alice,GATEWISE-PC,type=2,provider=0");
+    EXPECT_EQ(Status()["mode"], "secure");
+}
+
+TEST_F(CommandLineTest, SecureVerifyRefusesAnAccountWithoutPassword) {
+    MakeRelaxed();
+    machine.accounts[0].password.clear();
+    const Result result = Run({"secure", "--verify"}, "\n");
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_NE(result.err.find("not password protected"), std::string::npos);
+    EXPECT_EQ(Status()["mode"], "relaxed");
+}
+
+TEST_F(CommandLineTest, RelaxedWithoutAnAccountExitsWithFourAndChangesNothing) {
+    Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kNoAutologonAccount);
+    EXPECT_NE(result.err.find("account set"), std::string::npos);
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 0);
+    EXPECT_TRUE(machine.screenSaverSecure);
+
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));  // a name without a password is not enough
+    EXPECT_EQ(Run({"relaxed"}).code, cli::kNoAutologonAccount);
+
+    StoreOption(WSTR("AutochangeStartup"), WSTR("False"));  // without the start-up setting none is needed
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_FALSE(machine.screenSaverSecure);
+}
+
+TEST_F(CommandLineTest, RelaxedWithAnAccountSwitchesEverySetting) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    StoreOption(WSTR("ModifyAllPowerProfiles"), WSTR("True"));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "Switched to relaxed mode.\n");
+    for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc + scheme.lockOnWakeDc, 0u);
+    EXPECT_EQ(Status()["mode"], "relaxed");
+}
+
+TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
+    BecomeStandardUser();
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Switched to relaxed mode.\n"
+              "Left out, as they need administrator rights: the start-up and resume settings.\n");
+    EXPECT_FALSE(machine.screenSaverSecure);
+    EXPECT_FALSE(Winlogon(WSTR("AutoAdminLogon")));
+
+    StoreOption(WSTR("AutochangeScreenSaver"), WSTR("False"));
+    EXPECT_EQ(Run({"secure"}).code, cli::kNeedsAdministrator);
+    EXPECT_FALSE(machine.screenSaverSecure);
+}
+
+// ---------------------------------------------------------------- account
+
+TEST_F(CommandLineTest, AccountSetVerifiesAndStoresThePasswordFromStandardInput) {
+    const Result result = Run({"account", "set", "--user", "alice"}, "wonderland\r\nnext line\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "Auto-logon account set to GATEWISE-PC\\alice, password in the protected store.\n");
+    EXPECT_EQ(input.consumed, std::string("wonderland\r\n").size());
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), os::WString(WSTR("alice")));
+    EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), os::WString(WSTR("GATEWISE-PC")));
+    EXPECT_EQ(Secret(), "wonderland");
+    EXPECT_EQ(Args("LogonUserW"), "alice,GATEWISE-PC,type=2,provider=0");
+    EXPECT_EQ(Run({"relaxed"}).code, 0);
+}
+
+TEST_F(CommandLineTest, AccountSetWithARejectedPasswordExitsWithFiveAndStoresNothing) {
+    machine.accounts.push_back({WSTR("bob"), WSTR("OFFICE"), WSTR("builder")});
+    Result result = Run({"account", "set", "--user", "bob", "--domain", "OFFICE"}, "wonderland\n");
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_FALSE(Winlogon(WSTR("DefaultUserName")));
+    EXPECT_EQ(Secret(), "<none>");
+
+    result = Run({"account", "set", "--user", "bob", "--domain", "OFFICE", "--no-verify"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 1);
+    EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), os::WString(WSTR("OFFICE")));
+    EXPECT_EQ(Secret(), "wonderland");
+}
+
+TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
+    machine.accounts[0].logonError = 1311;
+    const Result result = Run({"account", "set", "--user", "alice"}, "wonderland");  // no line end
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.err, "The password could not be verified; it is stored as given.\n");
+    EXPECT_EQ(Secret(), "wonderland");
+}
+
+TEST_F(CommandLineTest, AccountCommandsNeedAdministratorRightsAndReadNothingWithout) {
+    BecomeStandardUser();
+    Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    EXPECT_EQ(result.code, cli::kNeedsAdministrator);
+    EXPECT_NE(result.err.find("administrator rights"), std::string::npos);
+    EXPECT_EQ(input.consumed, 0u);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    EXPECT_EQ(Run({"account", "clear"}).code, cli::kNeedsAdministrator);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), os::WString(WSTR("alice")));
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW") + machine.CountCalls("RegDeleteValueW"), 0);
+}
+
+TEST_F(CommandLineTest, AccountClearRemovesAccountAndPassword) {
+    MakeRelaxed();
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    const Result result = Run({"account", "clear"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_FALSE(Winlogon(WSTR("DefaultUserName")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultDomainName")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultPassword")));
+    EXPECT_EQ(Secret(), "<none>");
+    EXPECT_EQ(Status()["account"]["password"], "none");
+}
+
+TEST_F(CommandLineTest, ConsoleUserTypesThePasswordTwiceWithoutEcho) {
+    input.console = true;
+    input.typed = {WSTR("wonderland"), WSTR("wonderlnad")};
+    Result result = Run({"account", "set", "--user", "alice"});
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_EQ(result.err, "The two passwords differ. Nothing was changed.\n");
+    EXPECT_EQ(input.prompts, (std::vector<std::string>{"Password: ", "Confirm password: "}));
+    EXPECT_EQ(Secret(), "<none>");
+
+    input.typed = {WSTR("wonderland"), WSTR("wonderland")};
+    EXPECT_EQ(Run({"account", "set", "--user", "alice"}).code, 0);
+    EXPECT_EQ(Secret(), "wonderland");
+}
+
+TEST_F(CommandLineTest, PasswordLineIsOneLineOfUtf8) {
+    Result result = Run({"account", "set", "--user", "alice", "--no-verify"}, "\xEF\xBB\xBF" "gr\xC3\xBC\xC3\x9F\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(Secret(), "gr\xC3\xBC\xC3\x9F");
+
+    result = Run({"account", "set", "--user", "alice"}, "");
+    EXPECT_EQ(result.code, cli::kBadUsage);
+    EXPECT_EQ(result.err, "Standard input holds no password line.\n");
+
+    result = Run({"account", "set", "--user", "alice"}, std::string(cli::kMaxPasswordLength + 1, 'x') + "\n");
+    EXPECT_EQ(result.code, cli::kBadUsage);
+    EXPECT_EQ(Secret(), "gr\xC3\xBC\xC3\x9F");
+    result = Run({"account", "set", "--user", "alice", "--no-verify"}, std::string(cli::kMaxPasswordLength, 'x'));
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(Secret().size(), cli::kMaxPasswordLength);
+}
+
+// ---------------------------------------------------------------- the password stays secret
+
+TEST_F(CommandLineTest, PasswordNeverAppearsInAnyOutputOrCall) {
+    const std::string password = "Qx7-Sesame";
+    machine.accounts[0].password = os::FromUtf8(password);
+    std::string everything;
+    const auto run = [&](std::vector<std::string> arguments) {
+        const Result result = Run(std::move(arguments), password + "\n");
+        everything += result.out + result.err;
+    };
+    run({"account", "set", "--user", "alice"});
+    run({"account", "set", "--user", "bob", "--no-verify"});
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED);  // the plain value takes it
+    run({"account", "set", "--user", "alice"});
+    run({"status"});
+    run({"status", "--json"});
+    run({"diagnose"});
+    run({"diagnose", "--json"});
+    run({"secure", "--verify"});
+    run({"relaxed"});
+    run({"account", "set", "--user", "alice", "--password", password});
+    run({"secure", password});
+    EXPECT_NE(everything.find("plain-text-password"), std::string::npos);
+    EXPECT_EQ(everything.find("Sesame"), std::string::npos) << everything;
+    for (const auto& call : machine.Calls()) EXPECT_EQ(call.args.find("Sesame"), std::string::npos) << call.function;
+}
+
+TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
+    const std::string password = "Qx7-Sesame-long-enough-for-the-heap";
+    {
+        FreedMemoryWatch watch(password);
+        FreeUnwipedCopy(password);
+        EXPECT_EQ(watch.UnwipedBlocks(), 1) << "the watch sees nothing";
+    }
+    machine.accounts[0].password = os::FromUtf8(password);
+    input.piped = "\xEF\xBB\xBF" + password + "\r\n" + password + "\n";
+    int setCode;
+    int verifyCode;
+    {
+        FreedMemoryWatch watch(password);
+        setCode = Run({"account", "set", "--user", "alice"}).code;
+        verifyCode = Run({"secure", "--verify"}).code;  // the second line
+        EXPECT_EQ(watch.UnwipedBlocks(), 0);
+    }
+    EXPECT_EQ(setCode, 0);
+    EXPECT_EQ(verifyCode, 0);
+    EXPECT_EQ(Secret(), password);
+}
+
+// ---------------------------------------------------------------- options
+
+TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesChangesAsTheOptionsDialogDoes) {
+    Result result = Run({"options"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out,
+              "  AutochangeStartup=True\n  AutochangeStandby=True\n  AutochangeScreenSaver=True\n"
+              "  VerifyPassword=True\n  ModifyAllPowerProfiles=False\n");
+    EXPECT_FALSE(StoredOption(WSTR("VerifyPassword")));  // showing saves nothing
+
+    StoreOption(WSTR("VerifyPassword"), WSTR("false"));
+    result = Run({"options", "modifyallpowerprofiles=true", "AutochangeStandby=False"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.out.find("ModifyAllPowerProfiles=True"), std::string::npos);
+    EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("True")));
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStandby")), os::WString(WSTR("False")));
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("True")));
+    EXPECT_EQ(StoredOption(WSTR("VerifyPassword")), os::WString(WSTR("False")));  // all five, canonical
+}
+
+TEST_F(CommandLineTest, OptionsRefusesWhatTheDialogWouldNotAllow) {
+    const auto refused = [&](std::vector<std::string> arguments, int code, const std::string& message) {
+        const Result result = Run(std::move(arguments));
+        EXPECT_EQ(result.code, code) << result.err;
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 0);
+    };
+    refused({"options", "VerifyPassword=False"}, cli::kBadUsage, "password verification");
+    refused({"options", "Autochange=True"}, cli::kBadUsage, "There is no option 'Autochange'");
+    refused({"options", "AutochangeStartup"}, cli::kBadUsage, "NAME=True or NAME=False");
+    refused({"options", "AutochangeStartup=Yes"}, cli::kBadUsage, "must be True or False");
+    refused({"options", "AutochangeStartup=False", "AutochangeStandby=False", "AutochangeScreenSaver=False"},
+            cli::kBadUsage, "At least one");
+    BecomeStandardUser();
+    refused({"options", "ModifyAllPowerProfiles=True", "AutochangeStartup=True"}, cli::kNeedsAdministrator,
+            "administrator rights");
+}
+
+TEST_F(CommandLineTest, StandardUserSavesTheMachineOptionsAsFalse) {
+    BecomeStandardUser();
+    StoreOption(WSTR("AutochangeStartup"), WSTR("True"));
+    const Result result = Run({"options", "AutochangeStandby=False", "ModifyAllPowerProfiles=True"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("False")));
+    EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("True")));
+}
+
+// ---------------------------------------------------------------- diagnose
+
+TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("SCRNSAVE.EXE"), WSTR("Bubbles.scr"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    Result result = Run({"diagnose"});
+    EXPECT_EQ(result.code, 0) << result.out;
+    EXPECT_NE(result.out.find("0 problems, 0 warnings."), std::string::npos) << result.out;
+
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 2);
+    result = Run({"diagnose"});
+    EXPECT_EQ(result.code, cli::kProblemFound);
+    EXPECT_EQ(result.out.rfind("problem  autologon-count\n         AutoLogonCount is 2", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("\n         Fix: Delete the value AutoLogonCount"), std::string::npos);
+    EXPECT_NE(result.out.find("1 problem, 0 warnings."), std::string::npos);
+
+    result = Run({"diagnose", "--json"});
+    EXPECT_EQ(result.code, cli::kProblemFound);
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["problems"], 1);
+    EXPECT_EQ(report["warnings"], 0);
+    ASSERT_EQ(report["checks"].size(), 11u);
+    EXPECT_EQ(report["checks"][0]["id"], "administrator");  // in the fixed order
+    EXPECT_EQ(report["checks"][4]["id"], "autologon-count");
+    EXPECT_EQ(report["checks"][4]["verdict"], "problem");
+    EXPECT_EQ(report["checks"][0]["fix"], "");
+}
+
+// ---------------------------------------------------------------- usage
+
+TEST_F(CommandLineTest, BadUsageExitsWithTwoAndTheUsageOnStandardError) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"status", "--verbose"}, {"relaxed", "--verify"}, {"account"},
+             {"account", "set"}, {"secure", "Qx7pass"}}) {
+        const Result result = Run(arguments);
+        EXPECT_EQ(result.code, cli::kBadUsage) << (arguments.empty() ? "" : arguments[0]);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("Usage:"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
+    EXPECT_EQ(Run({"secure", "Qx7pass"}).err.find("Qx7pass"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, HelpOfEveryCommandGoesToStandardOutput) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--help"}, {"status", "--help"}, {"secure", "-h"}, {"relaxed", "--help"}, {"account", "--help"},
+             {"account", "set", "--help"}, {"account", "clear", "--help"}, {"options", "--help"},
+             {"diagnose", "--help"}}) {
+        const Result result = Run(arguments);
+        EXPECT_EQ(result.code, 0);
+        EXPECT_NE(result.out.find("Usage:"), std::string::npos) << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+    EXPECT_NE(Run({"account", "set", "--help"}).out.find("--no-verify"), std::string::npos);
+    EXPECT_NE(Run({"--help"}).out.find("6 diagnose found a problem"), std::string::npos);
+}

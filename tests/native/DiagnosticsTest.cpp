@@ -1,0 +1,289 @@
+#include "diagnostics/AutologonState.h"
+#include "diagnostics/Diagnostics.h"
+#include "MachineTest.h"
+
+#include <algorithm>
+#include <cstring>
+
+using diagnostics::CheckResult;
+using diagnostics::PasswordStore;
+using diagnostics::Verdict;
+using os::sim::UsersSid;
+
+class DiagnosticsTest : public MachineTest {
+protected:
+    static constexpr const WCHAR* kPolicySystem = WSTR("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+    static constexpr const WCHAR* kWakePolicy =
+        WSTR("SOFTWARE\\Policies\\Microsoft\\Power\\PowerSettings\\0e796bdb-100d-47d6-a2d5-f7d2daa51f51");
+    static constexpr const WCHAR* kDesktopPolicy = WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop");
+
+    void SetUp() override {
+        // A machine where nothing stands in the way: a chosen screen saver.
+        machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("SCRNSAVE.EXE"), WSTR("C:\\Windows\\system32\\Bubbles.scr"));
+        machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaveActive"), WSTR("1"));
+    }
+
+    settings::OptionsPtr<settings::TOptions> Options() {
+        auto options = settings::Create<settings::TOptions>(false, WSTR("SOFTWARE\\Vantrel\\Gatewise"));
+        options->SetSaveOnDestroy(false);
+        return options;
+    }
+
+    std::vector<CheckResult> Run() { return diagnostics::RunDiagnostics(*Options()); }
+
+    CheckResult Check(const std::string& id) {
+        for (CheckResult& result : Run())
+            if (result.id == id) return result;
+        ADD_FAILURE() << "no check " << id;
+        return {};
+    }
+
+    void StoreSecret(const WCHAR* password) {
+        std::vector<BYTE> bytes(std::char_traits<WCHAR>::length(password) * sizeof(WCHAR));
+        std::memcpy(bytes.data(), password, bytes.size());
+        machine.lsaSecrets[WSTR("DefaultPassword")] = bytes;
+    }
+
+    void BecomeStandardUser() { machine.processGroups = {{UsersSid(), SE_GROUP_ENABLED}}; }
+
+    void StoreOption(const WCHAR* name, const WCHAR* value) {
+        machine.SetString(HKEY_CURRENT_USER, WSTR("SOFTWARE\\Vantrel\\Gatewise"), name, value);
+    }
+};
+
+TEST_F(DiagnosticsTest, CleanMachineHasOnlyOkVerdictsApartFromTheMissingAccount) {
+    for (const CheckResult& result : Run()) {
+        EXPECT_FALSE(result.finding.empty()) << result.id;
+        const Verdict expected = result.id == "autologon-account" ? Verdict::Warning : Verdict::Ok;
+        EXPECT_EQ(result.verdict, expected) << result.id << ": " << result.finding;
+        EXPECT_EQ(result.fix.empty(), result.verdict == Verdict::Ok) << result.id;
+    }
+}
+
+TEST_F(DiagnosticsTest, EveryCheckOnlyReads) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));
+    SetWinlogon(WSTR("LegalNoticeText"), WSTR("Authorised use only"));
+    auto options = Options();
+    machine.ClearCalls();
+    diagnostics::RunDiagnostics(*options);
+    for (const char* write : {"RegCreateKeyExW", "RegSetValueExW", "RegDeleteValueW", "LsaStorePrivateData",
+                              "PowerWriteACValueIndex", "PowerWriteDCValueIndex", "PowerSetActiveScheme",
+                              "SystemParametersInfoW"})
+        EXPECT_EQ(machine.CountCalls(write), 0) << write;
+    EXPECT_FALSE(machine.HasKey(HKEY_LOCAL_MACHINE, kWakePolicy));
+    for (const std::string& open : machine.CallsTo("RegOpenKeyExW"))
+        EXPECT_NE(open.find("access=0x20119"), std::string::npos) << open;  // KEY_READ and the 64-bit view
+}
+
+TEST_F(DiagnosticsTest, AdministratorRightsAreOkAndTheirLackAWarning) {
+    EXPECT_EQ(Check("administrator").verdict, Verdict::Ok);
+    BecomeStandardUser();
+    const CheckResult result = Check("administrator");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("only the screen saver"), std::string::npos);
+    EXPECT_FALSE(result.fix.empty());
+}
+
+TEST_F(DiagnosticsTest, PasswordLessSignInEnforcedIsAWarning) {
+    const WCHAR* key = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device");
+    machine.SetDword(HKEY_LOCAL_MACHINE, key, WSTR("DevicePasswordLessBuildVersion"), 0);
+    EXPECT_EQ(Check("password-less-sign-in").verdict, Verdict::Ok);
+    machine.SetDword(HKEY_LOCAL_MACHINE, key, WSTR("DevicePasswordLessBuildVersion"), 2);
+    const CheckResult result = Check("password-less-sign-in");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("skip automatic logon"), std::string::npos);
+}
+
+TEST_F(DiagnosticsTest, WakePolicyDefeatsAManagedResumeSetting) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWakePolicy, WSTR("DCSettingIndex"), 0);
+    CheckResult result = Check("wake-policy");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.finding.find("plugged in: not set; on battery: does not ask"), std::string::npos)
+        << result.finding;
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWakePolicy, WSTR("ACSettingIndex"), 1);
+    EXPECT_NE(Check("wake-policy").finding.find("plugged in: asks"), std::string::npos);
+
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    EXPECT_EQ(Check("wake-policy").verdict, Verdict::Warning);
+}
+
+TEST_F(DiagnosticsTest, ScreenSaverPolicyDefeatsAManagedScreenSaverSetting) {
+    EXPECT_EQ(Check("screen-saver-policy").verdict, Verdict::Ok);
+    machine.SetString(HKEY_CURRENT_USER, kDesktopPolicy, WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    CheckResult result = Check("screen-saver-policy");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.finding.find("always ask"), std::string::npos);
+    machine.SetString(HKEY_CURRENT_USER, kDesktopPolicy, WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    EXPECT_NE(Check("screen-saver-policy").finding.find("never ask"), std::string::npos);
+
+    StoreOption(WSTR("AutochangeScreenSaver"), WSTR("False"));
+    EXPECT_EQ(Check("screen-saver-policy").verdict, Verdict::Warning);
+}
+
+TEST_F(DiagnosticsTest, ScreenSaverNotInUseMakesItsPasswordMoot) {
+    EXPECT_EQ(Check("screen-saver-in-use").verdict, Verdict::Ok);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaveActive"), WSTR("0"));
+    EXPECT_EQ(Check("screen-saver-in-use").verdict, Verdict::Warning);
+    // A policy's value wins over the user's.
+    machine.SetString(HKEY_CURRENT_USER, kDesktopPolicy, WSTR("ScreenSaveActive"), WSTR("1"));
+    EXPECT_EQ(Check("screen-saver-in-use").verdict, Verdict::Ok);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("SCRNSAVE.EXE"), WSTR(""));
+    const CheckResult result = Check("screen-saver-in-use");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("No screen saver is chosen"), std::string::npos);
+    machine.SetString(HKEY_CURRENT_USER, kDesktopPolicy, WSTR("SCRNSAVE.EXE"), WSTR("ssText3d.scr"));
+    EXPECT_EQ(Check("screen-saver-in-use").finding, "The screen saver ssText3d.scr is in use.");
+}
+
+TEST_F(DiagnosticsTest, LogonBannerFromWinlogonOrPolicyStopsAutomaticLogon) {
+    SetWinlogon(WSTR("LegalNoticeCaption"), WSTR(""));
+    machine.SetString(HKEY_LOCAL_MACHINE, kPolicySystem, WSTR("legalnoticetext"), WSTR(""));
+    EXPECT_EQ(Check("logon-banner").verdict, Verdict::Ok);
+
+    SetWinlogon(WSTR("LegalNoticeCaption"), WSTR("Notice"));
+    CheckResult result = Check("logon-banner");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.fix.find("LegalNoticeCaption"), std::string::npos);
+
+    SetWinlogon(WSTR("LegalNoticeCaption"), WSTR(""));
+    machine.SetString(HKEY_LOCAL_MACHINE, kPolicySystem, WSTR("legalnoticetext"), WSTR("Authorised use only"));
+    result = Check("logon-banner");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.finding.find("security policy"), std::string::npos);
+
+    StoreOption(WSTR("AutochangeStartup"), WSTR("False"));
+    EXPECT_EQ(Check("logon-banner").verdict, Verdict::Warning);
+}
+
+TEST_F(DiagnosticsTest, AutoLogonCountSwitchesAutomaticLogonOff) {
+    EXPECT_EQ(Check("autologon-count").verdict, Verdict::Ok);
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 3);
+    CheckResult result = Check("autologon-count");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.finding.find("AutoLogonCount is 3"), std::string::npos);
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 0);
+    EXPECT_NE(Check("autologon-count").finding.find("at the next start"), std::string::npos);
+}
+
+TEST_F(DiagnosticsTest, PlainTextPasswordIsAProblemThatNeverShowsThePassword) {
+    SetWinlogon(WSTR("DefaultPassword"), WSTR(""));
+    EXPECT_EQ(Check("plain-text-password").verdict, Verdict::Ok);
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("Sesame-4711"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    EXPECT_EQ(Check("plain-text-password").verdict, Verdict::Problem);
+    for (const CheckResult& result : Run()) {
+        EXPECT_EQ(result.finding.find("Sesame"), std::string::npos) << result.id;
+        EXPECT_EQ(result.fix.find("Sesame"), std::string::npos) << result.id;
+    }
+}
+
+TEST_F(DiagnosticsTest, AutoLogonOfAnotherAccountIsAWarning) {
+    EXPECT_EQ(Check("autologon-user").verdict, Verdict::Ok);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("ALICE"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("gatewise-pc"));
+    EXPECT_EQ(Check("autologon-user").verdict, Verdict::Ok);
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR(""));
+    EXPECT_EQ(Check("autologon-user").verdict, Verdict::Ok);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    const CheckResult result = Check("autologon-user");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_EQ(result.finding, "Automatic logon signs in bob, not the current account GATEWISE-PC\\alice.");
+}
+
+TEST_F(DiagnosticsTest, AutoLogonAccountNeedsANameAndAPasswordForRelaxedMode) {
+    EXPECT_EQ(Check("autologon-account").verdict, Verdict::Warning);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("GATEWISE-PC"));
+    CheckResult result = Check("autologon-account");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("no password stored"), std::string::npos);
+    StoreSecret(WSTR("wonderland"));
+    result = Check("autologon-account");
+    EXPECT_EQ(result.verdict, Verdict::Ok);
+    EXPECT_EQ(result.finding, "Automatic logon uses GATEWISE-PC\\alice, with its password in the protected store.");
+
+    // Without the start-up setting nothing here matters to a switch.
+    machine.lsaSecrets.clear();
+    StoreOption(WSTR("AutochangeStartup"), WSTR("False"));
+    EXPECT_EQ(Check("autologon-account").verdict, Verdict::Ok);
+}
+
+TEST_F(DiagnosticsTest, PowerSchemesThatDisagreeWarnWhenOnlyTheActiveOneIsSwitched) {
+    EXPECT_EQ(Check("power-schemes").finding, "The 3 power schemes agree on the password on wake.");
+    machine.powerSchemes[2].lockOnWakeDc = 0;
+    CheckResult result = Check("power-schemes");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("1 of the 3 power schemes"), std::string::npos) << result.finding;
+    EXPECT_NE(result.fix.find("ModifyAllPowerProfiles=True"), std::string::npos);
+
+    StoreOption(WSTR("ModifyAllPowerProfiles"), WSTR("True"));
+    machine.ClearCalls();
+    EXPECT_EQ(Check("power-schemes").verdict, Verdict::Ok);
+    StoreOption(WSTR("ModifyAllPowerProfiles"), WSTR("False"));
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    EXPECT_EQ(Check("power-schemes").verdict, Verdict::Ok);
+    EXPECT_EQ(machine.CountCalls("PowerEnumerate"), 0);
+}
+
+TEST_F(DiagnosticsTest, PowerSchemesShareOneResumeSettingBeforeWindows6) {
+    UseWindowsXp();
+    machine.powerSchemes[2].lockOnWakeDc = 0;
+    EXPECT_EQ(Check("power-schemes").verdict, Verdict::Ok);
+    EXPECT_EQ(machine.CountCalls("PowerEnumerate"), 0);
+}
+
+TEST_F(DiagnosticsTest, CheckThatCannotReadIsAWarningAndTheOthersStillRun) {
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), WSTR("3"));
+    machine.Fail("PowerEnumerate", ERROR_CALL_NOT_IMPLEMENTED);
+    const std::vector<CheckResult> results = Run();
+    ASSERT_EQ(results.size(), 11u);
+    const auto find = [&](const char* id) {
+        return *std::find_if(results.begin(), results.end(), [&](const CheckResult& r) { return r.id == id; });
+    };
+    EXPECT_EQ(find("autologon-count").verdict, Verdict::Warning);
+    EXPECT_EQ(find("autologon-count").finding, "Could not be checked: Invalid data type for 'AutoLogonCount'");
+    EXPECT_EQ(find("power-schemes").finding,
+              "Could not be checked: System Error.  Code: 120. This function is not supported on this system.");
+    EXPECT_EQ(find("logon-banner").verdict, Verdict::Ok);
+}
+
+TEST_F(DiagnosticsTest, SortingPutsProblemsFirstAndKeepsTheOrderWithin) {
+    const auto check = [](std::string id, Verdict verdict) { return CheckResult{std::move(id), verdict, "", ""}; };
+    std::vector<CheckResult> results = {check("a", Verdict::Ok), check("b", Verdict::Warning),
+                                        check("c", Verdict::Problem), check("d", Verdict::Warning),
+                                        check("e", Verdict::Problem)};
+    EXPECT_TRUE(diagnostics::HasProblem(results));
+    diagnostics::SortBySeverity(results);
+    std::string order;
+    for (const CheckResult& r : results) order += r.id;
+    EXPECT_EQ(order, "cebda");
+    EXPECT_FALSE(diagnostics::HasProblem({check("a", Verdict::Warning)}));
+}
+
+TEST_F(DiagnosticsTest, AutologonStateTellsWhereThePasswordIs) {
+    using diagnostics::ReadAutologonState;
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::None);
+    StoreSecret(WSTR("wonderland"));
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::Protected);
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("wonderland"));
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::Both);
+    machine.lsaSecrets.clear();
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::Plain);
+    machine.Fail("LsaOpenPolicy", STATUS_ACCESS_DENIED);
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::Plain);
+    SetWinlogon(WSTR("DefaultPassword"), WSTR(""));
+    EXPECT_EQ(ReadAutologonState().password, PasswordStore::Unknown);
+    EXPECT_STREQ(diagnostics::PasswordStoreName(PasswordStore::Unknown), "unknown");
+    EXPECT_STREQ(diagnostics::PasswordStoreName(PasswordStore::Protected), "protected-store");
+}
+
+TEST_F(DiagnosticsTest, AutologonStateNeedsNoWriteAccess) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("OFFICE"));
+    machine.Key(HKEY_LOCAL_MACHINE, kWinlogon).readOnly = true;
+    BecomeStandardUser();
+    const diagnostics::AutologonState state = diagnostics::ReadAutologonState();
+    EXPECT_EQ(diagnostics::AccountDisplayName(state.user, state.domain), "OFFICE\\bob");
+    EXPECT_EQ(diagnostics::AccountDisplayName(state.user, WSTR("")), "bob");
+}

@@ -1,0 +1,123 @@
+#include "FormTest.h"
+#include "shell/Substitution.h"
+#include "ui/InfoDlgEx.h"
+
+#include <functional>
+#include <utility>
+
+namespace {
+
+using namespace toolkit;
+using ui::TdlgKVInfoEx;
+
+// Runs an action on the message dialog once it shows, from inside its modal
+// loop; a dialog still open a second later fails the test and is closed.
+class WhenShown {
+public:
+    explicit WhenShown(std::function<void(TdlgKVInfoEx&)> action) : timer_(SetTimer(nullptr, 0, 20, Tick)) {
+        Pending() = {std::move(action), 0};
+    }
+    ~WhenShown() { KillTimer(nullptr, timer_); }
+    WhenShown(const WhenShown&) = delete;
+    WhenShown& operator=(const WhenShown&) = delete;
+
+private:
+    struct State {
+        std::function<void(TdlgKVInfoEx&)> action;
+        int ticks;
+    };
+    static State& Pending() {
+        static State state;
+        return state;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        auto* dialog = dynamic_cast<TdlgKVInfoEx*>(TWinControl::FromHandle(GetActiveWindow()));
+        if (!dialog) return;
+        if (auto action = std::exchange(Pending().action, nullptr)) {
+            action(*dialog);
+        } else if (++Pending().ticks == 50) {
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->SetModalResult(mrIgnore);
+        }
+    }
+
+    UINT_PTR timer_;
+};
+
+void Press(TdlgKVInfoEx& dialog, const wchar_t* button) {
+    PostMessageW(dialog.Get<TButton>(button).Handle(), BM_CLICK, 0, 0);
+}
+void PressEsc(TdlgKVInfoEx&) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }
+void PressCloseBox(TdlgKVInfoEx& dialog) { PostMessageW(dialog.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+class InfoDlgEx : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        shell::CreateSubstitutionList();
+    }
+    void TearDown() override {
+        shell::FreeSubstitutionList();
+        FormTest::TearDown();
+    }
+    static ui::TInfoAnswer Ask(bool allowCancel, std::function<void(TdlgKVInfoEx&)> action,
+                               bool* dontShowAgain = nullptr) {
+        WhenShown shown(std::move(action));
+        return ui::AskYesNoEx(nullptr, L"Store the account?", L"Question", allowCancel, dontShowAgain, 0);
+    }
+};
+
+TEST_F(InfoDlgEx, EscAndTheCloseBoxAnswerNoUnlessCancelIsOffered) {
+    EXPECT_EQ(ui::iaYes, Ask(false, [](TdlgKVInfoEx& dialog) { Press(dialog, L"btnYes"); }));
+    EXPECT_EQ(ui::iaNo, Ask(false, PressEsc));
+    EXPECT_EQ(ui::iaNo, Ask(false, PressCloseBox));
+    EXPECT_EQ(ui::iaCancel, Ask(true, PressEsc));
+    EXPECT_EQ(ui::iaCancel, Ask(true, PressCloseBox));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(InfoDlgEx, CheckBoxStateComesBackWhicheverButtonClosed) {
+    const auto tickThen = [](const wchar_t* button) {
+        return [button](TdlgKVInfoEx& dialog) {
+            EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkDontShow").Showing());
+            dialog.Get<TCheckBox>(L"chkDontShow").SetChecked(true);
+            Press(dialog, button);
+        };
+    };
+    bool dontShowAgain = false;
+    EXPECT_EQ(ui::iaNo, Ask(true, tickThen(L"btnNo"), &dontShowAgain));
+    EXPECT_TRUE(dontShowAgain);
+    dontShowAgain = false;
+    EXPECT_EQ(ui::iaCancel, Ask(true, tickThen(L"btnCancel"), &dontShowAgain));
+    EXPECT_TRUE(dontShowAgain);
+    EXPECT_EQ(ui::iaYes, Ask(false, [](TdlgKVInfoEx& dialog) { Press(dialog, L"btnYes"); }, &dontShowAgain));
+    EXPECT_FALSE(dontShowAgain) << "the box starts unticked";
+}
+
+TEST_F(InfoDlgEx, ErrorWithHelpOnAStayOnTopOwner) {
+    TForm owner(nullptr);
+    owner.SetFormStyle(TFormStyle::fsStayOnTop);
+    owner.SetBounds(100, 100, 600, 400);
+    owner.Show();
+    int topic = 0;
+    Application().OnHelpContext = [&topic](int context) { topic = context; };
+    WhenShown shown([&owner](TdlgKVInfoEx& dialog) {
+        EXPECT_EQ(L"Error!", dialog.Caption());
+        EXPECT_EQ(L"Gatewise could not <b>change</b> it.", dialog.Get<TControl>(L"lblText").Caption());
+        EXPECT_EQ(LoadIconW(nullptr, IDI_HAND), dialog.Get<TImage>(L"imgIcon").Icon());
+        EXPECT_TRUE(GetWindowLongPtrW(dialog.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_NEAR(owner.Left() + owner.Width() / 2, dialog.Left() + dialog.Width() / 2, 2);
+        EXPECT_TRUE(dialog.Get<TButton>(L"btnHelp").Visible());
+        EXPECT_EQ(&dialog.Get<TButton>(L"btnOk"), dialog.DefaultButton());
+        EXPECT_TRUE(dialog.Get<widgets::TKXLabel>(L"lblText").OnLinkClick) << "links open their targets";
+        Press(dialog, L"btnHelp");
+        PressEsc(dialog);
+    });
+    ui::ShowErrorEx(&owner, L"{APPNAME} could not <b>change</b> it.", L"", 10000);
+    EXPECT_EQ(10000, topic);
+    Application().OnHelpContext = nullptr;
+    owner.Hide();
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "widgets/KXLabel.h"
+
+#include "os/Text.h"
+#include "toolkit/Handles.h"
+#include "toolkit/Layout.h"
+#include "toolkit/LayoutReader.h"
+
+namespace widgets {
+namespace {
+
+// The label's font and text colour in a DC for one scope: the defaults of the markup.
+class LabelCanvas {
+public:
+    LabelCanvas(HDC dc, const toolkit::TFont& font) : font_(dc, font.Handle()) {
+        SetTextColor(dc, toolkit::ColorToRGB(font.Color()));
+    }
+
+private:
+    toolkit::SelectedObject font_;
+};
+
+}  // namespace
+
+TKXLabel::TKXLabel(toolkit::TComponent* owner, toolkit::TWinControl* parent) : TGraphicControl(owner) {
+    SetParent(parent);
+    SetTransparent(true);
+}
+
+void TKXLabel::SetInterlineSpacing(int spacing) {
+    if (render_.InterlineSpacing == spacing) return;
+    render_.InterlineSpacing = spacing;
+    Invalidate();
+}
+
+void TKXLabel::SetLinkColor(toolkit::TColor color) {
+    linkColor_ = color;
+    Invalidate();
+}
+
+void TKXLabel::SetJustify(bool justify) {
+    if (justify_ == justify) return;
+    justify_ = justify;
+    Invalidate();
+}
+
+void TKXLabel::LayoutText(HDC dc) {
+    render_.Layout(caption_, dc, toolkit::ColorToRGB(linkColor_), justify_, ClientRect());
+}
+
+int TKXLabel::GetTextHeight() {
+    toolkit::WindowDC window(Parent() ? Parent()->Handle() : nullptr);
+    LabelCanvas canvas(window.Get(), Font());
+    LayoutText(window.Get());
+    return render_.TextHeight;
+}
+
+void TKXLabel::Paint(HDC dc) {
+    // The renderer works in the label's own coordinates, so that its runs are
+    // hit-tested where they were drawn.
+    POINT origin{};
+    OffsetViewportOrgEx(dc, Left(), Top(), &origin);
+    {
+        LabelCanvas canvas(dc, Font());
+        if (needsLayout_) {
+            LayoutText(dc);
+            needsLayout_ = false;
+        }
+        render_.Draw(dc, ClientRect(), EffectiveColor(), Enabled(), Transparent());
+    }
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+}
+
+void TKXLabel::Invalidate() {
+    needsLayout_ = true;
+    TGraphicControl::Invalidate();
+}
+
+void TKXLabel::Click() {
+    POINT cursor{};
+    if (OnLinkClick && GetCursorPos(&cursor)) {
+        const POINT origin = ClientToScreen({0, 0});
+        THTMLRenderItem* item = render_.ItemAt(cursor.x - origin.x, cursor.y - origin.y);
+        if (item && !item->Href.empty()) {
+            OnLinkClick(this, *item);
+            return;
+        }
+    }
+    TGraphicControl::Click();
+}
+
+void TKXLabel::MouseMove(POINT point) {
+    TGraphicControl::MouseMove(point);
+    const THTMLRenderItem* item = render_.ItemAt(point.x, point.y);
+    Cursor = item && !item->Href.empty() ? toolkit::crHandPoint : toolkit::crDefault;
+}
+
+bool TKXLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TLayoutContext& context) {
+    if (os::EqualsIgnoringCase(p.name, "InterlineSpacing")) {
+        SetInterlineSpacing(context.Scale(p.Int()));
+    } else if (os::EqualsIgnoringCase(p.name, "LinkColor")) {
+        SetLinkColor(toolkit::LayoutColor(p));
+    } else if (os::EqualsIgnoringCase(p.name, "Justify")) {
+        SetJustify(p.Bool());
+    } else if (os::EqualsIgnoringCase(p.name, "OnLinkClick")) {
+        context.BindEvent(p, OnLinkClick);
+    } else {
+        return TGraphicControl::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
+void RegisterKXLabel() {
+    if (toolkit::ComponentKindRegistered("markuplabel")) return;
+    toolkit::RegisterComponentKind("markuplabel", [](toolkit::TComponent* owner, toolkit::TWinControl* parent) {
+        return static_cast<toolkit::TComponent*>(new TKXLabel(owner, parent));
+    });
+}
+
+}  // namespace widgets
