@@ -30,14 +30,6 @@ RegKey OpenSettingsKey(HKEY root, const WCHAR* path) {
 
 RegKey OpenWinlogonKey() { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonKey); }
 
-// Whether the plain "DefaultPassword" value holds any text; the text is wiped.
-bool HasPlainPassword(HKEY key) {
-    std::optional<os::WString> plain = ReadString(key, kDefaultPassword);
-    const bool hasText = plain && !plain->empty();
-    if (plain) os::SecureWipe(*plain);
-    return hasText;
-}
-
 // A missing value is fine; any other failure raises with the registry's code.
 void DeleteOrRaise(HKEY key, const WCHAR* name) {
     const LSTATUS status = DeleteValue(key, name);
@@ -70,7 +62,9 @@ AutologonAccount GetAutologonAccount() {
     AutologonAccount account;
     account.user = ReadString(key.get(), kDefaultUserName).value_or(os::WString());
     account.domain = ReadString(key.get(), kDefaultDomainName).value_or(os::WString());
-    account.hasPassword = HasPlainPassword(key.get());
+    std::optional<os::WString> plain = ReadString(key.get(), kDefaultPassword);
+    account.hasPassword = plain && !plain->empty();
+    if (plain) os::SecureWipe(*plain);
     if (!account.hasPassword) {
         try {
             account.hasPassword = !RetrievePasswordSecret().empty();
@@ -107,12 +101,6 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
     // An earlier protected password would still be used instead of the new one.
     StorePasswordSecret(os::SecretString());
     return psPlainValue;
-}
-
-TPasswordStore GetAutologonPasswordStore() {
-    RegKey key = OpenWinlogonKey();
-    if (HasPlainPassword(key.get())) return psPlainValue;
-    return RetrievePasswordSecret().empty() ? psNone : psProtected;
 }
 
 // ---------------------------------------------------------------- resume

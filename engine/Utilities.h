@@ -38,12 +38,6 @@ enum TPasswordStore : std::uint8_t {
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password);
 
-// Where the stored password lives now; changes nothing. A plain value counts
-// first, since it is readable whatever the protected store holds. Raises when
-// the key cannot be opened, the plain value is not text or the protected store
-// cannot be read.
-TPasswordStore GetAutologonPasswordStore();
-
 // Resume from standby or hibernation. `allSchemes` writes every power scheme
 // instead of the active one (Windows 6 and later).
 bool GetAskPasswordOnResume();
