@@ -11,22 +11,10 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
 
-work=$(mktemp -d /tmp/gatewise-cli.XXXXXX)
-export GATEWISE_WINEPREFIX=$work/prefix
-# A copy of the test run's prefix saves the first start of a new one.
-if [ -f "$root/build/wineprefix/system.reg" ]; then
-  cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-fi
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/gatewise-session.sh"
+test_name=e2e.command_line
+source "$here/session.sh"
 
-cleanup() {
-  wineserver -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
 fail() {
   echo "e2e.command_line: $*" >&2
   echo "--- standard output:" >&2

@@ -10,29 +10,8 @@
 #                        ($probe: window_text_probe.exe)
 
 help_begin() {
-  help_test_name=$1
-  local root
-  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-  work=$(mktemp -d "/tmp/gatewise-$1.XXXXXX")
-  export GATEWISE_WINEPREFIX=$work/prefix
-  # A copy of the test run's prefix saves the first start of a new one.
-  if [ -f "$root/build/wineprefix/system.reg" ]; then
-    cp -a "$root/build/wineprefix" "$GATEWISE_WINEPREFIX" 2>/dev/null || rm -rf "$GATEWISE_WINEPREFIX"
-  fi
-  source "$root/scripts/wine-env.sh"
-  source "$root/scripts/gatewise-session.sh"
-  trap help_end EXIT
-}
-
-help_end() {
-  wineserver -k 2>/dev/null
-  gatewise_stop_display
-  rm -rf "$work"
-}
-
-fail() {
-  echo "e2e.$help_test_name: $*" >&2
-  exit 1
+  test_name=e2e.$1
+  source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 }
 
 help_press_f1() {

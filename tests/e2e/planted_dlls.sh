@@ -25,6 +25,8 @@ source "$here/session.sh"
 app=$work/app
 mkdir -p "$app"
 cp "$program" "$app/gatewise.exe" || fail "cannot copy the program"
+# Installed with its help file: without it F1 only says that it is missing.
+cp "$(dirname "$program")/gatewise.chm" "$app/" || fail "no gatewise.chm beside the program"
 names=()
 for dll in "$planted"/*.dll "$planted"/*.ocx; do
   [ -f "$dll" ] || continue
@@ -102,8 +104,9 @@ wait "$program_pid" 2>/dev/null
 
 # The DLLs the program itself imports or binds late.
 own=$("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
-own+=" $(grep -rhoE '"[A-Za-z0-9_]+\.(dll|ocx)"' "$root"/engine "$root"/shell "$root"/toolkit "$root"/widgets \
-             "$root"/ui "$root"/settings "$root"/os 2>/dev/null | tr -d '"')"
+for folder in os engine settings diagnostics shell toolkit widgets ui crashreport; do
+  own+=" $(grep -rhoE '"[A-Za-z0-9_]+\.(dll|ocx)"' "$root/$folder" 2>/dev/null | tr -d '"')"
+done
 own=" $(echo "$own" | tr 'A-Z' 'a-z' | tr -s ' \n\r' ' ') windowscodecs.dll "  # WIC comes through COM
 
 failed=0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The built programs as files: what they import at load time, the shipped
-# program's load configuration, and its stripped state with a symbol file that
-# belongs to it and has source lines.
+# The built programs as files: what they import at load time, the load
+# configuration of the shipped programs, and gatewise.exe's stripped state
+# with a symbol file that belongs to it and has source lines.
 #
 #   program_image.sh OBJDUMP WINDOWS_BUILD_DIR
 set -uo pipefail
@@ -22,8 +22,8 @@ allowed=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll gdi32.dll 
   sechost.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll wldap32.dll ws2_32.dll comctl32.dll "
 
 # The product's code in every program built from it.
-for image in "$program" "$build"/tests/gatewise_windows_tests.exe "$build"/tests/gatewise_crashreport_tests.exe \
-             "$build"/tests/gatewise_crash_child.exe; do
+for image in "$program" "$build"/gatewisecmd.exe "$build"/tests/gatewise_windows_tests.exe \
+             "$build"/tests/gatewise_crashreport_tests.exe "$build"/tests/gatewise_crash_child.exe; do
   [ -f "$image" ] || { fail "$image is missing"; continue; }
   imports=$("$objdump" -p "$image" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
   [ -n "$imports" ] || fail "no imports found in $image"
@@ -35,13 +35,15 @@ for image in "$program" "$build"/tests/gatewise_windows_tests.exe "$build"/tests
   done
 done
 
-# The load configuration: the entry filled, and DependentLoadFlags set to
-# LOAD_LIBRARY_SEARCH_SYSTEM32 (0x800).
-entry=$("$objdump" -p "$program" | awk '/Load Configuration Directory/ { print $3, $4 }')
-case "$entry" in
-  "" | "0000000000000000 00000000") fail "the load configuration entry of gatewise.exe is empty" ;;
-esac
-"$build/host/gatewise_loadconfig" --check "$program" || fail "the load configuration of gatewise.exe is wrong"
+# The load configuration of the programs that run elevated: the entry filled,
+# and DependentLoadFlags set to LOAD_LIBRARY_SEARCH_SYSTEM32 (0x800).
+for image in "$program" "$build"/gatewisecmd.exe; do
+  entry=$("$objdump" -p "$image" | awk '/Load Configuration Directory/ { print $3, $4 }')
+  case "$entry" in
+    "" | "0000000000000000 00000000") fail "the load configuration entry of $(basename "$image") is empty" ;;
+  esac
+  "$build/host/gatewise_loadconfig" --check "$image" || fail "the load configuration of $(basename "$image") is wrong"
+done
 
 # Stripped: no DWARF is shipped, and the symbol file beside it is its own.
 if "$objdump" -h "$program" | grep -q '\.debug_'; then
