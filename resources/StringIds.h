@@ -24,12 +24,13 @@
 #define IDS_HELP_FILE_NOT_OPENED 222
 #define IDS_HELP_VIEWER_MISSING 223
 
-// The advertised products: tagline, description parts 1 and 2, page; one
-// block of four per product, product index i at IDS_ADVERT_BASE + 10 * i.
+// The advertised products: tagline, description parts 1 and 2, page, name; one
+// block of five per product, product index i at IDS_ADVERT_BASE + 10 * i.
 #define IDS_ADVERT_BASE 300
 #define IDS_ADVERT_TAGLINE 0
 #define IDS_ADVERT_DESCRIPTION1 1
 #define IDS_ADVERT_DESCRIPTION2 2
 #define IDS_ADVERT_PAGE 3
+#define IDS_ADVERT_NAME 4
 #define IDS_ADVERT_MAKER_PAGE 390
 #define IDS_ADVERT_CAMPAIGN 391

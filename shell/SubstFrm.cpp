@@ -2,7 +2,6 @@
 
 #include "os/WinApi.h"
 #include "shell/Substitution.h"
-#include "toolkit/DpiScale.h"
 #include "toolkit/Handles.h"
 
 #include <array>
@@ -52,7 +51,7 @@ void InitializeSubstFormUnit() {
     LOGFONTW systemFont{};
     if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(systemFont), &systemFont)) return;
     if (systemFont.lfCharSet != SHIFTJIS_CHARSET) return;
-    toolkit::DefaultFont() = {L"MS Sans Serif", toolkit::PointsToHeight(8, toolkit::ScreenPixelsPerInch()), DEFAULT_CHARSET};
+    toolkit::DefaultFont() = {L"MS Sans Serif", 8, DEFAULT_CHARSET};
 }
 
 void SubstituteComponent(toolkit::TComponent& component) {
@@ -60,6 +59,7 @@ void SubstituteComponent(toolkit::TComponent& component) {
     if (!control) return;
     control->SetCaption(SubstituteText(control->Caption()));
     control->Hint = SubstituteText(control->Hint);
+    control->AccessibleName = SubstituteText(control->AccessibleName);
 }
 
 TSubstForm::TSubstForm(toolkit::TComponent* owner, const std::string& layoutText, const std::string& layoutSource)
@@ -93,7 +93,7 @@ void TSubstForm::SetModernFont(bool value) {
     } else {
         Font().SetName(modernFont_ ? modernFace : defaults.name);
         Font().SetCharset(defaults.charset);
-        Font().SetHeight(defaults.height);
+        Font().SetSize(defaults.size);
         AdjustSizeToFace(Font());
     }
 

@@ -25,8 +25,8 @@ bool IsFarEastLocale();
 // Shift-JIS character set, the default font becomes "MS Sans Serif" at 8 points.
 void InitializeSubstFormUnit();
 
-// Replaces the {NAME} tokens in the caption and hint of a control; other
-// components are left unchanged.
+// Replaces the {NAME} tokens in the caption, hint and accessible name of a
+// control; other components are left unchanged.
 void SubstituteComponent(toolkit::TComponent& component);
 
 class TSubstForm : public toolkit::TForm {

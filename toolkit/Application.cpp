@@ -10,6 +10,7 @@ namespace toolkit {
 namespace {
 
 constexpr UINT WM_RELEASEFORM = WM_APP + 1;
+constexpr UINT WM_RUNDEFERRED = WM_APP + 2;
 
 LRESULT CALLBACK UtilityWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -21,6 +22,9 @@ LRESULT CALLBACK UtilityWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             if (TForm::Exists(form)) Guarded([form] { delete form; });
             return 0;
         }
+        case WM_RUNDEFERRED:
+            Application().RunDeferred();
+            return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -138,6 +142,19 @@ HWND TApplication::UtilityWindow() {
 
 void TApplication::ReleaseLater(TForm* form) {
     PostMessageW(UtilityWindow(), WM_RELEASEFORM, 0, reinterpret_cast<LPARAM>(form));
+}
+
+void TApplication::RunLater(std::function<void()> action) {
+    deferred_.push_back(std::move(action));
+    PostMessageW(UtilityWindow(), WM_RUNDEFERRED, 0, 0);
+}
+
+void TApplication::RunDeferred() {
+    while (!deferred_.empty()) {
+        std::function<void()> action = std::move(deferred_.front());
+        deferred_.pop_front();
+        Guarded(action);
+    }
 }
 
 }  // namespace toolkit

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <functional>
 #include <string>
@@ -61,6 +62,11 @@ public:
     HWND UtilityWindow();
     // Destroys `form` once the current message has been handled.
     void ReleaseLater(TForm* form);
+    // Runs `action` once the current message has been handled; an error goes
+    // to the error display.
+    void RunLater(std::function<void()> action);
+    // Runs the actions that RunLater queued.
+    void RunDeferred();
 
 private:
     friend TApplication& Application();
@@ -70,6 +76,7 @@ private:
     bool active_ = false;
     TCursor screenCursor_ = crDefault;
     HWND utility_ = nullptr;
+    std::deque<std::function<void()>> deferred_;
 };
 
 TApplication& Application();

@@ -43,6 +43,10 @@ public:
     virtual bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context);
     // Runs once the whole layout has been applied.
     virtual void Loaded() {}
+    // The form moved to a screen of another resolution and has applied its
+    // stored layout again there: whatever follows the resolution (fonts,
+    // pictures, sizes that follow the content) is made again for it.
+    virtual void ScaleChanged(int /*pixelsPerInch*/) {}
 
 private:
     [[noreturn]] void MissingComponent(std::wstring_view name) const;

@@ -2,6 +2,7 @@
 
 #include "engine/Exception.h"
 #include "os/Text.h"
+#include "toolkit/Accessibility.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 #include "toolkit/Layout.h"
@@ -129,6 +130,16 @@ void TControl::MouseLeave() {
 
 void TControl::Invalidate() {}
 
+int TControl::PixelsPerInch() const { return parent_ ? parent_->PixelsPerInch() : ScreenPixelsPerInch(); }
+
+void TControl::ScaleChanged(int pixelsPerInch) {
+    font_.SetPixelsPerInch(pixelsPerInch);
+    AdjustSize();
+    Invalidate();
+}
+
+std::wstring TControl::AccessibleText() { return AccessibleName.empty() ? Caption() : AccessibleName; }
+
 bool TControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
     if (is("Bounds")) {
@@ -146,6 +157,8 @@ bool TControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& cont
         SetCaption(p.Text());
     } else if (is("Hint")) {
         Hint = p.Text();
+    } else if (is("AccessibleName")) {
+        AccessibleName = p.Text();
     } else if (is("Visible")) {
         SetVisible(p.Bool());
     } else if (is("Enabled")) {
@@ -171,7 +184,7 @@ bool TControl::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& cont
     } else if (is("Font.Name")) {
         font_.SetName(p.Text());
     } else if (is("Font.Height")) {
-        font_.SetHeight(context.Scale(p.Int()));
+        font_.SetHeight(p.Int());
     } else if (is("Font.Style")) {
         font_.SetStyle(LayoutFontStyle(p));
     } else if (is("Font.Color")) {
@@ -483,6 +496,9 @@ bool TWinControl::SetGraphicCursor(LPARAM lParam) {
 
 LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_GETOBJECT:
+            if (LRESULT object = AccessibleObjectOf(*this, wParam, lParam)) return object;
+            break;
         case WM_SETCURSOR:
             if (reinterpret_cast<HWND>(wParam) == handle_ && SetGraphicCursor(lParam)) return TRUE;
             break;

@@ -16,6 +16,17 @@ namespace toolkit {
 class TWinControl;
 class TForm;
 
+// What a screen reader is told a control without a window of its own is;
+// None leaves it out (shapes, bevels).
+enum class TAccessibleRole { None, Text, Graphic, Link };
+
+// A link inside a control's text: its words, and where they were painted in
+// the control's coordinates (empty before the first paint).
+struct TAccessibleLink {
+    std::wstring text;
+    RECT bounds{};
+};
+
 class TControl : public TComponent {
 public:
     explicit TControl(TComponent* owner);
@@ -84,6 +95,24 @@ public:
     virtual bool IsWindowed() const { return false; }
     // Graphic controls: paints at the control's bounds on the parent's DC.
     virtual void Paint(HDC) {}
+
+    // The resolution the control is shown at: its form's, or the screen's.
+    virtual int PixelsPerInch() const;
+    // The font is made again for the resolution and the size fitted to the content.
+    void ScaleChanged(int pixelsPerInch) override;
+
+    // For screen readers. A windowed control is described by its window
+    // class; the parent window describes the others from these. The name
+    // replaces the one the control's text gives (layout: AccessibleName).
+    std::wstring AccessibleName;
+    virtual TAccessibleRole AccessibleRole() const { return TAccessibleRole::None; }
+    // AccessibleName, or else the text that the control shows.
+    virtual std::wstring AccessibleText();
+    // A click does something: screen readers offer it as the default action.
+    virtual bool AccessibleClickable() const { return static_cast<bool>(OnClick); }
+    virtual std::vector<TAccessibleLink> AccessibleLinks() { return {}; }
+    // Runs link `index` of AccessibleLinks() as a click on it would.
+    virtual void FollowAccessibleLink(std::size_t /*index*/) {}
 
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 

@@ -2,6 +2,8 @@
 
 #include "os/Text.h"
 #include "toolkit/Application.h"
+#include "toolkit/DpiScale.h"
+#include "toolkit/Font.h"
 #include "toolkit/Layout.h"
 #include "toolkit/LayoutReader.h"
 
@@ -36,31 +38,56 @@ std::map<UINT_PTR, TTimer*>& Timers() {
 TImage::TImage(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }
 
 void TImage::SetPicture(const Picture* picture) {
-    if (picture_ == picture && !icon_) return;
+    if (!owned_ || picture != &*owned_) {
+        owned_.reset();
+        source_ = nullptr;
+    }
     picture_ = picture;
-    icon_ = nullptr;
+    systemIcon_ = nullptr;
+    icon_.Reset();
     AdjustSize();
     Invalidate();
 }
 
-void TImage::LoadPicture(Picture picture) {
+void TImage::LoadPicture(TPictureSource source) {
+    Picture picture = source(PixelsPerInch());
+    SetPicture(nullptr);
     owned_ = std::move(picture);
     picture_ = &*owned_;
-    icon_ = nullptr;
+    source_ = std::move(source);
     AdjustSize();
     Invalidate();
 }
 
-void TImage::SetIcon(HICON icon) {
-    icon_ = icon;
-    picture_ = nullptr;
-    owned_.reset();
+void TImage::SetSystemIcon(const wchar_t* icon) {
+    SetPicture(nullptr);
+    systemIcon_ = icon;
+    MakeIcon();
+}
+
+// LoadImage picks the image of the icon nearest to the size, so that 150 and
+// 200 % get the system's 48 and 64 pixel images rather than a stretched 32.
+void TImage::MakeIcon() {
+    const int size = ScaleToDpi(UnscaleFromDpi(GetSystemMetrics(SM_CXICON), ScreenPixelsPerInch()), PixelsPerInch());
+    icon_.Reset(static_cast<HICON>(LoadImageW(nullptr, systemIcon_, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    if (!icon_) icon_.Reset(CopyIcon(LoadIconW(nullptr, systemIcon_)));
+    iconSize_ = size;
     AdjustSize();
     Invalidate();
+}
+
+void TImage::ScaleChanged(int pixelsPerInch) {
+    if (source_) {
+        owned_ = source_(pixelsPerInch);
+        picture_ = &*owned_;
+    } else if (systemIcon_) {
+        MakeIcon();
+    }
+    TGraphicControl::ScaleChanged(pixelsPerInch);
 }
 
 SIZE TImage::ContentSize() const {
-    if (icon_) return {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)};
+    if (icon_) return {iconSize_, iconSize_};
     if (picture_ && !picture_->Empty()) return {picture_->Width(), picture_->Height()};
     return {0, 0};
 }
@@ -87,7 +114,7 @@ void TImage::Paint(HDC dc) {
     }
     if (Center) OffsetRect(&target, (Width() - (target.right - target.left)) / 2, (Height() - (target.bottom - target.top)) / 2);
     if (icon_) {
-        DrawIconEx(dc, target.left, target.top, icon_, target.right - target.left, target.bottom - target.top, 0,
+        DrawIconEx(dc, target.left, target.top, icon_.Get(), target.right - target.left, target.bottom - target.top, 0,
                    nullptr, DI_NORMAL);
         return;
     }

@@ -2,30 +2,41 @@
 // Image, panel, shape, bevel and timer.
 
 #include "toolkit/Control.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Picture.h"
 
+#include <functional>
 #include <optional>
 
 namespace toolkit {
+
+// Makes a picture for a window at pixelsPerInch.
+using TPictureSource = std::function<Picture(int pixelsPerInch)>;
 
 // Shows a picture (or an icon) painted with its alpha channel on the parent.
 class TImage : public TGraphicControl {
 public:
     TImage(TComponent* owner, TWinControl* parent);
 
-    // A picture that stays owned by the caller and must outlive its use here.
+    // A picture that stays owned by the caller and must outlive its use here;
+    // setting the same one again takes its new size.
     void SetPicture(const Picture* picture);
-    // A picture that the image keeps.
-    void LoadPicture(Picture picture);
+    // A picture that the image keeps, made by `source` at the image's
+    // resolution, and made again when that changes. If `source` raises, the
+    // image keeps what it showed.
+    void LoadPicture(TPictureSource source);
     const Picture* CurrentPicture() const { return picture_; }
-    // A system icon drawn at its standard size; the image does not free it.
-    void SetIcon(HICON icon);
-    HICON Icon() const { return icon_; }
+    // A system icon (IDI_ERROR, IDI_QUESTION, ...) made at the image's
+    // resolution, 32 pixels at 96 dpi.
+    void SetSystemIcon(const wchar_t* icon);
+    const wchar_t* SystemIcon() const { return systemIcon_; }
     bool Stretch = false;
     bool Proportional = false;
     bool Center = false;
 
     void Paint(HDC dc) override;
+    void ScaleChanged(int pixelsPerInch) override;
+    TAccessibleRole AccessibleRole() const override { return TAccessibleRole::Graphic; }
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 protected:
@@ -33,10 +44,14 @@ protected:
 
 private:
     SIZE ContentSize() const;
+    void MakeIcon();
 
     const Picture* picture_ = nullptr;
     std::optional<Picture> owned_;
-    HICON icon_ = nullptr;
+    TPictureSource source_;
+    const wchar_t* systemIcon_ = nullptr;
+    IconHandle icon_;
+    int iconSize_ = 0;
 };
 
 enum class TBevelCut { bvNone, bvLowered, bvRaised };

@@ -27,21 +27,24 @@ int ScreenPixelsPerInch() {
 }
 
 TDefaultFont& DefaultFont() {
-    static TDefaultFont font{DialogFontSubstitute(), PointsToHeight(8, ScreenPixelsPerInch()),
-                             DEFAULT_CHARSET};
+    static TDefaultFont font{DialogFontSubstitute(), 8, DEFAULT_CHARSET};
     return font;
 }
 
-TFont::TFont() : name_(DefaultFont().name), height_(DefaultFont().height), charset_(DefaultFont().charset) {}
+TFont::TFont()
+    : name_(DefaultFont().name), points_(DefaultFont().size), pixelsPerInch_(ScreenPixelsPerInch()),
+      charset_(DefaultFont().charset) {}
 
 TFont::TFont(const TFont& other)
-    : name_(other.name_), height_(other.height_), style_(other.style_), charset_(other.charset_),
-      color_(other.color_) {}
+    : name_(other.name_), height_(other.height_), points_(other.points_), pixelsPerInch_(other.pixelsPerInch_),
+      style_(other.style_), charset_(other.charset_), color_(other.color_) {}
 
 TFont& TFont::operator=(const TFont& other) {
     if (this == &other) return *this;
     name_ = other.name_;
     height_ = other.height_;
+    points_ = other.points_;
+    pixelsPerInch_ = other.pixelsPerInch_;
     style_ = other.style_;
     charset_ = other.charset_;
     color_ = other.color_;
@@ -55,15 +58,32 @@ void TFont::SetName(const std::wstring& name) {
     Changed();
 }
 
+int TFont::Height() const { return points_ ? PointsToHeight(points_, kDesignDpi) : height_; }
+
 void TFont::SetHeight(int height) {
-    if (height_ == height) return;
+    if (height_ == height && points_ == 0) return;
     height_ = height;
+    points_ = 0;
     Changed();
 }
 
-int TFont::Size() const { return HeightToPoints(height_, ScreenPixelsPerInch()); }
+int TFont::Size() const { return points_ ? points_ : HeightToPoints(height_, kDesignDpi); }
 
-void TFont::SetSize(int points) { SetHeight(PointsToHeight(points, ScreenPixelsPerInch())); }
+void TFont::SetSize(int points) {
+    if (points_ == points) return;
+    points_ = points;
+    Changed();
+}
+
+void TFont::SetPixelsPerInch(int pixelsPerInch) {
+    if (pixelsPerInch_ == pixelsPerInch || pixelsPerInch <= 0) return;
+    pixelsPerInch_ = pixelsPerInch;
+    Changed();
+}
+
+int TFont::PixelHeight() const {
+    return points_ ? PointsToHeight(points_, pixelsPerInch_) : ScaleToDpi(height_, pixelsPerInch_);
+}
 
 void TFont::SetStyle(TFontStyles style) {
     if (style_ == style) return;
@@ -86,7 +106,7 @@ void TFont::SetColor(TColor color) {
 HFONT TFont::Handle() const {
     if (!handle_) {
         LOGFONTW font{};
-        font.lfHeight = height_;
+        font.lfHeight = PixelHeight();
         font.lfWeight = (style_ & fsBold) ? FW_BOLD : FW_NORMAL;
         font.lfItalic = (style_ & fsItalic) ? TRUE : FALSE;
         font.lfUnderline = (style_ & fsUnderline) ? TRUE : FALSE;

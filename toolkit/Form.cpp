@@ -5,6 +5,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Label.h"
 #include "toolkit/Menu.h"
+#include "toolkit/OptionalFunction.h"
 #include "toolkit/StdCtrls.h"
 
 #include <set>
@@ -28,19 +29,14 @@ RECT WorkArea(HWND window) {
 
 bool ModifierDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
-// The upper-case character after the first single "&" of a caption, or 0.
-wchar_t AccessKey(const std::wstring& caption) {
-    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != L'&') continue;
-        if (caption[i + 1] == L'&') {
-            ++i;
-            continue;
-        }
-        wchar_t key[2] = {caption[i + 1], L'\0'};
-        CharUpperW(key);
-        return key[0];
-    }
-    return 0;
+// The resolution of the screen the window is on: per window from Windows 10
+// version 1607 on, the system's before.
+int WindowPixelsPerInch(HWND window) {
+    using PFN_GetDpiForWindow = UINT(WINAPI*)(HWND);
+    static engine::OsFunctionSlot slot;
+    auto getDpiForWindow = OptionalFunction<PFN_GetDpiForWindow>(slot, "user32.dll", "GetDpiForWindow");
+    const UINT dpi = getDpiForWindow && window ? getDpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : ScreenPixelsPerInch();
 }
 
 // The top-level windows of this thread that a modal form disables.
@@ -57,6 +53,8 @@ TForm::TForm(TComponent* owner) : TWinControl(owner), pixelsPerInch_(ScreenPixel
     TControl::SetVisible(false);
     SetColor(clBtnFace);
     CreateHandle(nullptr, WindowStyle(), WindowExStyle(), OwnerWindow());
+    pixelsPerInch_ = WindowPixelsPerInch(Handle());
+    Font().SetPixelsPerInch(pixelsPerInch_);
 }
 
 TForm::~TForm() {
@@ -144,9 +142,15 @@ void TForm::SetClientSize(int width, int height) {
     RECT frame{0, 0, width, height};
     AdjustWindowRectEx(&frame, WindowStyle(), menu_ != nullptr, WindowExStyle());
     SetBounds(Left(), Top(), frame.right - frame.left, frame.bottom - frame.top);
-    // A menu bar that wraps onto a second line takes client height away.
+    // The frame of a window on a screen of another resolution than the
+    // system's differs from the estimate; a menu bar that wraps onto a second
+    // line takes client height away. Both show in the client area.
     RECT client{};
     GetClientRect(Handle(), &client);
+    if (client.right != width) {
+        SetBounds(Left(), Top(), Width() + width - client.right, Height() + height - client.bottom);
+        GetClientRect(Handle(), &client);
+    }
     if (client.bottom != height && client.right == width)
         SetBounds(Left(), Top(), Width(), Height() + height - client.bottom);
 }
@@ -164,6 +168,14 @@ void TForm::SetVisible(bool visible) {
 void TForm::ApplyPosition() {
     if (placed_) return;
     placed_ = true;
+    // Placed on a screen of another resolution, the form is scaled there and
+    // so takes another size: it is centred again.
+    const int pixelsPerInch = pixelsPerInch_;
+    Center();
+    if (pixelsPerInch_ != pixelsPerInch) Center();
+}
+
+void TForm::Center() {
     RECT area{};
     switch (Position) {
         case poScreenCenter:
@@ -288,7 +300,7 @@ bool TForm::FocusByAccessKey(wchar_t key) {
     for (std::size_t i = 0; i < ComponentCount(); ++i) {
         auto* label = dynamic_cast<TLabel*>(Components(i));
         if (!label || !label->FocusControl || !label->ShowAccelChar() || !label->Showing()) continue;
-        if (AccessKey(label->Caption()) != key) continue;
+        if (AccessKeyOf(label->Caption()) != key) continue;
         TWinControl* target = label->FocusControl;
         if (!target->Showing() || !target->Enabled()) return false;
         target->SetFocus();
@@ -298,10 +310,25 @@ bool TForm::FocusByAccessKey(wchar_t key) {
 }
 
 void TForm::LoadLayout(const std::string& text, const std::string& source) {
-    LayoutNode root = ReadLayout(text, source);
-    if (root.kind != "form") throw ELayoutError("Layout " + root.where + ": the first object must be a form");
+    auto root = std::make_unique<LayoutNode>(ReadLayout(text, source));
+    if (root->kind != "form") throw ELayoutError("Layout " + root->where + ": the first object must be a form");
     layout_ = std::make_unique<TLayoutContext>(*this, pixelsPerInch_);
-    toolkit::LoadLayout(*this, root, *layout_);
+    toolkit::LoadLayout(*this, *root, *layout_);
+    design_ = std::move(root);
+}
+
+void TForm::ChangeScale(int pixelsPerInch, const RECT& suggested) {
+    if (pixelsPerInch <= 0) return;
+    pixelsPerInch_ = pixelsPerInch;
+    SetBounds(suggested.left, suggested.top, suggested.right - suggested.left, suggested.bottom - suggested.top);
+    if (design_) {
+        TLayoutContext context(*this, pixelsPerInch_);
+        ApplyLayoutLengths(*this, *design_, context);
+    }
+    ScaleChanged(pixelsPerInch_);
+    for (std::size_t i = 0; i < ComponentCount(); ++i) Guarded([&] { Components(i)->ScaleChanged(pixelsPerInch_); });
+    ApplyRunTimeLayout();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TForm::AfterConstruction(TCreateErrors createErrors) {
@@ -399,6 +426,9 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATEAPP:
             Application().AppActivated(wParam != FALSE);
             break;
+        case WM_DPICHANGED:
+            ChangeScale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_MOVE:
         case WM_SIZE: {
             RECT window{};

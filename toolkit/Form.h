@@ -67,7 +67,9 @@ public:
     void SetFormStyle(TFormStyle style);
     TPosition Position = poDesigned;
     int HelpContext = 0;
-    int PixelsPerInch() const { return pixelsPerInch_; }
+    // The resolution of the screen the form is on; its stored layout is
+    // scaled from 96 dpi to it.
+    int PixelsPerInch() const override { return pixelsPerInch_; }
 
     TMainMenu* Menu() const { return menu_; }
     void SetMenu(TMainMenu* menu);
@@ -113,7 +115,28 @@ public:
     // Every form that exists, for validating deferred work.
     static bool Exists(const TForm* form);
 
+    // WM_DPICHANGED: the form moved to a screen of another resolution.
+    // Applies the stored layout's lengths again at pixelsPerInch (from
+    // their 96-dpi values, so that nothing drifts over several moves), makes
+    // fonts, pictures and content-sized controls for it (ScaleChanged of every
+    // component), takes the position of `suggested` with the stored client
+    // size, then lets the form redo its own layout (ApplyRunTimeLayout).
+    void ChangeScale(int pixelsPerInch, const RECT& suggested);
+
 protected:
+    // The layout that the form computes at run time instead of reading it
+    // from its stored layout: sizes that follow a text, a row taken out,
+    // controls lined up with a picture. ChangeScale calls it last, when every
+    // control again has its stored position and size at PixelsPerInch(),
+    // fonts and pictures are made for that resolution, content-sized controls
+    // fit their content and the client area has its stored size; visibility,
+    // texts, enabled states and chosen pictures stay as the code left them.
+    // An override computes from those current values, never from pixels saved
+    // before, so that its result equals the one at creation at that
+    // resolution; it calls the inherited one first. The creation handler may
+    // call it to do the same work there. The default does nothing.
+    virtual void ApplyRunTimeLayout() {}
+
     // Notifications of show and hide; the defaults raise OnShow and OnHide.
     virtual void DoShow();
     virtual void DoHide();
@@ -122,6 +145,7 @@ private:
     bool FocusByAccessKey(wchar_t key);
     void UpdateStyle();
     void ApplyPosition();
+    void Center();
     DWORD WindowStyle() const;
     DWORD WindowExStyle() const;
     HWND OwnerWindow() const;
@@ -140,6 +164,7 @@ private:
     int clientHeight_ = -1;
     THandlerTable handlers_;
     std::unique_ptr<TLayoutContext> layout_;
+    std::unique_ptr<const LayoutNode> design_;
 };
 
 // Creates a form of class Form and completes its construction. The form is

@@ -40,6 +40,7 @@ inline BOOL WINAPI DeleteGdiObject(HGDIOBJ object) { return DeleteObject(object)
 using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;
 using MenuHandle = UniqueHandle<HMENU, DestroyMenu>;
 using KernelHandle = UniqueHandle<HANDLE, CloseHandle>;
+using IconHandle = UniqueHandle<HICON, DestroyIcon>;
 
 // GetDC/ReleaseDC of one window (null: the screen) for one scope.
 class WindowDC {

@@ -9,6 +9,29 @@
 
 namespace toolkit {
 
+wchar_t AccessKeyOf(const std::wstring& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != L'&') continue;
+        if (caption[i + 1] == L'&') {
+            ++i;
+            continue;
+        }
+        wchar_t key[2] = {caption[i + 1], L'\0'};
+        CharUpperW(key);
+        return key[0];
+    }
+    return 0;
+}
+
+std::wstring WithoutAccessKeys(const std::wstring& caption) {
+    std::wstring shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 TLabel::TLabel(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) {
     SetParent(parent);
     SetAutoSize(true);
@@ -77,6 +100,11 @@ void TLabel::Paint(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, Enabled() ? ColorToRGB(Font().Color()) : GetSysColor(COLOR_GRAYTEXT));
     DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &bounds, TextFlags());
+}
+
+std::wstring TLabel::AccessibleText() {
+    if (!AccessibleName.empty()) return AccessibleName;
+    return showAccelChar_ ? WithoutAccessKeys(caption_) : caption_;
 }
 
 bool TLabel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {

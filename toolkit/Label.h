@@ -7,6 +7,11 @@
 
 namespace toolkit {
 
+// The upper-case character after the first single "&" of a caption, or 0.
+wchar_t AccessKeyOf(const std::wstring& caption);
+// The caption as shown: the "&" marks taken out, "&&" read as "&".
+std::wstring WithoutAccessKeys(const std::wstring& caption);
+
 class TLabel : public TGraphicControl {
 public:
     TLabel(TComponent* owner, TWinControl* parent);
@@ -22,6 +27,8 @@ public:
     TWinControl* FocusControl = nullptr;
 
     void Paint(HDC dc) override;
+    TAccessibleRole AccessibleRole() const override { return TAccessibleRole::Text; }
+    std::wstring AccessibleText() override;
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
     void Loaded() override { AdjustSize(); }
 

@@ -78,6 +78,13 @@ void LoadMenuItems(TForm& form, TMainMenu& menu, TMenuItem* parent, const Layout
     for (const LayoutNode& child : node.children) LoadMenuItems(form, menu, item, child, context, created);
 }
 
+void ApplyObjectLengths(TForm& form, const LayoutNode& node, TLayoutContext& context) {
+    if (TComponent* component = form.FindComponent(os::FromUtf8(node.name)))
+        for (const LayoutProperty& property : node.properties)
+            if (IsLengthProperty(property.name)) component->ApplyLayoutProperty(property, context);
+    for (const LayoutNode& child : node.children) ApplyObjectLengths(form, child, context);
+}
+
 }  // namespace
 
 int TLayoutContext::Scale(int designPixels) const { return ScaleToDpi(designPixels, pixelsPerInch_); }
@@ -151,6 +158,15 @@ void LoadLayout(TForm& form, const LayoutNode& root, TLayoutContext& context) {
     context.ResolveReferences();
     form.Loaded();
     for (TComponent* component : created) component->Loaded();
+}
+
+void ApplyLayoutLengths(TForm& form, const LayoutNode& root, TLayoutContext& context) {
+    // The form's own Left and Top are screen positions, not lengths.
+    for (const LayoutProperty& property : root.properties)
+        if (IsLengthProperty(property.name) && !os::EqualsIgnoringCase(property.name, "Left") &&
+            !os::EqualsIgnoringCase(property.name, "Top"))
+            form.ApplyLayoutProperty(property, context);
+    for (const LayoutNode& child : root.children) ApplyObjectLengths(form, child, context);
 }
 
 std::string LayoutResourceText(const wchar_t* name) {

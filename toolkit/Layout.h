@@ -84,6 +84,9 @@ bool ComponentKindRegistered(const std::string& kind);
 
 // Applies the root object's properties to `form` and creates its children.
 void LoadLayout(TForm& form, const LayoutNode& root, TLayoutContext& context);
+// Applies again, at the context's resolution, the lengths that the layout
+// gives the form (its client size) and the objects it created.
+void ApplyLayoutLengths(TForm& form, const LayoutNode& root, TLayoutContext& context);
 
 // The text of the layout stored as RCDATA resource `name` in the program;
 // raises engine::Exception when it is missing.

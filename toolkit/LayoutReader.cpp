@@ -300,4 +300,11 @@ const LayoutProperty* LayoutNode::Find(std::string_view propertyName) const {
 
 LayoutNode ReadLayout(std::string_view text, const std::string& source) { return Parser(text, source).Parse(); }
 
+bool IsLengthProperty(std::string_view name) {
+    for (const char* length : {"Bounds", "Left", "Top", "Width", "Height", "Margins", "ClientSize", "ClientWidth",
+                               "ClientHeight", "BorderWidth", "InterlineSpacing"})
+        if (os::EqualsIgnoringCase(name, length)) return true;
+    return false;
+}
+
 }  // namespace toolkit

@@ -73,4 +73,9 @@ struct LayoutNode {
 // Parses one layout; `source` names it in error messages.
 LayoutNode ReadLayout(std::string_view text, const std::string& source);
 
+// The properties whose numbers are lengths at 96 dpi that a window scales to
+// its resolution (positions, sizes, margins, spacing; not font heights, which
+// fonts scale themselves). They are applied again when the resolution changes.
+bool IsLengthProperty(std::string_view name);
+
 }  // namespace toolkit

@@ -29,7 +29,8 @@ void Check(HRESULT hr, const char* step) {
     if (FAILED(hr)) ThrowDamaged(step, hr);
 }
 
-ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void* data, size_t size) {
+ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void* data, size_t size, UINT width,
+                                        UINT height) {
     ComPtr<IWICStream> stream;
     Check(factory->CreateStream(&stream), "creating the stream");
     // The stream only reads the bytes; the interface merely lacks const.
@@ -47,7 +48,17 @@ ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void*
           "converting the pixels");
     ComPtr<IWICBitmapSource> source;
     Check(converter.As(&source), "converting the pixels");
-    return source;
+    UINT frameWidth = 0;
+    UINT frameHeight = 0;
+    Check(source->GetSize(&frameWidth, &frameHeight), "reading the image size");
+    if (width == 0 || height == 0 || (width == frameWidth && height == frameHeight)) return source;
+    // Premultiplied pixels scale without dark fringes at the transparent edges.
+    ComPtr<IWICBitmapScaler> scaler;
+    Check(factory->CreateBitmapScaler(&scaler), "creating the scaler");
+    Check(scaler->Initialize(source.Get(), width, height, WICBitmapInterpolationModeFant), "scaling the image");
+    ComPtr<IWICBitmapSource> scaled;
+    Check(scaler.As(&scaled), "scaling the image");
+    return scaled;
 }
 
 // Deletes a GDI bitmap unless released.
@@ -93,6 +104,14 @@ std::string ResourceLabel(const wchar_t* resourceName) {
 
 }  // namespace
 
+std::string_view RawResource(HMODULE module, const wchar_t* resourceName) {
+    HRSRC info = FindResourceW(module, resourceName, RT_RCDATA);
+    HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return {};
+    return {static_cast<const char*>(data), SizeofResource(module, info)};
+}
+
 Picture::~Picture() { Release(); }
 
 Picture::Picture(Picture&& other) noexcept
@@ -116,7 +135,12 @@ void Picture::Release() {
     width_ = height_ = 0;
 }
 
-Picture Picture::FromPngBytes(const void* data, size_t size) {
+Picture Picture::FromPngBytes(const void* data, size_t size) { return FromPngBytes(data, size, 0, 0); }
+
+Picture Picture::FromPngBytes(const void* data, size_t size, int requestedWidth, int requestedHeight) {
+    if (requestedWidth < 0 || requestedHeight < 0 || requestedWidth > static_cast<int>(kMaxSide) ||
+        requestedHeight > static_cast<int>(kMaxSide))
+        throw engine::Exception("Invalid picture size requested");
     if (data == nullptr || size == 0) throw engine::Exception("Invalid PNG image data (no data)");
     if (size > std::numeric_limits<DWORD>::max()) throw engine::Exception("Invalid PNG image data (too large)");
 
@@ -127,7 +151,8 @@ Picture Picture::FromPngBytes(const void* data, size_t size) {
         wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
         throw engine::Exception(std::string("The Windows Imaging Component is not available (") + code + ")");
     }
-    ComPtr<IWICBitmapSource> source = DecodePngFrame(factory.Get(), data, size);
+    ComPtr<IWICBitmapSource> source = DecodePngFrame(factory.Get(), data, size, static_cast<UINT>(requestedWidth),
+                                                     static_cast<UINT>(requestedHeight));
 
     UINT width = 0;
     UINT height = 0;
@@ -152,15 +177,11 @@ Picture Picture::FromPngBytes(const void* data, size_t size) {
     return Picture(bitmap.Release(), static_cast<int>(width), static_cast<int>(height));
 }
 
-Picture Picture::FromResource(HMODULE module, const wchar_t* resourceName) {
-    HRSRC info = FindResourceW(module, resourceName, RT_RCDATA);
-    HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = info ? SizeofResource(module, info) : 0;
-    if (data == nullptr || size == 0)
-        throw engine::Exception("Image resource \"" + ResourceLabel(resourceName) + "\" not found");
+Picture Picture::FromResource(HMODULE module, const wchar_t* resourceName, int width, int height) {
+    const std::string_view data = RawResource(module, resourceName);
+    if (data.empty()) throw engine::Exception("Image resource \"" + ResourceLabel(resourceName) + "\" not found");
     try {
-        return FromPngBytes(data, size);
+        return FromPngBytes(data.data(), data.size(), width, height);
     } catch (const engine::Exception& error) {
         throw engine::Exception("Image resource \"" + ResourceLabel(resourceName) + "\": " + error.what());
     }

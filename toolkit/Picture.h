@@ -10,8 +10,13 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string_view>
 
 namespace toolkit {
+
+// The bytes of the raw-data (RT_RCDATA) resource resourceName of module; empty
+// when there is none.
+std::string_view RawResource(HMODULE module, const wchar_t* resourceName);
 
 class Picture {
 public:
@@ -23,8 +28,12 @@ public:
     Picture& operator=(const Picture&) = delete;
 
     static Picture FromPngBytes(const void* data, size_t size);
-    // The raw-data (RT_RCDATA) resource resourceName of module.
-    static Picture FromResource(HMODULE module, const wchar_t* resourceName);
+    // Decoded and, when the image has another size, scaled to width × height
+    // with a smoothing filter (WIC's Fant scaler).
+    static Picture FromPngBytes(const void* data, size_t size, int width, int height);
+    // The raw-data (RT_RCDATA) resource resourceName of module, at its own size
+    // or, when width and height are given, scaled to them.
+    static Picture FromResource(HMODULE module, const wchar_t* resourceName, int width = 0, int height = 0);
 
     int Width() const { return width_; }
     int Height() const { return height_; }

@@ -28,12 +28,17 @@ TdlgAbout::TdlgAbout(toolkit::TComponent* owner)
 void TdlgAbout::FormCreate(toolkit::TComponent*) {
     widgets::LoadPNGImage(imgVantrelLogo, L"KXLOGO");
     widgets::LoadPNGImage(imgLogo, L"LOGO_LOCK");
-    imgVantrelLogo.SetLeft(lblCopyRight.Left() + lblCopyRight.Width() - imgVantrelLogo.Width());
+    ApplyRunTimeLayout();
     lblCopyRight.SetCaption(AboutCopyrightText(lblCopyRight.Caption()));
     lblVersion.SetCaption(AboutVersionText());
     const std::wstring page = shell::ResString(IDS_PRODUCT_PAGE);
     lblLink.SetCaption(page);
     lblLink.HREF = page;
+}
+
+void TdlgAbout::ApplyRunTimeLayout() {
+    TSubstForm::ApplyRunTimeLayout();
+    imgVantrelLogo.SetLeft(lblCopyRight.Left() + lblCopyRight.Width() - imgVantrelLogo.Width());
 }
 
 }  // namespace ui

@@ -17,6 +17,10 @@ public:
     // Loads the logos and fills in the copyright notice, version and link.
     void FormCreate(toolkit::TComponent* sender);
 
+protected:
+    // The maker's logo, sized for the resolution, ends where the copyright notice ends.
+    void ApplyRunTimeLayout() override;
+
 private:
     toolkit::TImage& imgLogo;
     toolkit::TImage& imgVantrelLogo;

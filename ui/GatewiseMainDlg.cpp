@@ -31,7 +31,7 @@ std::string MainLayout() { return toolkit::LayoutResourceText(L"LAYOUT_MAIN"); }
 void InitializeMainWindowUnit() {
     for (int i = 0; i < 4; ++i) {
         unsigned base = IDS_ADVERT_BASE + 10 * static_cast<unsigned>(i);
-        AdvertisementTable()[i] = {shell::ResString(base + IDS_ADVERT_TAGLINE),
+        AdvertisementTable()[i] = {shell::ResString(base + IDS_ADVERT_NAME), shell::ResString(base + IDS_ADVERT_TAGLINE),
                                    shell::ResString(base + IDS_ADVERT_DESCRIPTION1) +
                                        shell::ResStringOrEmpty(base + IDS_ADVERT_DESCRIPTION2),
                                    shell::ResString(base + IDS_ADVERT_PAGE)};
@@ -89,19 +89,38 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
     HelpContext = shell::IDH_MainWindow;
     mnuHelpAbout.SetCaption(shell::SubstituteText(mnuHelpAbout.Caption()));
 
-    pictures_[kClose] = widgets::CreatePNGFromResource(L"CLOSE");
-    pictures_[kOpen] = widgets::CreatePNGFromResource(L"OPEN");
-    pictures_[kCloseHot] = widgets::CreatePNGFromResource(L"CLOSE_HOT");
-    pictures_[kOpenHot] = widgets::CreatePNGFromResource(L"OPEN_HOT");
+    LoadModePictures();
     ButtonMouseLeave(&imgSecure);
     ButtonMouseLeave(&imgRelaxed);
 
     if (!engine::IsAdministrator()) mnuCommandsSetAccount.SetEnabled(false);
 
-    int gap = btnExit.Top() - (pnlConsole.Top() + pnlConsole.Height());
-    SetClientHeight(btnExit.Top() + btnExit.Height() + gap);
+    FitClientHeight();
 
     RefreshModeDisplay();
+}
+
+void TdlgGatewiseMain::ApplyRunTimeLayout() {
+    TSubstForm::ApplyRunTimeLayout();
+    LoadModePictures();
+    FitClientHeight();
+}
+
+// The images keep showing the same slot (normal or highlighted), now holding
+// the picture for the new resolution.
+void TdlgGatewiseMain::LoadModePictures() {
+    const int pixelsPerInch = PixelsPerInch();
+    pictures_[kClose] = widgets::CreatePNGFromResource(L"CLOSE", pixelsPerInch);
+    pictures_[kOpen] = widgets::CreatePNGFromResource(L"OPEN", pixelsPerInch);
+    pictures_[kCloseHot] = widgets::CreatePNGFromResource(L"CLOSE_HOT", pixelsPerInch);
+    pictures_[kOpenHot] = widgets::CreatePNGFromResource(L"OPEN_HOT", pixelsPerInch);
+    for (toolkit::TImage* image : {&imgSecure, &imgRelaxed})
+        if (image->CurrentPicture()) image->SetPicture(image->CurrentPicture());
+}
+
+void TdlgGatewiseMain::FitClientHeight() {
+    int gap = btnExit.Top() - (pnlConsole.Top() + pnlConsole.Height());
+    SetClientHeight(btnExit.Top() + btnExit.Height() + gap);
 }
 
 void TdlgGatewiseMain::ShowAdvertisement() {
@@ -109,6 +128,7 @@ void TdlgGatewiseMain::ShowAdvertisement() {
     advertIndex_ = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 3)(random));
     widgets::LoadPNGImage(imgAdvertisement, kAdvertisementLogos[advertIndex_]);
     const TAdvertisement& advertisement = Advertisements()[advertIndex_];
+    imgAdvertisement.AccessibleName = advertisement.name;
     lblAdvertisementTitle.SetCaption(advertisement.tagline);
     lblAdvertisement.SetCaption(advertisement.description);
 }

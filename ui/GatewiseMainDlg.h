@@ -24,6 +24,7 @@ void FinalizeMainWindowUnit();
 
 // One advertised product.
 struct TAdvertisement {
+    std::wstring name;
     std::wstring tagline;
     std::wstring description;  // markup: part 1 followed by part 2
     std::wstring page;
@@ -54,6 +55,11 @@ public:
     void mnuHelpAboutClick(toolkit::TComponent* sender);
     void lblAdvertisementTitleClick(toolkit::TComponent* sender);
 
+protected:
+    // The padlocks at the window's resolution, and the client height that
+    // leaves as much room below the buttons as above them.
+    void ApplyRunTimeLayout() override;
+
 private:
     enum PictureIndex { kClose, kOpen, kCloseHot, kOpenHot };
 
@@ -61,6 +67,8 @@ private:
     toolkit::TImage* ImageForControl(toolkit::TComponent* sender);
     toolkit::TLabel* LabelForControl(toolkit::TComponent* sender);
     void ShowModePicture(toolkit::TImage* image, bool highlighted);
+    void LoadModePictures();
+    void FitClientHeight();
 
     toolkit::TPanel& pnlConsole;
     toolkit::TImage& imgSecure;

@@ -55,7 +55,7 @@ TdlgKVInfoEx::TdlgKVInfoEx(toolkit::TComponent* owner, const std::wstring& capti
     shell::SubstituteComponent(*this);
     shell::SubstituteComponent(lblText);
 
-    imgIcon.SetIcon(LoadIconW(nullptr, isError ? IDI_HAND : isQuestion ? IDI_QUESTION : IDI_ASTERISK));
+    imgIcon.SetSystemIcon(isError ? IDI_HAND : isQuestion ? IDI_QUESTION : IDI_ASTERISK);
     ShowButtons(isQuestion, allowCancel, helpContext != 0);
     bvlDontShow.SetVisible(dontShowAgain != nullptr);
     chkDontShow.SetVisible(dontShowAgain != nullptr);
@@ -104,6 +104,11 @@ void TdlgKVInfoEx::ArrangeControls() {
     for (const auto& [button, bounds] : buttons)
         if (button->Visible()) Place(*button, *bounds);
     SetClientSize(layout.client.cx, layout.client.cy);
+}
+
+void TdlgKVInfoEx::ApplyRunTimeLayout() {
+    TSubstForm::ApplyRunTimeLayout();
+    ArrangeControls();
 }
 
 void TdlgKVInfoEx::DoHide() {

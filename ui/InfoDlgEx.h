@@ -35,6 +35,8 @@ public:
 
 protected:
     void DoHide() override;
+    // Places the controls around the message, sized for the resolution.
+    void ApplyRunTimeLayout() override;
 
 private:
     void ShowButtons(bool isQuestion, bool allowCancel, bool help);

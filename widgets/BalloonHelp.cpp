@@ -2,6 +2,7 @@
 
 #include "os/WinApi.h"
 #include "toolkit/Application.h"
+#include "toolkit/Control.h"
 
 #include <utility>
 
@@ -19,6 +20,7 @@ bool IsWindows9x() {
 }  // namespace
 
 TBalloonHelp::TBalloonHelp(toolkit::TComponent* owner) : toolkit::TComponent(owner) {
+    if (auto* window = dynamic_cast<toolkit::TControl*>(owner)) font_.SetPixelsPerInch(window->PixelsPerInch());
     font_.OnChange = [this] { ApplyFont(); };
     font_.SetStyle(0);
     font_.SetCharset(DEFAULT_CHARSET);
@@ -75,6 +77,7 @@ void TBalloonHelp::SetOnClick(toolkit::TNotifyEvent handler) {
 }
 
 void TBalloonHelp::ShowAt(int x, int y) {
+    shownAt_ = {x, y};
     Send(TTM_TRACKPOSITION, 0, MAKELPARAM(x & 0xFFFF, y & 0xFFFF));
     UpdateTool();
     Send(TTM_SETMAXTIPWIDTH, 0, MaxTipWidth);
@@ -83,6 +86,11 @@ void TBalloonHelp::ShowAt(int x, int y) {
 
 void TBalloonHelp::Hide() {
     if (showing_) Send(TTM_TRACKACTIVATE, FALSE, ToolParam());
+}
+
+void TBalloonHelp::ScaleChanged(int pixelsPerInch) {
+    font_.SetPixelsPerInch(pixelsPerInch);
+    if (showing_) ShowAt(shownAt_.x, shownAt_.y);
 }
 
 void TBalloonHelp::UpdateTool() {

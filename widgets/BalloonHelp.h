@@ -49,6 +49,9 @@ public:
     void ShowAt(int x, int y);
     void Hide();
     bool Showing() const { return showing_; }
+    // The font is made for the owner's new resolution; a balloon shown stays
+    // where it points and takes the new font.
+    void ScaleChanged(int pixelsPerInch) override;
 
     // The tooltip window; null on Windows 95/98 or when it could not be made.
     HWND Handle() const { return window_; }
@@ -69,6 +72,7 @@ private:
     toolkit::TFont font_;
     toolkit::TNotifyEvent onClick_;
     bool showing_ = false;
+    POINT shownAt_{};
 };
 
 // Whether the user allows balloon tips (Explorer's "EnableBalloonTips";

@@ -19,12 +19,16 @@ namespace widgets {
 // when the shell accepted the request.
 bool OpenURL(const std::wstring& address, HWND owner = nullptr);
 
-// The picture of the resource "PNG_" + name. Raises engine::Exception naming
-// the resource when it is missing or not a PNG image. COM must be initialised.
-toolkit::Picture CreatePNGFromResource(const std::wstring& name);
+// The picture of the resource "PNG_" + name for a window at pixelsPerInch:
+// drawn from the variant for that resolution ("PNG_" + name + "_150" ...;
+// the 100 % picture when a variant is missing) at the size of the 100 %
+// picture scaled as positions are. Raises engine::Exception naming the
+// resource when it is missing or not a PNG image. COM must be initialised.
+toolkit::Picture CreatePNGFromResource(const std::wstring& name, int pixelsPerInch);
 
-// Loads the picture of "PNG_" + name into image; on failure the image keeps its
-// picture and the error propagates.
+// Loads the picture of "PNG_" + name into image, at its window's resolution
+// now and whenever that changes; on failure the image keeps its picture and
+// the error propagates.
 void LoadPNGImage(toolkit::TImage& image, const std::wstring& name);
 
 }  // namespace widgets

@@ -624,4 +624,33 @@ THTMLRenderItem* THTMLRender::ItemAt(int x, int y) const {
     return nullptr;
 }
 
+WString THTMLRender::TextOf(TItemRange range) const {
+    WString text;
+    const auto addBlank = [&text] {
+        if (!text.empty() && text.back() != ' ') text += ' ';
+    };
+    const std::size_t end = std::min(range.first + range.count, Items.Count());
+    for (std::size_t i = range.first; i < end; ++i) {
+        if (i > range.first && Items[i - 1].LineBreak != lbNone) addBlank();
+        for (WCHAR c : Items[i].Text) {
+            if (IsBlank(c)) addBlank();
+            else text += c;
+        }
+    }
+    if (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::vector<THTMLRender::TItemRange> THTMLRender::Links() const {
+    std::vector<TItemRange> links;
+    for (std::size_t i = 0; i < Items.Count(); ++i) {
+        if (Items[i].Href.empty()) continue;
+        if (i > 0 && !links.empty() && links.back().first + links.back().count == i && Items[i - 1].Href == Items[i].Href)
+            ++links.back().count;
+        else
+            links.push_back({i, 1});
+    }
+    return links;
+}
+
 }  // namespace widgets

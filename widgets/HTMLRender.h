@@ -111,6 +111,20 @@ public:
     // The first item whose Rect holds the point; valid until the next Layout.
     THTMLRenderItem* ItemAt(int x, int y) const;
 
+    // A run of items of the last layout: one link, or the whole text.
+    struct TItemRange {
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+    // The words of the items, without markup: a line end reads as a blank,
+    // blanks are folded and the ends trimmed. Read after Parse: wrapping
+    // drops the blanks where it breaks lines.
+    os::WString TextOf(TItemRange range) const;
+    os::WString PlainText() const { return TextOf({0, Items.Count()}); }
+    // The links in reading order; consecutive items with the same target
+    // (one link wrapped over lines) make one.
+    std::vector<TItemRange> Links() const;
+
     // The stages of Layout.
     void Parse(const os::WString& text, HDC dc, COLORREF linkColor);
     // A width narrower than a character still ends: every line keeps at least

@@ -94,6 +94,53 @@ void TKXLabel::MouseMove(POINT point) {
     Cursor = item && !item->Href.empty() ? toolkit::crHandPoint : toolkit::crDefault;
 }
 
+// GetTextHeight leaves the layout marked stale, so the next paint lays it
+// out again and records where the runs are.
+void TKXLabel::UpdateRuns() {
+    if (needsLayout_) GetTextHeight();
+}
+
+// Wrapping splits runs and drops the blanks where it breaks lines, so the
+// words are read from the runs before wrapping.
+void TKXLabel::ParseCaption(THTMLRender& parsed) const {
+    toolkit::WindowDC window(Parent() ? Parent()->Handle() : nullptr);
+    LabelCanvas canvas(window.Get(), Font());
+    parsed.Parse(caption_, window.Get(), toolkit::ColorToRGB(linkColor_));
+}
+
+std::wstring TKXLabel::AccessibleText() {
+    if (!AccessibleName.empty()) return AccessibleName;
+    THTMLRender parsed;
+    ParseCaption(parsed);
+    return parsed.PlainText();
+}
+
+std::vector<toolkit::TAccessibleLink> TKXLabel::AccessibleLinks() {
+    THTMLRender parsed;
+    ParseCaption(parsed);
+    UpdateRuns();
+    const std::vector<THTMLRender::TItemRange> painted = render_.Links();
+    std::vector<toolkit::TAccessibleLink> links;
+    for (const THTMLRender::TItemRange& range : parsed.Links()) {
+        RECT bounds{};
+        if (links.size() < painted.size()) {
+            const THTMLRender::TItemRange& runs = painted[links.size()];
+            for (std::size_t i = runs.first; i < runs.first + runs.count; ++i)
+                UnionRect(&bounds, &bounds, &render_.Items[i].Rect);
+        }
+        links.push_back({parsed.TextOf(range), bounds});
+    }
+    return links;
+}
+
+void TKXLabel::FollowAccessibleLink(std::size_t index) {
+    UpdateRuns();
+    const std::vector<THTMLRender::TItemRange> links = render_.Links();
+    if (index >= links.size()) return;
+    if (OnLinkClick) OnLinkClick(this, render_.Items[links[index].first]);
+    else TGraphicControl::Click();
+}
+
 bool TKXLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "InterlineSpacing")) {
         SetInterlineSpacing(context.Scale(p.Int()));

@@ -48,12 +48,23 @@ public:
     void Click() override;
     // The hand cursor over a link, the default one elsewhere.
     void MouseMove(POINT point) override;
+    // For screen readers: text without its markup, and its links; following
+    // a link raises OnLinkClick with the link's first run, or OnClick
+    // without a link handler, as a click on it would.
+    toolkit::TAccessibleRole AccessibleRole() const override { return toolkit::TAccessibleRole::Text; }
+    std::wstring AccessibleText() override;
+    std::vector<toolkit::TAccessibleLink> AccessibleLinks() override;
+    void FollowAccessibleLink(std::size_t index) override;
     // InterlineSpacing, LinkColor, Justify, OnLinkClick, and every control's.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
 private:
     // Lays the caption out in a DC that holds the label's font and text colour.
     void LayoutText(HDC dc);
+    // Makes the runs match the caption, laying it out when it is stale.
+    void UpdateRuns();
+    // The caption's runs before wrapping.
+    void ParseCaption(THTMLRender& parsed) const;
     RECT ClientRect() const { return {0, 0, Width(), Height()}; }
 
     THTMLRender render_;

@@ -31,6 +31,8 @@ public:
     void OpenLink();
     // A click opens the link instead of raising OnClick.
     void Click() override;
+    toolkit::TAccessibleRole AccessibleRole() const override { return toolkit::TAccessibleRole::Link; }
+    bool AccessibleClickable() const override { return true; }
     void SetParent(toolkit::TWinControl* parent) override;
     // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, and the label's own.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;

@@ -11,10 +11,10 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
 
-test_name=e2e.command_line
-source "$here/session.sh"
-
+source "$here/e2e-session.sh"
+e2e_begin command_line
 fail() {
   echo "e2e.command_line: $*" >&2
   echo "--- standard output:" >&2

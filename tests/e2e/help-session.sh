@@ -1,18 +1,11 @@
-# Sourced by the end-to-end tests of the help and of the release package.
+# Sourced by the end-to-end tests of the help and of the release package,
+# after e2e-session.sh.
 #
-#   help_begin NAME      a scratch folder ($work) with a Wine prefix of its own,
-#                        removed at exit with the display and Wine; fail MESSAGE
-#                        ends the test named NAME
 #   help_press_f1 EXE    starts EXE under Wine and presses F1 in its main window
 #   help_wait_viewer     waits for a window titled "Gatewise Help": the viewer,
 #                        or the message that help cannot be shown
 #   help_texts           prints the texts of the controls in that window
 #                        ($probe: window_text_probe.exe)
-
-help_begin() {
-  test_name=e2e.$1
-  source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-}
 
 help_press_f1() {
   wine "$1" >"$work/program.log" 2>&1 &

@@ -10,8 +10,9 @@ build=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 probe=$build/tests/e2e/window_text_probe.exe
 
+source "$here/e2e-session.sh"
 source "$here/help-session.sh"
-help_begin help
+e2e_begin help
 
 gatewise_start_display
 gatewise_prepare_prefix virtual

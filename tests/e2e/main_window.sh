@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # End to end: gatewise.exe under Wine on a virtual display. The main window
 # titled "Gatewise" opens without an error report, shows its menu (read with
-# menu_probe.exe) and draws something; Exit from the Commands menu and the
+# window_probe.exe) and draws something; Exit from the Commands menu and the
 # close box (Alt+F4) each end the program with exit code 0.
 #
-#   main_window.sh GATEWISE_EXE MENU_PROBE_EXE
+#   main_window.sh GATEWISE_EXE WINDOW_PROBE_EXE
 set -uo pipefail
 program=$1
 probe=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-test_name=e2e.main_window
-source "$here/session.sh"
+source "$here/e2e-session.sh"
+e2e_begin main_window
 
 gatewise_start_display
 gatewise_prepare_prefix virtual
@@ -49,7 +49,7 @@ import -window root "$root/build/e2e/main_window.png" || fail "no screenshot"
 colours=$(convert "$root/build/e2e/main_window.png" -format '%k' info:)
 [ "$colours" -gt 50 ] || fail "the screenshot shows almost nothing ($colours colours)"
 
-wine "$probe" Gatewise 2>"$work/probe.log" | tr -d '\r' >"$work/menu.txt"
+wine "$probe" Gatewise menu 2>"$work/probe.log" | tr -d '\r' >"$work/menu.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the menu could not be read: $(cat "$work/probe.log")"
 diff -u "$here/main_menu.txt" "$work/menu.txt" || fail "the menu differs from the expected one"
 

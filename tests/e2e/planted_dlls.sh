@@ -19,8 +19,8 @@ objdump=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-test_name=e2e.planted_dlls
-source "$here/session.sh"
+source "$here/e2e-session.sh"
+e2e_begin planted_dlls
 
 app=$work/app
 mkdir -p "$app"

@@ -13,8 +13,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 probe=$build/tests/e2e/window_text_probe.exe
 
+source "$here/e2e-session.sh"
 source "$here/help-session.sh"
-help_begin release_package
+e2e_begin release_package
 
 bash "$root/scripts/release.sh" >"$work/release.log" 2>&1 || fail "the release command failed: $(tail -5 "$work/release.log")"
 version=$(sed -n 's/^project(Gatewise VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")

@@ -39,6 +39,14 @@ TEST_F(DpiScale, FontHeightsAndPoints) {
     EXPECT_EQ(toolkit::HeightToPoints(-15, 120), 9);
 }
 
+// Font heights are negative and lengths positive: both round the same way,
+// so a font and the label it sizes grow alike.
+TEST_F(DpiScale, NegativeAndPositiveValuesRoundAlike) {
+    for (int dpi : {96, 120, 144, 168, 192})
+        for (int value = 0; value <= 100; ++value)
+            EXPECT_EQ(toolkit::ScaleToDpi(-value, dpi), -toolkit::ScaleToDpi(value, dpi)) << value << " at " << dpi;
+}
+
 TEST_F(DpiScale, LargeValuesDoNotOverflow) {
     EXPECT_EQ(toolkit::ScaleToDpi(100000000, 480), 500000000);
     EXPECT_EQ(toolkit::ScaleToDpi(-100000000, 480), -500000000);

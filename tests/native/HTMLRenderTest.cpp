@@ -578,4 +578,28 @@ TEST_F(HTMLRenderTest, FailingGdiCallsDegradeWithoutLeaks) {
     EXPECT_TRUE(machine.gdi.texts.empty());
 }
 
+// ---------------------------------------------------------------- what screen readers read
+
+TEST_F(HTMLRenderTest, PlainTextAndLinksWithoutTheMarkup) {
+    render.Parse(WSTR("  Relaxed mode is <b>only</b> for you<br>(<a href=\"relaxed\">activate\n now</a>). "
+                      "<a href=\"x\">one</a><a href=\"x\"> two</a> <a href=\"y\">three</a>"),
+                 dc, kLinkColor);
+    EXPECT_EQ(render.PlainText(), WSTR("Relaxed mode is only for you (activate now). one two three"));
+    const std::vector<THTMLRender::TItemRange> links = render.Links();
+    ASSERT_EQ(links.size(), 3u) << "runs with the same target next to each other make one link";
+    EXPECT_EQ(render.TextOf(links[0]), WSTR("activate now"));
+    EXPECT_EQ(render.TextOf(links[1]), WSTR("one two"));
+    EXPECT_EQ(render.TextOf(links[2]), WSTR("three"));
+    EXPECT_EQ(render.Items[links[0].first].Href, WSTR("relaxed"));
+
+    // Wrapped over lines a link stays one, with the blank where its line broke.
+    Layout(WSTR("a <a href=\"z\">wrapped link</a>"), Regular(WSTR("a wrapped")) + 2);
+    ASSERT_EQ(render.Links().size(), 1u);
+    EXPECT_EQ(render.Links()[0].count, 2u);
+    EXPECT_EQ(render.TextOf(render.Links()[0]), WSTR("wrapped link"));
+    render.Parse(WSTR(""), dc, kLinkColor);
+    EXPECT_EQ(render.PlainText(), WSTR(""));
+    EXPECT_TRUE(render.Links().empty());
+}
+
 }  // namespace

@@ -1,4 +1,5 @@
 // The message dialog's layout arithmetic and link completion.
+#include "toolkit/DpiScale.h"
 #include "ui/InfoDlgExCore.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,24 @@ TEST(InfoDlgExLayout, MarginGrowsAboveOneHundredDpi) {
     EXPECT_EQ(Box(layout.yes), Box(218, 108, 134, 38));
     EXPECT_EQ(layout.client.cx, 510);
     EXPECT_EQ(layout.client.cy, 158);
+}
+
+// After a move to another screen the dialog lays itself out again from its
+// controls' sizes there: the result depends on the resolution alone.
+TEST(InfoDlgExLayout, LaidOutAgainAtEachResolution) {
+    const std::pair<int, SIZE> expected[] = {{96, {339, 105}}, {120, {433, 151}}, {144, {510, 158}}, {192, {658, 170}}};
+    for (const auto& [dpi, client] : expected) {
+        TInfoDlgMetrics question;
+        question.pixelsPerInch = dpi;
+        question.icon = {toolkit::ScaleToDpi(32, dpi), toolkit::ScaleToDpi(32, dpi)};
+        question.button = {toolkit::ScaleToDpi(89, dpi), toolkit::ScaleToDpi(25, dpi)};
+        question.textHeight = toolkit::ScaleToDpi(30, dpi);
+        question.yes = question.no = true;
+        const ui::TInfoDlgLayout layout = ui::LayoutInfoDlg(question);
+        EXPECT_EQ(layout.client.cx, client.cx) << dpi;
+        EXPECT_EQ(layout.client.cy, client.cy) << dpi;
+        EXPECT_EQ(layout.no.right + ui::InfoDlgMargin(dpi), layout.client.cx) << dpi;
+    }
 }
 
 TEST(InfoDlgExLinks, TargetsGetTheSchemeTheyLack) {

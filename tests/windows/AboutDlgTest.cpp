@@ -1,5 +1,6 @@
 #include "FormTest.h"
 #include "shell/Substitution.h"
+#include "toolkit/DpiScale.h"
 #include "toolkit/StdCtrls.h"
 #include "ui/AboutDlg.h"
 
@@ -30,6 +31,18 @@ TEST_F(AboutDlg, ShowsLogosVersionCopyrightAndTheProductPage) {
     EXPECT_EQ(ok.Left() + ok.Width(), link.Left() + link.Width()) << "right-aligned texts keep their right edge";
     EXPECT_EQ(&ok, about->DefaultButton());
     EXPECT_EQ(&ok, about->CancelButton());
+
+    // At another resolution the logos come drawn for it, and the maker's logo
+    // still ends where the copyright notice ends.
+    const auto created = ControlBounds(*about);
+    MoveToDpi(*about, 144);
+    EXPECT_EQ(245, maker.Width());
+    EXPECT_EQ(72, maker.Height());
+    EXPECT_EQ(copyright.Left() + copyright.Width(), maker.Left() + maker.Width());
+    EXPECT_EQ(ScaleToDpi(483, 144), copyright.Left() + copyright.Width());
+    EXPECT_EQ(237, about->Get<TImage>(L"imgLogo").Width());
+    MoveToDpi(*about, 96);
+    EXPECT_EQ(ControlBounds(*about), created);
     about.reset();
     shell::FreeSubstitutionList();
     CoUninitialize();

@@ -178,6 +178,12 @@ TEST(BalloonHelpTest, FontChangesReachTheWindowAtOnce) {
 
     balloon.SetFont(nullptr);
     EXPECT_EQ(L"Tahoma", balloon.Font().Name());
+
+    // On a screen of 150 %: the same font made larger, the balloon still shown.
+    balloon.ScaleChanged(144);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(balloon.Handle(), WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(-21, font.lfHeight);
+    EXPECT_TRUE(balloon.Showing());
 }
 
 TEST(BalloonHelpTest, ClickCallsOnClickOnceAndHides) {

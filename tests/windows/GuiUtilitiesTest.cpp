@@ -2,6 +2,7 @@
 
 #include "engine/Exception.h"
 #include "toolkit/Application.h"
+#include "toolkit/DpiScale.h"
 #include "toolkit/ExtCtrls.h"
 
 #include "ErrorMessage.h"
@@ -20,15 +21,28 @@ protected:
 };
 
 TEST_F(GuiUtilitiesTest, CreatePNGFromResourceAddsThePrefix) {
-    toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE_HOT");
+    toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE_HOT", 96);
     EXPECT_EQ(58, close.Width());
     EXPECT_EQ(53, close.Height());
-    toolkit::Picture logo = widgets::CreatePNGFromResource(L"LOGO_LOCK");
+    toolkit::Picture logo = widgets::CreatePNGFromResource(L"LOGO_LOCK", 96);
     EXPECT_EQ(158, logo.Width());
     EXPECT_EQ(65, logo.Height());
 
-    const std::string message = MessageOf([] { widgets::CreatePNGFromResource(L"CLOSE_COLD"); });
+    const std::string message = MessageOf([] { widgets::CreatePNGFromResource(L"CLOSE_COLD", 96); });
     EXPECT_NE(std::string::npos, message.find("PNG_CLOSE_COLD")) << message;
+}
+
+// Drawn variants at 120 to 192 dpi; between and above them a variant scaled.
+TEST_F(GuiUtilitiesTest, PicturesTakeTheSizeThatPositionsGetAtEveryResolution) {
+    for (int dpi : {96, 110, 120, 144, 168, 192, 240}) {
+        SCOPED_TRACE(dpi);
+        toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE", dpi);
+        EXPECT_EQ(toolkit::ScaleToDpi(58, dpi), close.Width());
+        EXPECT_EQ(toolkit::ScaleToDpi(53, dpi), close.Height());
+        toolkit::Picture logo = widgets::CreatePNGFromResource(L"KXLOGO", dpi);
+        EXPECT_EQ(toolkit::ScaleToDpi(163, dpi), logo.Width());
+        EXPECT_EQ(toolkit::ScaleToDpi(48, dpi), logo.Height());
+    }
 }
 
 TEST_F(GuiUtilitiesTest, LoadPNGImageSizesTheImageAndKeepsItOnFailure) {

@@ -1,5 +1,6 @@
 #include "FormTest.h"
 #include "shell/Substitution.h"
+#include "toolkit/DpiScale.h"
 #include "ui/InfoDlgEx.h"
 
 #include <functional>
@@ -104,7 +105,7 @@ TEST_F(InfoDlgEx, ErrorWithHelpOnAStayOnTopOwner) {
     WhenShown shown([&owner](TdlgKVInfoEx& dialog) {
         EXPECT_EQ(L"Error!", dialog.Caption());
         EXPECT_EQ(L"Gatewise could not <b>change</b> it.", dialog.Get<TControl>(L"lblText").Caption());
-        EXPECT_EQ(LoadIconW(nullptr, IDI_HAND), dialog.Get<TImage>(L"imgIcon").Icon());
+        EXPECT_EQ(IDI_HAND, dialog.Get<TImage>(L"imgIcon").SystemIcon());
         EXPECT_TRUE(GetWindowLongPtrW(dialog.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_NEAR(owner.Left() + owner.Width() / 2, dialog.Left() + dialog.Width() / 2, 2);
         EXPECT_TRUE(dialog.Get<TButton>(L"btnHelp").Visible());
@@ -117,6 +118,30 @@ TEST_F(InfoDlgEx, ErrorWithHelpOnAStayOnTopOwner) {
     EXPECT_EQ(10000, topic);
     Application().OnHelpContext = nullptr;
     owner.Hide();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(InfoDlgEx, SizesItselfAgainAtAnotherResolution) {
+    bool dontShowAgain = false;
+    std::unique_ptr<TdlgKVInfoEx> dialog(CreateForm<TdlgKVInfoEx>(nullptr, L"Question", L"Store the account?", true,
+                                                                  false, true, &dontShowAgain, 10020));
+    const auto created = ControlBounds(*dialog);
+    const SIZE client{dialog->ClientWidth(), dialog->ClientHeight()};
+    for (int dpi : {144, 192}) {
+        SCOPED_TRACE(dpi);
+        MoveToDpi(*dialog, dpi);
+        const TControl& text = dialog->Get<TControl>(L"lblText");
+        const TControl& help = dialog->Get<TControl>(L"btnHelp");
+        EXPECT_EQ(BoundsOf(dialog->Get<TImage>(L"imgIcon")), (Bounds{12, 12, ScaleToDpi(32, dpi), ScaleToDpi(32, dpi)}));
+        EXPECT_EQ(help.Width(), ScaleToDpi(89, dpi));
+        EXPECT_EQ(help.Left() + help.Width(), text.Left() + text.Width()) << "Help at the right edge of the text";
+        EXPECT_EQ(dialog->ClientWidth(), text.Left() + text.Width() + 12);
+        EXPECT_EQ(dialog->ClientHeight(), help.Top() + help.Height() + 12);
+    }
+    MoveToDpi(*dialog, 96);
+    EXPECT_EQ(ControlBounds(*dialog), created);
+    EXPECT_EQ(dialog->ClientWidth(), client.cx);
+    EXPECT_EQ(dialog->ClientHeight(), client.cy);
     EXPECT_TRUE(errors.empty());
 }
 

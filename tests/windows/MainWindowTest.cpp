@@ -4,6 +4,7 @@
 #include "settings/Options.h"
 #include "shell/Gatewise_IDH.h"
 #include "shell/Substitution.h"
+#include "toolkit/DpiScale.h"
 #include "ui/GatewiseMainDlg.h"
 
 #include <objbase.h>
@@ -166,6 +167,50 @@ TEST_F(MainWindow, AdvertisementShowsOneOfTheFourProducts) {
     }
     EXPECT_EQ(ui::AdvertisementAddress(2), ui::Advertisements()[2].page + campaign);
     EXPECT_EQ(ui::AdvertisementAddress(9), ui::AdvertisementAddress(-1));
+}
+
+// Windows sends WM_DPICHANGED when the window moves to a screen of another
+// resolution; Wine never does.
+TEST_F(MainWindow, MovingToAnotherResolutionScalesTheStoredLayoutWithoutDrift) {
+    Create();
+    ASSERT_EQ(window->PixelsPerInch(), 96);
+    const auto created = ControlBounds(*window);
+    const TImage& secure = window->Get<TImage>(L"imgSecure");
+    const TLabel& title = window->Get<TLabel>(L"lblSecureTitle");
+    auto scaled = [](Bounds design, int dpi) {
+        for (int& length : design) length = ScaleToDpi(length, dpi);
+        return design;
+    };
+    std::map<int, std::map<std::wstring, Bounds>> seen;
+    for (int dpi : {144, 120, 192, 144}) {
+        SCOPED_TRACE(dpi);
+        MoveToDpi(*window, dpi);
+        EXPECT_EQ(window->PixelsPerInch(), dpi);
+        const Bounds exit = scaled({432, 376, 99, 25}, dpi);
+        EXPECT_EQ(BoundsOf(window->Get<TControl>(L"btnExit")), exit);
+        EXPECT_EQ(BoundsOf(window->Get<TControl>(L"lblRelaxed")), scaled({96, 160, 433, 73}, dpi));
+        EXPECT_EQ(BoundsOf(window->Get<TControl>(L"shpTitle")), scaled({8, 21, 520, 2}, dpi));
+        const Bounds panel = scaled({0, 0, 540, 361}, dpi);
+        EXPECT_EQ(BoundsOf(window->Get<TControl>(L"pnlConsole")), panel);
+        EXPECT_EQ(window->ClientWidth(), ScaleToDpi(540, dpi));
+        EXPECT_EQ(window->ClientHeight(), exit[1] + exit[3] + exit[1] - panel[3]) << "as much room below the buttons as above";
+        // The padlocks come drawn for the resolution and size their images.
+        ASSERT_NE(secure.CurrentPicture(), nullptr);
+        EXPECT_EQ(secure.Width(), ScaleToDpi(58, dpi));
+        EXPECT_EQ(secure.Height(), ScaleToDpi(53, dpi));
+        EXPECT_EQ(secure.CurrentPicture()->Width(), secure.Width());
+        EXPECT_EQ(window->Get<TImage>(L"imgAdvertisement").Width(), ScaleToDpi(64, dpi));
+        EXPECT_EQ(title.Font().PixelHeight(), ScaleToDpi(-13, dpi));
+        EXPECT_EQ(title.Left(), ScaleToDpi(96, dpi));
+        if (seen.count(dpi)) {
+            EXPECT_EQ(ControlBounds(*window), seen[dpi]) << "the same whatever the way there";
+        }
+        seen[dpi] = ControlBounds(*window);
+    }
+    MoveToDpi(*window, 96);
+    EXPECT_EQ(ControlBounds(*window), created);
+    EXPECT_EQ(window->ClientHeight(), 416);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindow, AccountCommandIsGreyedForOtherUsers) {
