@@ -124,6 +124,11 @@ void TEdit::SetReadOnly(bool readOnly) { SendMessageW(Handle(), EM_SETREADONLY, 
 
 void TEdit::SetMaxLength(int length) { SendMessageW(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(length), 0); }
 
+LRESULT TEdit::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (passwordChar_ && (message == WM_COPY || message == WM_CUT)) return 0;
+    return TWinControl::WndProc(message, wParam, lParam);
+}
+
 void TEdit::HandleCommand(WORD code) {
     if (code == EN_CHANGE && OnChange) OnChange(this);
 }

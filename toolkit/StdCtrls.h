@@ -62,6 +62,9 @@ public:
     TNotifyEvent OnChange;
 
     void HandleCommand(WORD code) override;
+    // A password edit refuses WM_COPY and WM_CUT (Ctrl+C, Ctrl+X), which
+    // Wine's edit would carry out.
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     HBRUSH HandleControlColor(HDC) override { return nullptr; }
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 

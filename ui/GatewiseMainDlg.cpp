@@ -1,14 +1,16 @@
 #include "ui/GatewiseMainDlg.h"
 
 #include "engine/NTSecurity.h"
-#include "os/Text.h"
 #include "resources/StringIds.h"
 #include "settings/Options.h"
 #include "shell/Gatewise_IDH.h"
+#include "shell/HelpViewer.h"
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
 #include "ui/AboutDlg.h"
+#include "ui/InfoDlgEx.h"
+#include "ui/InfoDlgExCore.h"
 #include "widgets/GuiUtilities.h"
 
 #include <chrono>
@@ -38,9 +40,14 @@ void InitializeMainWindowUnit() {
     }
     shell::CreateSubstitutionList();
     widgets::RegisterKXLabel();
+    shell::SetHelpFailureHandler([](HWND owner, const std::wstring& message) {
+        ShowErrorEx(dynamic_cast<toolkit::TForm*>(toolkit::TWinControl::FromHandle(owner)), PlainTextMarkup(message),
+                    shell::ResString(IDS_HELP_CAPTION), 0);
+    });
 }
 
 void FinalizeMainWindowUnit() {
+    shell::SetHelpFailureHandler(nullptr);
     shell::FreeSubstitutionList();
     AdvertisementTable() = {};
 }
@@ -175,14 +182,7 @@ void TdlgGatewiseMain::ButtonMouseLeave(toolkit::TComponent* sender) {
 }
 
 void TdlgGatewiseMain::mnuCommandsUsersManagementClick(toolkit::TComponent*) {
-    toolkit::Application().SetScreenCursor(toolkit::crHourGlass);
-    char system[MAX_PATH] = {};
-    UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-        std::string command = std::string(system) + "\\" + os::ToUtf8(shell::ResString(IDS_USERS_MANAGEMENT_COMMAND));
-        WinExec(command.c_str(), SW_SHOWNORMAL);
-    }
-    toolkit::Application().SetScreenCursor(toolkit::crDefault);
+    widgets::RunSystemProgram(shell::ResString(IDS_USERS_MANAGEMENT_COMMAND));
 }
 
 void TdlgGatewiseMain::mnuCommandsExitClick(toolkit::TComponent*) { toolkit::Application().Terminate(); }

@@ -52,4 +52,17 @@ os::WString CompleteLinkTarget(os::WStringView target) {
     return WSTR("http://") + os::WString(target);
 }
 
+os::WString PlainTextMarkup(os::WStringView text) {
+    os::WString markup;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            markup += WSTR("<br>");
+        } else {
+            markup += text[i];
+        }
+    }
+    return markup;
+}
+
 }  // namespace ui

@@ -53,4 +53,9 @@ TInfoDlgLayout LayoutInfoDlg(const TInfoDlgMetrics& metrics);
 // "mailto:" before it, anything else with "http://" before it.
 os::WString CompleteLinkTarget(os::WStringView target);
 
+// A plain-text message as markup for the dialog: each line break ("\r\n",
+// "\n" or "\r") becomes "<br>", which the markup would otherwise fold into a
+// space. The text must not hold "<".
+os::WString PlainTextMarkup(os::WStringView text);
+
 }  // namespace ui

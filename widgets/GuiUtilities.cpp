@@ -3,6 +3,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/DpiScale.h"
 #include "toolkit/ExtCtrls.h"
+#include "toolkit/Handles.h"
 #include "toolkit/ImageScale.h"
 
 #include <shellapi.h>
@@ -14,6 +15,26 @@ bool OpenURL(const std::wstring& address, HWND owner) {
     toolkit::THourGlass busy;
     const HINSTANCE result = ShellExecuteW(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
     return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool RunSystemProgram(const std::wstring& commandLine) {
+    toolkit::THourGlass busy;
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    const std::size_t space = commandLine.find(L' ');
+    const std::wstring program = std::wstring(folder, length) + L"\\" + commandLine.substr(0, space);
+    std::wstring line = L"\"" + program + L"\"" + (space == std::wstring::npos ? L"" : commandLine.substr(space));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    toolkit::KernelHandle processHandle(process.hProcess);
+    toolkit::KernelHandle threadHandle(process.hThread);
+    return true;
 }
 
 toolkit::Picture CreatePNGFromResource(const std::wstring& name, int pixelsPerInch) {

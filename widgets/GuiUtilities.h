@@ -19,6 +19,12 @@ namespace widgets {
 // when the shell accepted the request.
 bool OpenURL(const std::wstring& address, HWND owner = nullptr);
 
+// Starts a program of the system folder: the first word of commandLine is
+// its file name, the rest its arguments. The program is started by its full
+// path, so that a file of that name beside this program or on the search path
+// never runs in its place. The hourglass shows meanwhile. True when it started.
+bool RunSystemProgram(const std::wstring& commandLine);
+
 // The picture of the resource "PNG_" + name for a window at pixelsPerInch:
 // drawn from the variant for that resolution ("PNG_" + name + "_150" ...;
 // the 100 % picture when a variant is missing) at the size of the 100 %

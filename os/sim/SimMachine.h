@@ -66,7 +66,7 @@ struct TokenGroup {
 SidValue AdministratorsSid();  // S-1-5-32-544
 SidValue UsersSid();           // S-1-5-32-545
 
-class SimMachine final : public WinApi {
+class SimMachine : public WinApi {
 public:
     SimMachine();
     ~SimMachine() override;

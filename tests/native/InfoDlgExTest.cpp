@@ -104,4 +104,8 @@ TEST(InfoDlgExLinks, TargetsGetTheSchemeTheyLack) {
         << "a scheme wins over the at sign of its user part";
 }
 
+TEST(InfoDlgExText, PlainTextKeepsItsLineBreaks) {
+    EXPECT_EQ(ui::PlainTextMarkup(WSTR("found:\r\n\nC:\\x.chm\rend")), WSTR("found:<br><br>C:\\x.chm<br>end"));
+}
+
 }  // namespace

@@ -80,4 +80,12 @@ TEST_F(GuiUtilitiesTest, OpenURLReportsTheShellAnswerAndLeavesTheDefaultCursor) 
     EXPECT_EQ(toolkit::crDefault, toolkit::Application().ScreenCursor());
 }
 
+TEST_F(GuiUtilitiesTest, RunSystemProgramStartsOnlyProgramsOfTheSystemFolder) {
+    toolkit::Application().SetScreenCursor(toolkit::crIBeam);
+    EXPECT_TRUE(widgets::RunSystemProgram(L"hostname.exe /?"));
+    EXPECT_EQ(toolkit::crDefault, toolkit::Application().ScreenCursor());
+    // This program's own folder is the first one a bare name is searched in.
+    EXPECT_FALSE(widgets::RunSystemProgram(L"gatewise_windows_tests.exe --gtest_list_tests"));
+}
+
 }  // namespace

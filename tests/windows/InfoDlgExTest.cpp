@@ -1,4 +1,5 @@
 #include "FormTest.h"
+#include "ModalScript.h"
 #include "shell/Substitution.h"
 #include "toolkit/DpiScale.h"
 #include "ui/InfoDlgEx.h"
@@ -11,43 +12,7 @@ namespace {
 using namespace toolkit;
 using ui::TdlgKVInfoEx;
 
-// Runs an action on the message dialog once it shows, from inside its modal
-// loop; a dialog still open a second later fails the test and is closed.
-class WhenShown {
-public:
-    explicit WhenShown(std::function<void(TdlgKVInfoEx&)> action) : timer_(SetTimer(nullptr, 0, 20, Tick)) {
-        Pending() = {std::move(action), 0};
-    }
-    ~WhenShown() { KillTimer(nullptr, timer_); }
-    WhenShown(const WhenShown&) = delete;
-    WhenShown& operator=(const WhenShown&) = delete;
-
-private:
-    struct State {
-        std::function<void(TdlgKVInfoEx&)> action;
-        int ticks;
-    };
-    static State& Pending() {
-        static State state;
-        return state;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        auto* dialog = dynamic_cast<TdlgKVInfoEx*>(TWinControl::FromHandle(GetActiveWindow()));
-        if (!dialog) return;
-        if (auto action = std::exchange(Pending().action, nullptr)) {
-            action(*dialog);
-        } else if (++Pending().ticks == 50) {
-            ADD_FAILURE() << "the dialog stayed open";
-            dialog->SetModalResult(mrIgnore);
-        }
-    }
-
-    UINT_PTR timer_;
-};
-
-void Press(TdlgKVInfoEx& dialog, const wchar_t* button) {
-    PostMessageW(dialog.Get<TButton>(button).Handle(), BM_CLICK, 0, 0);
-}
+void Press(TdlgKVInfoEx& dialog, const wchar_t* button) { Click(dialog.Get<TButton>(button)); }
 void PressEsc(TdlgKVInfoEx&) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }
 void PressCloseBox(TdlgKVInfoEx& dialog) { PostMessageW(dialog.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }
 
@@ -63,7 +28,8 @@ protected:
     }
     static ui::TInfoAnswer Ask(bool allowCancel, std::function<void(TdlgKVInfoEx&)> action,
                                bool* dontShowAgain = nullptr) {
-        WhenShown shown(std::move(action));
+        ModalScript script;
+        script.Then<TdlgKVInfoEx>(std::move(action));
         return ui::AskYesNoEx(nullptr, L"Store the account?", L"Question", allowCancel, dontShowAgain, 0);
     }
 };
@@ -102,7 +68,8 @@ TEST_F(InfoDlgEx, ErrorWithHelpOnAStayOnTopOwner) {
     owner.Show();
     int topic = 0;
     Application().OnHelpContext = [&topic](int context) { topic = context; };
-    WhenShown shown([&owner](TdlgKVInfoEx& dialog) {
+    ModalScript script;
+    script.Then<TdlgKVInfoEx>([&owner](TdlgKVInfoEx& dialog) {
         EXPECT_EQ(L"Error!", dialog.Caption());
         EXPECT_EQ(L"Gatewise could not <b>change</b> it.", dialog.Get<TControl>(L"lblText").Caption());
         EXPECT_EQ(IDI_HAND, dialog.Get<TImage>(L"imgIcon").SystemIcon());

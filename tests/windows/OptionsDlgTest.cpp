@@ -1,0 +1,114 @@
+// The options dialog driven through its controls on a simulated machine; what
+// it stores is read back from the simulated registry.
+#include "FormTest.h"
+#include "ModalScript.h"
+#include "SimMachineWithRealGdi.h"
+#include "settings/Options.h"
+#include "shell/Substitution.h"
+#include "ui/AutologonDlg.h"
+#include "ui/OptionsDlg.h"
+
+namespace {
+
+using namespace toolkit;
+using ui::TdlgOptions;
+
+constexpr const wchar_t* kOptionsKey = L"SOFTWARE\\Vantrel\\Gatewise";
+
+class OptionsDlg : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        shell::CreateSubstitutionList();
+        machine.Key(HKEY_CURRENT_USER, kOptionsKey);
+    }
+    void TearDown() override {
+        settings::FreeGlobalOptions();
+        shell::FreeSubstitutionList();
+        FormTest::TearDown();
+    }
+    // Startup, standby, screen saver, verification, all power profiles.
+    std::vector<std::wstring> Stored() const {
+        std::vector<std::wstring> values;
+        for (const wchar_t* name : {L"AutochangeStartup", L"AutochangeStandby", L"AutochangeScreenSaver",
+                                    L"VerifyPassword", L"ModifyAllPowerProfiles"})
+            values.push_back(machine.String(HKEY_CURRENT_USER, kOptionsKey, name).value_or(L"(none)"));
+        return values;
+    }
+
+    SimMachineWithRealGdi machine;
+    os::ScopedMachine scope{machine};
+};
+
+TEST_F(OptionsDlg, OnePromptMustStayEnabledAndCancelWritesNothing) {
+    settings::CreateGlobalOptions(kOptionsKey);
+    ModalScript script;
+    script.Then<TdlgOptions>([](TdlgOptions& dialog) {
+        const TButton& ok = dialog.Get<TButton>(L"btnOk");
+        for (const wchar_t* name : {L"chkStartup", L"chkStandby", L"chkScreenSaver"}) {
+            EXPECT_TRUE(ok.Enabled()) << "before " << name;
+            dialog.Get<TCheckBox>(name).SetChecked(false);
+        }
+        EXPECT_FALSE(ok.Enabled());
+        EXPECT_TRUE(dialog.Get<TLabel>(L"lblMismatch").Visible());
+        dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").SetChecked(true);
+        EXPECT_FALSE(ok.Enabled()) << "the power-scheme option does not count";
+        dialog.Get<TCheckBox>(L"chkStandby").SetChecked(true);
+        EXPECT_TRUE(ok.Enabled());
+        EXPECT_FALSE(dialog.Get<TLabel>(L"lblMismatch").Visible());
+        Click(dialog.Get<TButton>(L"btnCancel"));
+    });
+    EXPECT_EQ(mrCancel, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"True", L"False"}), Stored());
+    EXPECT_FALSE(settings::GlobalOptions().ModifyAllPowerProfiles());
+}
+
+TEST_F(OptionsDlg, OkStoresEveryBoxAndTheAccountDialogOpensOverIt) {
+    machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeScreenSaver", L"False");
+    settings::CreateGlobalOptions(kOptionsKey);
+    int helpTopic = 0;
+    Application().OnHelpContext = [&helpTopic](int context) { helpTopic = context; };
+    TdlgOptions* options = nullptr;
+    ModalScript script;
+    script
+        .Then<TdlgOptions>([&options](TdlgOptions& dialog) {
+            options = &dialog;
+            EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Checked());
+            Click(dialog.Get<TCheckBox>(L"chkStandby"));
+            Click(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles"));
+            Click(dialog.Get<TButton>(L"btnHelp"));
+            Click(dialog.Get<TButton>(L"btnAutologon"));
+        })
+        .Then<ui::TdlgAutologon>([&options](ui::TdlgAutologon& account) {
+            EXPECT_EQ(options, account.Owner());
+            Click(account.Get<TButton>(L"btnCancel"));
+        })
+        .Then<TdlgOptions>([](TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnOk")); });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    Application().OnHelpContext = nullptr;
+    EXPECT_EQ(10010, helpTopic);
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"False", L"False", L"True", L"True"}), Stored());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(OptionsDlg, WithoutAdministratorRightsOkStoresStartupAndResumeAsFalse) {
+    machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
+    machine.majorVersion = 5;
+    settings::CreateGlobalOptions(kOptionsKey);
+    machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStartup", L"True");
+    machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStandby", L"True");
+    ModalScript script;
+    script.Then<TdlgOptions>([](TdlgOptions& dialog) {
+        for (const wchar_t* name : {L"chkStartup", L"chkStandby"}) {
+            EXPECT_FALSE(dialog.Get<TCheckBox>(name).Checked()) << name;
+            EXPECT_FALSE(dialog.Get<TCheckBox>(name).Enabled()) << name;
+        }
+        EXPECT_FALSE(dialog.Get<TButton>(L"btnAutologon").Enabled());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Visible()) << "Windows XP";
+        Click(dialog.Get<TButton>(L"btnOk"));
+    });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    EXPECT_EQ((std::vector<std::wstring>{L"False", L"False", L"True", L"True", L"False"}), Stored());
+}
+
+}  // namespace

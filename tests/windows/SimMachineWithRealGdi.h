@@ -1,0 +1,45 @@
+#pragma once
+// A simulated machine whose GDI is Windows' own: windows built on it measure
+// and draw their markup with real fonts in real device contexts (the simulated
+// GDI knows none of them), while the registry, the accounts, the LSA store and
+// everything else stay simulated.
+
+#include "os/WinApi.h"
+#include "os/sim/SimMachine.h"
+
+class SimMachineWithRealGdi final : public os::sim::SimMachine {
+public:
+    HDC CreateCompatibleDC(HDC dc) override { return Gdi().CreateCompatibleDC(dc); }
+    BOOL DeleteDC(HDC dc) override { return Gdi().DeleteDC(dc); }
+    HGDIOBJ GetCurrentObject(HDC dc, UINT type) override { return Gdi().GetCurrentObject(dc, type); }
+    int GetObjectW(HANDLE object, int size, LPVOID buffer) override { return Gdi().GetObjectW(object, size, buffer); }
+    HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) override { return Gdi().SelectObject(dc, object); }
+    BOOL DeleteObject(HGDIOBJ object) override { return Gdi().DeleteObject(object); }
+    HFONT CreateFontIndirectW(const LOGFONTW* font) override { return Gdi().CreateFontIndirectW(font); }
+    HBRUSH CreateSolidBrush(COLORREF color) override { return Gdi().CreateSolidBrush(color); }
+    COLORREF GetTextColor(HDC dc) override { return Gdi().GetTextColor(dc); }
+    COLORREF SetTextColor(HDC dc, COLORREF color) override { return Gdi().SetTextColor(dc, color); }
+    int SetBkMode(HDC dc, int mode) override { return Gdi().SetBkMode(dc, mode); }
+    int SetMapMode(HDC dc, int mode) override { return Gdi().SetMapMode(dc, mode); }
+    int GetDeviceCaps(HDC dc, int index) override { return Gdi().GetDeviceCaps(dc, index); }
+    BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics) override { return Gdi().GetTextMetricsW(dc, metrics); }
+    BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) override {
+        return Gdi().GetTextExtentPoint32W(dc, text, count, size);
+    }
+    BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, LPINT fit, LPINT extents,
+                               LPSIZE size) override {
+        return Gdi().GetTextExtentExPointW(dc, text, count, maxExtent, fit, extents, size);
+    }
+    BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                     const INT* advances) override {
+        return Gdi().ExtTextOutW(dc, x, y, options, rect, text, count, advances);
+    }
+    int FillRect(HDC dc, const RECT* rect, HBRUSH brush) override { return Gdi().FillRect(dc, rect, brush); }
+    DWORD GetSysColor(int index) override { return Gdi().GetSysColor(index); }
+    int MulDiv(int number, int numerator, int denominator) override {
+        return Gdi().MulDiv(number, numerator, denominator);
+    }
+
+private:
+    static os::WinApi& Gdi() { return os::Windows(); }
+};

@@ -1,0 +1,50 @@
+#include "ui/AutologonDlg.h"
+
+#include "engine/Utilities.h"
+#include "resources/StringIds.h"
+
+namespace ui {
+
+TdlgAutologon::TdlgAutologon(toolkit::TComponent* owner)
+    : TAccountForm(owner, L"LAYOUT_AUTOLOGON"),
+      edtPasswordAgain(Get<toolkit::TEdit>(L"edtPasswordAgain")),
+      lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      btnOk(Get<toolkit::TButton>(L"btnOk")) {
+    RegisterHandler("FormCreate", &TdlgAutologon::FormCreate);
+    RegisterHandler("edtPasswordChange", &TdlgAutologon::edtPasswordChange);
+    RegisterHandler("btnOkClick", &TdlgAutologon::btnOkClick);
+    RegisterHandler("btnClearClick", &TdlgAutologon::btnClearClick);
+}
+
+void TdlgAutologon::FormCreate(toolkit::TComponent*) {
+    ShowAccount(AutologonAccountFields());
+    edtPasswordAgain.SetText(L"");
+    edtPasswordChange(this);
+}
+
+void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
+    const bool confirmed = PasswordsConfirmed(edtPassword.SecretText(), edtPasswordAgain.SecretText());
+    btnOk.SetEnabled(confirmed);
+    lblMismatch.SetVisible(!confirmed);
+}
+
+void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
+    const os::SecretString password = edtPassword.SecretText();
+    const std::wstring user = edtUserName.Text();
+    const std::wstring domain = edtDomain.Text();
+    if (engine::VerifyAccountPassword(user, domain, password) == engine::pcRejected) {
+        if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
+        return;
+    }
+    engine::SetAutologonAccount(user, domain, password);
+    SetModalResult(toolkit::mrOk);
+}
+
+void TdlgAutologon::btnClearClick(toolkit::TComponent*) {
+    edtUserName.SetText(L"");
+    edtPassword.SetText(L"");
+    edtPasswordAgain.SetText(L"");
+    edtPasswordChange(this);
+}
+
+}  // namespace ui

@@ -1,0 +1,31 @@
+#pragma once
+// The auto-logon account dialog: the account that Windows logs on at
+// start-up in relaxed mode, and its password, verified and then stored. It
+// ends with mrOk only once the account is stored.
+
+#include "ui/AccountForm.h"
+
+namespace ui {
+
+class TdlgAutologon : public TAccountForm {
+public:
+    explicit TdlgAutologon(toolkit::TComponent* owner);
+
+    // Shows the stored auto-logon account, else the logged-on one.
+    void FormCreate(toolkit::TComponent* sender);
+    // OK is enabled exactly when the password and its confirmation agree; the
+    // mismatch line shows exactly when it is not.
+    void edtPasswordChange(toolkit::TComponent* sender);
+    // Verifies the account, asks to correct a rejected one, and stores it.
+    // When storing fails the error is shown and the dialog stays open as it was.
+    void btnOkClick(toolkit::TComponent* sender);
+    // Empties the user name and both passwords; the domain stays.
+    void btnClearClick(toolkit::TComponent* sender);
+
+private:
+    toolkit::TEdit& edtPasswordAgain;
+    toolkit::TLabel& lblMismatch;
+    toolkit::TButton& btnOk;
+};
+
+}  // namespace ui

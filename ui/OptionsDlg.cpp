@@ -1,0 +1,70 @@
+#include "ui/OptionsDlg.h"
+
+#include "engine/NTSecurity.h"
+#include "engine/WindowsVersion.h"
+#include "settings/Options.h"
+#include "ui/AutologonDlg.h"
+#include "ui/OptionsDlgCore.h"
+#include "widgets/KXLabel.h"
+
+namespace ui {
+namespace {
+
+std::string OptionsLayout() {
+    widgets::RegisterKXLabel();
+    return toolkit::LayoutResourceText(L"LAYOUT_OPTIONS");
+}
+
+}  // namespace
+
+TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
+    : TSubstForm(owner, OptionsLayout(), "LAYOUT_OPTIONS"),
+      chkStartup(Get<toolkit::TCheckBox>(L"chkStartup")),
+      chkStandby(Get<toolkit::TCheckBox>(L"chkStandby")),
+      chkScreenSaver(Get<toolkit::TCheckBox>(L"chkScreenSaver")),
+      chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
+      lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
+      btnOk(Get<toolkit::TButton>(L"btnOk")) {
+    RegisterHandler("FormCreate", &TdlgOptions::FormCreate);
+    RegisterHandler("CheckBoxClick", &TdlgOptions::CheckBoxClick);
+    RegisterHandler("btnOkClick", &TdlgOptions::btnOkClick);
+    RegisterHandler("btnAutologonClick", &TdlgOptions::btnAutologonClick);
+    RegisterHandler("btnHelpClick", &TdlgOptions::btnHelpClick);
+}
+
+void TdlgOptions::FormCreate(toolkit::TComponent*) {
+    settings::TOptions& options = settings::GlobalOptions();
+    chkStartup.SetChecked(options.AutochangeStartup());
+    chkStandby.SetChecked(options.AutochangeStandby());
+    chkScreenSaver.SetChecked(options.AutochangeScreenSaver());
+    chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
+    chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
+    if (!engine::IsAdministrator()) {
+        chkStartup.SetEnabled(false);
+        chkStandby.SetEnabled(false);
+        btnAutologon.SetEnabled(false);
+    }
+}
+
+void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
+    const bool any = AnyPromptEnabled(chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked());
+    lblMismatch.SetVisible(!any);
+    btnOk.SetEnabled(any);
+}
+
+void TdlgOptions::btnOkClick(toolkit::TComponent*) {
+    settings::TOptions& options = settings::GlobalOptions();
+    options.SetAutochangeStartup(chkStartup.Checked());
+    options.SetAutochangeStandby(chkStandby.Checked());
+    options.SetAutochangeScreenSaver(chkScreenSaver.Checked());
+    options.SetModifyAllPowerProfiles(chkModifyAllPowerProfiles.Checked());
+    options.Save();
+    SetModalResult(toolkit::mrOk);
+}
+
+void TdlgOptions::btnAutologonClick(toolkit::TComponent*) { shell::Execute<TdlgAutologon>(this); }
+
+void TdlgOptions::btnHelpClick(toolkit::TComponent*) { toolkit::Application().HelpContext(HelpContext); }
+
+}  // namespace ui

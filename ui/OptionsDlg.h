@@ -1,0 +1,36 @@
+#pragma once
+// The options dialog: which of the three password prompts a switch changes,
+// and whether the resume prompt is written to every power scheme. OK saves
+// all the options; Cancel writes nothing.
+
+#include "shell/SubstFrm.h"
+#include "toolkit/Label.h"
+#include "toolkit/StdCtrls.h"
+
+namespace ui {
+
+class TdlgOptions : public shell::TSubstForm {
+public:
+    explicit TdlgOptions(toolkit::TComponent* owner);
+
+    // Shows the options. Without administrator rights the start-up and
+    // resume prompts and the auto-logon account cannot be changed.
+    void FormCreate(toolkit::TComponent* sender);
+    // The boxes' click handler: at least one of the three prompts must stay enabled.
+    void CheckBoxClick(toolkit::TComponent* sender);
+    void btnOkClick(toolkit::TComponent* sender);
+    // Opens the auto-logon account dialog over this one.
+    void btnAutologonClick(toolkit::TComponent* sender);
+    void btnHelpClick(toolkit::TComponent* sender);
+
+private:
+    toolkit::TCheckBox& chkStartup;
+    toolkit::TCheckBox& chkStandby;
+    toolkit::TCheckBox& chkScreenSaver;
+    toolkit::TCheckBox& chkModifyAllPowerProfiles;
+    toolkit::TLabel& lblMismatch;
+    toolkit::TButton& btnAutologon;
+    toolkit::TButton& btnOk;
+};
+
+}  // namespace ui

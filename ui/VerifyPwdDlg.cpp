@@ -1,0 +1,51 @@
+#include "ui/VerifyPwdDlg.h"
+
+#include "engine/Utilities.h"
+#include "resources/StringIds.h"
+#include "settings/Options.h"
+#include "shell/ResStrings.h"
+#include "widgets/GuiUtilities.h"
+
+namespace ui {
+
+TdlgVerifyPwd::TdlgVerifyPwd(toolkit::TComponent* owner)
+    : TAccountForm(owner, L"LAYOUT_VERIFYPWD"), chkDontShowAgain(Get<toolkit::TCheckBox>(L"chkDontShowAgain")) {
+    RegisterHandler("FormCreate", &TdlgVerifyPwd::FormCreate);
+    RegisterHandler("btnOkClick", &TdlgVerifyPwd::btnOkClick);
+    RegisterHandler("btnCtrlPanelClick", &TdlgVerifyPwd::btnCtrlPanelClick);
+}
+
+void TdlgVerifyPwd::FormCreate(toolkit::TComponent*) { ShowAccount(CurrentAccountFields()); }
+
+void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
+    const os::SecretString password = edtPassword.SecretText();
+    switch (engine::VerifyAccountPassword(edtUserName.Text(), edtDomain.Text(), password)) {
+        case engine::pcAccepted:
+            // Accepted with an empty password: the account has none to ask for.
+            if (password.empty()) {
+                SetModalResult(toolkit::mrAbort);
+                return;
+            }
+            SetModalResult(toolkit::mrOk);
+            SaveVerifyPassword();
+            return;
+        case engine::pcRejected:
+            if (!AskYes(IDS_VERIFY_REJECTED)) SetModalResult(toolkit::mrCancel);
+            return;
+        case engine::pcCannotVerify:
+            SetModalResult(AskYes(IDS_VERIFY_IMPOSSIBLE) ? toolkit::mrOk : toolkit::mrCancel);
+            SaveVerifyPassword();
+            return;
+    }
+}
+
+void TdlgVerifyPwd::SaveVerifyPassword() {
+    settings::GlobalOptions().SetVerifyPassword(!chkDontShowAgain.Checked());
+    settings::GlobalOptions().Save("VerifyPassword");
+}
+
+void TdlgVerifyPwd::btnCtrlPanelClick(toolkit::TComponent*) {
+    widgets::RunSystemProgram(shell::ResString(IDS_USERS_MANAGEMENT_COMMAND));
+}
+
+}  // namespace ui
