@@ -4,7 +4,8 @@
 # system DLLs (each leaves "<name>.loaded" beside itself when loaded), with
 # Wine told to prefer such native DLLs to its own ("n,b"), as Windows does for
 # DLLs that are not known DLLs. The steps drive the program through what loads
-# DLLs: the main window and the help (F1).
+# DLLs: the main window, the password verification dialog (the account's
+# name), a switch to secure mode (its sound) and the help (F1).
 #
 # No DLL that the program imports (read from the exe) or binds late (named in
 # its sources) may be loaded from its folder. Markers of other DLLs were
@@ -86,9 +87,27 @@ step_help() {
   return 0
 }
 
-# Further steps (a mode switch, the verification dialog) go here as the
-# program grows them.
-steps=(step_main_window step_help)
+# F2 asks for the password first (VerifyPassword is on by default): the
+# dialog reads the account's name. Wine accepts any password, so OK switches.
+step_verification_dialog() {
+  timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key F2
+  local dialog
+  dialog=$(gatewise_wait_window 'Password verification' 30)
+  [ -n "$dialog" ] || return 1
+  wait_loaded secur32.dll || return 1
+  timeout 10 xdotool windowfocus --sync "$dialog" 2>/dev/null
+  xdotool type --delay 30 'any password'
+  xdotool key Return
+}
+
+# The switch confirms itself with the system sound.
+step_mode_switch() {
+  wait_loaded winmm.dll || return 1
+  sleep 1
+}
+
+steps=(step_main_window step_verification_dialog step_mode_switch step_help)
 problem=
 for step in "${steps[@]}"; do
   "$step" || { problem="$step failed"; break; }
