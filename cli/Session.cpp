@@ -266,7 +266,9 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcCannotVerify)
             console_.err << "The password could not be verified; it is stored as given.\n";
     }
-    engine::SetAutologonAccount(userName, domainName, password);
+    if (engine::SetAutologonAccount(userName, domainName, password) == engine::psPlainValue)
+        console_.err << "Windows did not accept the password into its protected store: it is kept in the registry "
+                        "value DefaultPassword, where other users of this computer may be able to read it.\n";
 
     const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
     console_.out << "Auto-logon account set to " << diagnostics::AccountDisplayName(stored.user, stored.domain)

@@ -1,48 +1,40 @@
-# gatewise_symbol_file(target): after every link of the Windows program
-# `target`, writes <name>.sym beside it: its procedure names and source lines
-# taken from the program's own DWARF with the mingw binutils, for the call
-# stacks of the exception reporter. The program is linked with a build id,
-# which ties the symbol file to it (a stripped copy keeps the id). Does
-# nothing in the native build.
+# gatewise_symbol_file(target [STRIP]): after every link of the Windows
+# program `target`, writes <name>.sym beside it: its procedure names and source
+# lines taken from the program's own DWARF with the mingw binutils, for the
+# call stacks of the exception reporter. The program is linked with a build
+# id, which ties the symbol file to it (a stripped copy keeps the id). With
+# STRIP the program is then stripped of its DWARF and symbols: the shipped
+# program carries only what the symbol file does not. Does nothing in the
+# native build.
+#
+# Every build type compiles the Windows build with DWARF (see the top-level
+# CMakeLists.txt), so the symbol file has lines whatever CMAKE_BUILD_TYPE is.
 include_guard(GLOBAL)
+include(${CMAKE_CURRENT_LIST_DIR}/HostTool.cmake)
 
 set(GATEWISE_SYMBOL_TOOL_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/../crashreport/tools/SymbolFileTool.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../crashreport/SymbolSource.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../crashreport/SymbolFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../crashreport/ReportText.cpp)
-get_filename_component(GATEWISE_SYMBOL_TOOL_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
-
-# The tool runs on the build machine, so a cross build compiles it with the
-# machine's own compiler.
-function(_gatewise_symbol_tool)
-  if(TARGET gatewise_symbol_tool)
-    return()
-  endif()
-  find_program(GATEWISE_HOST_CXX NAMES g++ c++ clang++ REQUIRED)
-  set(tool ${CMAKE_BINARY_DIR}/host/gatewise_symtool)
-  add_custom_command(
-    OUTPUT ${tool}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-    COMMAND ${GATEWISE_HOST_CXX} -std=c++20 -O2 -I${GATEWISE_SYMBOL_TOOL_ROOT} ${GATEWISE_SYMBOL_TOOL_SOURCES} -o ${tool}
-    DEPENDS ${GATEWISE_SYMBOL_TOOL_SOURCES}
-    COMMENT "Building the symbol-file tool for the build machine"
-    VERBATIM)
-  add_custom_target(gatewise_symbol_tool DEPENDS ${tool})
-  set_property(GLOBAL PROPERTY GATEWISE_SYMBOL_TOOL ${tool})
-endfunction()
 
 function(gatewise_symbol_file target)
   if(NOT WIN32)
     return()
   endif()
-  _gatewise_symbol_tool()
-  get_property(tool GLOBAL PROPERTY GATEWISE_SYMBOL_TOOL)
+  cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
+  gatewise_host_tool(gatewise_symtool ${GATEWISE_SYMBOL_TOOL_SOURCES})
+  get_property(tool GLOBAL PROPERTY GATEWISE_HOST_TOOL_gatewise_symtool)
   target_link_options(${target} PRIVATE -Wl,--build-id)
-  add_dependencies(${target} gatewise_symbol_tool)
+  add_dependencies(${target} gatewise_symtool)
+  set(strip)
+  if(ARG_STRIP)
+    set(strip COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:${target}>)
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${tool} ${CMAKE_OBJDUMP} ${CMAKE_NM} $<TARGET_FILE:${target}>
             $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.sym
+    ${strip}
     COMMENT "Writing the symbol file of ${target}"
     VERBATIM)
 endfunction()

@@ -1,6 +1,7 @@
 #include "crashreport/ExceptionReporter.h"
 
 #include "crashreport/CallStack.h"
+#include "crashreport/FaultReport.h"
 #include "crashreport/ProcessView.h"
 #include "crashreport/RaiseCapture.h"
 #include "crashreport/ReportDialog.h"
@@ -10,6 +11,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -27,6 +29,7 @@ namespace crashreport {
 namespace {
 
 CRITICAL_SECTION g_reportLock;
+std::atomic<DWORD> g_reportingThread{0};  // the thread inside a report, or 0
 DWORD g_mainThreadId = 0;
 std::once_flag g_installation;
 
@@ -86,10 +89,27 @@ std::string NowText() {
     return os::ToUtf8(std::wstring(date) + L" " + time);
 }
 
-// Appended under an exclusive open; a log that cannot be opened loses the entry.
+// The log opened exclusively. Another report (of this program or another
+// instance) may hold it for a moment: a locked log is tried again for about a
+// second before the entry is given up.
+HANDLE OpenLog(const std::wstring& path) {
+    constexpr ULONGLONG kPatience = 1000;
+    constexpr DWORD kPause = 20;
+    const ULONGLONG deadline = GetTickCount64() + kPatience;
+    for (;;) {
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || GetTickCount64() >= deadline)
+            return INVALID_HANDLE_VALUE;
+        Sleep(kPause);
+    }
+}
+
+// Appended at the end; a log that cannot be opened loses the entry.
 void AppendToLog(const std::wstring& path, const std::string& entry) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = OpenLog(path);
     if (file == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER end{};
     DWORD written = 0;
@@ -98,11 +118,11 @@ void AppendToLog(const std::wstring& path, const std::string& entry) {
     CloseHandle(file);
 }
 
-ContextFacts ContextOf(const RaiseRecord& raise) {
+ContextFacts ContextOf(const RaiseRecord& raise, DWORD threadId) {
     const CONTEXT& c = raise.context;
     ContextFacts facts;
     facts.mainThreadId = g_mainThreadId;
-    facts.currentThreadId = GetCurrentThreadId();
+    facts.currentThreadId = threadId;
 #ifdef _WIN64
     facts.wide = true;
     facts.ax = c.Rax, facts.bx = c.Rbx, facts.cx = c.Rcx, facts.dx = c.Rdx;
@@ -136,17 +156,37 @@ std::vector<std::uintptr_t> ScannedStack(const RaiseRecord& raise) {
     return values;
 }
 
+// Reports one at a time. A fault reported for a thread that was itself in the
+// middle of a report takes over: that report waits for the end of the process.
 class ReportLock {
 public:
-    ReportLock() { EnterCriticalSection(&g_reportLock); }
-    ~ReportLock() { LeaveCriticalSection(&g_reportLock); }
+    explicit ReportLock(DWORD forThread) : held_(g_reportingThread != forThread) {
+        if (!held_) return;
+        EnterCriticalSection(&g_reportLock);
+        g_reportingThread = forThread;
+    }
+    ~ReportLock() {
+        if (!held_) return;
+        g_reportingThread = 0;
+        LeaveCriticalSection(&g_reportLock);
+    }
     ReportLock(const ReportLock&) = delete;
     ReportLock& operator=(const ReportLock&) = delete;
+
+private:
+    bool held_;
 };
 
-void Report(const Described& described, const RaiseRecord& raise) {
+// A report of a hardware fault: the process ends after it.
+struct Fatal {
+    DWORD threadId;
+    DWORD exitCode;
+};
+
+void Report(const Described& described, const RaiseRecord& raise, const Fatal* fatal = nullptr) {
     const ReporterSettings& settings = Settings();
-    ReportLock lock;
+    const DWORD threadId = fatal ? fatal->threadId : GetCurrentThreadId();
+    ReportLock lock(threadId);
     ProcessView inspector;
 
     ExceptionFacts facts;
@@ -164,7 +204,7 @@ void Report(const Described& described, const RaiseRecord& raise) {
     const auto entries =
         RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, stack, inspector, settings.deepestCallStack);
     const Lines callStack = FormatCallStack(entries, ProcessView::RegisteredModules());
-    const Lines context = FormatContext(ContextOf(raise));
+    const Lines context = FormatContext(ContextOf(raise, threadId));
     const Lines additional;
 
     AppendToLog(settings.logFile, FormatLogEntry(NowText(), message, callStack, context, additional));
@@ -179,7 +219,27 @@ void Report(const Described& described, const RaiseRecord& raise) {
         dialog.pages.push_back({settings.additionalTitle, os::FromUtf8(JoinLines(additional))});
     dialog.detailsShown = settings.options & roDetailsShown;
     dialog.terminateButton = settings.options & roTerminateButton;
+    if (fatal) dialog.exitCode = fatal->exitCode;
     ShowReportDialog(dialog);
+}
+
+// On the reporter thread, for the thread that met the fault.
+void ReportFault(const PendingFault& fault, RaiseRecord& record) {
+    const EXCEPTION_RECORD& exception = *fault.exception;
+    RecordFault(record, exception, *fault.context, fault.stack);
+    FaultFacts facts;
+    facts.code = exception.ExceptionCode;
+    facts.address = reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress);
+    if (exception.NumberParameters >= 2) {
+        facts.accessKind = static_cast<std::uint32_t>(exception.ExceptionInformation[0]);
+        facts.accessAddress = static_cast<std::uintptr_t>(exception.ExceptionInformation[1]);
+    }
+    const FaultDescription description = DescribeFault(facts);
+    Described described;
+    described.className = description.className;
+    described.message = description.message;
+    const Fatal fatal{fault.threadId, exception.ExceptionCode};
+    Report(described, record, &fatal);
 }
 
 }  // namespace
@@ -194,7 +254,8 @@ void InstallExceptionReporter() {
         InitializeCriticalSection(&g_reportLock);
         g_mainThreadId = GetCurrentThreadId();
         Settings().logFile = WithExtension(ModuleFilePath(nullptr), L".LOG");
-        InstallRaiseCapture();
+        StartFaultReporter(&ReportFault);
+        InstallRaiseCapture(&HandOverFault);
     });
 }
 

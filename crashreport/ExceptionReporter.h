@@ -18,6 +18,12 @@
 // ends the process at once with exit code 0. Reports are made one at a time;
 // it never throws. An exception that the program catches and handles itself
 // leaves no trace.
+//
+// Hardware faults (access violations, stack overflows, illegal instructions,
+// divisions by zero...) in the program's code on any thread, and those that
+// nothing handles elsewhere, are reported too, by a thread of the reporter's
+// own; after such a report the process ends with the fault's exception code,
+// whether "OK" or "Terminate" closed the dialog.
 
 #include <exception>
 

@@ -203,18 +203,7 @@ const NT_TIB* ThreadInformation() {
 #endif
 }
 
-void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEXT& context) {
-    const NT_TIB* tib = ThreadInformation();
-    const auto stackLow = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
-    const auto stackHigh = reinterpret_cast<std::uintptr_t>(tib->StackBase);
-
-    RaiseSite site{context, reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress), false, false};
-    FindRaiseSite(site, stackLow, stackHigh);
-    // "throw;" and std::rethrow_exception raise an exception that was thrown
-    // before: the report wants its first throw site, recorded then.
-    if (site.rethrow && state.valid) return;
-
-    RaiseRecord& record = state.record;
+void Record(RaiseRecord& record, const RaiseSite& site, const EXCEPTION_RECORD& exception, StackBounds stack) {
     record.exception = exception;
     record.exception.ExceptionRecord = nullptr;
     record.context = site.context;
@@ -224,17 +213,40 @@ void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEX
     const std::uintptr_t top = StackPointer(record.context);
     record.stackAddress = top;
     record.stackBytes = 0;
-    if (top >= stackLow && top < stackHigh) {
-        record.stackBytes = std::min<std::size_t>(stackHigh - top, kStackSnapshotBytes);
+    if (top >= stack.low && top < stack.high) {
+        record.stackBytes = std::min<std::size_t>(stack.high - top, kStackSnapshotBytes);
         std::memcpy(record.stack, reinterpret_cast<const void*>(top), record.stackBytes);
     }
     record.framesKnownBytes = 0;
     std::memset(record.returnSlots, 0, sizeof record.returnSlots);
-    MarkReturnSlots(record, stackLow, stackHigh);
+    MarkReturnSlots(record, stack.low, stack.high);
+}
+
+void Capture(ThreadState& state, const EXCEPTION_RECORD& exception, const CONTEXT& context) {
+    const StackBounds stack = CurrentStackBounds();
+    RaiseSite site{context, reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress), false, false};
+    FindRaiseSite(site, stack.low, stack.high);
+    // "throw;" and std::rethrow_exception raise an exception that was thrown
+    // before: the report wants its first throw site, recorded then.
+    if (site.rethrow && state.valid) return;
+    Record(state.record, site, exception, stack);
     state.valid = true;
 }
 
+// Faults that leave the thread's state undefined. Inside the program's own
+// code nothing handles them, so the first sight of one is reported; elsewhere
+// a system DLL may handle a fault of its own, and only an unhandled one is.
+bool IsFatalFault(const EXCEPTION_RECORD& exception) {
+    if (exception.ExceptionFlags & kUnwindingFlags) return false;
+    if (exception.ExceptionCode == EXCEPTION_STACK_OVERFLOW) return true;  // too little stack is left anywhere
+    return IsHardwareFault(exception.ExceptionCode) && InProgram(reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress));
+}
+
+FaultHandler g_faultHandler = nullptr;
+
 LONG CALLBACK OnRaise(EXCEPTION_POINTERS* pointers) {
+    // First, with as little stack as possible: a stack overflow has almost none left.
+    if (g_faultHandler && IsFatalFault(*pointers->ExceptionRecord)) g_faultHandler(pointers);
     if (!IsProgramRaise(*pointers->ExceptionRecord)) return EXCEPTION_CONTINUE_SEARCH;
     const DWORD lastError = GetLastError();
     ThreadState* state = CurrentState(true);
@@ -249,7 +261,41 @@ LONG CALLBACK OnRaise(EXCEPTION_POINTERS* pointers) {
 
 }  // namespace
 
-void InstallRaiseCapture() {
+bool IsHardwareFault(DWORD code) {
+    switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+StackBounds CurrentStackBounds() {
+    const NT_TIB* tib = ThreadInformation();
+    return {reinterpret_cast<std::uintptr_t>(tib->StackLimit), reinterpret_cast<std::uintptr_t>(tib->StackBase)};
+}
+
+void RecordFault(RaiseRecord& record, const EXCEPTION_RECORD& exception, const CONTEXT& context, StackBounds stack) {
+    // A fault happened where the context points, in whichever module.
+    const RaiseSite site{context, reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress), false, false};
+    Record(record, site, exception, stack);
+}
+
+void InstallRaiseCapture(FaultHandler onFault) {
+    g_faultHandler = onFault;
     if (g_flsSlot != FLS_OUT_OF_INDEXES) return;
     const auto program = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(program);

@@ -29,11 +29,32 @@ struct RaiseRecord {
     bool IsReturnSlot(std::size_t index) const { return returnSlots[index / 8] & (1u << (index % 8)); }
 };
 
+// The bounds of a thread's stack: `low` is its committed end, `high` its base.
+struct StackBounds {
+    std::uintptr_t low;
+    std::uintptr_t high;
+};
+StackBounds CurrentStackBounds();
+
+// Whether an exception code is a fault of the processor or the memory system
+// (access violation, stack overflow, illegal instruction, division by zero...)
+// rather than a throw.
+bool IsHardwareFault(DWORD code);
+
+// Called on the faulting thread, before anything else looks at the fault, for
+// a stack overflow anywhere and for every other hardware fault in the
+// program's own code. It must use little stack; it need not return.
+using FaultHandler = void (*)(EXCEPTION_POINTERS* pointers);
+
 // Adds the process-wide handler that sees every raise on every thread.
-void InstallRaiseCapture();
+void InstallRaiseCapture(FaultHandler onFault);
 
 // The last raise recorded on the calling thread, or null.
 const RaiseRecord* LastRaise();
+
+// Records into `record` a fault of any thread, from its exception record,
+// context and stack (which must stay as they are meanwhile).
+void RecordFault(RaiseRecord& record, const EXCEPTION_RECORD& exception, const CONTEXT& context, StackBounds stack);
 
 // Records a raise at the caller's own position (used when no recorded raise
 // belongs to the exception being reported).

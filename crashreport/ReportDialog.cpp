@@ -160,7 +160,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             if (state) ShowDetails(dialog, *state, !state->detailsShown);
             return TRUE;
         case kTerminateButtonId:
-            TerminateProcess(GetCurrentProcess(), 0);
+            TerminateProcess(GetCurrentProcess(), state ? state->content.exitCode : 0);
             return TRUE;
         }
         break;

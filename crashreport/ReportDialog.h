@@ -19,6 +19,7 @@ struct ReportDialogContent {
     std::vector<ReportPage> pages;  // none: the details button is hidden
     bool detailsShown = true;
     bool terminateButton = true;
+    unsigned exitCode = 0;  // the process's exit code when "Terminate" ends it
 };
 
 // Control identifiers, for tests that drive the dialog.
@@ -29,7 +30,7 @@ inline constexpr int kMessageId = 104;
 inline constexpr int kFirstPageId = 200;
 
 // Modal; returns when the user chooses "OK" or presses Escape. "Terminate"
-// ends the process at once with exit code 0.
+// ends the process at once with the content's exit code.
 void ShowReportDialog(const ReportDialogContent& content);
 
 }  // namespace crashreport

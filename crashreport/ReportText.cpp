@@ -15,8 +15,11 @@ std::string OrUnknown(const std::string& text) {
     return text.empty() ? std::string(kUnknown) : text;
 }
 
+// Each begins as a string that the rest is appended to: GCC 12 at -O3 warns
+// falsely (-Wrestrict) about a literal put in front of a temporary string.
 std::string EntryLine(const StackEntry& entry) {
-    std::string line = ":" + FormatPointer(entry.address) + " [" + entry.module + "]";
+    std::string line = ":";
+    line += FormatPointer(entry.address) + " [" + entry.module + "]";
     if (!entry.location.procedure.empty()) line += " " + entry.location.procedure;
     if (entry.location.line > 0)
         line += " (" + entry.location.source + ", line " + std::to_string(entry.location.line) + ")";
@@ -24,8 +27,10 @@ std::string EntryLine(const StackEntry& entry) {
 }
 
 std::string ModuleText(const ModuleLine& module) {
-    return "$" + Hex(module.base, 8) + " (" + Hex(module.header[0], 8) + "," + Hex(module.header[1], 8) + "," +
-           Hex(module.header[2], 8) + ") " + module.path;
+    std::string text = "$";
+    text += Hex(module.base, 8) + " (" + Hex(module.header[0], 8) + "," + Hex(module.header[1], 8) + "," +
+            Hex(module.header[2], 8) + ") " + module.path;
+    return text;
 }
 
 }  // namespace
@@ -45,6 +50,41 @@ std::string ClassDisplayName(std::string_view name) {
 
 std::string FormatPointer(std::uintptr_t address) {
     return Hex(address, static_cast<int>(sizeof(void*) * 2));
+}
+
+FaultDescription DescribeFault(const FaultFacts& fault) {
+    struct Known {
+        std::uint32_t code;
+        const char* className;
+        const char* name;
+    };
+    static constexpr Known kKnown[] = {
+        {0xC0000005, "EAccessViolation", "Access violation"},
+        {0xC00000FD, "EStackOverflow", "Stack overflow"},
+        {0xC000001D, "EIllegalInstruction", "Illegal instruction"},
+        {0xC0000096, "EPrivilege", "Privileged instruction"},
+        {0xC0000094, "EIntDivByZero", "Integer division by zero"},
+        {0xC0000095, "EIntOverflow", "Integer overflow"},
+        {0xC000008C, "ERangeError", "Array bounds exceeded"},
+        {0xC0000006, "EInPageError", "In-page I/O error"},
+        {0x80000002, "EDatatypeMisalignment", "Data type misalignment"},
+        {0xC000008E, "EZeroDivide", "Floating-point division by zero"},
+        {0xC0000090, "EInvalidOp", "Invalid floating-point operation"},
+        {0xC0000091, "EOverflow", "Floating-point overflow"},
+        {0xC0000093, "EUnderflow", "Floating-point underflow"},
+        {0xC0000092, "EInvalidOp", "Floating-point stack check"},
+    };
+    FaultDescription description{"EExternalException", "External exception"};
+    for (const Known& known : kKnown)
+        if (known.code == fault.code) description = {known.className, known.name};
+    description.message +=
+        " (exception code " + Hex(fault.code, 8) + ") at address " + FormatPointer(fault.address);
+    if (fault.code == 0xC0000005 || fault.code == 0xC0000006) {
+        const char* access = fault.accessKind == 1 ? "write" : fault.accessKind == 8 ? "execution" : "read";
+        description.message += std::string(": ") + access + " of address " + FormatPointer(fault.accessAddress);
+    }
+    description.message += ".";
+    return description;
 }
 
 std::string FormatMessageText(const ExceptionFacts& facts, bool longForm) {

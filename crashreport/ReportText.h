@@ -67,6 +67,24 @@ std::string ClassDisplayName(std::string_view typeName);
 // %p of the program: upper-case hexadecimal, two digits per pointer byte.
 std::string FormatPointer(std::uintptr_t address);
 
+// A hardware fault (an exception code of the processor or the system rather
+// than a throw), as a report names it.
+struct FaultFacts {
+    std::uint32_t code = 0;             // EXCEPTION_ACCESS_VIOLATION (C0000005), ...
+    std::uintptr_t address = 0;         // where it happened
+    std::uint32_t accessKind = 0;       // access violations: 0 read, 1 write, 8 execution
+    std::uintptr_t accessAddress = 0;   // access violations: the address that could not be used
+};
+
+struct FaultDescription {
+    std::string className;  // "EAccessViolation", "EStackOverflow", ...
+    std::string message;    // the fault, its code and address
+};
+
+// "Access violation (exception code C0000005) at address %p: write of address %p."
+// and the like; an unknown code is an "EExternalException".
+FaultDescription DescribeFault(const FaultFacts& fault);
+
 // "Exception '%s' in module %s at %p\r\n%s", followed in the long form by
 // "\r\n\r\nModule: %s, Source: %s, Line %s\r\nProcedure: %s" with "UNKNOWN"
 // for whatever the debug information does not know.

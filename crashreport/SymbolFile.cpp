@@ -105,9 +105,9 @@ std::uint32_t SymbolTable::Word(std::size_t offset) const {
 }
 
 std::string SymbolTable::Text(std::uint32_t offset) const {
-    const auto begin = bytes_.begin() + static_cast<std::ptrdiff_t>(strings_ + offset);
-    const auto end = std::find(begin, bytes_.end(), std::uint8_t{0});
-    return std::string(begin, end);
+    const auto block = bytes_.subspan(strings_, stringsSize_);
+    const auto begin = block.begin() + offset;
+    return std::string(begin, std::find(begin, block.end(), std::uint8_t{0}));
 }
 
 std::optional<SymbolTable> SymbolTable::Open(std::span<const std::uint8_t> bytes) {
@@ -130,6 +130,8 @@ std::optional<SymbolTable> SymbolTable::Open(std::span<const std::uint8_t> bytes
     table.files_ = table.lines_ + std::size_t(table.lineCount_) * kLineSize;
     table.strings_ = table.files_ + std::size_t(table.fileCount_) * kFileSize;
 
+    // Every text ends inside the block: the block's last byte ends the last one.
+    if (table.stringsSize_ > 0 && bytes[bytes.size() - 1] != 0) return std::nullopt;
     for (std::uint32_t i = 0; i < table.procedureCount_; ++i) {
         const std::size_t at = table.procedures_ + i * kProcedureSize;
         if (table.Word(at + 4) >= table.stringsSize_) return std::nullopt;
@@ -143,6 +145,12 @@ std::optional<SymbolTable> SymbolTable::Open(std::span<const std::uint8_t> bytes
     for (std::uint32_t i = 0; i < table.fileCount_; ++i)
         if (table.Word(table.files_ + i * kFileSize) >= table.stringsSize_) return std::nullopt;
     return table;
+}
+
+bool SymbolTable::HasSource(std::string_view fileName) const {
+    for (std::uint32_t i = 0; i < fileCount_; ++i)
+        if (Text(Word(files_ + i * kFileSize)) == fileName) return true;
+    return false;
 }
 
 SourceLocation SymbolTable::Locate(std::uint32_t rva) const {

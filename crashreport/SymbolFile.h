@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace crashreport {
@@ -45,12 +46,18 @@ struct SymbolData {
 std::vector<std::uint8_t> SerializeSymbols(SymbolData data);
 
 // A view over the bytes of a symbol file; it keeps no copy, so the bytes must
-// outlive it. Open() refuses a damaged file; lookups never read outside it.
+// outlive it. Open() refuses a damaged file: a count, offset or index that
+// leads outside its table, records out of order, or a text that does not end
+// inside the string block. Lookups never read outside the file.
 class SymbolTable {
 public:
     static std::optional<SymbolTable> Open(std::span<const std::uint8_t> bytes);
 
     const BuildId& buildId() const { return buildId_; }
+    std::uint32_t procedureCount() const { return procedureCount_; }
+    std::uint32_t lineCount() const { return lineCount_; }
+    // Whether any line row names this source file.
+    bool HasSource(std::string_view fileName) const;
     SourceLocation Locate(std::uint32_t rva) const;
 
 private:

@@ -30,6 +30,12 @@ RegKey OpenSettingsKey(HKEY root, const WCHAR* path) {
 
 RegKey OpenWinlogonKey() { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonKey); }
 
+// A missing value is fine; any other failure raises with the registry's code.
+void DeleteOrRaise(HKEY key, const WCHAR* name) {
+    const LSTATUS status = DeleteValue(key, name);
+    if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- start-up
@@ -69,30 +75,32 @@ AutologonAccount GetAutologonAccount() {
     return account;
 }
 
-void SetAutologonAccount(const os::WString& user, const os::WString& domain, const os::SecretString& password) {
+TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
+                                   const os::SecretString& password) {
     RegKey key = OpenWinlogonKey();
     if (!user.empty()) {
         WriteString(key.get(), kDefaultUserName, user);
         WriteString(key.get(), kDefaultDomainName, domain);
     } else {
-        DeleteValue(key.get(), kDefaultUserName);
-        DeleteValue(key.get(), kDefaultDomainName);
+        DeleteOrRaise(key.get(), kDefaultUserName);
+        DeleteOrRaise(key.get(), kDefaultDomainName);
     }
-    DeleteValue(key.get(), kDefaultPassword);
+    DeleteOrRaise(key.get(), kDefaultPassword);
 
-    if (!password.empty()) {
-        try {
-            StorePasswordSecret(password);
-        } catch (const Exception&) {
-            // The protected store refused it: the logon service also reads the plain value.
-            WriteString(key.get(), kDefaultPassword, password.str());
-        }
-    } else {
-        try {
-            StorePasswordSecret(password);
-        } catch (const Exception&) {
-        }
+    if (password.empty()) {
+        StorePasswordSecret(password);
+        return psNone;
     }
+    try {
+        StorePasswordSecret(password);
+        return psProtected;
+    } catch (const Exception&) {
+        // The protected store refused it: the logon service also reads the plain value.
+    }
+    WriteString(key.get(), kDefaultPassword, password.str());
+    // An earlier protected password would still be used instead of the new one.
+    StorePasswordSecret(os::SecretString());
+    return psPlainValue;
 }
 
 // ---------------------------------------------------------------- resume

@@ -22,9 +22,21 @@ struct AutologonAccount {
     bool hasPassword = false;
 };
 AutologonAccount GetAutologonAccount();
-// Writes or clears the account; the password goes to the protected store, or
-// in plain text when the store refuses it.
-void SetAutologonAccount(const os::WString& user, const os::WString& domain, const os::SecretString& password);
+
+// Where the automatic-logon password is kept.
+enum TPasswordStore : std::uint8_t {
+    psNone = 0,        // no password is stored
+    psProtected = 1,   // the local security authority's private data
+    psPlainValue = 2,  // the plain "DefaultPassword" registry value, readable by local users
+};
+
+// Writes or clears the account and returns where its password now lives: the
+// protected store, or the plain value when the store refuses it (psNone for an
+// empty password). A value that cannot be written or deleted, or an earlier
+// protected password that cannot be deleted, raises: the old password would
+// otherwise stay usable for automatic logon.
+TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
+                                   const os::SecretString& password);
 
 // Resume from standby or hibernation. `allSchemes` writes every power scheme
 // instead of the active one (Windows 6 and later).

@@ -64,4 +64,7 @@ using PFN_PowerSetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
 using PFN_PowerEnumerate = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR, ULONG, UCHAR*,
                                           DWORD*);
 
+// winmm
+using PFN_PlaySoundA = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);
+
 }  // namespace os

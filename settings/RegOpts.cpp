@@ -284,10 +284,19 @@ void TPersistentOptions::ExportTo(IOptionsExportTarget& target, std::string_view
 }
 
 HRESULT TPersistentOptions::IsWritable(VARIANT_BOOL* writable) noexcept {
+    DWORD probe;
+    try {
+        probe = std::uniform_int_distribution<DWORD>(0, 2147483646)(Random());
+    } catch (...) {
+        return E_FAIL;
+    }
+    return IsWritable(writable, probe);
+}
+
+HRESULT TPersistentOptions::IsWritable(VARIANT_BOOL* writable, DWORD probe) noexcept {
     std::string name;
     HRESULT result = S_OK;
     try {
-        const DWORD probe = std::uniform_int_distribution<DWORD>(0, 2147483646)(Random());
         name = "Test" + std::to_string(probe);
         WriteDword(name, probe);
         // Only a value that was really found counts: a probe of 0 must not pass

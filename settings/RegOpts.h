@@ -76,6 +76,9 @@ public:
     // Probes whether the key can be written. Never raises: S_OK with
     // VARIANT_TRUE / VARIANT_FALSE in *writable, or a failure status.
     virtual HRESULT IsWritable(VARIANT_BOOL* writable) noexcept;
+    // The same probe with a chosen number instead of a random one: the value
+    // "Test<probe>" is written, read back and deleted.
+    HRESULT IsWritable(VARIANT_BOOL* writable, DWORD probe) noexcept;
 
     // The published properties in declaration order, ancestors' first.
     virtual const std::vector<PublishedProperty>& Properties() const = 0;

@@ -9,6 +9,7 @@ inline constexpr int IDH_MainWindow = 10000;
 inline constexpr int IDH_Options = 10010;
 inline constexpr int IDH_AutologonAccount = 10020;
 inline constexpr int IDH_VerifyPassword = 10030;
+inline constexpr int IDH_CheckSettings = 10040;
 
 struct HelpTopic {
     int context;
@@ -20,6 +21,7 @@ inline constexpr HelpTopic HelpTopics[] = {
     {IDH_Options, "options.htm"},
     {IDH_AutologonAccount, "autologon_account.htm"},
     {IDH_VerifyPassword, "verify_password.htm"},
+    {IDH_CheckSettings, "not_taking_effect.htm"},
 };
 
 }  // namespace shell

@@ -194,7 +194,9 @@ void Picture::Draw(HDC dc, int x, int y, int width, int height) const {
     MemoryDC source(dc, bitmap_);
     if (!source.Get()) return;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, width, height, source.Get(), 0, 0, width_, height_, blend);
+    // gdi32's own AlphaBlend: msimg32, which forwards to it, is no known DLL,
+    // and a DLL of that name beside the program would be loaded in its place.
+    GdiAlphaBlend(dc, x, y, width, height, source.Get(), 0, 0, width_, height_, blend);
 }
 
 }  // namespace toolkit

@@ -2,6 +2,8 @@
 
 #include "engine/Utilities.h"
 #include "resources/StringIds.h"
+#include "shell/ResStrings.h"
+#include "ui/InfoDlgEx.h"
 
 namespace ui {
 
@@ -36,7 +38,9 @@ void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
         if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
         return;
     }
-    engine::SetAutologonAccount(user, domain, password);
+    if (engine::SetAutologonAccount(user, domain, password) == engine::psPlainValue)
+        ShowInfoEx(this, shell::ResString(IDS_PASSWORD_NOT_PROTECTED), shell::ResString(IDS_PASSWORD_NOT_PROTECTED_CAPTION),
+                   HelpContext);
     SetModalResult(toolkit::mrOk);
 }
 

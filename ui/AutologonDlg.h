@@ -16,7 +16,8 @@ public:
     // OK is enabled exactly when the password and its confirmation agree; the
     // mismatch line shows exactly when it is not.
     void edtPasswordChange(toolkit::TComponent* sender);
-    // Verifies the account, asks to correct a rejected one, and stores it.
+    // Verifies the account, asks to correct a rejected one, and stores it;
+    // a password that only a plain registry value could take is pointed out.
     // When storing fails the error is shown and the dialog stays open as it was.
     void btnOkClick(toolkit::TComponent* sender);
     // Empties the user name and both passwords; the domain stays.

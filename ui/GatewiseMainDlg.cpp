@@ -1,17 +1,27 @@
 #include "ui/GatewiseMainDlg.h"
 
+#include "diagnostics/Diagnostics.h"
 #include "engine/NTSecurity.h"
+#include "engine/Utilities.h"
+#include "os/LateBoundTypes.h"
 #include "resources/StringIds.h"
-#include "settings/Options.h"
 #include "shell/Gatewise_IDH.h"
 #include "shell/HelpViewer.h"
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
+#include "toolkit/DpiScale.h"
+#include "toolkit/OptionalFunction.h"
 #include "ui/AboutDlg.h"
+#include "ui/AutologonDlg.h"
+#include "ui/GatewiseMainDlgCore.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/InfoDlgExCore.h"
+#include "ui/OptionsDlg.h"
+#include "ui/VerifyPwdDlg.h"
 #include "widgets/GuiUtilities.h"
+
+#include <mmsystem.h>
 
 #include <chrono>
 #include <random>
@@ -26,7 +36,31 @@ std::array<TAdvertisement, 4>& AdvertisementTable() {
 
 const std::array<const wchar_t*, 4> kAdvertisementLogos{L"LOGO_FG", L"LOGO_SL", L"LOGO_LG", L"LOGO_WW"};
 
-std::string MainLayout() { return toolkit::LayoutResourceText(L"LAYOUT_MAIN"); }
+std::string MainLayout() {
+    widgets::RegisterBalloonHelp();
+    return toolkit::LayoutResourceText(L"LAYOUT_MAIN");
+}
+
+// winmm is not among the DLLs that every process maps: it is loaded from the
+// system folder at the first sound instead of being imported. Without it the
+// notification goes silent.
+void PlayExclamation() {
+    static engine::OsFunctionSlot slot;
+    if (auto play = toolkit::OptionalFunction<os::PFN_PlaySoundA>(slot, "winmm.dll", "PlaySoundA"))
+        play("SystemExclamation", nullptr, SND_ASYNC);
+}
+
+std::wstring ModeName(settings::TPromptMode mode) {
+    switch (mode) {
+    case settings::pmSecure:
+        return shell::ResString(IDS_SECURE_MODE);
+    case settings::pmRelaxed:
+        return shell::ResString(IDS_RELAXED_MODE);
+    case settings::pmCustom:
+        break;
+    }
+    return shell::ResString(IDS_CUSTOM_MODE);
+}
 
 }  // namespace
 
@@ -71,11 +105,23 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       lblAdvertisementTitle(Get<toolkit::TLabel>(L"lblAdvertisementTitle")),
       lblAdvertisement(Get<widgets::TKXLabel>(L"lblAdvertisement")),
       btnExit(Get<toolkit::TButton>(L"btnExit")),
+      dlgBalloon(Get<widgets::TBalloonHelp>(L"dlgBalloon")),
+      tmrBalloon(Get<toolkit::TTimer>(L"tmrBalloon")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
     RegisterHandler("SubstFormCreate", &TdlgGatewiseMain::SubstFormCreate);
     RegisterHandler("ButtonMouseEnter", &TdlgGatewiseMain::ButtonMouseEnter);
     RegisterHandler("ButtonMouseLeave", &TdlgGatewiseMain::ButtonMouseLeave);
+    RegisterHandler("HideBalloon", &TdlgGatewiseMain::HideBalloon);
+    RegisterHandler("LinkClick",
+                    widgets::TKXLabelLinkClickEvent([this](toolkit::TComponent* sender, widgets::THTMLRenderItem& item) {
+                        LinkClick(sender, item);
+                    }));
+    RegisterHandler("mnuCommandsSecureModeClick", &TdlgGatewiseMain::mnuCommandsSecureModeClick);
+    RegisterHandler("mnuCommandsRelaxedModeClick", &TdlgGatewiseMain::mnuCommandsRelaxedModeClick);
+    RegisterHandler("mnuCommandsOptionsClick", &TdlgGatewiseMain::mnuCommandsOptionsClick);
+    RegisterHandler("mnuCommandsSetAccountClick", &TdlgGatewiseMain::mnuCommandsSetAccountClick);
+    RegisterHandler("mnuCommandsCheckSettingsClick", &TdlgGatewiseMain::mnuCommandsCheckSettingsClick);
     RegisterHandler("mnuCommandsUsersManagementClick", &TdlgGatewiseMain::mnuCommandsUsersManagementClick);
     RegisterHandler("mnuCommandsExitClick", &TdlgGatewiseMain::mnuCommandsExitClick);
     RegisterHandler("mnuHelpHelpClick", &TdlgGatewiseMain::mnuHelpHelpClick);
@@ -181,28 +227,141 @@ void TdlgGatewiseMain::ButtonMouseLeave(toolkit::TComponent* sender) {
     ShowModePicture(ImageForControl(sender), false);
 }
 
+void TdlgGatewiseMain::HideBalloon(toolkit::TComponent*) {
+    dlgBalloon.Hide();
+    tmrBalloon.SetEnabled(false);
+}
+
+void TdlgGatewiseMain::LinkClick(toolkit::TComponent* sender, widgets::THTMLRenderItem& item) {
+    HideBalloon(sender);
+    if (item.Href == L"advertisement") lblAdvertisementTitleClick(sender);
+    else if (item.Href == L"secure") mnuCommandsSecureModeClick(sender);
+    else if (item.Href == L"relaxed") mnuCommandsRelaxedModeClick(sender);
+}
+
+void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    if (settings::GlobalOptions().VerifyPassword()) {
+        switch (shell::ExecuteModalOrRaise<TdlgVerifyPwd>(this)) {
+        case toolkit::mrCancel:
+            ShowModeNotification(settings::pmSecure, shell::ResString(IDS_SECURE_NOT_CONFIRMED));
+            return;
+        case toolkit::mrAbort:
+            ShowModeNotification(settings::pmSecure, shell::ResString(IDS_ACCOUNT_WITHOUT_PASSWORD));
+            return;
+        default:
+            break;
+        }
+    }
+    SwitchMode(settings::pmSecure);
+}
+
+void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    if (CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
+}
+
+bool TdlgGatewiseMain::CanEnterRelaxedMode() {
+    if (!settings::GlobalOptions().AutochangeStartup()) return true;
+    const engine::AutologonAccount account = engine::GetAutologonAccount();
+    if (account.user.empty() || !account.hasPassword) return shell::Execute<TdlgAutologon>(this);
+    return true;
+}
+
+void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
+    settings::GlobalOptions().ApplyMode(mode);
+    ShowModeNotification(mode, L"");
+    RefreshModeDisplay();
+}
+
+void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText) {
+    const std::wstring message = os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), ModeName(mode));
+    const bool changed = errorText.empty();
+    const std::wstring caption = shell::ResString(changed ? IDS_MODE_CHANGED : IDS_MODE_NOT_CHANGED);
+    PlayExclamation();
+    if (!widgets::BalloonTipsEnabled()) {
+        // The message dialog shows markup, which folds a carriage return into a space.
+        if (changed) ShowInfoEx(this, PlainTextMarkup(message), caption, HelpContext);
+        else ShowErrorEx(this, PlainTextMarkup(errorText), caption, HelpContext);
+        return;
+    }
+    dlgBalloon.SetTitle(caption);
+    dlgBalloon.SetText(changed ? message : errorText);
+    dlgBalloon.BalloonIcon = changed ? widgets::bInfo : widgets::bError;
+    dlgBalloon.BackGroundColor = changed ? toolkit::clInfoBk : toolkit::RGBColor(255, 204, 255);
+    // A tooltip breaks its lines, at a carriage return too, only once it has a
+    // maximum width; as wide as the window, the texts break only there.
+    dlgBalloon.MaxTipWidth = ClientWidth();
+    const toolkit::TLabel& title = mode == settings::pmRelaxed ? lblRelaxedTitle : lblSecureTitle;
+    const POINT anchor = title.ClientToScreen({0, lblSecureTitle.Height()});
+    const int dpi = PixelsPerInch();
+    dlgBalloon.ShowAt(anchor.x + toolkit::ScaleToDpi(20, dpi), anchor.y + toolkit::ScaleToDpi(5, dpi));
+    // Restarted, so that the balloon stays its full time.
+    tmrBalloon.SetEnabled(false);
+    tmrBalloon.SetEnabled(true);
+}
+
+void TdlgGatewiseMain::mnuCommandsOptionsClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    shell::Execute<TdlgOptions>(this);
+    RefreshModeDisplay();
+}
+
+void TdlgGatewiseMain::mnuCommandsSetAccountClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    shell::Execute<TdlgAutologon>(this);
+}
+
 void TdlgGatewiseMain::mnuCommandsUsersManagementClick(toolkit::TComponent*) {
     widgets::RunSystemProgram(shell::ResString(IDS_USERS_MANAGEMENT_COMMAND));
 }
 
-void TdlgGatewiseMain::mnuCommandsExitClick(toolkit::TComponent*) { toolkit::Application().Terminate(); }
-
-void TdlgGatewiseMain::mnuHelpHelpClick(toolkit::TComponent*) { toolkit::Application().HelpContents(); }
-
-void TdlgGatewiseMain::mnuHelpWebSiteClick(toolkit::TComponent*) {
-    widgets::OpenURL(shell::ResString(IDS_PRODUCT_PAGE), Handle());
+void TdlgGatewiseMain::mnuCommandsCheckSettingsClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    std::vector<diagnostics::CheckResult> results;
+    {
+        toolkit::THourGlass busy;
+        results = diagnostics::RunDiagnostics(settings::GlobalOptions());
+    }
+    const TCheckReportTexts texts{shell::ResString(IDS_CHECK_PROBLEMS), shell::ResString(IDS_CHECK_WARNINGS),
+                                  shell::ResString(IDS_CHECK_FINE), shell::ResString(IDS_CHECK_FIX)};
+    const std::wstring report = CheckReportMarkup(results, texts);
+    const std::wstring caption = shell::ResString(IDS_CHECK_CAPTION);
+    if (diagnostics::HasProblem(results)) ShowErrorEx(this, report, caption, shell::IDH_CheckSettings);
+    else ShowInfoEx(this, report, caption, shell::IDH_CheckSettings);
 }
 
-void TdlgGatewiseMain::mnuHelpTechnicalSupportClick(toolkit::TComponent*) {
-    widgets::OpenURL(shell::ResString(IDS_SUPPORT_PAGE), Handle());
+void TdlgGatewiseMain::mnuCommandsExitClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    toolkit::Application().Terminate();
 }
 
-void TdlgGatewiseMain::mnuHelpAboutClick(toolkit::TComponent*) { shell::Execute<TdlgAbout>(this); }
+void TdlgGatewiseMain::mnuHelpHelpClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    toolkit::Application().HelpContents();
+}
+
+void TdlgGatewiseMain::mnuHelpWebSiteClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    OpenPage(shell::ResString(IDS_PRODUCT_PAGE));
+}
+
+void TdlgGatewiseMain::mnuHelpTechnicalSupportClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    OpenPage(shell::ResString(IDS_SUPPORT_PAGE));
+}
+
+void TdlgGatewiseMain::mnuHelpAboutClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    shell::Execute<TdlgAbout>(this);
+}
 
 void TdlgGatewiseMain::lblAdvertisementTitleClick(toolkit::TComponent* sender) {
     int index = advertIndex_;
     if (auto* item = dynamic_cast<toolkit::TMenuItem*>(sender)) index = item->Tag - 1;
-    widgets::OpenURL(AdvertisementAddress(index), Handle());
+    OpenPage(AdvertisementAddress(index));
 }
+
+void TdlgGatewiseMain::OpenPage(const std::wstring& address) { widgets::OpenURL(address, Handle()); }
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 // The main window: the two modes with their padlocks, titles and
 // explanations, the advertisement box, the buttons and the menu.
 
+#include "settings/Options.h"
 #include "shell/SubstFrm.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
@@ -9,6 +10,7 @@
 #include "toolkit/Menu.h"
 #include "toolkit/Picture.h"
 #include "toolkit/StdCtrls.h"
+#include "widgets/BalloonHelp.h"
 #include "widgets/KXLabel.h"
 
 #include <array>
@@ -41,13 +43,28 @@ public:
     // Frees the four pictures, which the images stop showing first.
     ~TdlgGatewiseMain() override;
 
+    // Marks the active mode's title " (currently active)"; neither in Custom mode.
     void RefreshModeDisplay();
     std::uint8_t AdvertIndex() const { return advertIndex_; }
 
     void SubstFormCreate(toolkit::TComponent* sender);
     void ButtonMouseEnter(toolkit::TComponent* sender);
     void ButtonMouseLeave(toolkit::TComponent* sender);
+    // Also the balloon timer's tick.
+    void HideBalloon(toolkit::TComponent* sender);
+    // The links of the explanations and of the advertisement: "advertisement",
+    // "secure" and "relaxed", compared exactly.
+    void LinkClick(toolkit::TComponent* sender, widgets::THTMLRenderItem& item);
+    // Asks for the password first while VerifyPassword is on. A verification
+    // dialog that cannot be shown raises its error and nothing changes.
+    void mnuCommandsSecureModeClick(toolkit::TComponent* sender);
+    // Asks for the auto-logon account first when the start-up setting needs one.
+    void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
+    void mnuCommandsOptionsClick(toolkit::TComponent* sender);
+    void mnuCommandsSetAccountClick(toolkit::TComponent* sender);
     void mnuCommandsUsersManagementClick(toolkit::TComponent* sender);
+    // Shows the findings of the diagnostics in the message dialog.
+    void mnuCommandsCheckSettingsClick(toolkit::TComponent* sender);
     void mnuCommandsExitClick(toolkit::TComponent* sender);
     void mnuHelpHelpClick(toolkit::TComponent* sender);
     void mnuHelpWebSiteClick(toolkit::TComponent* sender);
@@ -59,11 +76,23 @@ protected:
     // The padlocks at the window's resolution, and the client height that
     // leaves as much room below the buttons as above them.
     void ApplyRunTimeLayout() override;
+    // Opens a web page in the user's browser; whether it opened is not used.
+    virtual void OpenPage(const std::wstring& address);
 
 private:
     enum PictureIndex { kClose, kOpen, kCloseHot, kOpenHot };
 
     void ShowAdvertisement();
+    // Switches the machine, then confirms and refreshes; an error of the
+    // switch leaves out both.
+    void SwitchMode(settings::TPromptMode mode);
+    // The exclamation sound, then the balloon at the mode's title or, with
+    // balloon tips off, the message dialog. An empty error text confirms the
+    // switch; any other says why the mode was not changed.
+    void ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText);
+    // True when relaxed mode may be switched on: the start-up setting is left
+    // alone, an account with its password is stored, or the user stores one now.
+    bool CanEnterRelaxedMode();
     toolkit::TImage* ImageForControl(toolkit::TComponent* sender);
     toolkit::TLabel* LabelForControl(toolkit::TComponent* sender);
     void ShowModePicture(toolkit::TImage* image, bool highlighted);
@@ -79,6 +108,8 @@ private:
     toolkit::TLabel& lblAdvertisementTitle;
     widgets::TKXLabel& lblAdvertisement;
     toolkit::TButton& btnExit;
+    widgets::TBalloonHelp& dlgBalloon;
+    toolkit::TTimer& tmrBalloon;
     toolkit::TMenuItem& mnuCommandsSetAccount;
     toolkit::TMenuItem& mnuHelpAbout;
 

@@ -1,8 +1,10 @@
 #include "widgets/BalloonHelp.h"
 
+#include "os/Text.h"
 #include "os/WinApi.h"
 #include "toolkit/Application.h"
 #include "toolkit/Control.h"
+#include "toolkit/Layout.h"
 
 #include <utility>
 
@@ -93,6 +95,22 @@ void TBalloonHelp::ScaleChanged(int pixelsPerInch) {
     if (showing_) ShowAt(shownAt_.x, shownAt_.y);
 }
 
+bool TBalloonHelp::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TLayoutContext& context) {
+    auto is = [&p](const char* name) { return os::EqualsIgnoringCase(p.name, name); };
+    if (is("Font.Name")) {
+        font_.SetName(p.Text());
+    } else if (is("Font.Height")) {
+        font_.SetHeight(p.Int());
+    } else if (is("Font.Style")) {
+        font_.SetStyle(toolkit::LayoutFontStyle(p));
+    } else if (is("Font.Charset")) {
+        font_.SetCharset(static_cast<BYTE>(p.Int()));
+    } else {
+        return TComponent::ApplyLayoutProperty(p, context);
+    }
+    return true;
+}
+
 void TBalloonHelp::UpdateTool() {
     if (showing_) Hide();
     tool_.lpszText = text_.data();
@@ -124,6 +142,13 @@ LRESULT CALLBACK TBalloonHelp::TipWindowProc(HWND window, UINT message, WPARAM w
         if (wParam == TRUE) balloon->showing_ = true;
     }
     return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void RegisterBalloonHelp() {
+    if (toolkit::ComponentKindRegistered("balloon")) return;
+    toolkit::RegisterComponentKind("balloon", [](toolkit::TComponent* owner, toolkit::TWinControl*) {
+        return static_cast<toolkit::TComponent*>(new TBalloonHelp(owner));
+    });
 }
 
 bool BalloonTipsEnabled() {

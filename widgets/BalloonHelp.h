@@ -52,6 +52,8 @@ public:
     // The font is made for the owner's new resolution; a balloon shown stays
     // where it points and takes the new font.
     void ScaleChanged(int pixelsPerInch) override;
+    // Font.Name, Font.Height, Font.Style, Font.Charset, and every component's.
+    bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
     // The tooltip window; null on Windows 95/98 or when it could not be made.
     HWND Handle() const { return window_; }
@@ -74,6 +76,9 @@ private:
     bool showing_ = false;
     POINT shownAt_{};
 };
+
+// Lets stored layouts create balloons (kind "balloon").
+void RegisterBalloonHelp();
 
 // Whether the user allows balloon tips (Explorer's "EnableBalloonTips";
 // true unless it is a readable 0).

@@ -66,6 +66,7 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(PowerWriteDCValueIndex),
                                       },
                                       false};
+    modules_["winmm.dll"] = Module{"winmm.dll", {GATEWISE_SIM_EXPORT(PlaySoundA)}, false};
 }
 
 }  // namespace os::sim

@@ -841,4 +841,11 @@ DWORD SimMachine::PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID* s
     return WriteIndex("PowerWriteDCValueIndex", scheme, subgroup, setting, false, value);
 }
 
+// ---------------------------------------------------------------- sound
+
+BOOL SimMachine::PlaySoundA(LPCSTR sound, HMODULE, DWORD flags) {
+    Log("PlaySoundA", std::string(sound ? sound : "(null)") + ",flags=" + Hex(flags));
+    return TRUE;
+}
+
 }  // namespace os::sim

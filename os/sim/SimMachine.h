@@ -223,6 +223,8 @@ public:
                                  DWORD value);
     DWORD PowerWriteDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
                                  DWORD value);
+    // Plays nothing; the call log keeps the sound's name and the flags.
+    BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
 private:
     struct OpenKey {

@@ -1,6 +1,9 @@
 // window_text_probe.exe TITLE: prints, one per line in UTF-8, the texts of
 // the controls inside every top-level window titled TITLE (a message box's
 // text, for example). Exit code 0 when such a window exists.
+// window_text_probe.exe --balloons: prints the text of every tooltip window
+// that shows (a tooltip answers WM_GETTEXT with the tip it shows). Exit code
+// 0 when one shows.
 
 #include <windows.h>
 
@@ -44,12 +47,27 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+BOOL CALLBACK VisitTooltip(HWND window, LPARAM shown) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpiW(className, L"tooltips_class32") == 0 && IsWindowVisible(window)) {
+        ++*reinterpret_cast<int*>(shown);
+        PrintText(window);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fputs("usage: window_text_probe TITLE\n", stderr);
+        std::fputs("usage: window_text_probe TITLE|--balloons\n", stderr);
         return 2;
+    }
+    if (lstrcmpW(argv[1], L"--balloons") == 0) {
+        int shown = 0;
+        EnumWindows(VisitTooltip, reinterpret_cast<LPARAM>(&shown));
+        return shown > 0 ? 0 : 1;
     }
     Search search{argv[1]};
     EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end: F1 in gatewise.exe under Wine. With gatewise.chm beside the
-# program, F1 on the main window opens the help viewer ("Gatewise Help") and
-# no message; with the file removed, F1 shows the program's error message
+# program, F1 on the main window and in the options dialog opens the help
+# viewer ("Gatewise Help") and no message; with the file removed, F1 shows the program's error message
 # under that title instead. (Its text, which names the file, is painted by a
 # markup label that has no window to read; the Windows tests check it.)
 #
@@ -35,7 +35,15 @@ esac
 wineserver -k 2>/dev/null
 wineserver -w
 
-# Without it: the program's error message.
+# F1 in a dialog opens it too: the options, from the Commands menu (Alt+C, O).
+help_press_f1 "$folder/gatewise.exe" 'Gatewise Options' alt+c o || fail "the options dialog did not appear"
+help_wait_viewer || fail "F1 in the options dialog opened no help viewer"
+case "$(help_texts)" in
+  *"$message_box"*) fail "F1 in the options dialog reported a failure with the help file present" ;;
+esac
+wineserver -k 2>/dev/null
+wineserver -w
+
 rm "$folder/gatewise.chm"
 help_press_f1 "$folder/gatewise.exe" || fail "the main window did not appear"
 help_wait_viewer || fail "F1 without the help file showed nothing"

@@ -17,7 +17,7 @@ source "$here/e2e-session.sh"
 source "$here/help-session.sh"
 e2e_begin release_package
 
-bash "$root/scripts/release.sh" >"$work/release.log" 2>&1 || fail "the release command failed: $(tail -5 "$work/release.log")"
+bash "$root/scripts/release.sh" "$build" >"$work/release.log" 2>&1 || fail "the release command failed: $(tail -5 "$work/release.log")"
 version=$(sed -n 's/^project(Gatewise VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 release=$build/release
 zip=gatewise-$version-win64.zip

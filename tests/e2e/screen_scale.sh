@@ -58,11 +58,11 @@ for dpi in 96 144 192; do
 
   read_tree
   padlock="$(scaled 58)x$(scaled 53)"
-  expect_line "^      graphic \"Secure mode\" $padlock\$"
-  expect_line "^      graphic \"Relaxed mode\" $padlock\$"
+  expect_line "^      graphic \"Secure mode\" action \"Click\" $padlock\$"
+  expect_line "^      graphic \"Relaxed mode\" action \"Click\" $padlock\$"
   expect_line "^      graphic \"(Flowgauge|Speedloom|Ledgerly|Wipewell)\" action \"Click\" $(scaled 64)x$(scaled 64)\$"
-  expect_line '^      static text "Secure Mode \(currently active\)"$'
-  expect_line '^      static text "Relaxed Mode"$'
+  expect_line '^      static text "Secure Mode \(currently active\)" action "Click"$'
+  expect_line '^      static text "Relaxed Mode" action "Click"$'
   expect_line '^      static text "While in secure mode .* \(activate now\)\."$'
   expect_line '^      static text "In relaxed mode .* \(activate now\)\."$'
   links=$(grep -cE '^        link ".+" action "Jump"$' "$work/tree.txt")

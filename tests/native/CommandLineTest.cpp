@@ -278,6 +278,14 @@ TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
     EXPECT_EQ(Secret(), "wonderland");
 }
 
+TEST_F(CommandLineTest, AccountSetWarnsWhenOnlyThePlainRegistryValueTookThePassword) {
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);  // the store, not the removal of the old secret
+    const Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.err.find("registry value DefaultPassword"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("password in a plain registry value"), std::string::npos) << result.out;
+}
+
 TEST_F(CommandLineTest, AccountCommandsNeedAdministratorRightsAndReadNothingWithout) {
     BecomeStandardUser();
     Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");

@@ -80,6 +80,16 @@ TEST(ExceptionReportSymbols, DamagedFilesAreRefused) {
     badName[firstNameOffset + 3] = 0x7F;
     EXPECT_FALSE(SymbolTable::Open(badName));
 
+    // Texts must end inside their block: without its last zero the last name
+    // would run on to whatever follows the file.
+    auto unterminated = good;
+    unterminated.back() = 'x';
+    EXPECT_FALSE(SymbolTable::Open(unterminated));
+    auto badFile = good;
+    const std::size_t firstLineFile = 44 + 3 * 8 + 4;
+    badFile[firstLineFile] = 0x09;  // file index beyond the file table
+    EXPECT_FALSE(SymbolTable::Open(badFile));
+
     auto unsorted = good;
     unsorted[44 + 8 + 1] = 0x00;  // second procedure's rva drops below the first
     unsorted[44 + 8] = 0x00;

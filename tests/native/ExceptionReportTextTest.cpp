@@ -33,6 +33,31 @@ TEST(ExceptionReportText, PointersHaveTwoUpperCaseDigitsPerByte) {
     EXPECT_EQ(crashreport::FormatPointer(0xAB), k64 ? "00000000000000AB" : "000000AB");
 }
 
+TEST(ExceptionReportText, HardwareFaultsNameTheFaultItsCodeAndAddress) {
+    using crashreport::DescribeFault;
+    const std::string at = crashreport::FormatPointer(0x140001234);
+    auto fault = DescribeFault({0xC0000005, 0x140001234, 1, 0});
+    EXPECT_EQ(fault.className, "EAccessViolation");
+    EXPECT_EQ(fault.message, "Access violation (exception code C0000005) at address " + at +
+                                 ": write of address " + crashreport::FormatPointer(0) + ".");
+    EXPECT_NE(DescribeFault({0xC0000005, 0x140001234, 0, 0x10}).message.find(": read of address " +
+                                                                              crashreport::FormatPointer(0x10)),
+              std::string::npos);
+    EXPECT_NE(DescribeFault({0xC0000005, 0x140001234, 8, 0x140001234}).message.find(": execution of address "),
+              std::string::npos);
+
+    fault = DescribeFault({0xC00000FD, 0x140001234, 1, 0x12345});
+    EXPECT_EQ(fault.className, "EStackOverflow");
+    EXPECT_EQ(fault.message, "Stack overflow (exception code C00000FD) at address " + at + ".");
+    EXPECT_EQ(DescribeFault({0xC0000094, 0x140001234}).message,
+              "Integer division by zero (exception code C0000094) at address " + at + ".");
+    EXPECT_EQ(DescribeFault({0xC000001D, 0x140001234}).className, "EIllegalInstruction");
+
+    fault = DescribeFault({0xC0000409, 0x140001234});
+    EXPECT_EQ(fault.className, "EExternalException");
+    EXPECT_EQ(fault.message, "External exception (exception code C0000409) at address " + at + ".");
+}
+
 TEST(ExceptionReportText, LongMessageNamesModuleSourceLineAndProcedure) {
     ExceptionFacts facts = OsErrorFacts();
     facts.debugModule = "gatewise.exe";

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -524,12 +525,35 @@ TEST_F(HTMLRenderTest, ItemAtHitsTheMeasuredRunFromTopToBaseline) {
 // ---------------------------------------------------------------- failures and resources
 
 TEST_F(HTMLRenderTest, EveryFontIsCreatedAndDeletedAroundOneUse) {
-    const int fontsBefore = machine.gdi.fontsCreated;
     machine.ClearCalls();
     Layout(WSTR("one <b>two</b> <i>three</i>"), 30, true);
     Draw();
-    EXPECT_GT(machine.gdi.fontsCreated, fontsBefore);
-    EXPECT_EQ(machine.CountCalls("CreateFontIndirectW"), machine.gdi.fontsCreated - fontsBefore);
+    // From the calls: each font is selected right after its creation and
+    // deleted, no longer selected, before the next one is created.
+    int created = 0, deleted = 0;
+    bool selecting = false;
+    std::string live;  // the handle of the font between its creation and its deletion
+    std::set<std::string> faces;
+    for (const auto& call : machine.Calls()) {
+        if (call.function == "CreateFontIndirectW") {
+            EXPECT_TRUE(live.empty() && !selecting) << "a second font while one is alive";
+            ++created;
+            selecting = true;
+            faces.insert(call.args);
+        } else if (call.function == "SelectObject" && selecting) {
+            live = call.args.substr(call.args.find(',') + 1);
+            selecting = false;
+        } else if (call.function == "SelectObject" && !live.empty()) {
+            EXPECT_EQ(call.args.find(live), std::string::npos) << "the font was selected again";
+        } else if (call.function == "DeleteObject" && !live.empty() && call.args == live) {
+            ++deleted;
+            live.clear();
+        }
+    }
+    EXPECT_TRUE(live.empty()) << "the last font was not deleted";
+    EXPECT_EQ(faces.size(), 2u) << "regular and bold weights";
+    EXPECT_GE(created, 6) << "the drawing selects its fonts anew";
+    EXPECT_EQ(deleted, created);
     EXPECT_EQ(machine.OpenHandles(), openBefore);
 }
 

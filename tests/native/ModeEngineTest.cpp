@@ -95,10 +95,14 @@ TEST_F(ModeEngineTest, ApplyCustomChangesNothingEvenWithEveryOptionOn) {
 
 TEST_F(ModeEngineTest, ModifyAllPowerProfilesWritesEveryScheme) {
     Arrange(std::nullopt, false, std::nullopt);
+    for (auto& scheme : machine.powerSchemes) scheme.lockOnWakeAc = scheme.lockOnWakeDc = 0;
     options.SetModifyAllPowerProfiles(true);
     options.ApplyMode(pmSecure);
     EXPECT_EQ(machine.CountCalls("PowerEnumerate"), 4);
-    for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeDc, 1u);
+    for (const auto& scheme : machine.powerSchemes) {
+        EXPECT_EQ(scheme.lockOnWakeAc, 1u);
+        EXPECT_EQ(scheme.lockOnWakeDc, 1u);
+    }
 }
 
 TEST_F(ModeEngineTest, FailingResumeWriteKeepsTheStartupChangeAndSkipsTheScreenSaver) {

@@ -61,13 +61,30 @@ TEST_F(OptionsTest, NonAdministratorOverwritesTrueValuesStoredEarlier) {
     EXPECT_EQ(Stored(WSTR("AutochangeStandby")), os::WString(WSTR("False")));
 }
 
-TEST_F(OptionsTest, DefaultsAskTwiceWhetherTheProcessIsAnAdministrator) {
+TEST_F(OptionsTest, DefaultsReplaceEveryValueAndAskTwiceWhetherTheProcessIsAnAdministrator) {
     settings::TOptions options(false, os::WString(kOptionsKey));
+    // Every value the opposite of its default, so that a default left unset shows.
+    options.SetAutochangeStartup(false);
+    options.SetAutochangeStandby(false);
+    options.SetAutochangeScreenSaver(false);
+    options.SetVerifyPassword(false);
+    options.SetModifyAllPowerProfiles(true);
+    machine.ClearCalls();
     options.SetDefaults();
     EXPECT_EQ(machine.CountCalls("CheckTokenMembership"), 2);
+    EXPECT_TRUE(options.AutochangeStartup());
+    EXPECT_TRUE(options.AutochangeStandby());
     EXPECT_TRUE(options.AutochangeScreenSaver());
     EXPECT_TRUE(options.VerifyPassword());
     EXPECT_FALSE(options.ModifyAllPowerProfiles());
+
+    options.SetAutochangeScreenSaver(false);
+    DropAdministratorRights();
+    options.SetDefaults();
+    EXPECT_TRUE(options.AutochangeScreenSaver());
+    machine.processGroups = {{os::sim::AdministratorsSid(), SE_GROUP_ENABLED}};
+    EXPECT_FALSE(options.AutochangeStartup()) << "the default of a non-administrator is false";
+    EXPECT_FALSE(options.AutochangeStandby());
 }
 
 TEST_F(OptionsTest, NothingIsSavedAtExitAndSingleSavesWriteOneValue) {

@@ -323,3 +323,20 @@ TEST_F(RegOptsTest, IsWritableProbesAndAlwaysRemovesItsTestValue) {
     EXPECT_EQ(writable, VARIANT_FALSE);
     for (const auto& [name, value] : values) EXPECT_NE(os::ToUtf8(name).rfind("Test", 0), 0u);
 }
+
+TEST_F(RegOptsTest, ProbeOfZeroThatReadsNothingBackIsNotWritable) {
+    auto options = CreateSample();
+    options->SetSaveOnDestroy(false);
+    VARIANT_BOOL writable = VARIANT_TRUE;
+    // The write seems to succeed, but the value is not there to be read back.
+    machine.Fail("RegQueryValueExW", ERROR_FILE_NOT_FOUND);
+    machine.ClearCalls();
+    EXPECT_EQ(options->IsWritable(&writable, 0), S_OK);
+    EXPECT_EQ(writable, VARIANT_FALSE);
+    EXPECT_EQ(Args("RegSetValueExW").rfind("Test0,", 0), 0u) << Args("RegSetValueExW");
+
+    machine.Fail("RegQueryValueExW", 0, 0, 0);
+    EXPECT_EQ(options->IsWritable(&writable, 0), S_OK);
+    EXPECT_EQ(writable, VARIANT_TRUE);
+    EXPECT_EQ(Args("RegDeleteValueW"), "Test0 | Test0");
+}

@@ -57,6 +57,15 @@ TEST_F(ResumePasswordTest, ActiveSchemeOnlyWritesAcThenDcAndActivatesItAgain) {
               std::string::npos);
 }
 
+TEST_F(ResumePasswordTest, FailingReactivationOfTheSchemeIsIgnored) {
+    machine.Fail("PowerSetActiveScheme", ERROR_ACCESS_DENIED);
+    EXPECT_NO_THROW(engine::SetAskPasswordOnResume(false, false));
+    EXPECT_EQ(machine.CountCalls("PowerSetActiveScheme"), 1);
+    EXPECT_EQ(machine.powerSchemes[0].lockOnWakeAc, 0u);
+    EXPECT_EQ(machine.powerSchemes[0].lockOnWakeDc, 0u);
+    EXPECT_EQ(machine.CountCalls("LocalFree"), 1);
+}
+
 TEST_F(ResumePasswordTest, AllSchemesEnumeratesUntilNoMoreItemsAndWritesEachAcBeforeDc) {
     for (auto& scheme : machine.powerSchemes) scheme.lockOnWakeAc = scheme.lockOnWakeDc = 0;
     engine::SetAskPasswordOnResume(true, true);

@@ -134,11 +134,60 @@ TEST_F(StartupPasswordTest, PrivateDataFailuresCarryTheWindowsCodeInHex) {
               "Failed call to LsaRetrievePrivateData: 5");
 }
 
-TEST_F(StartupPasswordTest, RefusedPrivateDataFallsBackToThePlainValue) {
-    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
-    engine::SetAutologonAccount(WSTR("bob"), WSTR(""), SecretString(WSTR("pw")));
+TEST_F(StartupPasswordTest, RefusedPrivateDataFallsBackToThePlainValueAndSaysSo) {
+    engine::StorePasswordSecret(SecretString(WSTR("old")));
+    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
+    EXPECT_EQ(engine::SetAutologonAccount(WSTR("bob"), WSTR(""), SecretString(WSTR("pw"))), engine::psPlainValue);
     EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), WString(WSTR("pw")));
     EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WString(WSTR("")));
+    EXPECT_EQ(Secret(), WSTR("<none>")) << "the old protected password would win over the new plain one";
+}
+
+TEST_F(StartupPasswordTest, StoreOfThePasswordIsReported) {
+    EXPECT_EQ(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("pw"))), engine::psProtected);
+    EXPECT_EQ(Secret(), WSTR("pw"));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultPassword")));
+    EXPECT_EQ(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()), engine::psNone);
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+}
+
+TEST_F(StartupPasswordTest, PlainPasswordThatCannotBeDeletedRaisesItsCodeAndStoresNothing) {
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("old"));
+    machine.Fail("RegDeleteValueW", ERROR_ACCESS_DENIED);
+    try {
+        engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("new")));
+        FAIL() << "a failed deletion was reported as success";
+    } catch (const engine::EOSError& e) {
+        EXPECT_EQ(e.ErrorCode, DWORD{ERROR_ACCESS_DENIED});
+        EXPECT_STREQ(e.what(), "System Error.  Code: 5.\r\nAccess is denied.");
+    }
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), WString(WSTR("old")));
+    EXPECT_EQ(Secret(), WSTR("<none>"));
+    EXPECT_EQ(machine.CountCalls("LsaStorePrivateData"), 0);
+
+    machine.Fail("RegDeleteValueW", ERROR_ACCESS_DENIED);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    EXPECT_THROW(engine::SetAutologonAccount(WSTR(""), WSTR(""), SecretString()), engine::EOSError);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WString(WSTR("bob")));
+}
+
+TEST_F(StartupPasswordTest, ProtectedPasswordThatCannotBeDeletedRaisesWithItsCode) {
+    engine::StorePasswordSecret(SecretString(WSTR("old")));
+    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
+              "Failed call to LsaStorePrivateData: 5");
+    EXPECT_EQ(Secret(), WSTR("old"));
+
+    // The plain fallback is written, but the old protected password stays in force: that raises too.
+    EXPECT_EQ(MessageOf<engine::EOSError>(
+                  [] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("new"))); }),
+              "Failed call to LsaStorePrivateData: 5");
+    EXPECT_EQ(Secret(), WSTR("old"));
+
+    machine.Fail("LsaStorePrivateData", 0, 0, 0);
+    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
+              "Failed call to LsaOpenPolicy: 5");
 }
 
 TEST_F(StartupPasswordTest, EmptyUserDeletesAccountValuesAndStillClearsThePassword) {
@@ -153,10 +202,9 @@ TEST_F(StartupPasswordTest, EmptyUserDeletesAccountValuesAndStillClearsThePasswo
     EXPECT_EQ(Secret(), WSTR("<none>"));
 }
 
-TEST_F(StartupPasswordTest, EmptyPasswordOnAMachineWithoutEntryOrWithAFailingStoreRaisesNothing) {
-    EXPECT_NO_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()));
-    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
-    EXPECT_NO_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()));
+TEST_F(StartupPasswordTest, EmptyPasswordOnAMachineWithoutEntryRaisesNothing) {
+    EXPECT_EQ(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()), engine::psNone);
+    EXPECT_EQ(Args("LsaStorePrivateData"), "DefaultPassword,keyLength=30,keyMax=32,data=null");
 }
 
 TEST_F(StartupPasswordTest, PlainPasswordLeftByAnotherToolCountsAndIsRemovedByTheNextSet) {

@@ -170,4 +170,25 @@ TEST_F(AccountDialogs, AccountIsStoredOnceThePasswordsAgreeAndAFailedStoreKeepsT
     EXPECT_EQ(1u, machine.lsaSecrets.count(L"DefaultPassword"));
 }
 
+TEST_F(AccountDialogs, PasswordThatOnlyThePlainValueTookIsPointedOutBeforeTheDialogEnds) {
+    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
+    std::wstring message;
+    ModalScript script;
+    script
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+            Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
+            Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
+            Click(dialog.Get<TButton>(L"btnOk"));
+        })
+        .Then<TdlgKVInfoEx>([&message](TdlgKVInfoEx& notice) {
+            message = notice.Get<TControl>(L"lblText").Caption();
+            EXPECT_EQ(L"Password not protected", notice.Caption());
+            Click(notice.Get<TButton>(L"btnOk"));
+        });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+    EXPECT_NE(std::wstring::npos, message.find(L"\"DefaultPassword\""));
+    EXPECT_EQ(std::wstring::npos, message.find(L"wonderland"));
+    EXPECT_EQ(L"wonderland", machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"));
+}
+
 }  // namespace

@@ -89,7 +89,8 @@ TEST_F(EngineOnWine, AutologonPasswordFallsBackToThePlainValueWhenTheProtectedSt
     WinlogonValue user(L"DefaultUserName");
     WinlogonValue domain(L"DefaultDomainName");
     WinlogonValue password(L"DefaultPassword");
-    engine::SetAutologonAccount(L"wine-test-\u00E9", L"WINEPC", os::SecretString(L"p\u00E4ss"));
+    const engine::TPasswordStore store =
+        engine::SetAutologonAccount(L"wine-test-\u00E9", L"WINEPC", os::SecretString(L"p\u00E4ss"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"), std::wstring(L"wine-test-\u00E9"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultDomainName"), std::wstring(L"WINEPC"));
     bool stored = false;
@@ -98,15 +99,17 @@ TEST_F(EngineOnWine, AutologonPasswordFallsBackToThePlainValueWhenTheProtectedSt
     } catch (const engine::EOSError&) {
     }
     if (stored) {
+        EXPECT_EQ(store, engine::psProtected);
         EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"));
     } else {
+        EXPECT_EQ(store, engine::psPlainValue) << "the plain fallback is reported";
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"), std::wstring(L"p\u00E4ss"));
     }
     engine::AutologonAccount account = engine::GetAutologonAccount();
     EXPECT_EQ(account.user, L"wine-test-\u00E9");
     EXPECT_TRUE(account.hasPassword);
 
-    engine::SetAutologonAccount(L"", L"", os::SecretString());
+    EXPECT_EQ(engine::SetAutologonAccount(L"", L"", os::SecretString()), engine::psNone);
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"));
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"));
 }

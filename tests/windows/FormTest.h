@@ -1,6 +1,6 @@
 #pragma once
 // Support for tests of windows: the application's error display replaced by a
-// recorder, and message pumping.
+// recorder, message pumping and real mouse input.
 
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
@@ -38,6 +38,24 @@ protected:
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
+        }
+    }
+
+    // Real mouse input: a move to the point of the screen, and a click there
+    // when asked; the messages it brings are handled.
+    static void Mouse(POINT point, bool click = false) {
+        INPUT input[3] = {};
+        for (INPUT& event : input) event.type = INPUT_MOUSE;
+        input[0].mi.dx = MulDiv(point.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+        input[0].mi.dy = MulDiv(point.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        const UINT count = click ? 3 : 1;
+        ASSERT_EQ(count, SendInput(count, input, sizeof(INPUT)));
+        for (int i = 0; i < 10; ++i) {
+            Pump();
+            Sleep(10);
         }
     }
 

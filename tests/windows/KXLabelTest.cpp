@@ -40,22 +40,6 @@ protected:
     POINT OnScreen(const widgets::THTMLRenderItem& item) const {
         return label->ClientToScreen({item.Rect.left + 3, (item.Rect.top + item.Rect.bottom) / 2});
     }
-    // Real mouse input: a move to the point, and a click there when asked.
-    static void Mouse(POINT point, bool click = false) {
-        INPUT input[3] = {};
-        for (INPUT& event : input) event.type = INPUT_MOUSE;
-        input[0].mi.dx = MulDiv(point.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-        input[0].mi.dy = MulDiv(point.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        const UINT count = click ? 3 : 1;
-        ASSERT_EQ(count, SendInput(count, input, sizeof(INPUT)));
-        for (int i = 0; i < 10; ++i) {
-            Pump();
-            Sleep(10);
-        }
-    }
     void ClickAt(POINT point) {
         ASSERT_EQ(form->Handle(), WindowFromPoint(point));
         Mouse(point, true);

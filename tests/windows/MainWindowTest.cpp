@@ -1,39 +1,18 @@
-#include "FormTest.h"
-#include "os/WinApi.h"
-#include "os/sim/SimMachine.h"
-#include "settings/Options.h"
+#include "MainWindowFixture.h"
 #include "shell/Gatewise_IDH.h"
 #include "shell/Substitution.h"
 #include "toolkit/DpiScale.h"
-#include "ui/GatewiseMainDlg.h"
-
-#include <objbase.h>
 
 namespace {
 
 using namespace toolkit;
 using ui::TdlgGatewiseMain;
 
-// The main window on a simulated machine, built from the program's stored
-// layout, texts and images.
-class MainWindow : public FormTest {
+class MainWindow : public MainWindowFixture<TdlgGatewiseMain> {
 protected:
     void SetUp() override {
-        FormTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultUserName"), WSTR("alice"));
-    }
-    void TearDown() override {
-        window.reset();
-        ui::FinalizeMainWindowUnit();
-        settings::FreeGlobalOptions();
-        CoUninitialize();
-        FormTest::TearDown();
-    }
-    void Create() {
-        settings::CreateGlobalOptions(WSTR("SOFTWARE\\Vantrel\\Gatewise"));
-        ui::InitializeMainWindowUnit();
-        window.reset(CreateForm<TdlgGatewiseMain>(nullptr));
+        MainWindowFixture::SetUp();
+        machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName", L"alice");
     }
     std::wstring MenuText(HMENU menu, int position) {
         wchar_t text[128] = {};
@@ -48,11 +27,6 @@ protected:
         }
         return texts;
     }
-
-    static constexpr const WCHAR* kWinlogon = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
-    os::sim::SimMachine machine;
-    os::ScopedMachine scope{machine};
-    std::unique_ptr<TdlgGatewiseMain> window;
 };
 
 TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
@@ -89,7 +63,8 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
               (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3", L"-",
-                                         L"&Options...", L"Autologon account...", L"&Users management...", L"-",
+                                         L"&Options...", L"Autologon account...", L"&Users management...",
+                                         L"&Check settings...", L"-",
                                          L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
               (std::vector<std::wstring>{L"&Flowgauge", L"&Speedloom", L"&Ledgerly", L"&Wipewell"}));

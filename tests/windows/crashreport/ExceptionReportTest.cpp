@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <regex>
 #include <sstream>
@@ -192,7 +193,8 @@ __attribute__((noinline)) void ThrowFromHandler(int code) {
     throw engine::EOSError("System Error.  Code: " + std::to_string(code) + ".\r\nAccess is denied.", code);
 }
 
-__attribute__((noinline)) int Recurse(int depth) {
+// Not cloned for its constant arguments: every level returns to one call site.
+__attribute__((noinline, noclone)) int Recurse(int depth) {
     volatile int local = depth;
     if (depth == 0) throw engine::EOSError("bottom", 0);
     const int result = Recurse(depth - 1);
@@ -454,8 +456,10 @@ std::wstring ChildPath() {
 
 class Child {
 public:
-    Child(const std::wstring& mode, const std::wstring& log, const std::wstring& program = ChildPath()) {
+    Child(const std::wstring& mode, const std::wstring& log, const std::wstring& program = ChildPath(),
+          const std::wstring& startEvent = L"") {
         std::wstring command = L"\"" + program + L"\" " + mode + L" \"" + log + L"\"";
+        if (!startEvent.empty()) command += L" " + startEvent;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -534,6 +538,18 @@ TEST_F(ExceptionReport, WithoutItsOwnSymbolFileTheReportShowsAddressesAndModules
     EXPECT_NE(log.find("Procedure: UNKNOWN\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find(" (ExceptionReportTest.cpp, line"), std::string::npos);
 
+    // A damaged one, whose last name runs past the end of the file, is ignored as if absent.
+    std::string damaged = ReadWholeFile(TestsFolder() + L"gatewise_crash_child.sym");
+    ASSERT_FALSE(damaged.empty());
+    damaged.back() = 'x';
+    {
+        std::ofstream(foreign.c_str(), std::ios::binary | std::ios::trunc) << damaged;
+    }
+    log = ReportOfChild(program, folder_ + L"\\damaged.LOG");
+    EXPECT_NE(log.find("Procedure: UNKNOWN\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ParseCount"), std::string::npos);
+    EXPECT_LT(log.size(), 4096u);
+
     // Its own symbol file beside it names the procedures again.
     ASSERT_TRUE(CopyFileW((TestsFolder() + L"gatewise_crash_child.sym").c_str(), foreign.c_str(), FALSE));
     log = ReportOfChild(program, folder_ + L"\\own.LOG");
@@ -554,6 +570,97 @@ TEST_F(ExceptionReport, HandledExceptionInTheChildProducesNothing) {
     ASSERT_TRUE(child.started());
     EXPECT_EQ(child.WaitForExit(20000), 7u);
     EXPECT_FALSE(FileExists(log_));
+}
+
+// ---- hardware faults in the child -----------------------------------------
+
+TEST_F(ExceptionReport, HardwareFaultsAreReportedOnceAndEndTheProcessWithTheirCode) {
+    struct Fault {
+        const wchar_t* mode;
+        DWORD code;
+        const char* raisedBy;  // "Exception '<class>' in module <module> at "
+        const char* report;    // a pattern the log entry must hold
+        int answer;            // the button that closes the dialog
+    };
+    const Fault faults[] = {
+        {L"access-violation", EXCEPTION_ACCESS_VIOLATION, "'EAccessViolation' in module gatewise_crash_child.exe",
+         "Procedure: \\(anonymous namespace\\)::WriteThroughNull\r\n", IDOK},
+        {L"stack-overflow", EXCEPTION_STACK_OVERFLOW, "'EStackOverflow' in module gatewise_crash_child.exe",
+         "\r\nRecursive call \\([0-9]+ times\\):\r\n:[0-9A-F]+ \\[gatewise_crash_child\\.exe\\] "
+         "\\(anonymous namespace\\)::Deeper",
+         crashreport::kTerminateButtonId},
+        {L"illegal-instruction", EXCEPTION_ILLEGAL_INSTRUCTION, "'EIllegalInstruction' in module gatewise_crash_child.exe",
+         "Procedure: \\(anonymous namespace\\)::ExecuteIllegalInstruction\r\n", IDOK},
+        {L"divide-by-zero", EXCEPTION_INT_DIVIDE_BY_ZERO, "'EIntDivByZero' in module gatewise_crash_child.exe",
+         "Procedure: \\(anonymous namespace\\)::DivideByZero\r\n", crashreport::kTerminateButtonId},
+        {L"window-procedure", EXCEPTION_ACCESS_VIOLATION, "'EAccessViolation' in module gatewise_crash_child.exe",
+         "::WriteThroughNull \\(CrashChild\\.cpp, line [0-9]+\\)\r\n:[0-9A-F]+ \\[gatewise_crash_child\\.exe\\] "
+         "\\(anonymous namespace\\)::FaultingWindowProc",
+         IDOK},
+        {L"thread", EXCEPTION_ACCESS_VIOLATION, "'EAccessViolation' in module gatewise_crash_child.exe",
+         "Procedure: \\(anonymous namespace\\)::WriteThroughNull\r\n", crashreport::kTerminateButtonId},
+        // A fault in a system DLL that nothing handles: its module, then the program's callers.
+        {L"system-dll", EXCEPTION_ACCESS_VIOLATION, "'EAccessViolation' in module msvcrt.dll",
+         "\r\nCall stack:\r\n:[0-9A-F]+ \\[msvcrt\\.dll\\]\r\n:[0-9A-F]+ \\[gatewise_crash_child\\.exe\\] ", IDOK},
+    };
+    for (const Fault& fault : faults) {
+        const std::string mode = Narrow(fault.mode);
+        const std::wstring log = folder_ + L"\\" + fault.mode + L".LOG";
+        Child child(fault.mode, log);
+        ASSERT_TRUE(child.started()) << mode;
+        const HWND dialog = child.WaitForDialog(30s);
+        ASSERT_NE(dialog, nullptr) << mode << ": no report";
+        const std::string message = Narrow(WindowText(GetDlgItem(dialog, crashreport::kMessageId)));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(fault.answer, BN_CLICKED), 0);
+        EXPECT_EQ(child.WaitForExit(10000), fault.code) << mode;
+
+        const std::string text = ReadWholeFile(log);
+        EXPECT_EQ(Count(text, "\r\nCall stack:\r\n"), 1u) << mode << "\n" << text;
+        EXPECT_EQ(message.rfind("Exception " + std::string(fault.raisedBy) + " at ", 0), 0u) << mode << "\n" << message;
+        char code[32];
+        std::snprintf(code, sizeof code, "(exception code %08lX) at address ", static_cast<unsigned long>(fault.code));
+        EXPECT_NE(message.find(code), std::string::npos) << mode << "\n" << message;
+        EXPECT_NE(text.find(message), std::string::npos) << mode;
+        EXPECT_TRUE(std::regex_search(text, std::regex(fault.report))) << mode << "\n" << text;
+    }
+}
+
+// ---- several processes reporting at once -------------------------------------
+
+TEST_F(ExceptionReport, ReportsOfSeveralProcessesAtOnceWaitForALockedLog) {
+    constexpr int kChildren = 10;
+    const std::wstring startName = L"gatewise-report-start-" + std::to_wstring(GetCurrentProcessId());
+    const HANDLE start = CreateEventW(nullptr, TRUE, FALSE, startName.c_str());
+    const HANDLE ready = CreateSemaphoreW(nullptr, 0, kChildren + 1, (startName + L"-ready").c_str());
+    ASSERT_TRUE(start && ready);
+    std::vector<std::unique_ptr<Child>> children;
+    for (int i = 0; i < kChildren; ++i) {
+        children.push_back(std::make_unique<Child>(L"quiet", log_, ChildPath(), startName));
+        ASSERT_TRUE(children.back()->started());
+    }
+    for (int i = 0; i < kChildren; ++i) ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+
+    // Another report holds the log when they all start: each waits its turn.
+    HANDLE locked = CreateFileW(log_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    SetEvent(start);
+    std::this_thread::sleep_for(600ms);
+    CloseHandle(locked);
+    for (auto& child : children) EXPECT_EQ(child->WaitForExit(30000), 3u);
+    EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), static_cast<std::size_t>(kChildren));
+
+    // A log held for good is given up after a short wait, not waited for.
+    locked = CreateFileW(log_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    Child late(L"quiet", log_, ChildPath(), startName);
+    ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(late.WaitForExit(20000), 3u);
+    EXPECT_LT(GetTickCount64() - started, 5000u);
+    CloseHandle(locked);
+    EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), static_cast<std::size_t>(kChildren));
+    CloseHandle(ready);
+    CloseHandle(start);
 }
 
 }  // namespace

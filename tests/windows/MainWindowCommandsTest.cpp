@@ -1,0 +1,256 @@
+// The main window's commands, driven through its keys, clicks and menu. The
+// simulated machine starts in relaxed mode: auto-logon of "alice" (password
+// "wonderland") with the password stored, the screen saver not asking; the
+// resume setting is left alone.
+#include "MainWindowFixture.h"
+#include "ModalScript.h"
+#include "shell/Gatewise_IDH.h"
+#include "toolkit/Menu.h"
+#include "ui/AutologonDlg.h"
+#include "ui/InfoDlgEx.h"
+#include "ui/OptionsDlg.h"
+#include "ui/VerifyPwdDlg.h"
+
+#include <cstdlib>
+
+namespace {
+
+using namespace toolkit;
+using ui::TdlgAutologon;
+using ui::TdlgKVInfoEx;
+using ui::TdlgVerifyPwd;
+
+
+// Keeps the pages it is asked to open instead of starting a browser.
+class TestMainWindow : public ui::TdlgGatewiseMain {
+public:
+    using TdlgGatewiseMain::TdlgGatewiseMain;
+    std::vector<std::wstring> pages;
+
+protected:
+    void OpenPage(const std::wstring& address) override { pages.push_back(address); }
+};
+
+class MainWindowCommands : public MainWindowFixture<TestMainWindow> {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStandby", L"False");
+        machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"VerifyPassword", L"False");
+        machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"1");
+        machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName", L"alice");
+        machine.lsaSecrets[L"DefaultPassword"] = {'w', 0};
+        machine.screenSaverSecure = FALSE;
+        Create();
+        window->Show();
+        RedrawWindow(window->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Pump();
+    }
+    void Press(WPARAM key) {
+        PostMessageW(window->Handle(), WM_KEYDOWN, key, 0);
+        Application().ProcessMessages();
+    }
+    // A real click on a control, or on the first run of a markup label that
+    // links to `href` ("" for plain text).
+    void ClickOn(const wchar_t* control, const wchar_t* href = nullptr) {
+        TControl& target = window->Get<TControl>(control);
+        POINT point{target.Width() / 2, target.Height() / 2};
+        if (auto* label = dynamic_cast<widgets::TKXLabel*>(&target); label && href)
+            for (std::size_t i = label->Render().Items.Count(); i-- > 0;)
+                if (const widgets::THTMLRenderItem& item = label->Render().Items[i]; item.Href == href)
+                    point = {item.Rect.left + 3, (item.Rect.top + item.Rect.bottom) / 2};
+        Mouse(target.ClientToScreen(point), true);
+    }
+    // What the user can tell: the machine's mode, the sounds so far, the
+    // title of the balloon that shows and the title marked active.
+    std::wstring Seen() const {
+        const std::optional<std::wstring> logon = machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon");
+        std::wstring seen = logon == L"0" && machine.screenSaverSecure    ? L"secure"
+                            : logon == L"1" && !machine.screenSaverSecure ? L"relaxed"
+                                                                          : L"custom";
+        seen += L", " + std::to_wstring(machine.CountCalls("PlaySoundA")) + L" sounds";
+        if (Balloon().Showing()) seen += L", " + Balloon().Title();
+        for (const wchar_t* title : {L"lblSecureTitle", L"lblRelaxedTitle"})
+            if (window->Get<TLabel>(title).Caption().ends_with(L" (currently active)"))
+                seen += L", " + window->Get<TLabel>(title).Caption();
+        return seen;
+    }
+    widgets::TBalloonHelp& Balloon() const { return window->Get<widgets::TBalloonHelp>(L"dlgBalloon"); }
+    // Its icon and colour, and its stem at the title's bottom left, 20 and 5 pixels off.
+    void ExpectBalloon(widgets::TBalloonIconType icon, TColor color, const wchar_t* title) const {
+        EXPECT_EQ(icon, Balloon().BalloonIcon);
+        EXPECT_EQ(color, Balloon().BackGroundColor);
+        RECT shown{};
+        GetWindowRect(Balloon().Handle(), &shown);
+        const TLabel& label = window->Get<TLabel>(title);
+        const POINT stem = label.ClientToScreen({20, label.Height() + 5});
+        EXPECT_TRUE(shown.left <= stem.x && stem.x <= shown.right && std::abs(shown.top - stem.y) <= 2);
+    }
+    static void SetVerifyPassword(bool verify) { settings::GlobalOptions().SetVerifyPassword(verify); }
+
+    ModalScript script;
+};
+
+TEST_F(MainWindowCommands, F2WithoutVerificationSwitchesAndTheBalloonStaysItsTime) {
+    Press(VK_F2);
+    EXPECT_EQ(L"secure, 1 sounds, Mode Changed, Secure Mode (currently active)", Seen());
+    EXPECT_EQ(L"Password prompting has been successfully changed to Secure Mode.", Balloon().Text());
+    EXPECT_EQ(std::vector<std::string>{"SystemExclamation,flags=0x1"}, machine.CallsTo("PlaySoundA"));
+    ExpectBalloon(widgets::bInfo, clInfoBk, L"lblSecureTitle");
+    EXPECT_EQ(L"Tahoma", Balloon().Font().Name());
+    TTimer& timer = window->Get<TTimer>(L"tmrBalloon");
+    EXPECT_EQ(15000u, timer.Interval());
+    ASSERT_TRUE(timer.Enabled());
+    timer.Tick();
+    EXPECT_FALSE(Balloon().Showing());
+    EXPECT_FALSE(timer.Enabled());
+}
+
+TEST_F(MainWindowCommands, VerificationDecidesWhetherF2Switches) {
+    SetVerifyPassword(true);
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    Press(VK_F2);
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode not changed!, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(L"You didn't confirm that you know your Windows password,\rtherefore secure mode was not enabled.",
+              Balloon().Text());
+    ExpectBalloon(widgets::bError, RGBColor(255, 204, 255), L"lblSecureTitle");
+
+    machine.accounts[0].password.clear();
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnOk")); });
+    Press(VK_F2);
+    EXPECT_EQ(L"relaxed, 2 sounds, Mode not changed!, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(L"Your user account is not password protected. Secure mode cannot be enabled, \rplease set a password "
+              L"first (see \"Users management\" from Commands menu).",
+              Balloon().Text());
+
+    machine.accounts[0].password = L"wonderland";
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) {
+        Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
+        Click(dialog.Get<TButton>(L"btnOk"));
+    });
+    Press(VK_F2);
+    EXPECT_EQ(L"secure, 3 sounds, Mode Changed, Secure Mode (currently active)", Seen());
+    EXPECT_TRUE(errors.empty());
+}
+
+// Windows refuses to make the verification dialog's window.
+HHOOK vetoHook = nullptr;
+LRESULT CALLBACK VetoTopLevelWindows(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && !(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD)) return 1;
+    return CallNextHookEx(vetoHook, code, wParam, lParam);
+}
+
+TEST_F(MainWindowCommands, ErrorsOfTheVerificationDialogOrOfTheSwitchAreShownAndNothingElseHappens) {
+    SetVerifyPassword(true);
+    vetoHook = SetWindowsHookExW(WH_CBT, VetoTopLevelWindows, nullptr, GetCurrentThreadId());
+    Press(VK_F2);
+    UnhookWindowsHookEx(vetoHook);
+    ASSERT_EQ(1u, errors.size()) << "the dialog's own error, not a message about the account";
+    EXPECT_EQ(0u, errors[0].find("Cannot create the window"));
+    EXPECT_EQ(L"relaxed, 0 sounds, Relaxed Mode (currently active)", Seen());
+
+    SetVerifyPassword(false);
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
+    machine.screenSaverSecure = TRUE;  // a refresh would now show custom mode
+    Press(VK_F2);
+    EXPECT_EQ(2u, errors.size());
+    EXPECT_EQ(L"custom, 0 sounds, Relaxed Mode (currently active)", Seen());
+}
+
+TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne) {
+    machine.lsaSecrets.clear();
+    script.Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    Press(VK_F3);
+    EXPECT_EQ(L"relaxed, 0 sounds, Relaxed Mode (currently active)", Seen()) << "Cancel ends it silently";
+
+    machine.screenSaverSecure = TRUE;
+    script.Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+        Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
+        Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
+        Click(dialog.Get<TButton>(L"btnOk"));
+    });
+    Press(VK_F3);
+    EXPECT_EQ(1u, machine.lsaSecrets.count(L"DefaultPassword"));
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode Changed, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(L"Password prompting has been successfully changed to Relaxed Mode.", Balloon().Text());
+    ExpectBalloon(widgets::bInfo, clInfoBk, L"lblRelaxedTitle");
+
+    // Without administrator rights only the screen saver is switched, and
+    // nothing asks for an account (a dialog would stay unanswered).
+    machine.lsaSecrets.clear();
+    machine.screenSaverSecure = TRUE;
+    machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
+    Press(VK_F3);
+    EXPECT_FALSE(machine.screenSaverSecure);
+    EXPECT_EQ(2, machine.CountCalls("PlaySoundA"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
+    machine.SetDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
+                     L"EnableBalloonTips", 0);
+    std::vector<std::wstring> shown;
+    auto answer = [&shown](TdlgKVInfoEx& message) {
+        shown.push_back(message.Caption() + L": " + message.Get<TControl>(L"lblText").Caption());
+        EXPECT_EQ(shell::IDH_MainWindow, message.HelpContext);
+        Click(message.Get<TButton>(L"btnOk"));
+    };
+    script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
+        .Then<TdlgKVInfoEx>(answer)
+        .Then<TdlgKVInfoEx>(answer);
+    SetVerifyPassword(true);
+    Press(VK_F2);
+    SetVerifyPassword(false);
+    Press(VK_F2);
+    EXPECT_EQ((std::vector<std::wstring>{L"Mode not changed!: You didn't confirm that you know your Windows "
+                                         L"password,<br>therefore secure mode was not enabled.",
+                                         L"Mode Changed: Password prompting has been successfully changed to Secure "
+                                         L"Mode."}),
+              shown);
+    EXPECT_EQ(L"secure, 2 sounds, Secure Mode (currently active)", Seen());
+}
+
+TEST_F(MainWindowCommands, LinksPadlocksTitlesAndProductsRunTheirCommands) {
+    ClickOn(L"lblSecure", L"secure");
+    EXPECT_EQ(L"secure, 1 sounds, Mode Changed, Secure Mode (currently active)", Seen());
+    widgets::THTMLRenderItem other;
+    other.Href = L"Relaxed";  // targets are compared exactly
+    window->LinkClick(&window->Get<TControl>(L"lblRelaxed"), other);
+    EXPECT_EQ(L"secure, 1 sounds, Secure Mode (currently active)", Seen());
+    ClickOn(L"lblRelaxed", L"relaxed");
+    ClickOn(L"imgSecure");
+    ClickOn(L"lblRelaxedTitle");
+    EXPECT_EQ(4, machine.CountCalls("PlaySoundA"));
+    EXPECT_TRUE(Seen().starts_with(L"relaxed"));
+
+    // The box opens the shown product's page from its link, plain text, title
+    // and logo; the product menu opens each item's own product.
+    ClickOn(L"lblAdvertisement", L"advertisement");
+    ClickOn(L"lblAdvertisement", L"");
+    ClickOn(L"lblAdvertisementTitle");
+    ClickOn(L"imgAdvertisement");
+    window->Get<TMenuItem>(L"mnuProductsLedgerly").Click();
+    const std::wstring page = ui::AdvertisementAddress(window->AdvertIndex());
+    EXPECT_EQ((std::vector<std::wstring>{page, page, page, page, ui::AdvertisementAddress(2)}), window->pages);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblemsFirst) {
+    machine.screenSaverSecure = TRUE;
+    script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    Click(window->Get<TButton>(L"btnOptions"));
+    Application().ProcessMessages();
+    EXPECT_EQ(L"custom, 0 sounds", Seen());
+
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"LegalNoticeCaption", L"Notice");
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
+        EXPECT_EQ(L"Check settings", report.Caption());
+        EXPECT_EQ(shell::IDH_CheckSettings, report.HelpContext);
+        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(L"<b>Problems</b><br>\u2022 A logon message"));
+        Click(report.Get<TButton>(L"btnOk"));
+    });
+    window->Get<TMenuItem>(L"mnuCommandsCheckSettings").Click();
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
