@@ -105,5 +105,3 @@ void LiteralSingleRun(benchmark::State& state) {
 BENCHMARK(LiteralSingleRun)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
-
-BENCHMARK_MAIN();
