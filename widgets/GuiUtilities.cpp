@@ -5,16 +5,29 @@
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ImageScale.h"
-
-#include <shellapi.h>
+#include "toolkit/OptionalFunction.h"
 
 #include <utility>
 
 namespace widgets {
+namespace {
+
+// shell32 is bound on first use: it and the DLLs it brings are not loaded at
+// start-up for a command that most sessions never give.
+bool ShellExecuteOpen(const std::wstring& address, HWND owner) {
+    using Function = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    static engine::OsFunctionSlot slot;
+    auto execute = toolkit::OptionalFunction<Function>(slot, "shell32.dll", "ShellExecuteW");
+    if (!execute) return false;
+    const HINSTANCE result = execute(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+}  // namespace
+
 bool OpenURL(const std::wstring& address, HWND owner) {
     toolkit::THourGlass busy;
-    const HINSTANCE result = ShellExecuteW(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
-    return reinterpret_cast<INT_PTR>(result) > 32;
+    return ShellExecuteOpen(address, owner);
 }
 
 bool RunSystemProgram(const std::wstring& commandLine) {

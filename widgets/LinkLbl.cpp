@@ -4,8 +4,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Layout.h"
 #include "toolkit/LayoutReader.h"
-
-#include <shellapi.h>
+#include "widgets/GuiUtilities.h"
 
 namespace widgets {
 namespace {
@@ -95,9 +94,7 @@ void TLinkLabel::OpenLink() {
     if (!HREF.empty() && HREF != L"http://") ShellOpen(HREF);
 }
 
-void TLinkLabel::ShellOpen(const std::wstring& address) {
-    ShellExecuteW(nullptr, L"open", address.c_str(), L"", L"", SW_SHOW);
-}
+void TLinkLabel::ShellOpen(const std::wstring& address) { OpenURL(address); }
 
 void RegisterLinkLabel() {
     if (toolkit::ComponentKindRegistered("linklabel")) return;
