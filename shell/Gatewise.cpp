@@ -9,6 +9,7 @@
 #include "shell/SubstFrm.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
+#include "toolkit/Picture.h"
 #include "ui/GatewiseMainDlg.h"
 
 #include <windows.h>
@@ -65,6 +66,7 @@ int RunProgram() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ComApartment com;
+    toolkit::ImagingScope imaging;
     InitializeCommonControls();
     try {
         return RunProgram();

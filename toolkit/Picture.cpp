@@ -16,6 +16,13 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
+// The factory that an ImagingScope shares among the decodes of its thread.
+struct SharedFactory {
+    bool active = false;
+    ComPtr<IWICImagingFactory> factory;
+};
+thread_local SharedFactory t_shared;
+
 // Larger pictures than this are treated as damaged data rather than allocated.
 constexpr UINT kMaxSide = 16384;
 
@@ -29,18 +36,39 @@ void Check(HRESULT hr, const char* step) {
     if (FAILED(hr)) ThrowDamaged(step, hr);
 }
 
-ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void* data, size_t size, UINT width,
-                                        UINT height) {
+// Decoded pixels ready to copy, and whether they still need their colours
+// multiplied by their alpha.
+struct DecodedFrame {
+    ComPtr<IWICBitmapSource> source;
+    bool premultiply = false;
+};
+
+DecodedFrame DecodePngFrame(IWICImagingFactory* factory, const void* data, size_t size, UINT width, UINT height) {
     ComPtr<IWICStream> stream;
     Check(factory->CreateStream(&stream), "creating the stream");
     // The stream only reads the bytes; the interface merely lacks const.
     Check(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size)),
           "reading the data");
     ComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, &decoder), "creating the PNG decoder");
+    // By its class: the factory's CreateDecoder would first read the
+    // registration of every installed codec.
+    Check(CoCreateInstance(CLSID_WICPngDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&decoder)),
+          "creating the PNG decoder");
     Check(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnLoad), "reading the PNG header");
     ComPtr<IWICBitmapFrameDecode> frame;
     Check(decoder->GetFrame(0, &frame), "reading the image frame");
+    UINT frameWidth = 0;
+    UINT frameHeight = 0;
+    Check(frame->GetSize(&frameWidth, &frameHeight), "reading the image size");
+    const bool keepSize = width == 0 || height == 0 || (width == frameWidth && height == frameHeight);
+    // The common case, 8-bit RGBA at its own size, needs no converter; making
+    // one costs more than the multiplication done here.
+    WICPixelFormatGUID format{};
+    if (keepSize && SUCCEEDED(frame->GetPixelFormat(&format)) && format == GUID_WICPixelFormat32bppBGRA) {
+        ComPtr<IWICBitmapSource> source;
+        Check(frame.As(&source), "reading the image frame");
+        return {source, true};
+    }
     ComPtr<IWICFormatConverter> converter;
     Check(factory->CreateFormatConverter(&converter), "creating the pixel converter");
     Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
@@ -48,17 +76,26 @@ ComPtr<IWICBitmapSource> DecodePngFrame(IWICImagingFactory* factory, const void*
           "converting the pixels");
     ComPtr<IWICBitmapSource> source;
     Check(converter.As(&source), "converting the pixels");
-    UINT frameWidth = 0;
-    UINT frameHeight = 0;
-    Check(source->GetSize(&frameWidth, &frameHeight), "reading the image size");
-    if (width == 0 || height == 0 || (width == frameWidth && height == frameHeight)) return source;
+    if (keepSize) return {source, false};
     // Premultiplied pixels scale without dark fringes at the transparent edges.
     ComPtr<IWICBitmapScaler> scaler;
     Check(factory->CreateBitmapScaler(&scaler), "creating the scaler");
     Check(scaler->Initialize(source.Get(), width, height, WICBitmapInterpolationModeFant), "scaling the image");
     ComPtr<IWICBitmapSource> scaled;
     Check(scaler.As(&scaled), "scaling the image");
-    return scaled;
+    return {scaled, false};
+}
+
+// Each colour component times alpha / 255, rounded to the nearest.
+void PremultiplyAlpha(BYTE* pixels, size_t count) {
+    for (BYTE* pixel = pixels; pixel != pixels + count * 4; pixel += 4) {
+        const unsigned alpha = pixel[3];
+        if (alpha == 255) continue;
+        for (int i = 0; i < 3; ++i) {
+            const unsigned product = pixel[i] * alpha + 128;
+            pixel[i] = static_cast<BYTE>((product + (product >> 8)) >> 8);
+        }
+    }
 }
 
 // Deletes a GDI bitmap unless released.
@@ -96,6 +133,19 @@ private:
     HGDIOBJ previous_ = nullptr;
 };
 
+ComPtr<IWICImagingFactory> ImagingFactory() {
+    if (t_shared.factory) return t_shared.factory;
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    if (FAILED(hr)) {
+        char code[16];
+        wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
+        throw engine::Exception(std::string("The Windows Imaging Component is not available (") + code + ")");
+    }
+    if (t_shared.active) t_shared.factory = factory;
+    return factory;
+}
+
 std::string ResourceLabel(const wchar_t* resourceName) {
     if (IS_INTRESOURCE(resourceName))
         return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(resourceName));
@@ -103,6 +153,14 @@ std::string ResourceLabel(const wchar_t* resourceName) {
 }
 
 }  // namespace
+
+ImagingScope::ImagingScope() : outermost_(!t_shared.active) { t_shared.active = true; }
+
+ImagingScope::~ImagingScope() {
+    if (!outermost_) return;
+    t_shared.factory.Reset();
+    t_shared.active = false;
+}
 
 std::string_view RawResource(HMODULE module, const wchar_t* resourceName) {
     HRSRC info = FindResourceW(module, resourceName, RT_RCDATA);
@@ -144,15 +202,10 @@ Picture Picture::FromPngBytes(const void* data, size_t size, int requestedWidth,
     if (data == nullptr || size == 0) throw engine::Exception("Invalid PNG image data (no data)");
     if (size > std::numeric_limits<DWORD>::max()) throw engine::Exception("Invalid PNG image data (too large)");
 
-    ComPtr<IWICImagingFactory> factory;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-    if (FAILED(hr)) {
-        char code[16];
-        wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
-        throw engine::Exception(std::string("The Windows Imaging Component is not available (") + code + ")");
-    }
-    ComPtr<IWICBitmapSource> source = DecodePngFrame(factory.Get(), data, size, static_cast<UINT>(requestedWidth),
-                                                     static_cast<UINT>(requestedHeight));
+    const ComPtr<IWICImagingFactory> factory = ImagingFactory();
+    const DecodedFrame decoded = DecodePngFrame(factory.Get(), data, size, static_cast<UINT>(requestedWidth),
+                                                static_cast<UINT>(requestedHeight));
+    IWICBitmapSource* source = decoded.source.Get();
 
     UINT width = 0;
     UINT height = 0;
@@ -173,6 +226,7 @@ Picture Picture::FromPngBytes(const void* data, size_t size, int requestedWidth,
 
     const UINT stride = width * 4;
     Check(source->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)), "decoding the pixels");
+    if (decoded.premultiply) PremultiplyAlpha(static_cast<BYTE*>(bits), static_cast<size_t>(width) * height);
     GdiFlush();
     return Picture(bitmap.Release(), static_cast<int>(width), static_cast<int>(height));
 }

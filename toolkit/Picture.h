@@ -14,6 +14,21 @@
 
 namespace toolkit {
 
+// While one is alive, the pictures that its thread decodes share one imaging
+// factory, made at the first decode and released with the scope, which must
+// end before COM is uninitialised on the thread. Without a scope each decode
+// makes its own factory.
+class ImagingScope {
+public:
+    ImagingScope();
+    ~ImagingScope();
+    ImagingScope(const ImagingScope&) = delete;
+    ImagingScope& operator=(const ImagingScope&) = delete;
+
+private:
+    bool outermost_;
+};
+
 // The bytes of the raw-data (RT_RCDATA) resource resourceName of module; empty
 // when there is none.
 std::string_view RawResource(HMODULE module, const wchar_t* resourceName);

@@ -80,6 +80,39 @@ TEST_F(PictureTest, EveryImageResourceDecodesToItsSizeWithAlpha) {
     }
 }
 
+TEST_F(PictureTest, ColoursAreMultipliedByTheirAlpha) {
+    // 3 × 1 RGBA: (200, 100, 50) opaque, at alpha 128, and (90, 80, 70) at alpha 0.
+    const unsigned char png[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+        0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1B, 0xE0, 0x14, 0xB4, 0x00, 0x00, 0x00,
+        0x13, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0x38, 0x91, 0x62, 0xF4, 0x1F, 0x88, 0x1B, 0xA2, 0x02, 0xDC,
+        0x18, 0x00, 0x28, 0x30, 0x05, 0x2C, 0x1C, 0xC5, 0xC1, 0x45, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44,
+        0xAE, 0x42, 0x60, 0x82};
+    toolkit::Picture picture = toolkit::Picture::FromPngBytes(png, sizeof(png));
+    const Pixels pixels = PixelsOf(picture.Bitmap());
+    EXPECT_EQ(0xFFC86432u, pixels.At(0, 0));
+    const uint32_t half = pixels.At(1, 0);
+    EXPECT_EQ(128u, half >> 24);
+    EXPECT_NEAR(100, static_cast<int>((half >> 16) & 0xFF), 1);
+    EXPECT_NEAR(50, static_cast<int>((half >> 8) & 0xFF), 1);
+    EXPECT_NEAR(25, static_cast<int>(half & 0xFF), 1);
+    EXPECT_EQ(0u, pixels.At(2, 0));
+}
+
+TEST_F(PictureTest, PicturesDecodeWithinNestedImagingScopesAndAfterThem) {
+    {
+        toolkit::ImagingScope outer;
+        EXPECT_FALSE(toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_CLOSE").Empty());
+        {
+            toolkit::ImagingScope inner;
+            EXPECT_FALSE(toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_OPEN").Empty());
+        }
+        // The inner scope left the shared factory to the outer one.
+        EXPECT_FALSE(toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_LOGO_FG").Empty());
+    }
+    EXPECT_FALSE(toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_KXLOGO").Empty());
+}
+
 TEST_F(PictureTest, MissingResourceRaisesWithItsName) {
     const std::string message = MessageOf([] { toolkit::Picture::FromResource(GetModuleHandleW(nullptr), L"PNG_NOSUCH"); });
     EXPECT_NE(std::string::npos, message.find("PNG_NOSUCH")) << message;
