@@ -30,8 +30,15 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::Changed() {
-    if (menu_) menu_->Rebuild();
+    if (menu_) menu_->Update(*this);
 }
+
+std::wstring TMenuItem::Text() const {
+    const std::string shortCut = ShortCutToText(shortCut_);
+    return shortCut.empty() ? caption_ : caption_ + L"\t" + os::FromUtf8(shortCut);
+}
+
+UINT TMenuItem::State() const { return (enabled_ ? MFS_ENABLED : MFS_GRAYED) | (checked_ ? MFS_CHECKED : 0); }
 
 void TMenuItem::SetCaption(const std::wstring& caption) {
     if (caption_ == caption) return;
@@ -53,7 +60,7 @@ void TMenuItem::SetEnabled(bool enabled) {
 void TMenuItem::SetVisible(bool visible) {
     if (visible_ == visible) return;
     visible_ = visible;
-    Changed();
+    if (menu_) menu_->Rebuild();
 }
 
 void TMenuItem::SetChecked(bool checked) {
@@ -125,10 +132,8 @@ HMENU TMainMenu::BuildPopup(const std::vector<TMenuItem*>& items, bool bar) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             continue;
         }
-        std::wstring text = item->caption_;
-        std::string shortCut = ShortCutToText(item->shortCut_);
-        if (!shortCut.empty()) text += L"\t" + os::FromUtf8(shortCut);
-        UINT flags = MF_STRING | (item->enabled_ ? MF_ENABLED : MF_GRAYED) | (item->checked_ ? MF_CHECKED : 0);
+        const std::wstring text = item->Text();
+        const UINT flags = MF_STRING | item->State();
         if (!item->items_.empty()) {
             AppendMenuW(menu, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(BuildPopup(item->items_, false)),
                         text.c_str());
@@ -144,7 +149,42 @@ void TMainMenu::Rebuild() {
     MenuHandle fresh(BuildPopup(items_, true));
     ::SetMenu(form_->Handle(), fresh.Get());
     handle_ = std::move(fresh);
-    DrawMenuBar(form_->Handle());
+}
+
+// Re-setting the whole bar would make Windows recompute the window's frame.
+void TMainMenu::Update(const TMenuItem& item) {
+    if (!form_ || !form_->Handle() || !handle_) return;
+    int position = 0;
+    HMENU container = Find(item, position);
+    if (!container) return;
+    if (item.IsSeparator() || (GetMenuState(container, position, MF_BYPOSITION) & MF_SEPARATOR)) {
+        Rebuild();
+        return;
+    }
+    std::wstring text = item.Text();
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING | MIIM_STATE;
+    info.dwTypeData = text.data();
+    info.fState = item.State();
+    SetMenuItemInfoW(container, position, TRUE, &info);
+    if (!item.parent_) DrawMenuBar(form_->Handle());
+}
+
+// The built menu that holds item, and the item's position there; null when
+// the item or one above it is hidden and so not in the built menu.
+HMENU TMainMenu::Find(const TMenuItem& item, int& position) const {
+    HMENU container = Handle();
+    if (item.parent_) {
+        int parentPosition = 0;
+        HMENU above = Find(*item.parent_, parentPosition);
+        container = above ? GetSubMenu(above, parentPosition) : nullptr;
+    }
+    if (!container || !item.visible_) return nullptr;
+    const std::vector<TMenuItem*>& siblings = item.parent_ ? item.parent_->items_ : items_;
+    const auto self = std::find(siblings.begin(), siblings.end(), &item);
+    position = static_cast<int>(std::count_if(siblings.begin(), self, [](const TMenuItem* s) { return s->visible_; }));
+    return container;
 }
 
 bool TMainMenu::DispatchCommand(UINT command) {

@@ -1,6 +1,7 @@
 #pragma once
-// The main menu of a form and its items. The menu bar is rebuilt from the
-// items whenever one of them changes.
+// The main menu of a form and its items. A change of an item's text or state
+// updates that item of the built menu; showing or hiding an item rebuilds the
+// menu bar from the items.
 
 #include "toolkit/Component.h"
 #include "toolkit/Handles.h"
@@ -43,6 +44,8 @@ public:
 private:
     friend class TMainMenu;
     void Changed();
+    std::wstring Text() const;
+    UINT State() const;
 
     TMainMenu* menu_;
     TMenuItem* parent_;
@@ -75,6 +78,8 @@ public:
 private:
     friend class TMenuItem;
     void Rebuild();
+    void Update(const TMenuItem& item);
+    HMENU Find(const TMenuItem& item, int& position) const;
     HMENU BuildPopup(const std::vector<TMenuItem*>& items, bool bar);
 
     std::vector<TMenuItem*> items_;

@@ -280,10 +280,21 @@ TEST_F(Toolkit, MenuItemsShowCaptionsShortcutsAndStateAndRunTheirCommand) {
     EXPECT_EQ(clicked.size(), 2u);
 
     run.SetEnabled(false);
-    file = GetSubMenu(GetMenu(form->Handle()), 0);
+    run.SetCaption(L"&Go");
+    // Changed in place, without setting a new bar.
+    ASSERT_EQ(GetMenu(form->Handle()), bar);
     EXPECT_TRUE(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED);
+    GetMenuStringW(file, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"&Go\tF5");
     EXPECT_FALSE(form->Menu()->DispatchShortCut(toolkit::ParseShortCut("F5")));
     EXPECT_EQ(clicked.size(), 2u);
+
+    // Behind a hidden item, an item is found at its shown position.
+    run.SetVisible(false);
+    Get<TMenuItem>(L"mnuFileOff").SetEnabled(true);
+    file = GetSubMenu(GetMenu(form->Handle()), 0);
+    ASSERT_EQ(GetMenuItemCount(file), 1);
+    EXPECT_FALSE(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED);
 
     // Changing the bar keeps the client area at its size.
     EXPECT_EQ(form->ClientHeight(), 200);
