@@ -100,9 +100,12 @@ void TSubstForm::SetModernFont(bool value) {
     for (std::size_t i = 0; i < ComponentCount(); ++i) {
         auto* control = dynamic_cast<toolkit::TControl*>(Components(i));
         if (!control || !IsStandardFace(control->Font().Name())) continue;
-        control->Font().SetName(Font().Name());
-        control->Font().SetCharset(Font().Charset());
-        AdjustSizeToFace(control->Font());
+        // Changed as one, so that the control makes its font and measures once.
+        toolkit::TFont font(control->Font());
+        font.SetName(Font().Name());
+        font.SetCharset(Font().Charset());
+        AdjustSizeToFace(font);
+        if (font != control->Font()) control->Font().Assign(font);
     }
 }
 

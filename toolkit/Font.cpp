@@ -52,6 +52,12 @@ TFont& TFont::operator=(const TFont& other) {
     return *this;
 }
 
+bool TFont::operator==(const TFont& other) const {
+    return name_ == other.name_ && height_ == other.height_ && points_ == other.points_ &&
+           pixelsPerInch_ == other.pixelsPerInch_ && style_ == other.style_ && charset_ == other.charset_ &&
+           color_ == other.color_;
+}
+
 void TFont::SetName(const std::wstring& name) {
     if (name_ == name) return;
     name_ = name;

@@ -22,6 +22,9 @@ public:
     TFont(const TFont& other);
     TFont& operator=(const TFont& other);
     void Assign(const TFont& other) { *this = other; }
+    // The same description and resolution.
+    bool operator==(const TFont& other) const;
+    bool operator!=(const TFont& other) const { return !(*this == other); }
 
     const std::wstring& Name() const { return name_; }
     void SetName(const std::wstring& name);
