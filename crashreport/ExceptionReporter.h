@@ -23,7 +23,9 @@
 // divisions by zero...) in the program's code on any thread, and those that
 // nothing handles elsewhere, are reported too, by a thread of the reporter's
 // own; after such a report the process ends with the fault's exception code,
-// whether "OK" or "Terminate" closed the dialog.
+// whether "OK" or "Terminate" closed the dialog. A report whose dialog does not
+// show within a few seconds (the faulting thread held a lock that it needs)
+// ends the process with that code too, so that it never hangs.
 
 #include <exception>
 

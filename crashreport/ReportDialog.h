@@ -20,6 +20,7 @@ struct ReportDialogContent {
     bool detailsShown = true;
     bool terminateButton = true;
     unsigned exitCode = 0;  // the process's exit code when "Terminate" ends it
+    void (*shown)() = nullptr;  // called once the dialog is on screen, waiting for the user
 };
 
 // Control identifiers, for tests that drive the dialog.

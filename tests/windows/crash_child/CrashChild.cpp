@@ -11,6 +11,8 @@
 //   thread:    an access violation on a second thread
 //   system-dll: an access violation inside a system DLL (the C runtime's
 //              memset), which nothing handles
+//   heap-locked: an access violation while the thread holds the lock of the
+//              process heap, which the report needs
 // A hardware fault ends the process with its exception code after the report;
 // exit code 4 means that the program went on after one. The exit code 0
 // belongs to "Terminate" of a report that is not a fault's.
@@ -84,6 +86,11 @@ __attribute__((noinline)) void ExecuteIllegalInstruction() {
 
 __attribute__((noinline)) void DivideByZero() {
     g_sink = 42 / g_zero;
+}
+
+__attribute__((noinline)) void FaultHoldingTheHeap() {
+    HeapLock(GetProcessHeap());
+    WriteThroughNull();
 }
 
 // A window procedure that guards its handlers as the toolkit's does: a fault
@@ -160,6 +167,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     else if (mode == L"illegal-instruction") ExecuteIllegalInstruction();
     else if (mode == L"divide-by-zero") DivideByZero();
     else if (mode == L"system-dll") FillNowhere();
+    else if (mode == L"heap-locked") FaultHoldingTheHeap();
     else if (mode == L"window-procedure") return FaultInWindowProcedure();
     else if (mode == L"thread") return FaultOnAnotherThread();
     else return 2;
