@@ -15,9 +15,9 @@
 //     catch (...) { crashreport::ReportException(std::current_exception()); }
 //
 // It returns when the user closes the dialog with "OK" or Escape; "Terminate"
-// ends the process at once with exit code 0. Reports are made one at a time;
-// it never throws. An exception that the program catches and handles itself
-// leaves no trace.
+// ends the process at once with exit code 1, so that a caller never reads an
+// error as success. Reports are made one at a time; it never throws. An
+// exception that the program catches and handles itself leaves no trace.
 //
 // Hardware faults (access violations, stack overflows, illegal instructions,
 // divisions by zero...) in the program's code on any thread, and those that

@@ -167,7 +167,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             if (state) ShowDetails(dialog, *state, !state->detailsShown);
             return TRUE;
         case kTerminateButtonId:
-            TerminateProcess(GetCurrentProcess(), state ? state->content.exitCode : 0);
+            TerminateProcess(GetCurrentProcess(), state ? state->content.exitCode : 1);
             return TRUE;
         }
         break;

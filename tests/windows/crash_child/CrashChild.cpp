@@ -14,7 +14,7 @@
 //   heap-locked: an access violation while the thread holds the lock of the
 //              process heap, which the report needs
 // A hardware fault ends the process with its exception code after the report;
-// exit code 4 means that the program went on after one. The exit code 0
+// exit code 4 means that the program went on after one. The exit code 1
 // belongs to "Terminate" of a report that is not a fault's.
 
 #include "crashreport/ExceptionReporter.h"
@@ -159,7 +159,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::wstring startEvent = count > 3 ? arguments[3] : L"";
     LocalFree(arguments);
 
-    if (mode == L"handled") return HandledConversion() == -1 ? 7 : 1;
+    if (mode == L"handled") return HandledConversion() == -1 ? 7 : 6;
     if (mode == L"unhandled") return ReportedConversion();
     if (mode == L"quiet") return QuietReportAfterStart(startEvent);
     if (mode == L"access-violation") WriteThroughNull();

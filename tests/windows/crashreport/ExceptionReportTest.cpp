@@ -495,13 +495,13 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
-TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeZero) {
+TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeOne) {
     Child child(L"unhandled", log_);
     ASSERT_TRUE(child.started());
     const HWND dialog = child.WaitForDialog(20s);
     ASSERT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
-    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    EXPECT_EQ(child.WaitForExit(10000), 1u);
     const std::string log = ReadWholeFile(log_);
     EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
     EXPECT_NE(log.find("Exception 'EConvertError' in module gatewise_crash_child.exe at "), std::string::npos) << log;
@@ -516,7 +516,7 @@ std::string ReportOfChild(const std::wstring& program, const std::wstring& log) 
     const HWND dialog = child.WaitForDialog(20s);
     EXPECT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
-    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    EXPECT_EQ(child.WaitForExit(10000), 1u);
     return ReadWholeFile(log);
 }
 
