@@ -281,6 +281,42 @@ TEST_F(SubstForm, AlwaysOnTopHandlersChainAndAreGivenBack) {
     Application().OnDeactivate = nullptr;
 }
 
+// Hidden out of order, and gone: the form shown later keeps its place on top,
+// the chain never calls into the freed form, and the application gets its
+// own handler back in the end.
+TEST_F(SubstForm, AlwaysOnTopFormThatGoesAwayOutOfOrderLeavesTheChain) {
+    int original = 0;
+    Application().OnDeactivate = [&](TComponent*) { ++original; };
+    std::unique_ptr<TdlgTest> first(CreateForm<TdlgTest>(nullptr));
+    std::unique_ptr<TdlgTest> second(CreateForm<TdlgTest>(nullptr));
+    std::unique_ptr<TdlgTest> third(CreateForm<TdlgTest>(nullptr));
+    for (TdlgTest* form : {first.get(), second.get(), third.get()}) {
+        form->AlwaysTopMost = true;
+        form->Show();
+    }
+    first->Hide();
+    first.reset();
+    second.reset();  // destroyed while shown
+    Pump();
+    ClearTopMost(*third);
+
+    int before = original;
+    Application().OnDeactivate(nullptr);
+    EXPECT_EQ(original, before + 1);
+    Pump();
+    EXPECT_TRUE(TopMost(*third));
+
+    third->Hide();
+    Pump();
+    ClearTopMost(*third);
+    before = original;
+    Application().OnDeactivate(nullptr);
+    EXPECT_EQ(original, before + 1);
+    Pump();
+    EXPECT_FALSE(TopMost(*third));
+    Application().OnDeactivate = nullptr;
+}
+
 TEST_F(SubstForm, FormNotAlwaysOnTopLeavesTheHandlerAlone) {
     int original = 0;
     Application().OnDeactivate = [&](TComponent*) { ++original; };
