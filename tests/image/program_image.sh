@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The built programs as files: what they import at load time (DLLs, and no
-# function that the oldest Windows they declare lacks), the load configuration
-# of the shipped programs, and gatewise.exe's stripped state with a symbol file
-# that belongs to it and has source lines.
+# function that the oldest Windows they declare lacks), their copyright line,
+# the load configuration of the shipped programs, and gatewise.exe's stripped
+# state with a symbol file that belongs to it and has source lines.
 #
 #   program_image.sh OBJDUMP WINDOWS_BUILD_DIR
 set -uo pipefail
@@ -71,6 +71,21 @@ for image in "$program" "$build"/gatewisecmd.exe; do
       fail "$(basename "$image") imports $function at load time, which Windows builds before $needed lack (it declares $oldest)"
     fi
   done
+done
+
+# One copyright line, with the same years, in both programs' version information.
+strings_tool=${objdump%objdump}strings
+copyright=
+for image in "$program" "$build"/gatewisecmd.exe; do
+  [ -f "$image" ] || continue
+  lines=$("$strings_tool" -el "$image" | grep '^Copyright (C) ')
+  if [ "$(printf '%s' "$lines" | grep -c .)" -ne 1 ]; then
+    fail "$(basename "$image") holds $(printf '%s' "$lines" | grep -c .) copyright lines"
+  elif [ -z "$copyright" ]; then
+    copyright=$lines
+  elif [ "$lines" != "$copyright" ]; then
+    fail "$(basename "$image") says '$lines', gatewise.exe '$copyright'"
+  fi
 done
 
 # The load configuration of the programs that run elevated: the entry filled,
