@@ -61,6 +61,13 @@ protected:
         return shell::ExecuteModalOrRaise<TdlgVerifyPwd>(nullptr);
     }
 
+    // Types the password twice into the auto-logon dialog and presses OK.
+    static void EnterPassword(TdlgAutologon& dialog, const wchar_t* password) {
+        Type(dialog.Get<TEdit>(L"edtPassword"), password);
+        Type(dialog.Get<TEdit>(L"edtPasswordAgain"), password);
+        Click(dialog.Get<TButton>(L"btnOk"));
+    }
+
     SimMachineWithRealGdi machine;
     os::ScopedMachine scope{machine};
     std::vector<std::wstring> questions;
@@ -180,11 +187,7 @@ TEST_F(AccountDialogs, RejectedAccountAsksForACorrectionYesKeepsTheDialogNoCance
     };
     ModalScript script;
     script
-        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
-            Type(dialog.Get<TEdit>(L"edtPassword"), L"rabbit");
-            Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"rabbit");
-            Click(dialog.Get<TButton>(L"btnOk"));
-        })
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"rabbit"); })
         .Then<TdlgKVInfoEx>(answer(L"btnYes"))
         .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
             EXPECT_EQ(L"alice", dialog.Get<TEdit>(L"edtUserName").Text());
@@ -235,11 +238,7 @@ TEST_F(AccountDialogs, PasswordThatOnlyThePlainValueTookIsPointedOutBeforeTheDia
     std::wstring message;
     ModalScript script;
     script
-        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
-            Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
-            Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
-            Click(dialog.Get<TButton>(L"btnOk"));
-        })
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"wonderland"); })
         .Then<TdlgKVInfoEx>([&message](TdlgKVInfoEx& notice) {
             message = notice.Get<TControl>(L"lblText").Caption();
             EXPECT_EQ(L"Password not protected", notice.Caption());

@@ -50,6 +50,14 @@ private:
     std::optional<std::wstring> saved_;
 };
 
+// The values that the engine writes, put back as they were when the test ends.
+struct SavedLogonValues {
+    WinlogonValue autoLogon{L"AutoAdminLogon"};
+    WinlogonValue user{L"DefaultUserName"};
+    WinlogonValue domain{L"DefaultDomainName"};
+    WinlogonValue password{L"DefaultPassword"};
+};
+
 // The logon service's key as a standard user's process finds it: anyone may
 // read it, no one may write it. The key's own access list is put back when
 // the test ends.
@@ -106,10 +114,7 @@ TEST_F(EngineOnWine, OptionsAreCreatedSavedAndLoadedUnderTheCurrentUser) {
 }
 
 TEST_F(EngineOnWine, StartupSettingIsSwitchedInTheMachinesLogonKey) {
-    WinlogonValue autoLogon(L"AutoAdminLogon");
-    WinlogonValue user(L"DefaultUserName");
-    WinlogonValue domain(L"DefaultDomainName");
-    WinlogonValue password(L"DefaultPassword");
+    SavedLogonValues saved;
     engine::SetAutologonAccount(L"wine-test-\u00E9", L"WINEPC", os::SecretString(L"p\u00E4ss"));
     engine::SetAskPasswordOnStartup(false);
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::wstring(L"1"));
@@ -120,10 +125,7 @@ TEST_F(EngineOnWine, StartupSettingIsSwitchedInTheMachinesLogonKey) {
 }
 
 TEST_F(EngineOnWine, StandardUserReadsTheLogonKeyButCannotSwitchIt) {
-    WinlogonValue autoLogon(L"AutoAdminLogon");
-    WinlogonValue user(L"DefaultUserName");
-    WinlogonValue domain(L"DefaultDomainName");
-    WinlogonValue password(L"DefaultPassword");
+    SavedLogonValues saved;
     engine::SetAutologonAccount(L"reader", L"WINEPC", os::SecretString(L"secret"));
     engine::SetAskPasswordOnStartup(false);
     {
