@@ -55,8 +55,9 @@ event_source=$(wine reg query "$source_key" 2>/dev/null | tr -d '\r')
 grep -q 'EventMessageFile.*REG_SZ.*C:\\Program Files\\Gatewise\\gatewise\.exe$' <<<"$event_source" &&
   grep -q 'TypesSupported.*REG_DWORD.*0x7$' <<<"$event_source" || fail "no event source: $event_source"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-entry=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -A40 -m1 'DisplayName.*REG_SZ *Gatewise$')
-for value in "DisplayVersion.*$version" "Publisher.*Vantrel Technologies" 'HelpLink.*https://www.vantrel.com/support/'; do
+entry=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk -v RS= '/DisplayName +REG_SZ +Gatewise\n/')
+for value in "DisplayVersion.*$version" "Publisher.*Vantrel Technologies" 'HelpLink.*https://www.vantrel.com/support/' \
+             'Comments.*switch to Secure Mode and clear the auto-logon account'; do
   grep -q "$value" <<<"$entry" || fail "the Installed apps entry lacks $value: $entry"
 done
 
