@@ -28,7 +28,9 @@ msi=$release/gatewise-$version-x64.msi
 (cd "$release" && sha256sum --quiet -c "gatewise-$version-x64.msi.sha256") || fail "the SHA-256 file does not match the MSI"
 
 upgrade_code='{ECD65E4E-BD56-42C5-998C-2F7E38EF844B}'
-msiinfo suminfo "$msi" | grep -q '^Template: x64;1033$' || fail "not an x64 package: $(msiinfo suminfo "$msi")"
+# Each output is read whole: grep -q would end a pipe early and fail it (pipefail).
+summary=$(msiinfo suminfo "$msi")
+grep -q '^Template: x64;1033$' <<<"$summary" || fail "not an x64 package: $summary"
 tables=$(msiinfo tables "$msi")
 for table in File Component Shortcut Registry RemoveFile Upgrade LaunchCondition; do
   grep -qx "$table" <<<"$tables" || fail "the MSI has no $table table"
@@ -38,9 +40,11 @@ for property in ALLUSERS$'\t'1 UpgradeCode$'\t'"$upgrade_code" ProductVersion$'\
                 Manufacturer$'\t'"Vantrel Technologies" ARPHELPLINK$'\t'https://www.vantrel.com/support/; do
   grep -qxF "$property" <<<"$properties" || fail "the MSI lacks the property '${property//$'\t'/=}'"
 done
-msiinfo export "$msi" Upgrade | grep -q "^$upgrade_code"$'\t\t'"$version"$'\t.*\tWIX_UPGRADE_DETECTED' ||
+upgrades=$(msiinfo export "$msi" Upgrade)
+grep -q "^$upgrade_code"$'\t\t'"$version"$'\t.*\tWIX_UPGRADE_DETECTED' <<<"$upgrades" ||
   fail "the MSI does not replace older versions"
-msiinfo export "$msi" InstallExecuteSequence | grep -q '^RemoveExistingProducts' || fail "the MSI removes no older version"
+sequence=$(msiinfo export "$msi" InstallExecuteSequence)
+grep -q '^RemoveExistingProducts' <<<"$sequence" || fail "the MSI removes no older version"
 
 gatewise_start_display
 wine msiexec /i "$(winepath -w "$msi")" /qn >"$work/install.log" 2>&1 || fail "msiexec /i failed: $(tail -3 "$work/install.log")"
@@ -80,5 +84,6 @@ wine msiexec /x "$(winepath -w "$msi")" /qn >"$work/uninstall.log" 2>&1 || fail 
 [ -e "$installed" ] && fail "msiexec /x left $(ls "$installed" | tr '\n' ' ')in Program Files\\Gatewise"
 [ -z "$(shortcuts)" ] || fail "msiexec /x left the Start menu shortcut"
 wine reg query "$source_key" >/dev/null 2>&1 && fail "msiexec /x left the event source"
-wine reg query "$uninstall_key" /s 2>/dev/null | grep -q 'DisplayName.*REG_SZ *Gatewise' && fail "msiexec /x left the Installed apps entry"
+entries=$(wine reg query "$uninstall_key" /s 2>/dev/null)
+grep -q 'DisplayName.*REG_SZ *Gatewise' <<<"$entries" && fail "msiexec /x left the Installed apps entry"
 echo "e2e.release_msi: passed"
