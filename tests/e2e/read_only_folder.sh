@@ -21,7 +21,9 @@ folder="$WINEPREFIX/drive_c/Program Files/Gatewise"
 mkdir -p "$folder"
 cp "$build/tests/gatewise_crash_child.exe" "$build/tests/gatewise_crash_child.sym" "$folder/"
 mount --bind "$folder" "$folder" && mount -o remount,ro,bind "$folder" || fail "cannot make $folder read-only"
-trap 'umount "$folder"; e2e_end' EXIT
+# Detached at once even while the program still runs from it, so that the
+# scratch folder can be removed.
+trap 'umount --lazy "$folder"; e2e_end' EXIT
 touch "$folder/gatewise_crash_child.LOG" 2>/dev/null && fail "the program folder is still writable"
 
 gatewise_start_display
