@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Session.h"
+#include "GatewiseVersion.h"
 
 #include <CLI/CLI.hpp>
 
@@ -88,6 +89,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const os::WString&
                  "screen saver.",
                  "gatewisecmd");
     app.footer(kFooter);
+    app.set_version_flag("--version", "gatewisecmd " GATEWISE_VERSION_TEXT, "Print the version and exit");
     Request request;
     DefineCommands(app, request);
 
@@ -99,6 +101,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const os::WString&
         return kDone;
     } catch (const CLI::CallForAllHelp&) {
         console.out << app.help("", CLI::AppFormatMode::All);
+        return kDone;
+    } catch (const CLI::CallForVersion& version) {
+        console.out << version.what() << '\n';
         return kDone;
     } catch (const CLI::ParseError& error) {
         console.err << ParseErrorMessage(error) << "\n\n" << app.help();

@@ -107,15 +107,43 @@ HANDLE OpenLog(const std::wstring& path) {
     }
 }
 
-// Appended at the end; a log that cannot be opened loses the entry.
-void AppendToLog(const std::wstring& path, const std::string& entry) {
+bool AppendTo(const std::wstring& path, const std::string& entry) {
     const HANDLE file = OpenLog(path);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end{};
     DWORD written = 0;
-    if (SetFilePointerEx(file, end, nullptr, FILE_END))
-        WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
+    const bool appended = SetFilePointerEx(file, end, nullptr, FILE_END) &&
+                          WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr) &&
+                          written == entry.size();
     CloseHandle(file);
+    return appended;
+}
+
+// Appended at the end of the log or, when that cannot be written (a program
+// folder that the user may not write to, such as Program Files), of the
+// fallback log, whose folder is made when missing. Returns the file written,
+// or nothing when the entry is lost.
+std::wstring AppendToLog(const ReporterSettings& settings, const std::string& entry) {
+    if (AppendTo(settings.logFile, entry)) return settings.logFile;
+    const std::wstring& fallback = settings.fallbackLogFile;
+    if (fallback.empty()) return {};
+    CreateDirectoryW(fallback.substr(0, fallback.find_last_of(L'\\')).c_str(), nullptr);
+    return AppendTo(fallback, entry) ? fallback : std::wstring();
+}
+
+// %LOCALAPPDATA%\Gatewise\<the log's file name>; empty without that variable.
+std::wstring LocalLogFile(const std::wstring& logFile) {
+    const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+    if (size == 0) return {};
+    std::wstring folder(size, L'\0');
+    folder.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), size));
+    if (folder.empty()) return {};
+    return folder + L"\\Gatewise\\" + logFile.substr(logFile.find_last_of(L"\\/") + 1);
+}
+
+std::wstring LogLine(const std::wstring& written, const std::wstring& logFile) {
+    if (written.empty()) return L"This report could not be written to " + logFile;
+    return L"This report was added to " + written;
 }
 
 ContextFacts ContextOf(const RaiseRecord& raise, DWORD threadId) {
@@ -207,12 +235,14 @@ void Report(const Described& described, const RaiseRecord& raise, const Fatal* f
     const Lines context = FormatContext(ContextOf(raise, threadId));
     const Lines additional;
 
-    AppendToLog(settings.logFile, FormatLogEntry(NowText(), message, callStack, context, additional));
+    const std::wstring written =
+        AppendToLog(settings, FormatLogEntry(NowText(), message, callStack, context, additional));
     if (!(settings.options & roShowReport)) return;
 
     ReportDialogContent dialog;
     dialog.caption = settings.caption;
     dialog.message = os::FromUtf8(message);
+    dialog.logLine = LogLine(written, settings.logFile);
     if (settings.options & roCallStackPage) dialog.pages.push_back({L"Call Stack", os::FromUtf8(JoinLines(callStack))});
     if (settings.options & roRegistersPage) dialog.pages.push_back({L"Registers", os::FromUtf8(JoinLines(context))});
     if ((settings.options & roAdditionalPage) && !additional.empty())
@@ -257,6 +287,7 @@ void InstallExceptionReporter() {
         InitializeCriticalSection(&g_reportLock);
         g_mainThreadId = GetCurrentThreadId();
         Settings().logFile = WithExtension(ModuleFilePath(nullptr), L".LOG");
+        Settings().fallbackLogFile = LocalLogFile(Settings().logFile);
         StartFaultReporter(&ReportFault);
         InstallRaiseCapture(&HandOverFault);
     });

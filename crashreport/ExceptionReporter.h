@@ -5,8 +5,10 @@
 // before any window exists. From then on every raise of an exception on any
 // thread is remembered for that thread (processor context and stack), and
 // ReportException() turns the last one into a report: an entry appended to
-// the log file beside the program ("<program>.LOG") and the modal
-// "Application Error" dialog with the message and the call stack.
+// the log file beside the program ("<program>.LOG"; when the program's folder
+// cannot be written, "%LOCALAPPDATA%\Gatewise\<program>.LOG") and the modal
+// "Application Error" dialog with the message, the call stack and where the
+// entry went.
 //
 // ReportException() is the application's default error display: the toolkit
 // calls it for every exception that no code of the program handled, from the

@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kIconId = 103;
 constexpr int kFrameId = 105;
-constexpr short kDetailsTop = 72;  // dialog units: where the compact dialog ends
+// Dialog units: the log line under the message frame, and where the compact dialog ends.
+constexpr short kLogLineTop = 71;
+constexpr short kDetailsTop = 84;
 // Posted at creation: it arrives once the dialog shows and runs its message loop.
 constexpr UINT WM_REPORT_SHOWN = WM_APP + 1;
 
@@ -121,6 +123,7 @@ void InitDialog(HWND dialog, DialogState& state) {
     SetWindowTextW(dialog, state.content.caption.c_str());
     SendDlgItemMessageW(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_HAND)), 0);
     SetDlgItemTextW(dialog, kMessageId, state.content.message.c_str());
+    SetDlgItemTextW(dialog, kLogLineId, state.content.logLine.c_str());
 
     const HWND tabs = GetDlgItem(dialog, kTabsId);
     for (std::size_t i = 0; i < state.content.pages.size(); ++i) {
@@ -190,7 +193,7 @@ void ShowReportDialog(const ReportDialogContent& content) {
     const bool hasPages = !content.pages.empty();
     DialogTemplate dialog(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION |
                               WS_SYSMENU | WS_VISIBLE,
-                          364, 207, 8, L"MS Sans Serif");
+                          364, kDetailsTop + 135, 8, L"MS Sans Serif");
     dialog.Add(SS_ETCHEDFRAME | WS_VISIBLE, 4, 3, 356, 65, kFrameId, kStatic, L"");
     dialog.Add(SS_ICON | WS_VISIBLE, 10, 10, 32, 32, kIconId, kStatic, L"");
     dialog.Add(SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 44, 10, 244, 54, kMessageId, kStatic, L"");
@@ -199,11 +202,14 @@ void ShowReportDialog(const ReportDialogContent& content) {
                L"Details >>");
     if (content.terminateButton)
         dialog.Add(BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 292, 40, 62, 15, kTerminateButtonId, kButton, L"Terminate");
-    dialog.Add(WS_TABSTOP | WS_CLIPSIBLINGS | (hasPages ? WS_VISIBLE : 0), 4, 72, 356, 132, kTabsId, WC_TABCONTROLW, L"");
+    // A borderless read-only edit: the path can be selected and copied.
+    dialog.Add(ES_READONLY | ES_AUTOHSCROLL | WS_VISIBLE, 6, kLogLineTop, 352, 10, kLogLineId, kEdit, L"");
+    dialog.Add(WS_TABSTOP | WS_CLIPSIBLINGS | (hasPages ? WS_VISIBLE : 0), 4, kDetailsTop, 356, 132, kTabsId,
+               WC_TABCONTROLW, L"");
     for (std::size_t i = 0; i < content.pages.size(); ++i)
         dialog.Add(ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_BORDER |
                        WS_TABSTOP,
-                   8, 88, 348, 112, static_cast<WORD>(kFirstPageId + i), kEdit, L"");
+                   8, kDetailsTop + 16, 348, 112, static_cast<WORD>(kFirstPageId + i), kEdit, L"");
 
     DialogState state{content, {}, 0, 0, false};
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), GetActiveWindow(), &DialogProc,

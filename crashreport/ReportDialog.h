@@ -1,7 +1,8 @@
 #pragma once
 // The error dialog of the exception reporter, built from an in-memory dialog
-// template: icon, message, "OK", "Details >>"/"Compact <<", "Terminate" and a
-// details area whose tab pages are read-only text boxes.
+// template: icon, message, "OK", "Details >>"/"Compact <<", "Terminate", a
+// line saying where the report was written, and a details area whose tab
+// pages are read-only text boxes.
 
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct ReportPage {
 struct ReportDialogContent {
     std::wstring caption;
     std::wstring message;
+    std::wstring logLine;  // the line under the message: where the report was written
     std::vector<ReportPage> pages;  // none: the details button is hidden
     bool detailsShown = true;
     bool terminateButton = true;
@@ -28,6 +30,7 @@ inline constexpr int kDetailsButtonId = 100;
 inline constexpr int kTerminateButtonId = 101;
 inline constexpr int kTabsId = 102;
 inline constexpr int kMessageId = 104;
+inline constexpr int kLogLineId = 106;
 inline constexpr int kFirstPageId = 200;
 
 // Modal; returns when the user chooses "OK" or presses Escape. "Terminate"

@@ -18,7 +18,8 @@ enum ReportOption : std::uint32_t {
 };
 
 struct ReporterSettings {
-    std::wstring logFile;  // the program's path with ".LOG"
+    std::wstring logFile;          // the program's path with ".LOG"
+    std::wstring fallbackLogFile;  // taken when logFile cannot be written; empty: none
     std::wstring caption = L"Application Error";
     std::wstring additionalTitle = L"Additional";
     int deepestCallStack = 100;

@@ -89,9 +89,9 @@ std::wstring HelpFilePath() {
     return path + L".chm";
 }
 
-// chmcmd (fp-utils 3.2.2) writes the context table of the compiled file with
-// the build folder's absolute path in front of every page, so the viewer could
-// not find a page by its context number; it is given the page itself.
+// The page is named in the address, so nothing depends on the compiled file's
+// context table (which held the build folder's path in front of every page in
+// help files built before help/chm_context_map.py took it out).
 std::wstring HelpTopicAddress(const std::wstring& helpFile, int context) {
     for (const HelpTopic& topic : HelpTopics) {
         if (topic.context == context) return helpFile + L"::/" + os::FromUtf8(topic.page);

@@ -156,11 +156,17 @@ class CompiledHelp(unittest.TestCase):
         for page in program_contexts().values():
             self.assertIn("/" + page, names)
 
-    def test_the_context_table_holds_the_four_numbers_of_the_program(self):
+    def test_the_context_table_maps_each_number_of_the_program_to_its_page_by_name(self):
         table = self.extract("/#IVB")
+        strings = self.extract("/#STRINGS")
         (size,) = struct.unpack_from("<I", table)
-        numbers = {struct.unpack_from("<I", table, 4 + 8 * i)[0] for i in range(size // 8)}
-        self.assertEqual(numbers, set(program_contexts()))
+        mapped = {}
+        for i in range(size // 8):
+            number, offset = struct.unpack_from("<II", table, 4 + 8 * i)
+            mapped[number] = strings[offset:strings.index(b"\0", offset)].decode("utf-8")
+        self.assertEqual(mapped, program_contexts())
+        absolute = [text for text in strings.split(b"\0") if text.startswith(b"/") or text[1:3] == b":\\"]
+        self.assertEqual(absolute, [], "absolute paths in the help file's string table")
 
     def test_the_default_topic_is_the_overview(self):
         system = self.extract("/#SYSTEM")

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/Password.h"
 #include "FreedMemoryWatch.h"
+#include "GatewiseVersion.h"
 #include "MachineTest.h"
 
 #include <nlohmann/json.hpp>
@@ -481,7 +482,7 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndTheUsageOnStandardError) {
     EXPECT_EQ(Run({"secure", "Qx7pass"}).err.find("Qx7pass"), std::string::npos);
 }
 
-TEST_F(CommandLineTest, HelpOfEveryCommandGoesToStandardOutput) {
+TEST_F(CommandLineTest, HelpOfEveryCommandAndTheVersionGoToStandardOutput) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--help"}, {"status", "--help"}, {"secure", "-h"}, {"relaxed", "--help"}, {"account", "--help"},
              {"account", "set", "--help"}, {"account", "clear", "--help"}, {"options", "--help"},
@@ -493,4 +494,9 @@ TEST_F(CommandLineTest, HelpOfEveryCommandGoesToStandardOutput) {
     }
     EXPECT_NE(Run({"account", "set", "--help"}).out.find("--no-verify"), std::string::npos);
     EXPECT_NE(Run({"--help"}).out.find("6 diagnose found a problem"), std::string::npos);
+
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "gatewisecmd " GATEWISE_VERSION_TEXT "\n");
+    EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
 }

@@ -1,4 +1,5 @@
 // gatewise_crash_child.exe <mode> <log file> [<start event>]
+//   <log file> "-" keeps the reporter's own: the program's path with ".LOG".
 //   unhandled: an exception that no code handles reaches the reporter; exits 3
 //              when the dialog is closed with "OK"
 //   handled:   an exception caught and handled by the program; exits 7
@@ -155,7 +156,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments || count < 3) return 2;
     const std::wstring mode = arguments[1];
-    crashreport::Settings().logFile = arguments[2];
+    if (std::wstring(arguments[2]) != L"-") crashreport::Settings().logFile = arguments[2];
     const std::wstring startEvent = count > 3 ? arguments[3] : L"";
     LocalFree(arguments);
 

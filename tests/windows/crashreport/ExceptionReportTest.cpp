@@ -105,6 +105,7 @@ HWND FindReportDialog(DWORD process) {
 // What a test saw of one dialog.
 struct SeenDialog {
     std::string message;
+    std::string logLine;
     std::string callStack;
     std::string detailsButton;
     int dialogsOpenAtOnce = 0;
@@ -155,6 +156,7 @@ private:
                 std::this_thread::sleep_for(100ms);  // let it finish its first paint
                 SeenDialog seen;
                 seen.message = Narrow(WindowText(GetDlgItem(dialog, crashreport::kMessageId)));
+                seen.logLine = Narrow(WindowText(GetDlgItem(dialog, crashreport::kLogLineId)));
                 seen.callStack = Narrow(WindowText(GetDlgItem(dialog, crashreport::kFirstPageId)));
                 seen.detailsButton = Narrow(WindowText(GetDlgItem(dialog, crashreport::kDetailsButtonId)));
                 seen.dialogsOpenAtOnce = OpenDialogs();
@@ -209,10 +211,17 @@ protected:
         log_ = folder_ + L"\\gatewise.LOG";
         DeleteFileW(log_.c_str());
         crashreport::Settings().logFile = log_;
+        fallback_ = folder_ + L"\\fallback\\gatewise.LOG";
+        crashreport::Settings().fallbackLogFile = fallback_;
+        // The child processes' own fallback: %LOCALAPPDATA%\Gatewise\<program>.LOG.
+        const std::wstring local = folder_ + L"\\local";
+        CreateDirectoryW(local.c_str(), nullptr);
+        SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
     }
 
     std::wstring folder_;
     std::wstring log_;
+    std::wstring fallback_;
 };
 
 // ":0000000140012345 [module] procedure (file, line n)" -> the address
@@ -234,6 +243,8 @@ TEST_F(ExceptionReport, UnhandledExceptionWritesOneEntryAndShowsOneDialog) {
     const std::string log = ReadWholeFile(log_);
     EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
     EXPECT_EQ(log.rfind("---------------------------", 0), 0u);
+    EXPECT_EQ(seen[0].logLine, "This report was added to " + Narrow(log_));
+    EXPECT_FALSE(FileExists(fallback_));
 
     // The message names the class as the program does, its module, the
     // program's own throw site and what the symbol file knows of it.
@@ -340,7 +351,10 @@ TEST_F(ExceptionReport, NonStandardExceptionIsReportedByItsType) {
         << seen[0].message;
 }
 
-TEST_F(ExceptionReport, LogThatCannotBeOpenedStillShowsTheDialog) {
+// A log that cannot be written sends the entry to the fallback log, in a
+// folder made for it; when neither can be written the dialog still shows and
+// says so.
+TEST_F(ExceptionReport, LogThatCannotBeWrittenFallsBackAndTheDialogSaysWhere) {
     {
         std::ofstream(log_.c_str()) << "earlier entries";
     }
@@ -350,20 +364,27 @@ TEST_F(ExceptionReport, LogThatCannotBeOpenedStillShowsTheDialog) {
     {
         DialogWatcher watcher;
         RunHandler([] { ThrowFromHandler(32); });
+        RunHandler([] { ThrowFromHandler(33); });
         seen = watcher.Seen();
     }
     CloseHandle(locked);
-    EXPECT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(ReadWholeFile(log_), "earlier entries");
+    const std::string fallback = ReadWholeFile(fallback_);
+    EXPECT_EQ(Count(fallback, "\r\nCall stack:\r\n"), 2u);
+    EXPECT_NE(fallback.find("Code: 33."), std::string::npos);
+    EXPECT_EQ(seen[1].logLine, "This report was added to " + Narrow(fallback_));
 
     const std::wstring missingFolder = folder_ + L"\\no such folder";
     crashreport::Settings().logFile = missingFolder + L"\\gatewise.LOG";
+    crashreport::Settings().fallbackLogFile = missingFolder + L"\\deeper\\gatewise.LOG";
     {
         DialogWatcher watcher;
         RunHandler([] { ThrowFromHandler(3); });
         seen = watcher.Seen();
     }
-    EXPECT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].logLine, "This report could not be written to " + Narrow(missingFolder) + "\\gatewise.LOG");
     EXPECT_FALSE(FileExists(missingFolder));
 }
 
@@ -383,24 +404,25 @@ TEST_F(ExceptionReport, ReportsAreMadeOneAtATime) {
 }
 
 // The dialog's layout: details shown, one "Call Stack" page in Courier, and
-// the details button folding the dialog to end above the tab control.
+// the details button folding the dialog to end above the tab control, under
+// the line that says where the report went.
 TEST_F(ExceptionReport, DialogLayoutAndDetailsButton) {
     struct Observed {
-        int fullClient = 0, compactClient = 0, expectedCompact = 0, expectedFull = 0;
+        int fullClient = 0, compactClient = 0, expectedCompact = 0, expectedFull = 0, logLineBottom = 0;
         int pages = 0;
         std::wstring pageTitle, fontFace, buttonAfterFolding;
         LONG fontHeight = 0;
-        bool terminateVisible = false, tabsVisibleAfterFolding = true;
+        bool terminateVisible = false, tabsVisibleAfterFolding = true, logLineVisibleAfterFolding = false;
     } observed;
     {
         DialogWatcher watcher([&observed](HWND dialog) {
             RECT client;
             GetClientRect(dialog, &client);
             observed.fullClient = client.bottom;
-            RECT units{0, 0, 364, 72};
+            RECT units{0, 0, 364, 84};
             MapDialogRect(dialog, &units);
             observed.expectedCompact = units.bottom;
-            RECT whole{0, 0, 364, 207};
+            RECT whole{0, 0, 364, 219};
             MapDialogRect(dialog, &whole);
             observed.expectedFull = whole.bottom;
 
@@ -426,6 +448,12 @@ TEST_F(ExceptionReport, DialogLayoutAndDetailsButton) {
             observed.compactClient = client.bottom;
             observed.buttonAfterFolding = WindowText(GetDlgItem(dialog, crashreport::kDetailsButtonId));
             observed.tabsVisibleAfterFolding = IsWindowVisible(tabs);
+            const HWND logLine = GetDlgItem(dialog, crashreport::kLogLineId);
+            observed.logLineVisibleAfterFolding = IsWindowVisible(logLine);
+            RECT line;
+            GetWindowRect(logLine, &line);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&line), 2);
+            observed.logLineBottom = line.bottom;
             DialogWatcher::PressOk(dialog);
         });
         RunHandler([] { ThrowFromHandler(9); });
@@ -439,6 +467,8 @@ TEST_F(ExceptionReport, DialogLayoutAndDetailsButton) {
     EXPECT_EQ(observed.compactClient, observed.expectedCompact);
     EXPECT_EQ(observed.buttonAfterFolding, L"Details >>");
     EXPECT_FALSE(observed.tabsVisibleAfterFolding);
+    EXPECT_TRUE(observed.logLineVisibleAfterFolding);
+    EXPECT_LE(observed.logLineBottom, observed.compactClient);
 }
 
 // ---- the child program -----------------------------------------------------
@@ -661,7 +691,8 @@ TEST_F(ExceptionReport, ReportsOfSeveralProcessesAtOnceWaitForALockedLog) {
     for (auto& child : children) EXPECT_EQ(child->WaitForExit(30000), 3u);
     EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), static_cast<std::size_t>(kChildren));
 
-    // A log held for good is given up after a short wait, not waited for.
+    // A log held for good is given up after a short wait, not waited for: the
+    // entry goes to the local application data folder.
     locked = CreateFileW(log_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     Child late(L"quiet", log_, ChildPath(), startName);
@@ -671,6 +702,8 @@ TEST_F(ExceptionReport, ReportsOfSeveralProcessesAtOnceWaitForALockedLog) {
     EXPECT_LT(GetTickCount64() - started, 5000u);
     CloseHandle(locked);
     EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), static_cast<std::size_t>(kChildren));
+    const std::string local = ReadWholeFile(folder_ + L"\\local\\Gatewise\\gatewise_crash_child.LOG");
+    EXPECT_EQ(Count(local, "\r\nCall stack:\r\n"), 1u);
     CloseHandle(ready);
     CloseHandle(start);
 }

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# End to end: the Windows Installer package, as Intune or a Group Policy
+# installs it. scripts/release.sh writes it beside the zip; msiinfo finds a
+# per-machine x64 package with the upgrade code that every version keeps.
+# Under Wine, "msiexec /i ... /qn" installs it silently: the release's files in
+# Program Files\Gatewise, a Start menu shortcut, the event source "Gatewise"
+# and the entry in Installed apps; the installed gatewise.exe shows its window
+# and gatewisecmd --version answers. "msiexec /x ... /qn" then removes every
+# file, the error log that a run left there, the shortcut, the event source
+# and the entry.
+#
+#   release_msi.sh BUILD_DIR
+set -uo pipefail
+build=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+source "$here/e2e-session.sh"
+e2e_begin release_msi
+# No menu entries of the host's desktop for the Start menu shortcut.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+
+bash "$root/scripts/release.sh" "$build" >"$work/release.log" 2>&1 || fail "the release command failed: $(tail -5 "$work/release.log")"
+version=$(sed -n 's/^project(Gatewise VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+release=$build/release
+msi=$release/gatewise-$version-x64.msi
+[ -f "$msi" ] || fail "no gatewise-$version-x64.msi"
+(cd "$release" && sha256sum --quiet -c "gatewise-$version-x64.msi.sha256") || fail "the SHA-256 file does not match the MSI"
+
+upgrade_code='{ECD65E4E-BD56-42C5-998C-2F7E38EF844B}'
+# Each output is read whole: grep -q would end a pipe early and fail it (pipefail).
+summary=$(msiinfo suminfo "$msi")
+grep -q '^Template: x64;1033$' <<<"$summary" || fail "not an x64 package: $summary"
+tables=$(msiinfo tables "$msi")
+for table in File Component Shortcut Registry RemoveFile Upgrade LaunchCondition; do
+  grep -qx "$table" <<<"$tables" || fail "the MSI has no $table table"
+done
+properties=$(msiinfo export "$msi" Property | tr -d '\r')
+for property in ALLUSERS$'\t'1 UpgradeCode$'\t'"$upgrade_code" ProductVersion$'\t'"$version" \
+                Manufacturer$'\t'"Vantrel Technologies" ARPHELPLINK$'\t'https://www.vantrel.com/support/; do
+  grep -qxF "$property" <<<"$properties" || fail "the MSI lacks the property '${property//$'\t'/=}'"
+done
+upgrades=$(msiinfo export "$msi" Upgrade)
+grep -q "^$upgrade_code"$'\t\t'"$version"$'\t.*\tWIX_UPGRADE_DETECTED' <<<"$upgrades" ||
+  fail "the MSI does not replace older versions"
+sequence=$(msiinfo export "$msi" InstallExecuteSequence)
+grep -q '^RemoveExistingProducts' <<<"$sequence" || fail "the MSI removes no older version"
+
+gatewise_start_display
+wine msiexec /i "$(winepath -w "$msi")" /qn >"$work/install.log" 2>&1 || fail "msiexec /i failed: $(tail -3 "$work/install.log")"
+installed="$WINEPREFIX/drive_c/Program Files/Gatewise"
+expected=$(cd "$release/gatewise-$version-win64" && LC_ALL=C ls)
+[ "$(cd "$installed" 2>/dev/null && LC_ALL=C ls)" = "$expected" ] ||
+  fail "Program Files\\Gatewise holds '$(ls "$installed" 2>&1 | tr '\n' ' ')', not '$(tr '\n' ' ' <<<"$expected")'"
+shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Gatewise.lnk'; }
+[ "$(shortcuts | wc -l)" = 1 ] || fail "no Start menu shortcut"
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Gatewise'
+event_source=$(wine reg query "$source_key" 2>/dev/null | tr -d '\r')
+grep -q 'EventMessageFile.*REG_SZ.*C:\\Program Files\\Gatewise\\gatewise\.exe$' <<<"$event_source" &&
+  grep -q 'TypesSupported.*REG_DWORD.*0x7$' <<<"$event_source" || fail "no event source: $event_source"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+entry=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk -v RS= '/DisplayName +REG_SZ +Gatewise\n/')
+for value in "DisplayVersion.*$version" "Publisher.*Vantrel Technologies" 'HelpLink.*https://www.vantrel.com/support/' \
+             'Comments.*switch to Secure Mode and clear the auto-logon account'; do
+  grep -q "$value" <<<"$entry" || fail "the Installed apps entry lacks $value: $entry"
+done
+
+gatewise_prepare_prefix virtual
+[ "$(wine "$installed/gatewisecmd.exe" --version 2>/dev/null | tr -d '\r')" = "gatewisecmd $version" ] ||
+  fail "gatewisecmd --version did not answer from the install folder"
+wine "$installed/gatewise.exe" >"$work/program.log" 2>&1 &
+program=$!
+window=$(gatewise_wait_window Gatewise 60)
+[ -n "$window" ] || fail "the installed gatewise.exe showed no window"
+sleep 1
+import -window root "$work/installed.png" 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+F4
+wait "$program" || fail "the installed gatewise.exe did not end cleanly"
+
+# A report that an elevated run wrote beside the program.
+printf 'an earlier report\r\n' >"$installed/gatewise.LOG"
+wine msiexec /x "$(winepath -w "$msi")" /qn >"$work/uninstall.log" 2>&1 || fail "msiexec /x failed: $(tail -3 "$work/uninstall.log")"
+[ -e "$installed" ] && fail "msiexec /x left $(ls "$installed" | tr '\n' ' ')in Program Files\\Gatewise"
+[ -z "$(shortcuts)" ] || fail "msiexec /x left the Start menu shortcut"
+wine reg query "$source_key" >/dev/null 2>&1 && fail "msiexec /x left the event source"
+entries=$(wine reg query "$uninstall_key" /s 2>/dev/null)
+grep -q 'DisplayName.*REG_SZ *Gatewise' <<<"$entries" && fail "msiexec /x left the Installed apps entry"
+echo "e2e.release_msi: passed"
