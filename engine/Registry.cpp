@@ -1,6 +1,7 @@
 #include "engine/Registry.h"
 
 #include "engine/Exception.h"
+#include "engine/OsError.h"
 #include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
 
@@ -101,6 +102,13 @@ void WriteBinary(HKEY key, const WCHAR* name, const void* data, DWORD size) {
 LSTATUS DeleteValue(HKEY key, const WCHAR* name) {
     LSTATUS status = os::Api().RegDeleteValueW(key, name);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+RegKey OpenSettingForReading(HKEY root, const WCHAR* path) {
+    RegKey key;
+    LSTATUS status = OpenKey(root, path, SettingsReadAccess(), key);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) RaiseOsError(static_cast<DWORD>(status));
+    return key;
 }
 
 }  // namespace engine

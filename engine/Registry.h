@@ -51,4 +51,8 @@ void WriteBinary(HKEY key, const WCHAR* name, const void* data, DWORD size);
 // Deletes a value; a missing value is not an error. Returns the registry's code.
 LSTATUS DeleteValue(HKEY key, const WCHAR* name);
 
+// Opens an existing key with SettingsReadAccess, never creating it. The key
+// stays empty when it does not exist; any other failure raises EOSError.
+RegKey OpenSettingForReading(HKEY root, const WCHAR* path);
+
 }  // namespace engine

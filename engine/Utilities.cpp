@@ -20,6 +20,7 @@ const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
 
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
+const WCHAR kDelayLockInterval[] = WSTR("DelayLockInterval");
 
 RegKey OpenSettingsKey(HKEY root, const WCHAR* path) {
     RegKey key;
@@ -34,6 +35,15 @@ RegKey OpenWinlogonKey() { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonK
 void DeleteOrRaise(HKEY key, const WCHAR* name) {
     const LSTATUS status = DeleteValue(key, name);
     if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
+}
+
+// Anything but a readable "never" asks, as Windows does with a missing value.
+bool WakeSignInAsks() {
+    try {
+        return GetWakeSignInDelay() != kSignInNever;
+    } catch (const Exception&) {
+        return true;
+    }
 }
 
 }  // namespace
@@ -106,14 +116,18 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
 // ---------------------------------------------------------------- resume
 
 bool GetAskPasswordOnResume() {
-    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume();
+    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume() || (HasModernStandby() && WakeSignInAsks());
     GLOBAL_POWER_POLICY policy{};
     if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
     return (policy.user.GlobalFlags & os::kEnablePasswordLogon) != 0;
 }
 
 void SetAskPasswordOnResume(bool ask, bool allSchemes) {
-    if (IsWindows6OrLater()) return VistaSetAskPasswordOnResume(ask, allSchemes);
+    if (IsWindows6OrLater()) {
+        VistaSetAskPasswordOnResume(ask, allSchemes);
+        if (HasModernStandby()) SetWakeSignInDelay(ask ? kSignInEveryTime : kSignInNever);
+        return;
+    }
     GLOBAL_POWER_POLICY policy{};
     if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
     if (ask)
@@ -124,6 +138,17 @@ void SetAskPasswordOnResume(bool ask, bool allSchemes) {
     UINT active = 0;
     if (!late::GetActivePwrScheme(&active)) RaiseOsError();
     if (!late::SetActivePwrScheme(active, nullptr, nullptr)) RaiseOsError();
+}
+
+std::optional<DWORD> GetWakeSignInDelay() {
+    RegKey key = OpenSettingForReading(HKEY_CURRENT_USER, kDesktopKey);
+    if (!key) return std::nullopt;
+    return ReadDword(key.get(), kDelayLockInterval);
+}
+
+void SetWakeSignInDelay(DWORD seconds) {
+    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey);
+    WriteDword(key.get(), kDelayLockInterval, seconds);
 }
 
 // ---------------------------------------------------------------- screen saver

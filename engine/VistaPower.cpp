@@ -1,7 +1,9 @@
 #include "engine/VistaPower.h"
 
+#include "engine/Exception.h"
 #include "engine/LateBinding.h"
 #include "engine/OsError.h"
+#include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
 
 #include <cstddef>
@@ -96,6 +98,19 @@ std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes() {
         Check(late::PowerReadDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.dc));
     }
     return result;
+}
+
+bool HasModernStandby() {
+    if (!IsWindows6OrLater()) return false;
+    // Zeroed first: Wine answers success without writing the spare bytes.
+    BYTE capabilities[sizeof(SYSTEM_POWER_CAPABILITIES)] = {};
+    try {
+        return late::CallNtPowerInformation(SystemPowerCapabilities, nullptr, 0, capabilities, sizeof capabilities) ==
+                   STATUS_SUCCESS &&
+               capabilities[os::kAoAcOffset] != 0;
+    } catch (const EJwaError&) {
+        return false;
+    }
 }
 
 }  // namespace engine

@@ -24,4 +24,8 @@ struct SchemeLockOnWake {
 // Every power scheme's values, in the order the system lists them; reads only.
 std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes();
 
+// Modern Standby (S0 low-power idle), as CallNtPowerInformation reports it
+// (AoAc). Windows before 6, a failing call or a missing function: false.
+bool HasModernStandby();
+
 }  // namespace engine

@@ -105,14 +105,25 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "account": {"user": "", "domain": "", "password": "none"},
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false},
-        "elevated": true})"));
+        "elevated": true, "modernStandby": false, "wakeSignInDelay": null})"));
     MakeRelaxed();
-    const json status = Status();
+    json status = Status();
     EXPECT_EQ(status["mode"], "relaxed");
     EXPECT_EQ(status["settings"]["resume"], "does-not-ask");
     EXPECT_EQ(status["account"], json::parse(R"({"user": "alice", "domain": "GATEWISE-PC", "password": "plain-value"})"));
     machine.screenSaverSecure = TRUE;
     EXPECT_EQ(Status()["mode"], "custom");
+
+    // On a Modern Standby PC the wake sign-in delay counts for the resume setting.
+    machine.screenSaverSecure = FALSE;
+    machine.modernStandby = true;
+    machine.SetDword(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), 300);
+    status = Status();
+    EXPECT_EQ(status["settings"]["resume"], "asks");
+    EXPECT_EQ(status["modernStandby"], true);
+    EXPECT_EQ(status["wakeSignInDelay"], 300);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), WSTR("300"));
+    EXPECT_EQ(Status()["wakeSignInDelay"], 0);
 }
 
 TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
@@ -459,7 +470,7 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     const json report = json::parse(result.out);
     EXPECT_EQ(report["problems"], 1);
     EXPECT_EQ(report["warnings"], 0);
-    ASSERT_EQ(report["checks"].size(), 11u);
+    ASSERT_EQ(report["checks"].size(), 16u);
     EXPECT_EQ(report["checks"][0]["id"], "administrator");  // in the fixed order
     EXPECT_EQ(report["checks"][4]["id"], "autologon-count");
     EXPECT_EQ(report["checks"][4]["verdict"], "problem");

@@ -242,11 +242,13 @@ TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblem
     Application().ProcessMessages();
     EXPECT_EQ(L"custom, 0 sounds", Seen());
 
-    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"LegalNoticeCaption", L"Notice");
+    machine.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                      L"legalnoticecaption", L"Notice");
     script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
         EXPECT_EQ(L"Check settings", report.Caption());
         EXPECT_EQ(shell::IDH_CheckSettings, report.HelpContext);
-        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(L"<b>Problems</b><br>\u2022 A logon message"));
+        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(
+                          L"<b>Problems</b><br>\u2022 A security policy shows a logon message"));
         Click(report.Get<TButton>(L"btnOk"));
     });
     window->Get<TMenuItem>(L"mnuCommandsCheckSettings").Click();
