@@ -7,6 +7,7 @@
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
+#include "settings/SwitchRecord.h"
 
 #include <nlohmann/json.hpp>
 
@@ -231,7 +232,7 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
-    options.ApplyMode(mode);
+    settings::SwitchMode(options, mode);
     console_.out << "Switched to " << ModeName(mode) << " mode.\n";
     if (!administrator)
         console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";

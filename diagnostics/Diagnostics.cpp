@@ -238,7 +238,7 @@ Outcome CheckPowerSchemes(const Scope& scope) {
     if (!engine::IsWindows6OrLater()) return Ok("This Windows keeps one resume setting for every power scheme.");
     if (scope.allSchemes) return Ok("Every power scheme is switched (ModifyAllPowerProfiles is on).");
 
-    const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWakeOfAllSchemes();
+    const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWake(true);
     const auto active = std::find_if(schemes.begin(), schemes.end(), [](const auto& s) { return s.active; });
     const auto differs = [&](const engine::SchemeLockOnWake& s) {
         return (s.ac != 0) != (active->ac != 0) || (s.dc != 0) != (active->dc != 0);

@@ -111,4 +111,18 @@ RegKey OpenSettingForReading(HKEY root, const WCHAR* path) {
     return key;
 }
 
+std::optional<RawValue> ReadSettingValue(const SettingValue& setting) {
+    RegKey key = OpenSettingForReading(setting.root, setting.path);
+    if (!key) return std::nullopt;
+    return ReadRawValue(key.get(), setting.name);
+}
+
+void PutBackSettingValue(const SettingValue& setting, const std::optional<RawValue>& value) {
+    RegKey key;
+    LSTATUS status = CreateKey(setting.root, setting.path, SettingsKeyAccess(), key);
+    if (status == ERROR_SUCCESS && !value) status = DeleteValue(key.get(), setting.name);
+    if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
+    if (value) Write(key.get(), setting.name, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
+}
+
 }  // namespace engine

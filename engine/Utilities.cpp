@@ -48,6 +48,10 @@ bool WakeSignInAsks() {
 
 }  // namespace
 
+const SettingValue kAutoAdminLogonValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoAdminLogon};
+const SettingValue kDelayLockIntervalValue{HKEY_CURRENT_USER, kDesktopKey, kDelayLockInterval};
+const SettingValue kScreenSaverIsSecureValue{HKEY_CURRENT_USER, kDesktopKey, kScreenSaverIsSecure};
+
 // ---------------------------------------------------------------- start-up
 
 bool GetAskPasswordOnStartup() {
@@ -159,7 +163,8 @@ bool GetAskPasswordOnScreenSaver() {
         if (!os::Api().SystemParametersInfoW(SPI_GETSCREENSAVESECURE, 0, &secure, 0)) RaiseOsError();
         return secure != FALSE;
     }
-    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey);
+    RegKey key = OpenSettingForReading(HKEY_CURRENT_USER, kDesktopKey);
+    if (!key) return false;
     try {
         return ReadString(key.get(), kScreenSaverIsSecure) == os::WString(WSTR("1"));
     } catch (const ERegistryException&) {
@@ -176,8 +181,11 @@ void SetAskPasswordOnScreenSaver(bool ask) {
         else if (!IsWindows6OrLater())
             RaiseOsError(static_cast<DWORD>(status));
     }
-    if (IsWindows6OrLater() &&
-        !os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
+    if (IsWindows6OrLater()) SetScreenSaverParameter(ask);
+}
+
+void SetScreenSaverParameter(bool ask) {
+    if (!os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
         RaiseOsError();
 }
 

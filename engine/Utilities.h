@@ -4,6 +4,7 @@
 // resume setting (power policy), the screen saver setting, the current account
 // and password verification. Every failure raises; nothing returns an error code.
 
+#include "engine/Registry.h"
 #include "os/Text.h"
 
 #include <cstdint>
@@ -60,9 +61,17 @@ std::optional<DWORD> GetWakeSignInDelay();
 // Writes it as REG_DWORD; failures raise.
 void SetWakeSignInDelay(DWORD seconds);
 
+// Where the values that a switch writes are stored.
+extern const SettingValue kAutoAdminLogonValue;       // start-up, under Winlogon
+extern const SettingValue kDelayLockIntervalValue;    // resume on Modern Standby PCs
+extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
+
 // Leaving the screen saver.
 bool GetAskPasswordOnScreenSaver();
 void SetAskPasswordOnScreenSaver(bool ask);
+// The running session's screen saver setting alone (Windows 6 and later); a
+// failure raises EOSError.
+void SetScreenSaverParameter(bool ask);
 
 // The logged-on account, split from its SAM-compatible name "DOMAIN\user".
 struct UserAccount {

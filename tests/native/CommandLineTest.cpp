@@ -238,6 +238,21 @@ TEST_F(CommandLineTest, RelaxedWithAnAccountSwitchesEverySetting) {
     EXPECT_EQ(Status()["mode"], "relaxed");
 }
 
+TEST_F(CommandLineTest, FailedSwitchExitsWithOneAndSaysNothingWasChanged) {
+    UseWindowsXp();  // where the screen saver setting lives in the desktop key alone
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    MakeRelaxed();
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    machine.Key(HKEY_CURRENT_USER, kDesktop).readOnly = true;
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.err, "System Error.  Code: 5.\r\nAccess is denied.\r\nNothing was changed.\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    EXPECT_EQ(Status()["mode"], "secure");
+}
+
 TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
     BecomeStandardUser();
     const Result result = Run({"relaxed"});
