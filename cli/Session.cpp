@@ -6,6 +6,8 @@
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
+#include "engine/VistaPower.h"
+#include "settings/SwitchRecord.h"
 
 #include <nlohmann/json.hpp>
 
@@ -131,6 +133,19 @@ Assignment ParseAssignment(settings::TOptions& options, const std::string& text)
     return {&*property, os::EqualsIgnoringCase(value, "True")};
 }
 
+// The wake sign-in delay in seconds; null when it is missing or its key cannot
+// be read, 0 (every time, as it then counts) for a value of another type.
+Json WakeSignInDelayJson() {
+    try {
+        const std::optional<DWORD> delay = engine::GetWakeSignInDelay();
+        return delay ? Json(*delay) : Json(nullptr);
+    } catch (const engine::ERegistryException&) {
+        return engine::kSignInEveryTime;
+    } catch (const engine::EOSError&) {
+        return nullptr;
+    }
+}
+
 os::WString CurrentDomain() {
     try {
         return engine::GetCurrentUserAccount().domain;
@@ -171,7 +186,9 @@ int Session::Status(bool json) {
                               {"domain", os::ToUtf8(account.domain)},
                               {"password", diagnostics::PasswordStoreName(account.password)}}},
                             {"options", OptionsJson(options)},
-                            {"elevated", elevated}});
+                            {"elevated", elevated},
+                            {"modernStandby", engine::HasModernStandby()},
+                            {"wakeSignInDelay", WakeSignInDelayJson()}});
         return kDone;
     }
     out << "Mode:          " << ModeName(mode) << '\n'
@@ -215,7 +232,7 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
-    options.ApplyMode(mode);
+    settings::SwitchMode(options, mode);
     console_.out << "Switched to " << ModeName(mode) << " mode.\n";
     if (!administrator)
         console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";

@@ -4,11 +4,14 @@
 #include "diagnostics/SettingsReader.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
+#include "engine/OsError.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
 #include "engine/WindowsVersion.h"
+#include "os/WinApi.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace diagnostics {
 namespace {
@@ -20,6 +23,14 @@ const WCHAR kWakePolicyKey[] =
     WSTR("SOFTWARE\\Policies\\Microsoft\\Power\\PowerSettings\\0e796bdb-100d-47d6-a2d5-f7d2daa51f51");
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kDesktopPolicyKey[] = WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop");
+const WCHAR kLogonPolicyKey[] = WSTR("SOFTWARE\\Policies\\Microsoft\\Windows\\System");
+const WCHAR kUserWinlogonKey[] = WSTR("Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+
+// BitLocker's key protectors that ask for a PIN before Windows starts.
+constexpr ULONG kTpmAndPin = 4;
+constexpr ULONG kTpmAndPinAndStartupKey = 6;
+constexpr HRESULT kWbemInvalidNamespace = static_cast<HRESULT>(0x8004100E);  // no BitLocker in this Windows
+constexpr HRESULT kFveNotActivated = static_cast<HRESULT>(0x80310008);       // the volume is not encrypted
 
 const char kSetAccountFix[] =
     "Set the auto-logon account with its password (Autologon account... in the Commands menu, or "
@@ -50,6 +61,19 @@ std::string OneLine(std::string text) {
     std::erase(text, '\r');
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
+}
+
+// "15 minutes", "1 minute", "90 seconds".
+std::string Duration(DWORD seconds) {
+    if (seconds % 60 != 0) return std::to_string(seconds) + " seconds";
+    const DWORD minutes = seconds / 60;
+    return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
+}
+
+std::string SignInChoice(DWORD seconds) {
+    if (seconds == engine::kSignInEveryTime) return "Every Time";
+    if (seconds == engine::kSignInNever) return "Never";
+    return "after " + Duration(seconds);
 }
 
 // ---------------------------------------------------------------- general
@@ -138,6 +162,15 @@ Outcome CheckLogonBanner(const Scope& scope) {
                 "Clear the policies \"Interactive logon: Message title for users attempting to log on\" and "
                 "\"Interactive logon: Message text for users attempting to log on\" (Local Security Policy, "
                 "Security Options)."};
+    // Windows Vista and later show the logon message of the security policy;
+    // the older pair under Winlogon may be a leftover without effect there.
+    if (engine::IsWindows6OrLater())
+        return {Verdict::Warning,
+                "LegalNoticeCaption or LegalNoticeText under Winlogon hold a logon message. Windows before Vista "
+                "showed it and waited for a click; this Windows shows the security policy's message instead, so it "
+                "may have no effect.",
+                "If it is a leftover, delete the values LegalNoticeCaption and LegalNoticeText under "
+                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon."};
     return {Defeats(scope.startup),
             "A logon message (LegalNoticeCaption or LegalNoticeText under Winlogon) stops automatic logon until "
             "someone confirms it.",
@@ -152,8 +185,34 @@ Outcome CheckPasswordLessSignIn(const Scope&) {
     return {Verdict::Warning,
             "Windows Hello sign-in is enforced for Microsoft accounts (DevicePasswordLessBuildVersion = 2): "
             "Windows may skip automatic logon.",
-            "Turn off \"Only allow Windows Hello sign-in for Microsoft accounts on this device\" in Settings, "
-            "Accounts, Sign-in options."};
+            "In Settings, Accounts, Sign-in options, turn off \"Require Windows Hello sign-in for Microsoft "
+            "accounts\" (Windows 10) or \"For improved security, only allow Windows Hello sign-in for Microsoft "
+            "accounts on this device\" (Windows 11)."};
+}
+
+Outcome CheckBitLockerPin(const Scope& scope) {
+    if (!scope.administrator)
+        return Ok("Not checked: only an administrator can read whether BitLocker asks for a PIN at start-up.");
+    os::WinApi& api = os::Api();
+    WCHAR windows[MAX_PATH];
+    const UINT length = api.GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length < 2 || length >= MAX_PATH) engine::RaiseOsError();
+    const os::WString drive(windows, 2);
+    for (const ULONG type : {kTpmAndPin, kTpmAndPinAndStartupKey}) {
+        BOOL available = FALSE;
+        const HRESULT result = api.IsKeyProtectorAvailable(drive.c_str(), type, &available);
+        if (result == kWbemInvalidNamespace) return Ok("This Windows has no BitLocker: nothing asks before it starts.");
+        if (result == kFveNotActivated) break;
+        if (FAILED(result)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+            throw engine::Exception("BitLocker's key protectors could not be read (error " + std::string(code) + ").");
+        }
+        if (available)
+            return Ok("BitLocker asks for its PIN before Windows starts, in either mode; automatic logon follows "
+                      "once the PIN is entered.");
+    }
+    return Ok("BitLocker asks for no PIN before Windows starts from drive " + os::ToUtf8(drive) + ".");
 }
 
 // ---------------------------------------------------------------- resume
@@ -179,7 +238,7 @@ Outcome CheckPowerSchemes(const Scope& scope) {
     if (!engine::IsWindows6OrLater()) return Ok("This Windows keeps one resume setting for every power scheme.");
     if (scope.allSchemes) return Ok("Every power scheme is switched (ModifyAllPowerProfiles is on).");
 
-    const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWakeOfAllSchemes();
+    const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWake(true);
     const auto active = std::find_if(schemes.begin(), schemes.end(), [](const auto& s) { return s.active; });
     const auto differs = [&](const engine::SchemeLockOnWake& s) {
         return (s.ac != 0) != (active->ac != 0) || (s.dc != 0) != (active->dc != 0);
@@ -192,6 +251,53 @@ Outcome CheckPowerSchemes(const Scope& scope) {
                 " power schemes ask differently on wake than the active one; only the active one is switched, so "
                 "choosing another power plan brings the other setting back.",
             "Turn on \"Modify all power profiles\" in the options (gatewisecmd options ModifyAllPowerProfiles=True)."};
+}
+
+// On a Modern Standby PC, Windows asks on wake by the user's sign-in delay as
+// well as by the power setting.
+Outcome CheckWakeSignIn(const Scope& scope) {
+    if (!engine::HasModernStandby())
+        return Ok("This PC has no Modern Standby: the power setting alone decides the password on wake.");
+    const char* switchFix = "Switch to the mode you want again: on this PC the switch sets both.";
+    std::optional<DWORD> delay;
+    try {
+        delay = engine::GetWakeSignInDelay();
+    } catch (const engine::ERegistryException&) {
+        return {Verdict::Warning,
+                "DelayLockInterval under HKEY_CURRENT_USER\\Control Panel\\Desktop is not a number, so Windows asks "
+                "for the password on every wake.",
+                scope.resume ? switchFix
+                             : "Choose when to sign in again in Settings, Accounts, Sign-in options (\"If you've been "
+                               "away\")."};
+    }
+    const DWORD seconds = delay.value_or(engine::kSignInEveryTime);
+    const std::string choice = "\"If you've been away, when should Windows require you to sign in again?\" is " +
+                               SignInChoice(seconds);
+    if (!scope.resume) return Ok(choice + "; the options leave the resume setting alone.");
+    const bool powerAsks = engine::VistaGetAskPasswordOnResume();
+    if ((seconds == engine::kSignInEveryTime && powerAsks) || (seconds == engine::kSignInNever && !powerAsks))
+        return Ok(choice + ", in line with the power setting.");
+    if (seconds != engine::kSignInEveryTime && seconds != engine::kSignInNever)
+        return {Verdict::Warning,
+                choice + ": on this Modern Standby PC Windows asks on wake only after that time away, which is "
+                         "neither mode.",
+                switchFix};
+    return {Verdict::Warning,
+            choice + " while the power setting " + (powerAsks ? "asks" : "does not ask") +
+                " for the password on wake: on this Modern Standby PC Windows asks when either does.",
+            switchFix};
+}
+
+Outcome CheckDomainWakeDelay(const Scope& scope) {
+    if (!engine::HasModernStandby()) return Ok("This PC has no Modern Standby: the domain's wake rule does not apply.");
+    if (!engine::IsDomainMember()) return Ok("This PC is not joined to a domain: the wake sign-in choice is the user's.");
+    if (ReadSettingDword(HKEY_LOCAL_MACHINE, kLogonPolicyKey, WSTR("AllowDomainDelayLock")) == DWORD{1})
+        return Ok("A policy lets the users of this domain-joined PC choose when to sign in again on wake.");
+    return {Defeats(scope.resume),
+            "On this domain-joined Modern Standby PC Windows asks for the password on every wake, whatever the user "
+            "chose, unless a policy allows the choice: relaxed mode cannot take effect on wake.",
+            "Enable the policy \"Allow users to select when a password is required when resuming from connected "
+            "standby\" (Computer Configuration, Administrative Templates, System, Logon)."};
 }
 
 // ---------------------------------------------------------------- screen saver
@@ -227,6 +333,26 @@ Outcome CheckScreenSaverInUse(const Scope& scope) {
     return Ok("The screen saver " + os::ToUtf8(*program) + " is in use.");
 }
 
+Outcome CheckInactivityLimit(const Scope& scope) {
+    const std::optional<DWORD> seconds =
+        ReadSettingDword(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("InactivityTimeoutSecs"));
+    if (seconds.value_or(0) == 0) return Ok("No machine inactivity limit locks the computer.");
+    return {Defeats(scope.screenSaver),
+            "The machine inactivity limit (InactivityTimeoutSecs) locks the computer after " + Duration(*seconds) +
+                " without input, whatever the screen saver setting says.",
+            "Set the policy \"Interactive logon: Machine inactivity limit\" to 0 (Local Security Policy, Security "
+            "Options), or ask whoever manages the computer."};
+}
+
+Outcome CheckDynamicLock(const Scope&) {
+    if (ReadSettingDword(HKEY_CURRENT_USER, kUserWinlogonKey, WSTR("EnableGoodbye")).value_or(0) == 0)
+        return Ok("Dynamic Lock is off.");
+    return {Verdict::Warning,
+            "Dynamic Lock (EnableGoodbye) locks the computer when the phone paired with it goes out of reach, "
+            "whatever the mode.",
+            "Turn off Dynamic Lock in Settings, Accounts, Sign-in options if the computer should stay unlocked."};
+}
+
 struct Check {
     const char* id;
     Outcome (*run)(const Scope&);
@@ -240,10 +366,15 @@ constexpr Check kChecks[] = {
     {"autologon-count", CheckAutologonCount},
     {"logon-banner", CheckLogonBanner},
     {"password-less-sign-in", CheckPasswordLessSignIn},
+    {"bitlocker-pin", CheckBitLockerPin},
     {"wake-policy", CheckWakePolicy},
     {"power-schemes", CheckPowerSchemes},
+    {"wake-sign-in", CheckWakeSignIn},
+    {"domain-wake-delay", CheckDomainWakeDelay},
     {"screen-saver-policy", CheckScreenSaverPolicy},
     {"screen-saver-in-use", CheckScreenSaverInUse},
+    {"inactivity-limit", CheckInactivityLimit},
+    {"dynamic-lock", CheckDynamicLock},
 };
 
 int Rank(Verdict verdict) {

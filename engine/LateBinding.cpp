@@ -69,6 +69,7 @@ namespace {
 constexpr const char* kAdvapi32 = "advapi32.dll";
 constexpr const char* kSecur32 = "secur32.dll";
 constexpr const char* kPowrprof = "powrprof.dll";
+constexpr const char* kNetapi32 = "netapi32.dll";
 }  // namespace
 
 LateBound<os::PFN_GetProcAddress> GetProcAddress{kKernel32, "GetProcAddress"};
@@ -102,6 +103,9 @@ LateBound<os::PFN_PowerWriteValueIndex> PowerWriteDCValueIndex{kPowrprof, "Power
 LateBound<os::PFN_PowerGetActiveScheme> PowerGetActiveScheme{kPowrprof, "PowerGetActiveScheme"};
 LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme{kPowrprof, "PowerSetActiveScheme"};
 LateBound<os::PFN_PowerEnumerate> PowerEnumerate{kPowrprof, "PowerEnumerate"};
+LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
+LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
+LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};
 }  // namespace late
 
 }  // namespace engine

@@ -82,6 +82,9 @@ extern LateBound<os::PFN_PowerWriteValueIndex> PowerWriteDCValueIndex;
 extern LateBound<os::PFN_PowerGetActiveScheme> PowerGetActiveScheme;
 extern LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme;
 extern LateBound<os::PFN_PowerEnumerate> PowerEnumerate;
+extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
+extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
+extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;
 }  // namespace late
 
 }  // namespace engine

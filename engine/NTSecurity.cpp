@@ -1,6 +1,7 @@
 #include "engine/NTSecurity.h"
 
 #include "engine/LateBinding.h"
+#include "engine/OsError.h"
 #include "engine/WindowsVersion.h"
 #include "os/UniqueHandle.h"
 
@@ -80,5 +81,14 @@ bool IsBuiltinGroupMember(DWORD rid) {
 }
 
 bool IsAdministrator() { return IsBuiltinGroupMember(DOMAIN_ALIAS_RID_ADMINS); }
+
+bool IsDomainMember() {
+    LPWSTR name = nullptr;
+    NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;
+    const NET_API_STATUS result = late::NetGetJoinInformation(nullptr, &name, &status);
+    if (name) late::NetApiBufferFree(name);
+    if (result != NERR_Success) RaiseOsError(result);
+    return status == NetSetupDomainName;
+}
 
 }  // namespace engine

@@ -10,4 +10,8 @@ bool IsBuiltinGroupMember(DWORD rid);
 // Member of the local Administrators group (S-1-5-32-544). Not cached.
 bool IsAdministrator();
 
+// Whether the computer is joined to a domain (NetGetJoinInformation). Unlike
+// the checks above, a failure raises: EOSError, or the binding's error.
+bool IsDomainMember();
+
 }  // namespace engine

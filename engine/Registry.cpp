@@ -1,6 +1,7 @@
 #include "engine/Registry.h"
 
 #include "engine/Exception.h"
+#include "engine/OsError.h"
 #include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
 
@@ -101,6 +102,27 @@ void WriteBinary(HKEY key, const WCHAR* name, const void* data, DWORD size) {
 LSTATUS DeleteValue(HKEY key, const WCHAR* name) {
     LSTATUS status = os::Api().RegDeleteValueW(key, name);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+RegKey OpenSettingForReading(HKEY root, const WCHAR* path) {
+    RegKey key;
+    LSTATUS status = OpenKey(root, path, SettingsReadAccess(), key);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) RaiseOsError(static_cast<DWORD>(status));
+    return key;
+}
+
+std::optional<RawValue> ReadSettingValue(const SettingValue& setting) {
+    RegKey key = OpenSettingForReading(setting.root, setting.path);
+    if (!key) return std::nullopt;
+    return ReadRawValue(key.get(), setting.name);
+}
+
+void PutBackSettingValue(const SettingValue& setting, const std::optional<RawValue>& value) {
+    RegKey key;
+    LSTATUS status = CreateKey(setting.root, setting.path, SettingsKeyAccess(), key);
+    if (status == ERROR_SUCCESS && !value) status = DeleteValue(key.get(), setting.name);
+    if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
+    if (value) Write(key.get(), setting.name, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
 }
 
 }  // namespace engine

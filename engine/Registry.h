@@ -33,6 +33,7 @@ LSTATUS OpenKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key);
 struct RawValue {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    bool operator==(const RawValue&) const = default;
 };
 std::optional<RawValue> ReadRawValue(HKEY key, const WCHAR* name);
 
@@ -50,5 +51,21 @@ void WriteBinary(HKEY key, const WCHAR* name, const void* data, DWORD size);
 
 // Deletes a value; a missing value is not an error. Returns the registry's code.
 LSTATUS DeleteValue(HKEY key, const WCHAR* name);
+
+// One value of the machine's settings, by where it is stored.
+struct SettingValue {
+    HKEY root;
+    const WCHAR* path;
+    const WCHAR* name;
+};
+
+// Opens an existing key with SettingsReadAccess, never creating it. The key
+// stays empty when it does not exist; any other failure raises EOSError.
+RegKey OpenSettingForReading(HKEY root, const WCHAR* path);
+// The value as it is stored now, read only; nullopt when it or its key is missing.
+std::optional<RawValue> ReadSettingValue(const SettingValue& setting);
+// Stores `value` exactly, type and data, or deletes the value for nullopt. The
+// key is opened for writing (created when missing); failures raise.
+void PutBackSettingValue(const SettingValue& setting, const std::optional<RawValue>& value);
 
 }  // namespace engine

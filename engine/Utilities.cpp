@@ -20,6 +20,7 @@ const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
 
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
+const WCHAR kDelayLockInterval[] = WSTR("DelayLockInterval");
 
 // Full access only to write: a standard user's process may read the machine's
 // keys but gets no more, and the command line runs with the caller's rights.
@@ -40,7 +41,20 @@ void DeleteOrRaise(HKEY key, const WCHAR* name) {
     if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
 }
 
+// Anything but a readable "never" asks, as Windows does with a missing value.
+bool WakeSignInAsks() {
+    try {
+        return GetWakeSignInDelay() != kSignInNever;
+    } catch (const Exception&) {
+        return true;
+    }
+}
+
 }  // namespace
+
+const SettingValue kAutoAdminLogonValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoAdminLogon};
+const SettingValue kDelayLockIntervalValue{HKEY_CURRENT_USER, kDesktopKey, kDelayLockInterval};
+const SettingValue kScreenSaverIsSecureValue{HKEY_CURRENT_USER, kDesktopKey, kScreenSaverIsSecure};
 
 // ---------------------------------------------------------------- start-up
 
@@ -110,14 +124,18 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
 // ---------------------------------------------------------------- resume
 
 bool GetAskPasswordOnResume() {
-    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume();
+    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume() || (HasModernStandby() && WakeSignInAsks());
     GLOBAL_POWER_POLICY policy{};
     if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
     return (policy.user.GlobalFlags & os::kEnablePasswordLogon) != 0;
 }
 
 void SetAskPasswordOnResume(bool ask, bool allSchemes) {
-    if (IsWindows6OrLater()) return VistaSetAskPasswordOnResume(ask, allSchemes);
+    if (IsWindows6OrLater()) {
+        VistaSetAskPasswordOnResume(ask, allSchemes);
+        if (HasModernStandby()) SetWakeSignInDelay(ask ? kSignInEveryTime : kSignInNever);
+        return;
+    }
     GLOBAL_POWER_POLICY policy{};
     if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
     if (ask)
@@ -130,6 +148,17 @@ void SetAskPasswordOnResume(bool ask, bool allSchemes) {
     if (!late::SetActivePwrScheme(active, nullptr, nullptr)) RaiseOsError();
 }
 
+std::optional<DWORD> GetWakeSignInDelay() {
+    RegKey key = OpenSettingForReading(HKEY_CURRENT_USER, kDesktopKey);
+    if (!key) return std::nullopt;
+    return ReadDword(key.get(), kDelayLockInterval);
+}
+
+void SetWakeSignInDelay(DWORD seconds) {
+    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey, KeyUse::Write);
+    WriteDword(key.get(), kDelayLockInterval, seconds);
+}
+
 // ---------------------------------------------------------------- screen saver
 
 bool GetAskPasswordOnScreenSaver() {
@@ -138,7 +167,8 @@ bool GetAskPasswordOnScreenSaver() {
         if (!os::Api().SystemParametersInfoW(SPI_GETSCREENSAVESECURE, 0, &secure, 0)) RaiseOsError();
         return secure != FALSE;
     }
-    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey, KeyUse::Read);
+    RegKey key = OpenSettingForReading(HKEY_CURRENT_USER, kDesktopKey);
+    if (!key) return false;
     try {
         return ReadString(key.get(), kScreenSaverIsSecure) == os::WString(WSTR("1"));
     } catch (const ERegistryException&) {
@@ -155,8 +185,11 @@ void SetAskPasswordOnScreenSaver(bool ask) {
         else if (!IsWindows6OrLater())
             RaiseOsError(static_cast<DWORD>(status));
     }
-    if (IsWindows6OrLater() &&
-        !os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
+    if (IsWindows6OrLater()) SetScreenSaverParameter(ask);
+}
+
+void SetScreenSaverParameter(bool ask) {
+    if (!os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
         RaiseOsError();
 }
 

@@ -4,9 +4,11 @@
 // resume setting (power policy), the screen saver setting, the current account
 // and password verification. Every failure raises; nothing returns an error code.
 
+#include "engine/Registry.h"
 #include "os/Text.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace engine {
 
@@ -39,13 +41,37 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
                                    const os::SecretString& password);
 
 // Resume from standby or hibernation. `allSchemes` writes every power scheme
-// instead of the active one (Windows 6 and later).
+// instead of the active one (Windows 6 and later). On a Modern Standby PC the
+// setting also covers the current user's wake sign-in delay: it asks when the
+// power setting asks or when the delay is anything but "never", and a switch
+// writes the delay too (0 to ask, kSignInNever not to).
 bool GetAskPasswordOnResume();
 void SetAskPasswordOnResume(bool ask, bool allSchemes);
+
+// The current user's "DelayLockInterval" under Control Panel\Desktop, which
+// Settings shows as "If you've been away, when should Windows require you to
+// sign in again?": seconds between the screen turning off and the password
+// being asked for on wake. Missing means every time. Windows follows it on
+// Modern Standby PCs only.
+inline constexpr DWORD kSignInEveryTime = 0;
+inline constexpr DWORD kSignInNever = 0xFFFFFFFF;
+// nullopt when missing. A value of another type raises ERegistryException, a
+// key that cannot be read EOSError.
+std::optional<DWORD> GetWakeSignInDelay();
+// Writes it as REG_DWORD; failures raise.
+void SetWakeSignInDelay(DWORD seconds);
+
+// Where the values that a switch writes are stored.
+extern const SettingValue kAutoAdminLogonValue;       // start-up, under Winlogon
+extern const SettingValue kDelayLockIntervalValue;    // resume on Modern Standby PCs
+extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
 
 // Leaving the screen saver.
 bool GetAskPasswordOnScreenSaver();
 void SetAskPasswordOnScreenSaver(bool ask);
+// The running session's screen saver setting alone (Windows 6 and later); a
+// failure raises EOSError.
+void SetScreenSaverParameter(bool ask);
 
 // The logged-on account, split from its SAM-compatible name "DOMAIN\user".
 struct UserAccount {

@@ -1,7 +1,9 @@
 #include "engine/VistaPower.h"
 
+#include "engine/Exception.h"
 #include "engine/LateBinding.h"
 #include "engine/OsError.h"
+#include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
 
 #include <cstddef>
@@ -76,17 +78,18 @@ void VistaSetAskPasswordOnResume(bool ask, bool allSchemes) {
         schemes[0] = *active.get();
 
     const DWORD value = ask ? 1 : 0;
-    for (ULONG i = 0; i < count; ++i) {
-        Check(late::PowerWriteACValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, value));
-        Check(late::PowerWriteDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, value));
-    }
+    for (ULONG i = 0; i < count; ++i) VistaWriteLockOnWake({schemes[i], false, value, value});
     late::PowerSetActiveScheme(nullptr, active.get());
 }
 
-std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes() {
+std::vector<SchemeLockOnWake> VistaReadLockOnWake(bool allSchemes) {
     GUID schemes[kSchemeSlots] = {};
     ActiveScheme active;
-    const ULONG count = EnumerateSchemes(schemes);
+    ULONG count = 1;
+    if (allSchemes)
+        count = EnumerateSchemes(schemes);
+    else
+        schemes[0] = *active.get();
     std::vector<SchemeLockOnWake> result(count);
     for (ULONG i = 0; i < count; ++i) {
         SchemeLockOnWake& values = result[i];
@@ -96,6 +99,29 @@ std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes() {
         Check(late::PowerReadDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.dc));
     }
     return result;
+}
+
+void VistaWriteLockOnWake(const SchemeLockOnWake& values) {
+    Check(late::PowerWriteACValueIndex(nullptr, &values.scheme, nullptr, &os::kLockConsoleOnWake, values.ac));
+    Check(late::PowerWriteDCValueIndex(nullptr, &values.scheme, nullptr, &os::kLockConsoleOnWake, values.dc));
+}
+
+void VistaReapplyActiveScheme() {
+    ActiveScheme active;
+    late::PowerSetActiveScheme(nullptr, active.get());
+}
+
+bool HasModernStandby() {
+    if (!IsWindows6OrLater()) return false;
+    // Zeroed first: Wine answers success without writing the spare bytes.
+    BYTE capabilities[sizeof(SYSTEM_POWER_CAPABILITIES)] = {};
+    try {
+        return late::CallNtPowerInformation(SystemPowerCapabilities, nullptr, 0, capabilities, sizeof capabilities) ==
+                   STATUS_SUCCESS &&
+               capabilities[os::kAoAcOffset] != 0;
+    } catch (const EJwaError&) {
+        return false;
+    }
 }
 
 }  // namespace engine

@@ -20,8 +20,19 @@ struct SchemeLockOnWake {
     bool active = false;
     DWORD ac = 0;
     DWORD dc = 0;
+    bool operator==(const SchemeLockOnWake&) const = default;
 };
-// Every power scheme's values, in the order the system lists them; reads only.
-std::vector<SchemeLockOnWake> VistaReadLockOnWakeOfAllSchemes();
+// Every power scheme's values in the order the system lists them, or the
+// active scheme's alone; reads only.
+std::vector<SchemeLockOnWake> VistaReadLockOnWake(bool allSchemes);
+// Writes the scheme's AC and DC indexes as given, without activating anything.
+void VistaWriteLockOnWake(const SchemeLockOnWake& values);
+// Activates the active scheme again, so that the system applies written
+// values; its result is ignored.
+void VistaReapplyActiveScheme();
+
+// Modern Standby (S0 low-power idle), as CallNtPowerInformation reports it
+// (AoAc). Windows before 6, a failing call or a missing function: false.
+bool HasModernStandby();
 
 }  // namespace engine

@@ -66,6 +66,12 @@ using PFN_PowerSetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
 using PFN_PowerEnumerate = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR, ULONG, UCHAR*,
                                           DWORD*);
 
+using PFN_CallNtPowerInformation = NTSTATUS(WINAPI*)(POWER_INFORMATION_LEVEL, PVOID, ULONG, PVOID, ULONG);
+
+// netapi32
+using PFN_NetGetJoinInformation = NET_API_STATUS(WINAPI*)(LPCWSTR, LPWSTR*, PNETSETUP_JOIN_STATUS);
+using PFN_NetApiBufferFree = NET_API_STATUS(WINAPI*)(LPVOID);
+
 // winmm
 using PFN_PlaySoundA = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);
 

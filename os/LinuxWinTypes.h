@@ -133,12 +133,15 @@ typedef INT_PTR(WINAPI* FARPROC)();
 
 #define S_OK ((HRESULT)0L)
 #define E_FAIL ((HRESULT)0x80004005L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)
 #define VARIANT_FALSE ((VARIANT_BOOL)0)
 
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
 #define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
 #define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
+#define STATUS_BUFFER_TOO_SMALL ((NTSTATUS)0xC0000023L)
 
 // Modules and messages
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
@@ -180,6 +183,13 @@ typedef struct _GUID {
     USHORT Data3;
     UCHAR Data4[8];
 } GUID;
+
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
 
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -246,6 +256,55 @@ typedef struct _POWER_POLICY POWER_POLICY, *PPOWER_POLICY;
 
 // Per-scheme power settings of Windows 6 and later.
 typedef enum _POWER_DATA_ACCESSOR { ACCESS_AC_POWER_SETTING_INDEX = 0, ACCESS_SCHEME = 16 } POWER_DATA_ACCESSOR;
+
+// The power capabilities (CallNtPowerInformation), in the SDK's older layout
+// whose spare bytes later Windows versions gave names.
+typedef enum { SystemPowerCapabilities = 4 } POWER_INFORMATION_LEVEL;
+typedef struct {
+    ULONG Granularity;
+    ULONG Capacity;
+} BATTERY_REPORTING_SCALE;
+typedef struct {
+    BOOLEAN PowerButtonPresent;
+    BOOLEAN SleepButtonPresent;
+    BOOLEAN LidPresent;
+    BOOLEAN SystemS1;
+    BOOLEAN SystemS2;
+    BOOLEAN SystemS3;
+    BOOLEAN SystemS4;
+    BOOLEAN SystemS5;
+    BOOLEAN HiberFilePresent;
+    BOOLEAN FullWake;
+    BOOLEAN VideoDimPresent;
+    BOOLEAN ApmPresent;
+    BOOLEAN UpsPresent;
+    BOOLEAN ThermalControl;
+    BOOLEAN ProcessorThrottle;
+    BYTE ProcessorMinThrottle;
+    BYTE ProcessorMaxThrottle;
+    BOOLEAN FastSystemS4;
+    BYTE spare2[3];
+    BOOLEAN DiskSpinDown;
+    BYTE spare3[8];
+    BOOLEAN SystemBatteriesPresent;
+    BOOLEAN BatteriesAreShortTerm;
+    BATTERY_REPORTING_SCALE BatteryScale[3];
+    SYSTEM_POWER_STATE AcOnLineWake;
+    SYSTEM_POWER_STATE SoftLidWake;
+    SYSTEM_POWER_STATE RtcWake;
+    SYSTEM_POWER_STATE MinDeviceWakeState;
+    SYSTEM_POWER_STATE DefaultLowLatencyWake;
+} SYSTEM_POWER_CAPABILITIES;
+
+// Network management (netapi32): whether the computer belongs to a domain.
+typedef DWORD NET_API_STATUS;
+#define NERR_Success 0
+typedef enum _NETSETUP_JOIN_STATUS {
+    NetSetupUnknownStatus = 0,
+    NetSetupUnjoined,
+    NetSetupWorkgroupName,
+    NetSetupDomainName
+} NETSETUP_JOIN_STATUS, *PNETSETUP_JOIN_STATUS;
 
 // Security identifiers and tokens.
 typedef struct _SID_IDENTIFIER_AUTHORITY {

@@ -1,8 +1,113 @@
 // The real machine: every member forwards to the Windows function of the same name.
 #include "os/WinApi.h"
 
+#include <wbemidl.h>
+
+#include <memory>
+#include <string>
+
 namespace os {
 namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface>
+using ComRef = std::unique_ptr<Interface, ComRelease>;
+
+// COM on the calling thread for one call; a thread that has it already keeps it.
+class ComScope {
+public:
+    ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+class Variant {
+public:
+    Variant() { ::VariantInit(&value); }
+    ~Variant() { ::VariantClear(&value); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT value;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const wchar_t* text) : text_(::SysAllocString(text)) {}
+    ~Bstr() { ::SysFreeString(text_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+// The calls that the BitLocker provider accepts: impersonating, encrypted.
+HRESULT SetCallSecurity(IUnknown* proxy) {
+    return ::CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                               RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
+
+HRESULT ConnectToVolumeEncryption(ComRef<IWbemServices>& services) {
+    IWbemLocator* locator = nullptr;
+    HRESULT result = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                        reinterpret_cast<void**>(&locator));
+    if (FAILED(result)) return result;
+    ComRef<IWbemLocator> ownedLocator(locator);
+    Bstr space(L"ROOT\\CIMV2\\Security\\MicrosoftVolumeEncryption");
+    IWbemServices* connected = nullptr;
+    result = locator->ConnectServer(space.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &connected);
+    if (FAILED(result)) return result;
+    services.reset(connected);
+    return SetCallSecurity(connected);
+}
+
+// The object path of the drive's Win32_EncryptableVolume; empty when there is none.
+HRESULT FindVolumePath(IWbemServices& services, LPCWSTR driveLetter, Variant& path) {
+    const std::wstring text =
+        std::wstring(L"SELECT __PATH FROM Win32_EncryptableVolume WHERE DriveLetter = '") + driveLetter + L"'";
+    Bstr language(L"WQL");
+    Bstr query(text.c_str());
+    IEnumWbemClassObject* found = nullptr;
+    HRESULT result = services.ExecQuery(language.get(), query.get(),
+                                        WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &found);
+    if (FAILED(result)) return result;
+    ComRef<IEnumWbemClassObject> volumes(found);
+    if (FAILED(result = SetCallSecurity(found))) return result;
+    IWbemClassObject* volume = nullptr;
+    ULONG count = 0;
+    result = volumes->Next(WBEM_INFINITE, 1, &volume, &count);
+    if (FAILED(result) || count == 0) return FAILED(result) ? result : S_OK;
+    ComRef<IWbemClassObject> ownedVolume(volume);
+    return volume->Get(L"__PATH", 0, &path.value, nullptr, nullptr);
+}
+
+// The method's input: the protector type.
+HRESULT ProtectorTypeInput(IWbemServices& services, ULONG keyProtectorType, ComRef<IWbemClassObject>& input) {
+    Bstr className(L"Win32_EncryptableVolume");
+    IWbemClassObject* definition = nullptr;
+    HRESULT result = services.GetObject(className.get(), 0, nullptr, &definition, nullptr);
+    if (FAILED(result)) return result;
+    ComRef<IWbemClassObject> ownedDefinition(definition);
+    IWbemClassObject* signature = nullptr;
+    if (FAILED(result = definition->GetMethod(L"IsKeyProtectorAvailable", 0, &signature, nullptr))) return result;
+    ComRef<IWbemClassObject> ownedSignature(signature);
+    IWbemClassObject* instance = nullptr;
+    if (FAILED(result = signature->SpawnInstance(0, &instance))) return result;
+    input.reset(instance);
+    Variant type;
+    type.value.vt = VT_I4;
+    type.value.lVal = static_cast<LONG>(keyProtectorType);
+    return instance->Put(L"KeyProtectorType", 0, &type.value, 0);
+}
 
 class RealWindows final : public WinApi {
 public:
@@ -52,6 +157,34 @@ public:
         return ::SystemParametersInfoW(action, uiParam, pvParam, winIni);
     }
     BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) override { return ::GetComputerNameW(buffer, size); }
+    UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) override {
+        return ::GetSystemWindowsDirectoryW(buffer, size);
+    }
+
+    HRESULT IsKeyProtectorAvailable(LPCWSTR driveLetter, ULONG keyProtectorType, BOOL* available) override {
+        *available = FALSE;
+        ComScope com;
+        ComRef<IWbemServices> services;
+        HRESULT result = ConnectToVolumeEncryption(services);
+        if (FAILED(result)) return result;
+        Variant path;
+        if (FAILED(result = FindVolumePath(*services, driveLetter, path))) return result;
+        if (path.value.vt != VT_BSTR) return S_OK;
+        ComRef<IWbemClassObject> input;
+        if (FAILED(result = ProtectorTypeInput(*services, keyProtectorType, input))) return result;
+        Bstr method(L"IsKeyProtectorAvailable");
+        IWbemClassObject* output = nullptr;
+        result = services->ExecMethod(path.value.bstrVal, method.get(), 0, nullptr, input.get(), &output, nullptr);
+        if (FAILED(result)) return result;
+        ComRef<IWbemClassObject> ownedOutput(output);
+        Variant returned;
+        Variant answer;
+        if (FAILED(result = output->Get(L"ReturnValue", 0, &returned.value, nullptr, nullptr))) return result;
+        if (returned.value.vt == VT_I4 && returned.value.lVal != 0) return static_cast<HRESULT>(returned.value.lVal);
+        if (FAILED(result = output->Get(L"IsKeyProtectorAvailable", 0, &answer.value, nullptr, nullptr))) return result;
+        *available = answer.value.vt == VT_BOOL && answer.value.boolVal != VARIANT_FALSE;
+        return S_OK;
+    }
 
     HANDLE LocalFree(HANDLE memory) override { return ::LocalFree(memory); }
     BOOL CloseHandle(HANDLE object) override { return ::CloseHandle(object); }

@@ -50,6 +50,15 @@ public:
     virtual BOOL GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) = 0;
     virtual BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni) = 0;
     virtual BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) = 0;
+    // The number of characters written, 0 on failure; more than `size` when
+    // the buffer is too small.
+    virtual UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) = 0;
+
+    // WMI, namespace root\CIMV2\Security\MicrosoftVolumeEncryption: the method
+    // IsKeyProtectorAvailable of the Win32_EncryptableVolume whose DriveLetter
+    // is `driveLetter` ("C:"). S_OK with *available FALSE for a drive that is
+    // no encryptable volume; a failure of WMI or of the method is returned.
+    virtual HRESULT IsKeyProtectorAvailable(LPCWSTR driveLetter, ULONG keyProtectorType, BOOL* available) = 0;
 
     // Memory and handles.
     virtual HANDLE LocalFree(HANDLE memory) = 0;

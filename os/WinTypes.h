@@ -9,6 +9,9 @@
 #include <oleauto.h>
 #include <ntsecapi.h>
 #include <powrprof.h>
+#include <lmcons.h>
+#include <lmerr.h>
+#include <lmjoin.h>
 #define SECURITY_WIN32
 #include <security.h>
 #include <secext.h>
@@ -16,6 +19,7 @@
 #include "os/LinuxWinTypes.h"
 #endif
 
+#include <cstddef>
 #include <cstdint>
 
 // Constants that older SDK headers lack.
@@ -31,6 +35,9 @@
 #ifndef STATUS_OBJECT_NAME_NOT_FOUND
 #define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
 #endif
+#ifndef STATUS_BUFFER_TOO_SMALL
+#define STATUS_BUFFER_TOO_SMALL ((NTSTATUS)0xC0000023L)
+#endif
 #ifndef SPI_GETSCREENSAVESECURE
 #define SPI_GETSCREENSAVESECURE 0x0076
 #define SPI_SETSCREENSAVESECURE 0x0077
@@ -44,6 +51,11 @@ inline constexpr ULONG kEnablePasswordLogon = 0x04;
 // {0E796BDB-100D-47D6-A2D5-F7D2DAA51F51}: lock the console on wake.
 inline constexpr GUID kLockConsoleOnWake = {
     0x0E796BDB, 0x100D, 0x47D6, {0xA2, 0xD5, 0xF7, 0xD2, 0xDA, 0xA5, 0x1F, 0x51}};
+
+// SYSTEM_POWER_CAPABILITIES.AoAc (Modern Standby), which the SDK's older
+// layout keeps in its spare bytes: the byte after FastSystemS4, Hiberboot and
+// WakeAlarmPresent.
+inline constexpr std::size_t kAoAcOffset = 20;
 
 inline bool SameGuid(const GUID& a, const GUID& b) {
     if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;

@@ -163,6 +163,10 @@ bool TPersistentOptions::WriteBinary(const std::string& name, const void* data, 
     return WriteValue(name, [=](HKEY key, const WCHAR* value) { engine::WriteBinary(key, value, data, size); });
 }
 
+std::optional<engine::RawValue> TPersistentOptions::ReadStored(const std::string& name) const {
+    return ReadValue(name, [](HKEY key, const WCHAR* value) { return engine::ReadRawValue(key, value); });
+}
+
 bool TPersistentOptions::DeleteValue(const std::string& name) const {
     std::optional<Key> key = OpenKey();
     if (!key || key->readOnly) return false;
@@ -173,9 +177,24 @@ bool TPersistentOptions::DeleteValue(const std::string& name) const {
 
 bool TPersistentOptions::Load() {
     bool changed = false;
-    for (const PublishedProperty& property : Properties())
+    for (const PublishedProperty& property : Properties()) {
+        lastStored_[property.name] = ReadStored(property.name);
         if (LoadProperty(property)) changed = true;
+    }
     return changed;
+}
+
+bool TPersistentOptions::AdoptStoredChanges() {
+    bool adopted = false;
+    for (const PublishedProperty& property : Properties()) {
+        std::optional<engine::RawValue> stored = ReadStored(property.name);
+        std::optional<engine::RawValue>& last = lastStored_[property.name];
+        if (stored == last) continue;
+        last = std::move(stored);
+        LoadProperty(property);
+        adopted = true;
+    }
+    return adopted;
 }
 
 bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
@@ -234,26 +253,22 @@ bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
     InvalidPropertyType();
 }
 
-void TPersistentOptions::SaveProperty(const PublishedProperty& property) {
+bool TPersistentOptions::SaveProperty(const PublishedProperty& property) {
     const PropertyValue value = property.read(*this);
     switch (property.kind) {
     case PropertyKind::Integer:
-        WriteDword(property.name, static_cast<DWORD>(std::get<std::int64_t>(value)));
-        return;
+        return WriteDword(property.name, static_cast<DWORD>(std::get<std::int64_t>(value)));
     case PropertyKind::Enumeration:
     case PropertyKind::Set:
     case PropertyKind::String:
-        WriteText(property.name, std::get<os::WString>(StoredForm(property, value)));
-        return;
+        return WriteText(property.name, std::get<os::WString>(StoredForm(property, value)));
     case PropertyKind::Float: {
         const double number = std::get<double>(value);
-        WriteBinary(property.name, &number, sizeof number);
-        return;
+        return WriteBinary(property.name, &number, sizeof number);
     }
     case PropertyKind::Int64: {
         const std::int64_t number = std::get<std::int64_t>(value);
-        WriteBinary(property.name, &number, sizeof number);
-        return;
+        return WriteBinary(property.name, &number, sizeof number);
     }
     case PropertyKind::Unsupported:
         break;
@@ -263,12 +278,22 @@ void TPersistentOptions::SaveProperty(const PublishedProperty& property) {
 
 void TPersistentOptions::Save(std::string_view propName) {
     bool matched = false;
+    notStored_.clear();
     for (const PublishedProperty& property : Properties()) {
         if (!propName.empty() && !os::EqualsIgnoringCase(propName, property.name)) continue;
         matched = true;
-        SaveProperty(property);
+        if (SaveProperty(property))
+            lastStored_[property.name] = ReadStored(property.name);
+        else
+            notStored_.push_back(property.name);
     }
     if (!propName.empty() && !matched) throw engine::Exception("Invalid property name");
+}
+
+bool TPersistentOptions::TakeNotStoredNotice() {
+    if (notStored_.empty() || notStoredNoticeTaken_) return false;
+    notStoredNoticeTaken_ = true;
+    return true;
 }
 
 void TPersistentOptions::ExportTo(IOptionsExportTarget& target, std::string_view propName) {

@@ -5,11 +5,13 @@
 // Properties(); the base reads, writes and exports them from that list
 // without knowing any name. No registry handle outlives a single operation.
 
+#include "engine/Registry.h"
 #include "os/Text.h"
 #include "os/WinTypes.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -70,8 +72,19 @@ public:
     virtual bool Load();
     // Writes every property, or only the one whose name equals `propName`
     // ignoring case ("Invalid property name" when none does). A value that
-    // cannot be written is skipped silently.
+    // cannot be written is skipped and listed in NotStored().
     virtual void Save(std::string_view propName = {});
+    // The properties that the last Save could not write (no key, or a key that
+    // can only be read): they hold their values in memory only.
+    const std::vector<std::string>& NotStored() const { return notStored_; }
+    // True the first time it is asked while NotStored() is not empty, so that
+    // the user hears of it once.
+    bool TakeNotStoredNotice();
+    // Takes the stored values that another process changed since this object
+    // last loaded or saved them. Values nobody else changed keep what this
+    // object holds, also where that could not be stored. True when any
+    // property was taken.
+    bool AdoptStoredChanges();
     virtual void ExportTo(IOptionsExportTarget& target, std::string_view propName = {});
     // Probes whether the key can be written. Never raises: S_OK with
     // VARIANT_TRUE / VARIANT_FALSE in *writable, or a failure status.
@@ -117,12 +130,19 @@ private:
     bool WriteDword(const std::string& name, DWORD value) const;
     bool WriteBinary(const std::string& name, const void* data, DWORD size) const;
     bool DeleteValue(const std::string& name) const;
+    std::optional<engine::RawValue> ReadStored(const std::string& name) const;
     bool LoadProperty(const PublishedProperty& property);
-    void SaveProperty(const PublishedProperty& property);
+    // Reports whether the value was written.
+    bool SaveProperty(const PublishedProperty& property);
 
     bool localMachine_;
     os::WString keyPath_;
     bool saveOnDestroy_ = true;
+    // Each property's value in the key as this object last read or wrote it;
+    // nullopt where there was none.
+    std::map<std::string, std::optional<engine::RawValue>> lastStored_;
+    std::vector<std::string> notStored_;
+    bool notStoredNoticeTaken_ = false;
 };
 
 template <typename Options>

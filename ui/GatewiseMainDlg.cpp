@@ -4,6 +4,7 @@
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "os/LateBoundTypes.h"
+#include "settings/SwitchRecord.h"
 #include "resources/StringIds.h"
 #include "shell/Gatewise_IDH.h"
 #include "shell/HelpViewer.h"
@@ -241,6 +242,7 @@ void TdlgGatewiseMain::LinkClick(toolkit::TComponent* sender, widgets::THTMLRend
 
 void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
+    settings::GlobalOptions().AdoptStoredChanges();
     if (settings::GlobalOptions().VerifyPassword()) {
         switch (shell::ExecuteModalOrRaise<TdlgVerifyPwd>(this)) {
         case toolkit::mrCancel:
@@ -262,6 +264,7 @@ void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) 
 }
 
 bool TdlgGatewiseMain::CanEnterRelaxedMode() {
+    settings::GlobalOptions().AdoptStoredChanges();
     if (!settings::GlobalOptions().AutochangeStartup()) return true;
     const engine::AutologonAccount account = engine::GetAutologonAccount();
     if (account.user.empty() || !account.hasPassword) return shell::Execute<TdlgAutologon>(this);
@@ -269,8 +272,13 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
 }
 
 void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
-    settings::GlobalOptions().ApplyMode(mode);
-    ShowModeNotification(mode, L"");
+    std::wstring failure;
+    try {
+        settings::SwitchMode(settings::GlobalOptions(), mode);
+    } catch (const settings::ESwitchFailed& error) {
+        failure = os::FromUtf8(error.what());
+    }
+    ShowModeNotification(mode, failure);
     RefreshModeDisplay();
 }
 

@@ -55,8 +55,9 @@ public:
     // The links of the explanations and of the advertisement: "advertisement",
     // "secure" and "relaxed", compared exactly.
     void LinkClick(toolkit::TComponent* sender, widgets::THTMLRenderItem& item);
-    // Asks for the password first while VerifyPassword is on. A verification
-    // dialog that cannot be shown raises its error and nothing changes.
+    // Asks for the password first while VerifyPassword is on (as stored now).
+    // A verification dialog that cannot be shown raises its error and nothing
+    // changes.
     void mnuCommandsSecureModeClick(toolkit::TComponent* sender);
     // Asks for the auto-logon account first when the start-up setting needs one.
     void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
@@ -83,8 +84,8 @@ private:
     enum PictureIndex { kClose, kOpen, kCloseHot, kOpenHot };
 
     void ShowAdvertisement();
-    // Switches the machine, then confirms and refreshes; an error of the
-    // switch leaves out both.
+    // Switches the machine with the options as stored now, then confirms, or
+    // says why nothing (or what) was changed, and refreshes.
     void SwitchMode(settings::TPromptMode mode);
     // The exclamation sound, then the balloon at the mode's title or, with
     // balloon tips off, the message dialog. An empty error text confirms the

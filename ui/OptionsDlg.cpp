@@ -2,8 +2,12 @@
 
 #include "engine/NTSecurity.h"
 #include "engine/WindowsVersion.h"
+#include "resources/StringIds.h"
 #include "settings/Options.h"
+#include "shell/ResStrings.h"
 #include "ui/AutologonDlg.h"
+#include "ui/InfoDlgEx.h"
+#include "ui/InfoDlgExCore.h"
 #include "ui/OptionsDlgCore.h"
 #include "widgets/KXLabel.h"
 
@@ -35,6 +39,7 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
 
 void TdlgOptions::FormCreate(toolkit::TComponent*) {
     settings::TOptions& options = settings::GlobalOptions();
+    options.AdoptStoredChanges();
     chkStartup.SetChecked(options.AutochangeStartup());
     chkStandby.SetChecked(options.AutochangeStandby());
     chkScreenSaver.SetChecked(options.AutochangeScreenSaver());
@@ -60,6 +65,9 @@ void TdlgOptions::btnOkClick(toolkit::TComponent*) {
     options.SetAutochangeScreenSaver(chkScreenSaver.Checked());
     options.SetModifyAllPowerProfiles(chkModifyAllPowerProfiles.Checked());
     options.Save();
+    if (options.TakeNotStoredNotice())
+        ShowErrorEx(this, os::Format(shell::ResString(IDS_OPTIONS_NOT_STORED), PlainTextMarkup(options.KeyPath())),
+                    shell::ResString(IDS_OPTIONS_NOT_STORED_CAPTION), HelpContext);
     SetModalResult(toolkit::mrOk);
 }
 

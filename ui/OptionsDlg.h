@@ -13,11 +13,13 @@ class TdlgOptions : public shell::TSubstForm {
 public:
     explicit TdlgOptions(toolkit::TComponent* owner);
 
-    // Shows the options. Without administrator rights the start-up and
-    // resume prompts and the auto-logon account cannot be changed.
+    // Shows the options, as stored now. Without administrator rights the
+    // start-up and resume prompts and the auto-logon account cannot be changed.
     void FormCreate(toolkit::TComponent* sender);
     // The boxes' click handler: at least one of the three prompts must stay enabled.
     void CheckBoxClick(toolkit::TComponent* sender);
+    // Stores the boxes in the options and saves them; when they could not be
+    // saved, says so (once per run): they then hold until the program ends.
     void btnOkClick(toolkit::TComponent* sender);
     // Opens the auto-logon account dialog over this one.
     void btnAutologonClick(toolkit::TComponent* sender);

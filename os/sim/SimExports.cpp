@@ -66,8 +66,11 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(PowerReadDCValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerWriteACValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerWriteDCValueIndex),
+                                          GATEWISE_SIM_EXPORT(CallNtPowerInformation),
                                       },
                                       false};
+    modules_["netapi32.dll"] = Module{
+        "netapi32.dll", {GATEWISE_SIM_EXPORT(NetGetJoinInformation), GATEWISE_SIM_EXPORT(NetApiBufferFree)}, false};
     modules_["winmm.dll"] = Module{"winmm.dll", {GATEWISE_SIM_EXPORT(PlaySoundA)}, false};
 }
 

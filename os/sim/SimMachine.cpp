@@ -132,6 +132,7 @@ SimMachine::~SimMachine() {
     for (PSID sid : sids_) delete[] static_cast<BYTE*>(sid);
     for (void* buffer : localBuffers_) delete static_cast<GUID*>(buffer);
     for (void* buffer : lsaBuffers_) delete[] static_cast<BYTE*>(buffer);
+    for (void* buffer : netBuffers_) delete[] static_cast<WCHAR*>(buffer);
 }
 
 // ---------------------------------------------------------------- test helpers
@@ -215,7 +216,8 @@ int SimMachine::CountCalls(const std::string& function) const {
 
 int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
-                            sids_.size() + localBuffers_.size() + lsaBuffers_.size()) +
+                            sids_.size() + localBuffers_.size() + lsaBuffers_.size() +
+                            netBuffers_.size()) +
            gdi.OpenObjects();
 }
 
@@ -521,6 +523,31 @@ BOOL SimMachine::GetComputerNameW(LPWSTR buffer, LPDWORD size) {
     buffer[computerName.size()] = 0;
     *size = static_cast<DWORD>(computerName.size());
     return TRUE;
+}
+
+UINT SimMachine::GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) {
+    Log("GetSystemWindowsDirectoryW");
+    if (auto code = Injected("GetSystemWindowsDirectoryW")) {
+        FailWithLastError(*code);
+        return 0;
+    }
+    const UINT length = static_cast<UINT>(windowsDirectory.size());
+    if (!buffer || size <= length) return length + 1;
+    std::copy(windowsDirectory.begin(), windowsDirectory.end(), buffer);
+    buffer[length] = 0;
+    return length;
+}
+
+HRESULT SimMachine::IsKeyProtectorAvailable(LPCWSTR driveLetter, ULONG keyProtectorType, BOOL* available) {
+    Log("IsKeyProtectorAvailable", Text(driveLetter) + "," + std::to_string(keyProtectorType));
+    *available = FALSE;
+    if (auto code = Injected("IsKeyProtectorAvailable")) return static_cast<HRESULT>(*code);
+    if (!bitLockerProtectors) return static_cast<HRESULT>(0x8004100E);  // WBEM_E_INVALID_NAMESPACE
+    const WString drive = windowsDirectory.substr(0, 2);
+    if (!driveLetter || !EqualsIgnoringCase(drive, driveLetter)) return S_OK;
+    const auto& types = *bitLockerProtectors;
+    *available = std::find(types.begin(), types.end(), keyProtectorType) != types.end();
+    return S_OK;
 }
 
 HANDLE SimMachine::LocalFree(HANDLE memory) {
@@ -878,6 +905,43 @@ DWORD SimMachine::PowerWriteACValueIndex(HKEY, const GUID* scheme, const GUID* s
 DWORD SimMachine::PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting,
                                          DWORD value) {
     return WriteIndex("PowerWriteDCValueIndex", scheme, subgroup, setting, false, value);
+}
+
+NTSTATUS SimMachine::CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
+                                            PVOID output, ULONG outputLength) {
+    Log("CallNtPowerInformation", std::to_string(level) + ",length=" + std::to_string(outputLength));
+    if (auto code = Injected("CallNtPowerInformation")) return static_cast<NTSTATUS>(*code);
+    if (level != SystemPowerCapabilities || input || inputLength || !output) return static_cast<NTSTATUS>(0xC000000D);
+    if (outputLength < sizeof(SYSTEM_POWER_CAPABILITIES)) return STATUS_BUFFER_TOO_SMALL;
+    SYSTEM_POWER_CAPABILITIES capabilities{};
+    capabilities.PowerButtonPresent = TRUE;
+    capabilities.SystemS4 = TRUE;
+    capabilities.SystemS5 = TRUE;
+    capabilities.SystemS3 = modernStandby ? FALSE : TRUE;
+    reinterpret_cast<BYTE*>(&capabilities)[kAoAcOffset] = modernStandby ? TRUE : FALSE;
+    std::memcpy(output, &capabilities, sizeof capabilities);
+    return STATUS_SUCCESS;
+}
+
+// ---------------------------------------------------------------- network management
+
+NET_API_STATUS SimMachine::NetGetJoinInformation(LPCWSTR server, LPWSTR* name, PNETSETUP_JOIN_STATUS status) {
+    Log("NetGetJoinInformation", Text(server));
+    if (auto code = Injected("NetGetJoinInformation")) return *code;
+    const WString joined = joinStatus == NetSetupDomainName ? WString(WSTR("OFFICE")) : WString(WSTR("WORKGROUP"));
+    WCHAR* buffer = new WCHAR[joined.size() + 1]();
+    std::copy(joined.begin(), joined.end(), buffer);
+    netBuffers_.insert(buffer);
+    *name = buffer;
+    *status = joinStatus;
+    return NERR_Success;
+}
+
+NET_API_STATUS SimMachine::NetApiBufferFree(LPVOID buffer) {
+    Log("NetApiBufferFree");
+    if (!netBuffers_.erase(buffer)) return ERROR_INVALID_PARAMETER;
+    delete[] static_cast<WCHAR*>(buffer);
+    return NERR_Success;
 }
 
 // ---------------------------------------------------------------- sound

@@ -6,9 +6,10 @@
 // of error codes. It logs every call, counts the handles that are open, and
 // lets a test make any function fail with a chosen code.
 //
-// A new SimMachine is a Windows 10 workstation on mains power where the user
-// "alice" of computer "GATEWISE-PC" is an administrator, with three power
-// schemes that lock the console on wake.
+// A new SimMachine is a Windows 10 workstation in a workgroup, on mains power
+// and without Modern Standby, where the user "alice" of computer
+// "GATEWISE-PC" is an administrator, with three power schemes that lock the
+// console on wake, and BitLocker with no protector on its Windows drive.
 
 #include "os/Text.h"
 #include "os/WinApi.h"
@@ -91,7 +92,13 @@ public:
     GLOBAL_POWER_POLICY globalPowerPolicy{};
     UINT activePwrSchemeIndex = 0;
     SYSTEM_POWER_STATUS powerStatus{};
+    bool modernStandby = false;  // what CallNtPowerInformation reports as AoAc
     BOOL screenSaverSecure = TRUE;
+    NETSETUP_JOIN_STATUS joinStatus = NetSetupWorkgroupName;
+    WString windowsDirectory = WSTR("C:\\Windows");
+    // The key protector types of the Windows drive's encryptable volume;
+    // nullopt: a Windows without BitLocker, whose WMI namespace is missing.
+    std::optional<std::vector<ULONG>> bitLockerProtectors = std::vector<ULONG>{};
     SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
@@ -166,6 +173,8 @@ public:
     BOOL GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) override;
     BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni) override;
     BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) override;
+    UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size) override;
+    HRESULT IsKeyProtectorAvailable(LPCWSTR driveLetter, ULONG keyProtectorType, BOOL* available) override;
     HANDLE LocalFree(HANDLE memory) override;
     BOOL CloseHandle(HANDLE object) override;
     BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
@@ -235,6 +244,10 @@ public:
                                  DWORD value);
     DWORD PowerWriteDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
                                  DWORD value);
+    NTSTATUS CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength, PVOID output,
+                                    ULONG outputLength);
+    NET_API_STATUS NetGetJoinInformation(LPCWSTR server, LPWSTR* name, PNETSETUP_JOIN_STATUS status);
+    NET_API_STATUS NetApiBufferFree(LPVOID buffer);
     // Plays nothing; the call log keeps the sound's name and the flags.
     BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
@@ -280,6 +293,7 @@ private:
     std::set<PSID> sids_;
     std::set<void*> localBuffers_;
     std::set<void*> lsaBuffers_;
+    std::set<void*> netBuffers_;
     std::map<std::string, Module> modules_;
     std::map<std::string, Failure> failures_;
     std::vector<Call> calls_;

@@ -3,8 +3,10 @@
 # VerifyPassword False, F2 switches to secure mode; F3 asks for the auto-logon
 # account, whose password typed twice and Enter store it and switch to relaxed
 # mode; with VerifyPassword True, F2 asks for the password and Esc changes
-# nothing. Each step is checked in the registry, in the balloon's text and the
-# marked title; the screen is saved as build/e2e/mode_*.png.
+# nothing; with the desktop key read-only, F3 is refused at the screen saver
+# setting and automatic logon, switched on already, is switched off again. Each
+# step is checked in the registry, in the balloon's text and the marked title;
+# the screen is saved as build/e2e/mode_*.png.
 #
 #   mode_switch.sh BUILD_DIR    (gatewise.exe and the probes of tests/e2e)
 set -uo pipefail
@@ -80,4 +82,10 @@ dialog=$(gatewise_wait_window 'Password verification' 30)
 [ -n "$dialog" ] || fail "F2 did not ask for the password"
 press "$dialog" key Escape
 expect Esc 1 0 "Relaxed Mode" "secure mode was not enabled." not_changed
+
+wine reg add "$winlogon" /v AutoAdminLogon /d 0 /f >/dev/null 2>&1
+wine reg add "$desktop" /v ScreenSaverIsSecure /d 1 /f >/dev/null 2>&1
+wine "$build/tests/e2e/registry_acl.exe" deny-write 'Control Panel\Desktop' || fail "the desktop key stayed writable"
+press "$window" key F3
+expect F3 0 1 "Secure Mode" "Nothing was changed." rollback
 echo "e2e.mode_switch: passed"

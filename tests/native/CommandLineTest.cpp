@@ -106,14 +106,25 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "account": {"user": "", "domain": "", "password": "none"},
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false},
-        "elevated": true})"));
+        "elevated": true, "modernStandby": false, "wakeSignInDelay": null})"));
     MakeRelaxed();
-    const json status = Status();
+    json status = Status();
     EXPECT_EQ(status["mode"], "relaxed");
     EXPECT_EQ(status["settings"]["resume"], "does-not-ask");
     EXPECT_EQ(status["account"], json::parse(R"({"user": "alice", "domain": "GATEWISE-PC", "password": "plain-value"})"));
     machine.screenSaverSecure = TRUE;
     EXPECT_EQ(Status()["mode"], "custom");
+
+    // On a Modern Standby PC the wake sign-in delay counts for the resume setting.
+    machine.screenSaverSecure = FALSE;
+    machine.modernStandby = true;
+    machine.SetDword(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), 300);
+    status = Status();
+    EXPECT_EQ(status["settings"]["resume"], "asks");
+    EXPECT_EQ(status["modernStandby"], true);
+    EXPECT_EQ(status["wakeSignInDelay"], 300);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), WSTR("300"));
+    EXPECT_EQ(Status()["wakeSignInDelay"], 0);
 }
 
 TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
@@ -226,6 +237,21 @@ TEST_F(CommandLineTest, RelaxedWithAnAccountSwitchesEverySetting) {
     EXPECT_EQ(result.out, "Switched to relaxed mode.\n");
     for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc + scheme.lockOnWakeDc, 0u);
     EXPECT_EQ(Status()["mode"], "relaxed");
+}
+
+TEST_F(CommandLineTest, FailedSwitchExitsWithOneAndSaysNothingWasChanged) {
+    UseWindowsXp();  // where the screen saver setting lives in the desktop key alone
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    MakeRelaxed();
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    machine.Key(HKEY_CURRENT_USER, kDesktop).readOnly = true;
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.err, "System Error.  Code: 5.\r\nAccess is denied.\r\nNothing was changed.\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    EXPECT_EQ(Status()["mode"], "secure");
 }
 
 TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
@@ -460,7 +486,7 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     const json report = json::parse(result.out);
     EXPECT_EQ(report["problems"], 1);
     EXPECT_EQ(report["warnings"], 0);
-    ASSERT_EQ(report["checks"].size(), 11u);
+    ASSERT_EQ(report["checks"].size(), 16u);
     EXPECT_EQ(report["checks"][0]["id"], "administrator");  // in the fixed order
     EXPECT_EQ(report["checks"][4]["id"], "autologon-count");
     EXPECT_EQ(report["checks"][4]["verdict"], "problem");

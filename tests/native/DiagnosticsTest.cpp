@@ -93,6 +93,31 @@ TEST_F(DiagnosticsTest, PasswordLessSignInEnforcedIsAWarning) {
     const CheckResult result = Check("password-less-sign-in");
     EXPECT_EQ(result.verdict, Verdict::Warning);
     EXPECT_NE(result.finding.find("skip automatic logon"), std::string::npos);
+    EXPECT_NE(result.fix.find("\"Require Windows Hello sign-in for Microsoft accounts\" (Windows 10)"),
+              std::string::npos);
+    EXPECT_NE(result.fix.find("only allow Windows Hello sign-in for Microsoft accounts on this device\" (Windows 11)"),
+              std::string::npos);
+}
+
+TEST_F(DiagnosticsTest, BitLockerPinIsToldWhenElevatedAndNotLookedForOtherwise) {
+    EXPECT_EQ(Check("bitlocker-pin").finding, "BitLocker asks for no PIN before Windows starts from drive C:.");
+    EXPECT_EQ(Args("IsKeyProtectorAvailable"), "C:,4 | C:,6");
+    machine.bitLockerProtectors = std::vector<ULONG>{1, 6};
+    CheckResult result = Check("bitlocker-pin");
+    EXPECT_EQ(result.verdict, Verdict::Ok);
+    EXPECT_NE(result.finding.find("asks for its PIN before Windows starts"), std::string::npos);
+
+    machine.bitLockerProtectors.reset();
+    EXPECT_EQ(Check("bitlocker-pin").verdict, Verdict::Ok);
+    machine.Fail("IsKeyProtectorAvailable", 0x80041003);  // WBEM_E_ACCESS_DENIED
+    result = Check("bitlocker-pin");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_EQ(result.finding, "Could not be checked: BitLocker's key protectors could not be read (error 0x80041003).");
+
+    BecomeStandardUser();
+    machine.ClearCalls();
+    EXPECT_NE(Check("bitlocker-pin").finding.find("Not checked"), std::string::npos);
+    EXPECT_EQ(machine.CountCalls("IsKeyProtectorAvailable"), 0);
 }
 
 TEST_F(DiagnosticsTest, WakePolicyDefeatsAManagedResumeSetting) {
@@ -106,6 +131,67 @@ TEST_F(DiagnosticsTest, WakePolicyDefeatsAManagedResumeSetting) {
 
     StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
     EXPECT_EQ(Check("wake-policy").verdict, Verdict::Warning);
+}
+
+TEST_F(DiagnosticsTest, WakeSignInChoiceThatDisagreesWithThePowerSettingIsAWarning) {
+    EXPECT_NE(Check("wake-sign-in").finding.find("no Modern Standby"), std::string::npos);
+    machine.modernStandby = true;
+    const auto setDelay = [&](DWORD seconds) {
+        machine.SetDword(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), seconds);
+    };
+    setDelay(0);
+    EXPECT_EQ(Check("wake-sign-in").verdict, Verdict::Ok);
+    setDelay(0xFFFFFFFF);
+    CheckResult result = Check("wake-sign-in");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("is Never while the power setting asks"), std::string::npos) << result.finding;
+    setDelay(900);
+    EXPECT_NE(Check("wake-sign-in").finding.find("is after 15 minutes:"), std::string::npos);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), WSTR("900"));
+    EXPECT_NE(Check("wake-sign-in").finding.find("not a number"), std::string::npos);
+
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    setDelay(900);
+    EXPECT_EQ(Check("wake-sign-in").verdict, Verdict::Ok);
+}
+
+TEST_F(DiagnosticsTest, DomainRequiresTheWakePasswordUnlessAPolicyAllowsTheChoice) {
+    machine.joinStatus = NetSetupDomainName;
+    EXPECT_EQ(Check("domain-wake-delay").verdict, Verdict::Ok) << "no Modern Standby";
+    machine.modernStandby = true;
+    const CheckResult result = Check("domain-wake-delay");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.fix.find("resuming from connected standby"), std::string::npos);
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Microsoft\\Windows\\System"),
+                     WSTR("AllowDomainDelayLock"), 1);
+    EXPECT_EQ(Check("domain-wake-delay").verdict, Verdict::Ok);
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Microsoft\\Windows\\System"),
+                     WSTR("AllowDomainDelayLock"), 0);
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    EXPECT_EQ(Check("domain-wake-delay").verdict, Verdict::Warning);
+    machine.joinStatus = NetSetupWorkgroupName;
+    EXPECT_EQ(Check("domain-wake-delay").verdict, Verdict::Ok);
+}
+
+TEST_F(DiagnosticsTest, MachineInactivityLimitLocksWhateverTheScreenSaverSays) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, kPolicySystem, WSTR("InactivityTimeoutSecs"), 0);
+    EXPECT_EQ(Check("inactivity-limit").verdict, Verdict::Ok);
+    machine.SetDword(HKEY_LOCAL_MACHINE, kPolicySystem, WSTR("InactivityTimeoutSecs"), 900);
+    const CheckResult result = Check("inactivity-limit");
+    EXPECT_EQ(result.verdict, Verdict::Problem);
+    EXPECT_NE(result.finding.find("after 15 minutes without input"), std::string::npos);
+    StoreOption(WSTR("AutochangeScreenSaver"), WSTR("False"));
+    EXPECT_EQ(Check("inactivity-limit").verdict, Verdict::Warning);
+}
+
+TEST_F(DiagnosticsTest, DynamicLockIsAWarning) {
+    const WCHAR* key = WSTR("Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+    machine.SetDword(HKEY_CURRENT_USER, key, WSTR("EnableGoodbye"), 0);
+    EXPECT_EQ(Check("dynamic-lock").verdict, Verdict::Ok);
+    machine.SetDword(HKEY_CURRENT_USER, key, WSTR("EnableGoodbye"), 1);
+    const CheckResult result = Check("dynamic-lock");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("paired with it"), std::string::npos);
 }
 
 TEST_F(DiagnosticsTest, ScreenSaverPolicyDefeatsAManagedScreenSaverSetting) {
@@ -141,8 +227,18 @@ TEST_F(DiagnosticsTest, LogonBannerFromWinlogonOrPolicyStopsAutomaticLogon) {
     machine.SetString(HKEY_LOCAL_MACHINE, kPolicySystem, WSTR("legalnoticetext"), WSTR(""));
     EXPECT_EQ(Check("logon-banner").verdict, Verdict::Ok);
 
+    // The pair under Winlogon stops automatic logon before Windows 6; later it may be a leftover.
     SetWinlogon(WSTR("LegalNoticeCaption"), WSTR("Notice"));
     CheckResult result = Check("logon-banner");
+    EXPECT_EQ(result.verdict, Verdict::Warning);
+    EXPECT_NE(result.finding.find("may have no effect"), std::string::npos);
+    {
+        os::sim::SimMachine windowsXp;
+        os::ScopedMachine use(windowsXp);
+        windowsXp.majorVersion = 5;
+        windowsXp.SetString(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("LegalNoticeCaption"), WSTR("Notice"));
+        result = Check("logon-banner");
+    }
     EXPECT_EQ(result.verdict, Verdict::Problem);
     EXPECT_NE(result.fix.find("LegalNoticeCaption"), std::string::npos);
 
@@ -237,7 +333,7 @@ TEST_F(DiagnosticsTest, CheckThatCannotReadIsAWarningAndTheOthersStillRun) {
     machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), WSTR("3"));
     machine.Fail("PowerEnumerate", ERROR_CALL_NOT_IMPLEMENTED);
     const std::vector<CheckResult> results = Run();
-    ASSERT_EQ(results.size(), 11u);
+    ASSERT_EQ(results.size(), 16u);
     const auto find = [&](const char* id) {
         return *std::find_if(results.begin(), results.end(), [&](const CheckResult& r) { return r.id == id; });
     };

@@ -74,7 +74,7 @@ TEST_F(ScreenSaverPasswordTest, BeforeWindows6OnlyTheExactTextOneAsks) {
     EXPECT_EQ(machine.CountCalls("SystemParametersInfoW"), 0);
 }
 
-TEST_F(ScreenSaverPasswordTest, BeforeWindows6TheRegistryAloneIsWrittenAndAMissingKeyRaises) {
+TEST_F(ScreenSaverPasswordTest, BeforeWindows6TheRegistryAloneIsWrittenAndAKeyThatCannotBeOpenedRaises) {
     UseWindowsXp();
     engine::SetAskPasswordOnScreenSaver(false);
     EXPECT_EQ(Stored(), WString(WSTR("0")));
@@ -82,5 +82,9 @@ TEST_F(ScreenSaverPasswordTest, BeforeWindows6TheRegistryAloneIsWrittenAndAMissi
     EXPECT_EQ(Args("RegCreateKeyExW"), "HKCU\\Control Panel\\Desktop,access=0xF003F,options=0x0");
     machine.Fail("RegCreateKeyExW", ERROR_ACCESS_DENIED);
     EXPECT_THROW(engine::SetAskPasswordOnScreenSaver(true), engine::EOSError);
+    // The read asks for reading only, so a key that refuses writes is still read.
+    EXPECT_FALSE(engine::GetAskPasswordOnScreenSaver());
+    EXPECT_EQ(Args("RegOpenKeyExW"), "HKCU\\Control Panel\\Desktop,access=0x20019");
+    machine.Fail("RegOpenKeyExW", ERROR_ACCESS_DENIED);
     EXPECT_THROW(engine::GetAskPasswordOnScreenSaver(), engine::EOSError);
 }

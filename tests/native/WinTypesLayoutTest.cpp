@@ -22,4 +22,7 @@ TEST(WinTypesLayout, SystemStructuresHaveTheirWindowsSizes) {
     EXPECT_EQ(sizeof(LONG), 4u);
     EXPECT_EQ(sizeof(LSA_UNICODE_STRING), 2 * sizeof(USHORT) + (sizeof(void*) - 2 * sizeof(USHORT)) + sizeof(void*));
     EXPECT_EQ(offsetof(TOKEN_GROUPS, Groups), sizeof(void*));
+    // AoAc, read by its offset, is the byte before DiskSpinDown.
+    EXPECT_EQ(sizeof(SYSTEM_POWER_CAPABILITIES), 76u);
+    EXPECT_EQ(offsetof(SYSTEM_POWER_CAPABILITIES, DiskSpinDown), os::kAoAcOffset + 1);
 }

@@ -141,7 +141,7 @@ LRESULT CALLBACK VetoTopLevelWindows(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(vetoHook, code, wParam, lParam);
 }
 
-TEST_F(MainWindowCommands, ErrorsOfTheVerificationDialogOrOfTheSwitchAreShownAndNothingElseHappens) {
+TEST_F(MainWindowCommands, ErrorOfTheVerificationDialogIsShownAndARefusedSwitchSaysNothingWasChanged) {
     SetVerifyPassword(true);
     vetoHook = SetWindowsHookExW(WH_CBT, VetoTopLevelWindows, nullptr, GetCurrentThreadId());
     Press(VK_F2);
@@ -152,10 +152,11 @@ TEST_F(MainWindowCommands, ErrorsOfTheVerificationDialogOrOfTheSwitchAreShownAnd
 
     SetVerifyPassword(false);
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
-    machine.screenSaverSecure = TRUE;  // a refresh would now show custom mode
+    machine.screenSaverSecure = TRUE;  // the refresh shows custom mode
     Press(VK_F2);
-    EXPECT_EQ(2u, errors.size());
-    EXPECT_EQ(L"custom, 0 sounds, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(1u, errors.size()) << "a refused switch is told, not reported as an error";
+    EXPECT_EQ(L"custom, 1 sounds, Mode not changed!", Seen());
+    EXPECT_EQ(L"Failed to set data for 'AutoAdminLogon'\r\nNothing was changed.", Balloon().Text());
 }
 
 TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne) {
@@ -269,11 +270,13 @@ TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblem
     Application().ProcessMessages();
     EXPECT_EQ(L"custom, 0 sounds", Seen());
 
-    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"LegalNoticeCaption", L"Notice");
+    machine.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                      L"legalnoticecaption", L"Notice");
     script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
         EXPECT_EQ(L"Check settings", report.Caption());
         EXPECT_EQ(shell::IDH_CheckSettings, report.HelpContext);
-        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(L"<b>Problems</b><br>\u2022 A logon message"));
+        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(
+                          L"<b>Problems</b><br>\u2022 A security policy shows a logon message"));
         Click(report.Get<TButton>(L"btnOk"));
     });
     window->Get<TMenuItem>(L"mnuCommandsCheckSettings").Click();

@@ -6,6 +6,7 @@
 #include "settings/Options.h"
 #include "shell/Substitution.h"
 #include "ui/AutologonDlg.h"
+#include "ui/InfoDlgEx.h"
 #include "ui/OptionsDlg.h"
 
 namespace {
@@ -131,6 +132,33 @@ TEST_F(OptionsDlg, WithoutAdministratorRightsOkStoresStartupAndResumeAsFalse) {
     });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
     EXPECT_EQ((std::vector<std::wstring>{L"False", L"False", L"True", L"True", L"False"}), Stored());
+}
+
+TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotStoreThem) {
+    settings::CreateGlobalOptions(kOptionsKey);
+    machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"ModifyAllPowerProfiles", L"True");  // by another process
+    machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
+    std::wstring told;
+    ModalScript script;
+    script
+        .Then<TdlgOptions>([](TdlgOptions& dialog) {
+            EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Checked());
+            Click(dialog.Get<TCheckBox>(L"chkScreenSaver"));
+            Click(dialog.Get<TButton>(L"btnOk"));
+        })
+        .Then<ui::TdlgKVInfoEx>([&told](ui::TdlgKVInfoEx& message) {
+            told = message.Caption() + L": " + message.Get<TControl>(L"lblText").Caption();
+            Click(message.Get<TButton>(L"btnOk"));
+        })
+        .Then<TdlgOptions>([](TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnOk")); });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr)) << "told once only";
+    EXPECT_EQ(0u, told.find(L"Options not saved: The options could not be saved in the registry "
+                            L"(HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise)"))
+        << told;
+    EXPECT_NE(std::wstring::npos, told.find(L"They apply until Gatewise is closed, and then they are lost."));
+    EXPECT_FALSE(settings::GlobalOptions().AutochangeScreenSaver()) << "in memory all the same";
+    EXPECT_EQ(L"True", Stored()[2]);
 }
 
 }  // namespace

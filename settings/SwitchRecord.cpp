@@ -1,0 +1,155 @@
+#include "settings/SwitchRecord.h"
+
+#include "engine/Utilities.h"
+#include "engine/WindowsVersion.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace settings {
+namespace {
+
+std::string SchemeName(const GUID& guid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
+                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return "the password on wake of power scheme " + std::string(text);
+}
+
+std::string FailureMessage(const std::string& cause, const std::vector<std::string>& leftChanged) {
+    if (leftChanged.empty()) return cause + "\r\nNothing was changed.";
+    std::string names;
+    for (const std::string& name : leftChanged) names += (names.empty() ? "" : ", ") + name;
+    return cause + "\r\nThese settings could not be put back and stay changed: " + names + ".";
+}
+
+// Puts back settings one at a time; one that fails is noted and the rest go on.
+class Restorer {
+public:
+    void PutBack(const std::string& name, const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception&) {
+            leftChanged_.push_back(name);
+        }
+    }
+
+    void PutBackValue(const std::string& name, const engine::SettingValue& setting,
+                      const std::optional<engine::RawValue>& recorded) {
+        if (!Holds(setting, recorded)) PutBack(name, [&] { engine::PutBackSettingValue(setting, recorded); });
+    }
+
+    // Only the schemes that differ are written, then the active scheme is
+    // applied again.
+    void PutBackLockOnWake(const TSwitchRecord& record) {
+        std::vector<engine::SchemeLockOnWake> current;
+        try {
+            current = engine::VistaReadLockOnWake(record.allSchemes);
+        } catch (const std::exception&) {
+            // Unknown: every scheme is written.
+        }
+        bool wrote = false;
+        for (auto scheme = record.lockOnWake.rbegin(); scheme != record.lockOnWake.rend(); ++scheme) {
+            const auto now = std::find_if(current.begin(), current.end(),
+                                          [&](const auto& values) { return values.scheme == scheme->scheme; });
+            if (now != current.end() && now->ac == scheme->ac && now->dc == scheme->dc) continue;
+            PutBack(SchemeName(scheme->scheme), [&] { engine::VistaWriteLockOnWake(*scheme); });
+            wrote = true;
+        }
+        if (!wrote) return;
+        try {
+            engine::VistaReapplyActiveScheme();
+        } catch (const std::exception&) {
+            // As after a switch: the values are written, Windows applies them at the next activation.
+        }
+    }
+
+    std::vector<std::string> LeftChanged() { return std::move(leftChanged_); }
+
+private:
+    // A value that cannot be read counts as changed.
+    static bool Holds(const engine::SettingValue& setting, const std::optional<engine::RawValue>& recorded) {
+        try {
+            return engine::ReadSettingValue(setting) == recorded;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
+    std::vector<std::string> leftChanged_;
+};
+
+}  // namespace
+
+ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged)
+    : engine::Exception(FailureMessage(cause, leftChanged)), Cause(cause), LeftChanged(std::move(leftChanged)) {}
+
+TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
+    TSwitchRecord record;
+    record.mode = mode;
+    record.startup = options.AutochangeStartup();
+    record.resume = options.AutochangeStandby();
+    record.screenSaver = options.AutochangeScreenSaver();
+    record.allSchemes = options.ModifyAllPowerProfiles();
+    const bool windows6 = engine::IsWindows6OrLater();
+    if (record.startup) record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+    if (record.resume && windows6) {
+        record.lockOnWake = engine::VistaReadLockOnWake(record.allSchemes);
+        record.modernStandby = engine::HasModernStandby();
+        if (record.modernStandby) record.delayLockInterval = engine::ReadSettingValue(engine::kDelayLockIntervalValue);
+    } else if (record.resume) {
+        record.passwordOnResumeFlag = engine::GetAskPasswordOnResume();
+    }
+    if (record.screenSaver) {
+        record.screenSaverIsSecure = engine::ReadSettingValue(engine::kScreenSaverIsSecureValue);
+        if (windows6) record.screenSaverParameter = engine::GetAskPasswordOnScreenSaver();
+    }
+    return record;
+}
+
+void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
+    try {
+        options.ApplyMode(record.mode);
+    } catch (const std::exception& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(record));
+    }
+}
+
+std::vector<std::string> RestoreSwitch(const TSwitchRecord& record) {
+    Restorer restorer;
+    if (record.screenSaver) {
+        if (const std::optional<bool> parameter = record.screenSaverParameter)
+            restorer.PutBack("the screen saver password of the session", [&] {
+                if (engine::GetAskPasswordOnScreenSaver() != *parameter) engine::SetScreenSaverParameter(*parameter);
+            });
+        restorer.PutBackValue("ScreenSaverIsSecure", engine::kScreenSaverIsSecureValue, record.screenSaverIsSecure);
+    }
+    if (record.resume) {
+        if (record.modernStandby)
+            restorer.PutBackValue("DelayLockInterval", engine::kDelayLockIntervalValue, record.delayLockInterval);
+        if (const std::optional<bool> flag = record.passwordOnResumeFlag)
+            restorer.PutBack("the password on resume of the power policy", [&] {
+                if (engine::GetAskPasswordOnResume() != *flag) engine::SetAskPasswordOnResume(*flag, false);
+            });
+        restorer.PutBackLockOnWake(record);
+    }
+    if (record.startup) restorer.PutBackValue("AutoAdminLogon", engine::kAutoAdminLogonValue, record.autoAdminLogon);
+    return restorer.LeftChanged();
+}
+
+TSwitchRecord SwitchMode(TOptions& options, TPromptMode mode) {
+    if (mode != pmSecure && mode != pmRelaxed) return {};
+    options.AdoptStoredChanges();
+    TSwitchRecord record;
+    try {
+        record = RecordSwitch(options, mode);
+    } catch (const std::exception& error) {
+        throw ESwitchFailed(error.what(), {});
+    }
+    ApplySwitch(options, record);
+    return record;
+}
+
+}  // namespace settings

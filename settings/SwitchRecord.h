@@ -1,0 +1,73 @@
+#pragma once
+// A mode switch as one step: before it writes anything it records the value
+// of every setting it will change, and when a write fails it puts back what
+// had changed before it reports. The record holds previous values only, never
+// a password; it is plain data that compares equal for equal settings, so that
+// it can be kept and held against the machine later.
+
+#include "engine/Exception.h"
+#include "engine/Registry.h"
+#include "engine/VistaPower.h"
+#include "settings/Options.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace settings {
+
+struct TSwitchRecord {
+    TPromptMode mode = pmCustom;  // what the switch writes; pmCustom: nothing
+    // The settings it covers, as the options enabled them.
+    bool startup = false;
+    bool resume = false;
+    bool screenSaver = false;
+    bool allSchemes = false;  // the resume setting of every power scheme, not the active one's only
+
+    // Start-up: "AutoAdminLogon" under Winlogon; nullopt when it was missing.
+    std::optional<engine::RawValue> autoAdminLogon;
+    // Resume, Windows 6 and later: the console-lock-on-wake indexes of the
+    // schemes the switch writes.
+    std::vector<engine::SchemeLockOnWake> lockOnWake;
+    // Resume before Windows 6: the password flag of the global power policy.
+    std::optional<bool> passwordOnResumeFlag;
+    // Resume on a Modern Standby PC: the user's "DelayLockInterval" as well.
+    bool modernStandby = false;
+    std::optional<engine::RawValue> delayLockInterval;
+    // Screen saver: the user's "ScreenSaverIsSecure" (nullopt when it was
+    // missing) and, from Windows 6 on, the running session's setting.
+    std::optional<engine::RawValue> screenSaverIsSecure;
+    std::optional<bool> screenSaverParameter;
+
+    bool operator==(const TSwitchRecord&) const = default;
+};
+
+// A switch that did not happen. Cause is the message of the error that
+// stopped it; LeftChanged names the settings that could not be put back
+// (empty: nothing was changed). The message says both.
+class ESwitchFailed : public engine::Exception {
+public:
+    ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged);
+    std::string Cause;
+    std::vector<std::string> LeftChanged;
+};
+
+// What a switch to `mode` changes under the options as they are, with the
+// values the machine holds now. Only reads; a setting that cannot be read raises.
+TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode);
+
+// Writes the record's mode with options.ApplyMode, which the record was taken
+// under. When a write fails, puts back what had changed and raises ESwitchFailed.
+void ApplySwitch(TOptions& options, const TSwitchRecord& record);
+
+// Puts back, in the reverse order of a switch, every covered setting that no
+// longer holds its recorded value. Returns the names of those that could not
+// be put back.
+std::vector<std::string> RestoreSwitch(const TSwitchRecord& record);
+
+// A whole switch: the options that another process stored since are taken
+// first, then the settings are recorded and written. Every failure raises
+// ESwitchFailed. Returns the record: the settings as they were before.
+TSwitchRecord SwitchMode(TOptions& options, TPromptMode mode);
+
+}  // namespace settings
