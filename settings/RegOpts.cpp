@@ -81,6 +81,13 @@ struct TPersistentOptions::Key {
     bool readOnly;
 };
 
+// A value as the key holds it, decoded; `text` is the stored text of an
+// enumeration or a set.
+struct TPersistentOptions::Stored {
+    PropertyValue value;
+    std::string text;
+};
+
 TPersistentOptions::TPersistentOptions(bool localMachine, os::WString keyPath)
     : localMachine_(localMachine), keyPath_(std::move(keyPath)) {}
 
@@ -178,60 +185,70 @@ bool TPersistentOptions::Load() {
     return changed;
 }
 
-bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
-    const PropertyValue old = property.read(*this);
+// A value that is missing, of another type or of a text that names no
+// identifier is not found.
+std::optional<TPersistentOptions::Stored> TPersistentOptions::ReadStored(const PublishedProperty& property) const {
     switch (property.kind) {
     case PropertyKind::Integer: {
         std::optional<DWORD> value = ReadDword(property.name);
-        if (!value) return false;
-        const std::int64_t ordinal = static_cast<std::int32_t>(*value);
-        property.write(*this, ordinal);
-        return std::get<std::int64_t>(old) != ordinal;
+        if (!value) return std::nullopt;
+        return Stored{std::int64_t{static_cast<std::int32_t>(*value)}, {}};
     }
     case PropertyKind::Enumeration: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        const std::string stored = os::ToUtf8(*text);
+        if (!text) return std::nullopt;
+        std::string stored = os::ToUtf8(*text);
         std::optional<std::size_t> ordinal = FindIdentifier(property.identifiers, stored);
-        if (!ordinal) return false;
-        property.write(*this, static_cast<std::int64_t>(*ordinal));
-        return EnumerationText(property, std::get<std::int64_t>(old)) != stored;
+        if (!ordinal) return std::nullopt;
+        return Stored{static_cast<std::int64_t>(*ordinal), std::move(stored)};
     }
     case PropertyKind::Float: {
         std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(double));
-        if (!bytes) return false;
+        if (!bytes) return std::nullopt;
         double value;
         std::memcpy(&value, bytes->data(), sizeof value);
-        property.write(*this, value);
-        return std::get<double>(old) != value;
+        return Stored{value, {}};
     }
     case PropertyKind::String: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        property.write(*this, *text);
-        return std::get<os::WString>(old) != *text;
+        if (!text) return std::nullopt;
+        return Stored{std::move(*text), {}};
     }
     case PropertyKind::Set: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        const std::string stored = os::ToUtf8(*text);
+        if (!text) return std::nullopt;
+        std::string stored = os::ToUtf8(*text);
         std::optional<std::int64_t> members = ParseSet(property.identifiers, stored);
-        if (!members) return false;
-        property.write(*this, *members);
-        return SetText(property.identifiers, std::get<std::int64_t>(old)) != stored;
+        if (!members) return std::nullopt;
+        return Stored{*members, std::move(stored)};
     }
     case PropertyKind::Int64: {
         std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(std::int64_t));
-        if (!bytes) return false;
+        if (!bytes) return std::nullopt;
         std::int64_t value;
         std::memcpy(&value, bytes->data(), sizeof value);
-        property.write(*this, value);
-        return std::get<std::int64_t>(old) != value;
+        return Stored{value, {}};
     }
     case PropertyKind::Unsupported:
         break;
     }
     InvalidPropertyType();
+}
+
+bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
+    const PropertyValue old = property.read(*this);
+    std::optional<Stored> stored = ReadStored(property);
+    if (!stored) return false;
+    property.write(*this, stored->value);
+    // An enumeration or a set changes when its text does: "true" for "True" counts.
+    switch (property.kind) {
+    case PropertyKind::Enumeration:
+        return EnumerationText(property, std::get<std::int64_t>(old)) != stored->text;
+    case PropertyKind::Set:
+        return SetText(property.identifiers, std::get<std::int64_t>(old)) != stored->text;
+    default:
+        return old != stored->value;
+    }
 }
 
 void TPersistentOptions::SaveProperty(const PublishedProperty& property) {
@@ -269,6 +286,18 @@ void TPersistentOptions::Save(std::string_view propName) {
         SaveProperty(property);
     }
     if (!propName.empty() && !matched) throw engine::Exception("Invalid property name");
+}
+
+bool TPersistentOptions::IsSaved(std::string_view propName) {
+    const PublishedProperty& property = FindProperty(propName);
+    const std::optional<Stored> stored = ReadStored(property);
+    return stored && stored->value == property.read(*this);
+}
+
+const PublishedProperty& TPersistentOptions::FindProperty(std::string_view propName) const {
+    for (const PublishedProperty& property : Properties())
+        if (os::EqualsIgnoringCase(propName, property.name)) return property;
+    throw engine::Exception("Invalid property name");
 }
 
 void TPersistentOptions::ExportTo(IOptionsExportTarget& target, std::string_view propName) {
