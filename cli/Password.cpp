@@ -91,11 +91,11 @@ os::SecretString ReadPasswordLine(PasswordInput& in) {
 os::SecretString ReadPassword(PasswordInput& in, bool confirm) {
     if (!in.IsConsole()) return ReadPasswordLine(in);
     os::SecretString password = in.ReadHidden("Password: ");
-    if (password.str().find(WCHAR(0)) != os::WString::npos)
+    if (password.view().find(WCHAR(0)) != os::WStringView::npos)
         throw CommandFailure(kBadUsage, "The password holds a NUL character, which a Windows password cannot contain.");
     if (confirm) {
         os::SecretString again = in.ReadHidden("Confirm password: ");
-        if (again.str() != password.str())
+        if (again != password)
             throw CommandFailure(kPasswordRejected, "The two passwords differ. Nothing was changed.");
     }
     return password;

@@ -312,9 +312,13 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcCannotVerify)
             console_.err << "The password could not be verified; it is stored as given.\n";
     }
-    if (engine::SetAutologonAccount(userName, domainName, password) == engine::psPlainValue)
+    const engine::TPasswordStore store = engine::SetAutologonAccount(userName, domainName, password);
+    if (engine::IsPlainValue(store))
         console_.err << "Windows did not accept the password into its protected store: it is kept in the registry "
                         "value DefaultPassword, where other users of this computer may be able to read it.\n";
+    if (store == engine::psPlainValueBehindProtected)
+        console_.err << "An older password in the protected store could not be removed, and Windows may log on with "
+                        "it instead of the new one.\n";
 
     const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
     console_.out << "Auto-logon account set to " << PrintableAccount(stored.user, stored.domain)

@@ -327,10 +327,19 @@ TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
 
 TEST_F(CommandLineTest, AccountSetWarnsWhenOnlyThePlainRegistryValueTookThePassword) {
     machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);  // the store, not the removal of the old secret
-    const Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_NE(result.err.find("registry value DefaultPassword"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("older password"), std::string::npos) << result.err;
     EXPECT_NE(result.out.find("password in a plain registry value"), std::string::npos) << result.out;
+
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'o', 0};
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED);  // the old secret cannot be removed either
+    result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.err.find("registry value DefaultPassword"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("An older password in the protected store could not be removed"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(CommandLineTest, AccountCommandsNeedAdministratorRightsAndReadNothingWithout) {
