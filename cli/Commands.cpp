@@ -2,10 +2,8 @@
 
 #include "cli/Session.h"
 #include "GatewiseVersion.h"
+#include "cli/UsageErrors.h"
 
-#include <CLI/CLI.hpp>
-
-#include <algorithm>
 #include <functional>
 
 namespace cli {
@@ -26,7 +24,16 @@ void AddJsonFlag(CLI::App& command, Request& request) {
     command.add_flag("--json", request.json, "Writes one JSON object instead of text.");
 }
 
-void DefineCommands(CLI::App& app, Request& request) {
+// The NAME=VALUE arguments of `options` with their positions.
+std::vector<CommandArgument> Assignments(const std::vector<std::string>& arguments, const Request& request) {
+    const std::size_t command = ArgumentPositions(arguments, {"options"})[0];
+    const std::vector<std::size_t> positions = ArgumentPositions(arguments, request.assignments, command);
+    std::vector<CommandArgument> assignments;
+    for (std::size_t i = 0; i < positions.size(); ++i) assignments.push_back({request.assignments[i], positions[i]});
+    return assignments;
+}
+
+void DefineCommands(CLI::App& app, Request& request, const std::vector<std::string>& arguments) {
     app.require_subcommand(1);
 
     CLI::App* status = app.add_subcommand(
@@ -63,7 +70,9 @@ void DefineCommands(CLI::App& app, Request& request) {
         "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
                    "ModifyAllPowerProfiles.");
     options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
-    options->callback([&] { request.command = [&](Session& s) { return s.Options(request.assignments); }; });
+    options->callback([&] {
+        request.command = [&](Session& s) { return s.Options(Assignments(arguments, request)); };
+    });
 
     CLI::App* diagnose =
         app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
@@ -71,31 +80,21 @@ void DefineCommands(CLI::App& app, Request& request) {
     diagnose->callback([&] { request.command = [&](Session& s) { return s.Diagnose(request.json); }; });
 }
 
-// Arguments that were not expected are not repeated: one of them may be a
-// password given on the command line by mistake.
-std::string ParseErrorMessage(const CLI::ParseError& error) {
-    if (dynamic_cast<const CLI::ExtrasError*>(&error)) return "Unexpected arguments.";
-    return error.what();
-}
-
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
 
-}  // namespace
-
-int RunCommandLine(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
+int RunCommand(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
     CLI::App app("Switches how Windows asks for the account password: at start-up, on resume and after the "
                  "screen saver.",
                  "gatewisecmd");
     app.footer(kFooter);
     app.set_version_flag("--version", "gatewisecmd " GATEWISE_VERSION_TEXT, "Print the version and exit");
     Request request;
-    DefineCommands(app, request);
+    DefineCommands(app, request, arguments);
 
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
-        app.parse(reversed);
+        Parse(app, arguments);
     } catch (const CLI::CallForHelp&) {
         console.out << app.help();
         return kDone;
@@ -106,7 +105,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const os::WString&
         console.out << version.what() << '\n';
         return kDone;
     } catch (const CLI::ParseError& error) {
-        console.err << ParseErrorMessage(error) << "\n\n" << app.help();
+        const UsageError usage = DescribeUsageError(app, error, arguments);
+        console.err << usage.message << "\n\n" << usage.usage;
         return kBadUsage;
     }
 
@@ -120,6 +120,18 @@ int RunCommandLine(const std::vector<std::string>& arguments, const os::WString&
         console.err << error.what() << '\n';
         return kSystemError;
     }
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
+    const int code = RunCommand(arguments, optionsKey, console);
+    // A result that does not reach its reader is no success (a full disk, a closed handle).
+    if (!console.out.flush()) {
+        console.err << "The result could not be written to standard output.\n";
+        return kSystemError;
+    }
+    return code;
 }
 
 }  // namespace cli

@@ -1,7 +1,8 @@
 #pragma once
 // Reading a password from standard input: typed without echo on a console,
-// otherwise one line of UTF-8 (a line end of CR LF or LF, a leading byte order
-// mark dropped). Every buffer that held it is wiped.
+// otherwise one line of strict UTF-8 (a line end of CR LF or LF and a leading
+// byte order mark dropped before its length is counted). Every buffer that
+// held it is wiped.
 
 #include "cli/Console.h"
 
@@ -12,8 +13,8 @@ namespace cli {
 inline constexpr std::size_t kMaxPasswordLength = 1024;
 
 // `confirm` asks a console user to type it twice. Raises CommandFailure:
-// kBadUsage when standard input has ended or the line is too long,
-// kPasswordRejected when the two typed passwords differ.
+// kBadUsage when standard input has ended, or its line is too long, is no
+// valid UTF-8 or holds NUL; kPasswordRejected when the two typed passwords differ.
 os::SecretString ReadPassword(PasswordInput& in, bool confirm);
 
 }  // namespace cli

@@ -12,16 +12,57 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 using diagnostics::PasswordStore;
 using settings::TPromptMode;
 
 void WriteJson(std::ostream& out, const Json& json) {
     out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+// JSON's short escape of a control character, or null.
+const char* ShortEscape(unsigned code) {
+    switch (code) {
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+    }
+}
+
+// UTF-8 text for a terminal, with its control characters (C0, DEL and C1)
+// escaped as JSON escapes them: a name from the registry must not move the
+// cursor, change colours or forge a line of the output.
+std::string Printable(std::string_view text) {
+    std::string printable;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned code = static_cast<unsigned char>(text[i]);
+        const bool c1 = code == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c1) code = static_cast<unsigned char>(text[++i]);
+        if (!c1 && code >= 0x20 && code != 0x7F) {
+            printable += text[i];
+        } else if (const char* escape = ShortEscape(code)) {
+            printable += escape;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+            printable += escaped;
+        }
+    }
+    return printable;
+}
+
+std::string PrintableAccount(const os::WString& user, const os::WString& domain) {
+    return Printable(diagnostics::AccountDisplayName(user, domain));
 }
 
 const char* ModeName(TPromptMode mode) {
@@ -110,10 +151,12 @@ struct Assignment {
     bool value;
 };
 
-Assignment ParseAssignment(settings::TOptions& options, const std::string& text) {
+Assignment ParseAssignment(settings::TOptions& options, const CommandArgument& argument) {
+    const std::string& text = argument.text;
+    const std::string position = "Argument " + std::to_string(argument.position);
     const auto equals = text.find('=');
     if (equals == std::string::npos)
-        throw CommandFailure(kBadUsage, "'" + text + "' is not of the form NAME=True or NAME=False.");
+        throw CommandFailure(kBadUsage, position + " is not of the form NAME=True or NAME=False.");
     const std::string name = text.substr(0, equals);
     const std::string value = text.substr(equals + 1);
 
@@ -122,14 +165,14 @@ Assignment ParseAssignment(settings::TOptions& options, const std::string& text)
         return os::EqualsIgnoringCase(p.name, name);
     });
     if (property == properties.end())
-        throw CommandFailure(kBadUsage, "There is no option '" + name +
-                                            "'. The options are AutochangeStartup, AutochangeStandby, "
+        throw CommandFailure(kBadUsage, position +
+                                            " names no option. The options are AutochangeStartup, AutochangeStandby, "
                                             "AutochangeScreenSaver and ModifyAllPowerProfiles.");
     if (property->name == "VerifyPassword")
         throw CommandFailure(kBadUsage, "VerifyPassword is changed only by the password verification of the main "
                                         "window (\"Don't show this prompt again\").");
     if (!os::EqualsIgnoringCase(value, "True") && !os::EqualsIgnoringCase(value, "False"))
-        throw CommandFailure(kBadUsage, "The value of " + property->name + " must be True or False.");
+        throw CommandFailure(kBadUsage, position + ": the value of " + property->name + " must be True or False.");
     return {&*property, os::EqualsIgnoringCase(value, "True")};
 }
 
@@ -174,6 +217,10 @@ int Session::Status(bool json) {
     const diagnostics::AutologonState account = diagnostics::ReadAutologonState();
     const bool elevated = engine::IsAdministrator();
 
+    for (const std::string& value : account.unreadable)
+        console_.err << "Warning: the registry value " << value << " under HKEY_LOCAL_MACHINE\\" << kWinlogonKey
+                     << " is not text; it is shown as missing.\n";
+
     std::ostream& out = console_.out;
     if (json) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
@@ -196,8 +243,7 @@ int Session::Status(bool json) {
         << "Resume:        " << SettingText(resume) << '\n'
         << "Screen saver:  " << SettingText(screenSaver) << '\n'
         << "Auto-logon:    "
-        << (account.user.empty() ? std::string("no account")
-                                 : diagnostics::AccountDisplayName(account.user, account.domain))
+        << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
         << "Elevated:      " << (elevated ? "yes" : "no") << '\n'
         << "Options:\n";
@@ -283,12 +329,16 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcCannotVerify)
             console_.err << "The password could not be verified; it is stored as given.\n";
     }
-    if (engine::SetAutologonAccount(userName, domainName, password) == engine::psPlainValue)
+    const engine::TPasswordStore store = engine::SetAutologonAccount(userName, domainName, password);
+    if (engine::IsPlainValue(store))
         console_.err << "Windows did not accept the password into its protected store: it is kept in the registry "
                         "value DefaultPassword, where other users of this computer may be able to read it.\n";
+    if (store == engine::psPlainValueBehindProtected)
+        console_.err << "An older password in the protected store could not be removed, and Windows may log on with "
+                        "it instead of the new one.\n";
 
     const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
-    console_.out << "Auto-logon account set to " << diagnostics::AccountDisplayName(stored.user, stored.domain)
+    console_.out << "Auto-logon account set to " << PrintableAccount(stored.user, stored.domain)
                  << ", " << PasswordText(stored.password) << ".\n";
     return kDone;
 }
@@ -302,10 +352,10 @@ int Session::ClearAccount() {
 
 // ---------------------------------------------------------------- options
 
-int Session::Options(const std::vector<std::string>& assignments) {
+int Session::Options(const std::vector<CommandArgument>& assignments) {
     settings::TOptions& options = *options_;
     std::vector<Assignment> changes;
-    for (const std::string& text : assignments) changes.push_back(ParseAssignment(options, text));
+    for (const CommandArgument& argument : assignments) changes.push_back(ParseAssignment(options, argument));
 
     bool featureChanged = false;
     for (const Assignment& change : changes) {
@@ -316,16 +366,36 @@ int Session::Options(const std::vector<std::string>& assignments) {
         featureChanged = featureChanged || IsFeatureOption(change.property->name);
     }
     if (!changes.empty()) {
-        for (const Assignment& change : changes) change.property->write(options, std::int64_t{change.value});
+        std::vector<std::string> names;
+        for (const Assignment& change : changes) {
+            change.property->write(options, std::int64_t{change.value});
+            if (std::find(names.begin(), names.end(), change.property->name) == names.end())
+                names.push_back(change.property->name);
+        }
         // As in the options dialog, where OK stays disabled once the last feature is unchecked.
         if (featureChanged && !options.AutochangeStartup() && !options.AutochangeStandby() &&
             !options.AutochangeScreenSaver())
             throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
                                             "AutochangeScreenSaver must stay True. Nothing was saved.");
-        options.Save();
+        SaveOptions(names);
     }
     ShowOptions();
     return kDone;
+}
+
+// Saves only the options named, so that a command run at the same time that
+// changes others does not lose its change, and reads each back: the options
+// key may refuse writes, which the persistence layer skips silently.
+void Session::SaveOptions(const std::vector<std::string>& names) {
+    std::string lost;
+    for (const std::string& name : names) {
+        options_->Save(name);
+        if (!options_->IsSaved(name)) lost += (lost.empty() ? "" : ", ") + name;
+    }
+    if (!lost.empty())
+        throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
+                                               " (under HKEY_CURRENT_USER\\" + os::ToUtf8(options_->KeyPath()) +
+                                               ").");
 }
 
 // ---------------------------------------------------------------- diagnose
@@ -352,8 +422,8 @@ int Session::Diagnose(bool json) {
         for (const diagnostics::CheckResult& result : results) {
             std::string verdict = diagnostics::VerdictName(result.verdict);
             verdict.resize(9, ' ');
-            out << verdict << result.id << "\n         " << result.finding << '\n';
-            if (!result.fix.empty()) out << "         Fix: " << result.fix << '\n';
+            out << verdict << result.id << "\n         " << Printable(result.finding) << '\n';
+            if (!result.fix.empty()) out << "         Fix: " << Printable(result.fix) << '\n';
         }
         out << problems << (problems == 1 ? " problem, " : " problems, ") << warnings
             << (warnings == 1 ? " warning.\n" : " warnings.\n");

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <typeinfo>
 #include <vector>
 
@@ -174,15 +175,33 @@ ContextFacts ContextOf(const RaiseRecord& raise, DWORD threadId) {
 // located the frames, the other slots are left out (zero): on x64 each frame
 // keeps a home area for its callee's arguments that often still holds return
 // addresses of earlier calls, which would show as calls that are not there and
-// split the merging of a recursion.
-std::vector<std::uintptr_t> ScannedStack(const RaiseRecord& raise) {
-    std::vector<std::uintptr_t> values(raise.stackBytes / sizeof(std::uintptr_t));
-    std::memcpy(values.data(), raise.stack, values.size() * sizeof(std::uintptr_t));
-    const std::size_t known = raise.framesKnownBytes / sizeof(std::uintptr_t);
-    for (std::size_t i = 0; i < known && i < values.size(); ++i)
-        if (!raise.IsReturnSlot(i)) values[i] = 0;
-    return values;
-}
+// split the merging of a recursion. The values are wiped when they go: the
+// stack may have held a password.
+class ScannedStack {
+public:
+    explicit ScannedStack(const RaiseRecord& raise) : values_(raise.stackBytes / sizeof(std::uintptr_t)) {
+        std::memcpy(values_.data(), raise.stack, values_.size() * sizeof(std::uintptr_t));
+        const std::size_t known = raise.framesKnownBytes / sizeof(std::uintptr_t);
+        for (std::size_t i = 0; i < known && i < values_.size(); ++i)
+            if (!raise.IsReturnSlot(i)) values_[i] = 0;
+    }
+    ~ScannedStack() { os::SecureWipe(values_.data(), values_.size() * sizeof(std::uintptr_t)); }
+    ScannedStack(const ScannedStack&) = delete;
+    ScannedStack& operator=(const ScannedStack&) = delete;
+
+    std::span<const std::uintptr_t> values() const { return values_; }
+
+private:
+    std::vector<std::uintptr_t> values_;
+};
+
+// Deletes the report's copy of a raise record, its stack wiped first.
+struct WipingDelete {
+    void operator()(RaiseRecord* record) const {
+        os::SecureWipe(record->stack, record->stackBytes);
+        delete record;
+    }
+};
 
 // Reports one at a time. A fault reported for a thread that was itself in the
 // middle of a report takes over: that report waits for the end of the process.
@@ -228,9 +247,8 @@ void Report(const Described& described, const RaiseRecord& raise, const Fatal* f
     }
     const std::string message = FormatMessageText(facts, settings.options & roLongMessage);
 
-    const std::vector<std::uintptr_t> stack = ScannedStack(raise);
-    const auto entries =
-        RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, stack, inspector, settings.deepestCallStack);
+    const auto entries = RecordCallStack(raise.raiseAddress, raise.raiseIsReturnAddress, ScannedStack(raise).values(),
+                                         inspector, settings.deepestCallStack);
     const Lines callStack = FormatCallStack(entries, ProcessView::RegisteredModules());
     const Lines context = FormatContext(ContextOf(raise, threadId));
     const Lines additional;
@@ -308,8 +326,10 @@ void ReportException(std::exception_ptr exception) noexcept {
             raise = LastRaise();
         }
         if (!raise) return;
-        // Raises while the dialog runs replace the thread's record.
-        const auto copy = std::make_unique<RaiseRecord>(*raise);
+        // Raises while the dialog runs replace the thread's record. The stack
+        // copied at the raise goes once the report is made.
+        const std::unique_ptr<RaiseRecord, WipingDelete> copy(new RaiseRecord(*raise));
+        ForgetLastRaise();
         Report(described, *copy);
     } catch (...) {
         // A report that fails itself (out of memory) must not take the program down.

@@ -1,6 +1,7 @@
 #include "crashreport/RaiseCapture.h"
 
 #include "crashreport/ExceptionReporter.h"
+#include "os/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -309,6 +310,14 @@ void InstallRaiseCapture(FaultHandler onFault) {
 const RaiseRecord* LastRaise() {
     const ThreadState* state = CurrentState(false);
     return state && state->valid ? &state->record : nullptr;
+}
+
+void ForgetLastRaise() {
+    ThreadState* state = CurrentState(false);
+    if (!state) return;
+    os::SecureWipe(state->record.stack, state->record.stackBytes);
+    state->record.stackBytes = 0;
+    state->valid = false;
 }
 
 CRASHREPORT_NOINLINE void RecordRaiseHere() {

@@ -52,6 +52,11 @@ void InstallRaiseCapture(FaultHandler onFault);
 // The last raise recorded on the calling thread, or null.
 const RaiseRecord* LastRaise();
 
+// Wipes the stack copied at the calling thread's last raise, and forgets the
+// raise: once its report is made, that copy is only a risk (it may hold a
+// password that its owner has long since wiped).
+void ForgetLastRaise();
+
 // Records into `record` a fault of any thread, from its exception record,
 // context and stack (which must stay as they are meanwhile).
 void RecordFault(RaiseRecord& record, const EXCEPTION_RECORD& exception, const CONTEXT& context, StackBounds stack);

@@ -29,6 +29,15 @@ bool PlainPasswordStored() {
     }
 }
 
+os::WString ReadAccountValue(const WCHAR* name, AutologonState& state) {
+    try {
+        return ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, name).value_or(os::WString());
+    } catch (const engine::ERegistryException&) {
+        state.unreadable.push_back(os::ToUtf8(name));
+        return {};
+    }
+}
+
 PasswordStore WherePasswordIs() {
     const bool plain = PlainPasswordStored();
     const std::optional<bool> secret = ProtectedPasswordStored();
@@ -61,9 +70,8 @@ std::string AccountDisplayName(const os::WString& user, const os::WString& domai
 
 AutologonState ReadAutologonState() {
     AutologonState state;
-    state.user = ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultUserName")).value_or(os::WString());
-    state.domain =
-        ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultDomainName")).value_or(os::WString());
+    state.user = ReadAccountValue(WSTR("DefaultUserName"), state);
+    state.domain = ReadAccountValue(WSTR("DefaultDomainName"), state);
     state.password = WherePasswordIs();
     return state;
 }

@@ -6,6 +6,7 @@
 #include "os/Text.h"
 
 #include <string>
+#include <vector>
 
 namespace diagnostics {
 
@@ -24,13 +25,14 @@ struct AutologonState {
     os::WString user;
     os::WString domain;
     PasswordStore password = PasswordStore::None;
+    std::vector<std::string> unreadable;  // names of account values that are not text, read as missing
 };
 
 // "DOMAIN\user", or "user" without a domain; UTF-8.
 std::string AccountDisplayName(const os::WString& user, const os::WString& domain);
 
-// Raises EOSError when the logon service's key exists but cannot be read, and
-// ERegistryException for an account value that is not text.
+// Raises EOSError when the logon service's key exists but cannot be read. An
+// account value that is not text counts as missing and is named in `unreadable`.
 AutologonState ReadAutologonState();
 
 }  // namespace diagnostics

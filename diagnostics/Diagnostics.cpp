@@ -89,8 +89,17 @@ Outcome CheckAdministrator(const Scope& scope) {
 
 // ---------------------------------------------------------------- start-up
 
+// The account as the checks need it: one whose values are not all text
+// cannot be checked.
+AutologonState ReadCheckedAutologonState() {
+    AutologonState state = ReadAutologonState();
+    if (!state.unreadable.empty())
+        throw engine::ERegistryException("Invalid data type for '" + state.unreadable.front() + "'");
+    return state;
+}
+
 Outcome CheckAutologonAccount(const Scope& scope) {
-    const AutologonState state = ReadAutologonState();
+    const AutologonState state = ReadCheckedAutologonState();
     if (state.user.empty()) {
         if (!scope.startup) return Ok("No auto-logon account is set; the options leave the start-up setting alone.");
         return {Verdict::Warning, "No auto-logon account is set: relaxed mode cannot log Windows on at start-up.",
@@ -115,7 +124,7 @@ Outcome CheckAutologonAccount(const Scope& scope) {
 }
 
 Outcome CheckAutologonUser(const Scope&) {
-    const AutologonState state = ReadAutologonState();
+    const AutologonState state = ReadCheckedAutologonState();
     if (state.user.empty()) return Ok("No auto-logon account is set.");
     const engine::UserAccount current = engine::GetCurrentUserAccount();
     const bool sameDomain = state.domain.empty() || os::EqualsIgnoringCase(state.domain, current.domain);

@@ -88,9 +88,10 @@ std::optional<DWORD> ReadDword(HKEY key, const WCHAR* name) {
 }
 
 void WriteString(HKEY key, const WCHAR* name, os::WStringView text) {
-    os::WString terminated(text);
+    // The text with its terminator. It may be a password: its copy is wiped
+    // also when the write fails and raises.
+    const os::SecretString terminated(text);
     Write(key, name, REG_SZ, terminated.c_str(), static_cast<DWORD>((terminated.size() + 1) * sizeof(WCHAR)));
-    os::SecureWipe(terminated);
 }
 
 void WriteDword(HKEY key, const WCHAR* name, DWORD value) { Write(key, name, REG_DWORD, &value, sizeof value); }

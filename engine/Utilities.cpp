@@ -115,9 +115,15 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
     } catch (const Exception&) {
         // The protected store refused it: the logon service also reads the plain value.
     }
-    WriteString(key.get(), kDefaultPassword, password.str());
-    // An earlier protected password would still be used instead of the new one.
-    StorePasswordSecret(os::SecretString());
+    WriteString(key.get(), kDefaultPassword, password.view());
+    // An earlier protected password would still be used instead of the new
+    // one. The password is stored in plain text by now, which the caller must
+    // hear of whether or not the old one goes.
+    try {
+        StorePasswordSecret(os::SecretString());
+    } catch (const Exception&) {
+        return psPlainValueBehindProtected;
+    }
     return psPlainValue;
 }
 

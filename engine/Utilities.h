@@ -30,13 +30,21 @@ enum TPasswordStore : std::uint8_t {
     psNone = 0,        // no password is stored
     psProtected = 1,   // the local security authority's private data
     psPlainValue = 2,  // the plain "DefaultPassword" registry value, readable by local users
+    // The plain value, while an older password in the protected store could
+    // not be deleted: Windows may log on with that one instead.
+    psPlainValueBehindProtected = 3,
 };
+
+// Whether the password went to the plain registry value.
+inline bool IsPlainValue(TPasswordStore store) { return store == psPlainValue || store == psPlainValueBehindProtected; }
 
 // Writes or clears the account and returns where its password now lives: the
 // protected store, or the plain value when the store refuses it (psNone for an
-// empty password). A value that cannot be written or deleted, or an earlier
-// protected password that cannot be deleted, raises: the old password would
-// otherwise stay usable for automatic logon.
+// empty password). A value that cannot be written or deleted raises, and so
+// does an earlier protected password that cannot be deleted when the new one
+// is empty: the old password would otherwise stay usable for automatic logon.
+// Once the new password is in the plain value, nothing raises: the outcome
+// tells whether an older protected password is still in the way.
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password);
 

@@ -1,5 +1,8 @@
 #include "os/Text.h"
 
+#include <cstring>
+#include <utility>
+
 namespace os {
 namespace {
 
@@ -105,6 +108,46 @@ WString FromUtf8(std::string_view text) {
 void SecureWipe(void* data, std::size_t size) {
     volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
     while (size--) *p++ = 0;
+}
+
+SecretString::SecretString(const WCHAR* text, std::size_t length) : size_(length) {
+    if (length == 0) return;
+    data_ = new WCHAR[length + 1];
+    std::memcpy(data_, text, length * sizeof(WCHAR));
+    data_[length] = 0;
+}
+
+SecretString::SecretString(WString&& text) : SecretString(text.data(), text.size()) { SecureWipe(text); }
+
+SecretString::SecretString(SecretString&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+SecretString& SecretString::operator=(const SecretString& other) {
+    if (this != &other) *this = SecretString(other);
+    return *this;
+}
+
+SecretString& SecretString::operator=(SecretString&& other) noexcept {
+    if (this != &other) {
+        Release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+SecretString::~SecretString() { Release(); }
+
+const WCHAR* SecretString::c_str() const {
+    static const WCHAR kEmpty[1] = {};
+    return data_ ? data_ : kEmpty;
+}
+
+void SecretString::Release() noexcept {
+    if (data_) SecureWipe(data_, (size_ + 1) * sizeof(WCHAR));
+    delete[] data_;
+    data_ = nullptr;
+    size_ = 0;
 }
 
 bool EqualsIgnoringCase(WStringView a, WStringView b) { return EqualsIgnoringAsciiCase(a, b); }

@@ -32,32 +32,37 @@ void SecureWipe(std::basic_string<Char>& text) {
     text.clear();
 }
 
-// A password: wiped from memory when it goes out of scope or is replaced. It
-// copies and never moves: a moved-from short string keeps its characters in
-// its inline buffer, where no destructor would wipe them.
+// A password. Its characters live in a heap block of its own, never inside
+// the object: an object on the stack holds only the pointer, so no stack
+// memory (which the exception reporter copies at every raise) and no
+// moved-from string ever holds them. The block is wiped before it is freed.
 class SecretString {
 public:
     SecretString() = default;
+    SecretString(const WCHAR* text, std::size_t length);
+    explicit SecretString(WStringView text) : SecretString(text.data(), text.size()) {}
+    explicit SecretString(const WCHAR* text) : SecretString(WStringView(text)) {}
     // The argument is wiped once copied.
-    explicit SecretString(WString text) : text_(text) { SecureWipe(text); }
-    SecretString(const WCHAR* text, std::size_t length) : text_(text, length) {}
-    SecretString(const SecretString& other) : text_(other.text_) {}
-    SecretString& operator=(const SecretString& other) {
-        if (this != &other) {
-            SecureWipe(text_);
-            text_ = other.text_;
-        }
-        return *this;
-    }
-    ~SecretString() { SecureWipe(text_); }
+    explicit SecretString(WString&& text);
+    SecretString(const SecretString& other) : SecretString(other.data_, other.size_) {}
+    SecretString(SecretString&& other) noexcept;
+    SecretString& operator=(const SecretString& other);
+    SecretString& operator=(SecretString&& other) noexcept;
+    ~SecretString();
 
-    const WString& str() const { return text_; }
-    const WCHAR* c_str() const { return text_.c_str(); }
-    bool empty() const { return text_.empty(); }
-    std::size_t size() const { return text_.size(); }
+    WStringView view() const { return {c_str(), size_}; }
+    // Terminated; an empty text for an empty secret.
+    const WCHAR* c_str() const;
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+
+    friend bool operator==(const SecretString& a, const SecretString& b) { return a.view() == b.view(); }
 
 private:
-    WString text_;
+    void Release() noexcept;
+
+    WCHAR* data_ = nullptr;  // size_ characters and a terminator, or null when empty
+    std::size_t size_ = 0;
 };
 
 // `format` with its first "%s" replaced by `argument` and every "%%" by "%",

@@ -81,6 +81,13 @@ struct TPersistentOptions::Key {
     bool readOnly;
 };
 
+// A value as the key holds it, decoded; `text` is the stored text of an
+// enumeration or a set.
+struct TPersistentOptions::Stored {
+    PropertyValue value;
+    std::string text;
+};
+
 TPersistentOptions::TPersistentOptions(bool localMachine, os::WString keyPath)
     : localMachine_(localMachine), keyPath_(std::move(keyPath)) {}
 
@@ -163,7 +170,7 @@ bool TPersistentOptions::WriteBinary(const std::string& name, const void* data, 
     return WriteValue(name, [=](HKEY key, const WCHAR* value) { engine::WriteBinary(key, value, data, size); });
 }
 
-std::optional<engine::RawValue> TPersistentOptions::ReadStored(const std::string& name) const {
+std::optional<engine::RawValue> TPersistentOptions::ReadRaw(const std::string& name) const {
     return ReadValue(name, [](HKEY key, const WCHAR* value) { return engine::ReadRawValue(key, value); });
 }
 
@@ -178,7 +185,7 @@ bool TPersistentOptions::DeleteValue(const std::string& name) const {
 bool TPersistentOptions::Load() {
     bool changed = false;
     for (const PublishedProperty& property : Properties()) {
-        lastStored_[property.name] = ReadStored(property.name);
+        lastStored_[property.name] = ReadRaw(property.name);
         if (LoadProperty(property)) changed = true;
     }
     return changed;
@@ -187,7 +194,7 @@ bool TPersistentOptions::Load() {
 bool TPersistentOptions::AdoptStoredChanges() {
     bool adopted = false;
     for (const PublishedProperty& property : Properties()) {
-        std::optional<engine::RawValue> stored = ReadStored(property.name);
+        std::optional<engine::RawValue> stored = ReadRaw(property.name);
         std::optional<engine::RawValue>& last = lastStored_[property.name];
         if (stored == last) continue;
         last = std::move(stored);
@@ -197,60 +204,70 @@ bool TPersistentOptions::AdoptStoredChanges() {
     return adopted;
 }
 
-bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
-    const PropertyValue old = property.read(*this);
+// A value that is missing, of another type or of a text that names no
+// identifier is not found.
+std::optional<TPersistentOptions::Stored> TPersistentOptions::ReadStored(const PublishedProperty& property) const {
     switch (property.kind) {
     case PropertyKind::Integer: {
         std::optional<DWORD> value = ReadDword(property.name);
-        if (!value) return false;
-        const std::int64_t ordinal = static_cast<std::int32_t>(*value);
-        property.write(*this, ordinal);
-        return std::get<std::int64_t>(old) != ordinal;
+        if (!value) return std::nullopt;
+        return Stored{std::int64_t{static_cast<std::int32_t>(*value)}, {}};
     }
     case PropertyKind::Enumeration: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        const std::string stored = os::ToUtf8(*text);
+        if (!text) return std::nullopt;
+        std::string stored = os::ToUtf8(*text);
         std::optional<std::size_t> ordinal = FindIdentifier(property.identifiers, stored);
-        if (!ordinal) return false;
-        property.write(*this, static_cast<std::int64_t>(*ordinal));
-        return EnumerationText(property, std::get<std::int64_t>(old)) != stored;
+        if (!ordinal) return std::nullopt;
+        return Stored{static_cast<std::int64_t>(*ordinal), std::move(stored)};
     }
     case PropertyKind::Float: {
         std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(double));
-        if (!bytes) return false;
+        if (!bytes) return std::nullopt;
         double value;
         std::memcpy(&value, bytes->data(), sizeof value);
-        property.write(*this, value);
-        return std::get<double>(old) != value;
+        return Stored{value, {}};
     }
     case PropertyKind::String: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        property.write(*this, *text);
-        return std::get<os::WString>(old) != *text;
+        if (!text) return std::nullopt;
+        return Stored{std::move(*text), {}};
     }
     case PropertyKind::Set: {
         std::optional<os::WString> text = ReadText(property.name);
-        if (!text) return false;
-        const std::string stored = os::ToUtf8(*text);
+        if (!text) return std::nullopt;
+        std::string stored = os::ToUtf8(*text);
         std::optional<std::int64_t> members = ParseSet(property.identifiers, stored);
-        if (!members) return false;
-        property.write(*this, *members);
-        return SetText(property.identifiers, std::get<std::int64_t>(old)) != stored;
+        if (!members) return std::nullopt;
+        return Stored{*members, std::move(stored)};
     }
     case PropertyKind::Int64: {
         std::optional<std::vector<BYTE>> bytes = ReadBinary(property.name, sizeof(std::int64_t));
-        if (!bytes) return false;
+        if (!bytes) return std::nullopt;
         std::int64_t value;
         std::memcpy(&value, bytes->data(), sizeof value);
-        property.write(*this, value);
-        return std::get<std::int64_t>(old) != value;
+        return Stored{value, {}};
     }
     case PropertyKind::Unsupported:
         break;
     }
     InvalidPropertyType();
+}
+
+bool TPersistentOptions::LoadProperty(const PublishedProperty& property) {
+    const PropertyValue old = property.read(*this);
+    std::optional<Stored> stored = ReadStored(property);
+    if (!stored) return false;
+    property.write(*this, stored->value);
+    // An enumeration or a set changes when its text does: "true" for "True" counts.
+    switch (property.kind) {
+    case PropertyKind::Enumeration:
+        return EnumerationText(property, std::get<std::int64_t>(old)) != stored->text;
+    case PropertyKind::Set:
+        return SetText(property.identifiers, std::get<std::int64_t>(old)) != stored->text;
+    default:
+        return old != stored->value;
+    }
 }
 
 bool TPersistentOptions::SaveProperty(const PublishedProperty& property) {
@@ -283,7 +300,7 @@ void TPersistentOptions::Save(std::string_view propName) {
         if (!propName.empty() && !os::EqualsIgnoringCase(propName, property.name)) continue;
         matched = true;
         if (SaveProperty(property))
-            lastStored_[property.name] = ReadStored(property.name);
+            lastStored_[property.name] = ReadRaw(property.name);
         else
             notStored_.push_back(property.name);
     }
@@ -294,6 +311,18 @@ bool TPersistentOptions::TakeNotStoredNotice() {
     if (notStored_.empty() || notStoredNoticeTaken_) return false;
     notStoredNoticeTaken_ = true;
     return true;
+}
+
+bool TPersistentOptions::IsSaved(std::string_view propName) {
+    const PublishedProperty& property = FindProperty(propName);
+    const std::optional<Stored> stored = ReadStored(property);
+    return stored && stored->value == property.read(*this);
+}
+
+const PublishedProperty& TPersistentOptions::FindProperty(std::string_view propName) const {
+    for (const PublishedProperty& property : Properties())
+        if (os::EqualsIgnoringCase(propName, property.name)) return property;
+    throw engine::Exception("Invalid property name");
 }
 
 void TPersistentOptions::ExportTo(IOptionsExportTarget& target, std::string_view propName) {

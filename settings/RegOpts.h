@@ -85,6 +85,10 @@ public:
     // object holds, also where that could not be stored. True when any
     // property was taken.
     bool AdoptStoredChanges();
+    // Whether the key holds the current value of the property named
+    // `propName` (ignoring case), as Load would read it: a save that was
+    // skipped, or a value changed since by someone else, answers false.
+    bool IsSaved(std::string_view propName);
     virtual void ExportTo(IOptionsExportTarget& target, std::string_view propName = {});
     // Probes whether the key can be written. Never raises: S_OK with
     // VARIANT_TRUE / VARIANT_FALSE in *writable, or a failure status.
@@ -118,6 +122,7 @@ protected:
 
 private:
     struct Key;
+    struct Stored;
     std::optional<Key> OpenKey() const;
     template <typename Reader>
     auto ReadValue(const std::string& name, Reader read) const -> decltype(read(HKEY{}, nullptr));
@@ -130,7 +135,9 @@ private:
     bool WriteDword(const std::string& name, DWORD value) const;
     bool WriteBinary(const std::string& name, const void* data, DWORD size) const;
     bool DeleteValue(const std::string& name) const;
-    std::optional<engine::RawValue> ReadStored(const std::string& name) const;
+    std::optional<engine::RawValue> ReadRaw(const std::string& name) const;
+    const PublishedProperty& FindProperty(std::string_view propName) const;
+    std::optional<Stored> ReadStored(const PublishedProperty& property) const;
     bool LoadProperty(const PublishedProperty& property);
     // Reports whether the value was written.
     bool SaveProperty(const PublishedProperty& property);

@@ -7,6 +7,9 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <utility>
+
 namespace toolkit {
 
 // ---- TButton
@@ -115,9 +118,42 @@ os::SecretString TEdit::SecretText() const {
 }
 
 void TEdit::SetPasswordChar(wchar_t passwordChar) {
+    const bool becomesPassword = passwordChar && !passwordChar_;
     passwordChar_ = passwordChar;
     SendMessageW(Handle(), EM_SETPASSWORDCHAR, passwordChar, 0);
+    if (becomesPassword) {
+        SetMaxLength(kMaxPasswordLength);
+        const TNotifyEvent onChange = std::exchange(OnChange, nullptr);
+        FillAndClear();
+        OnChange = onChange;
+    }
     Invalidate();
+}
+
+// The edit grows its text and undo buffers by moving them, and hands every
+// text that a change removes to a block of its own: each of these is freed
+// unwiped. So the text is overwritten one character at a time, and what the
+// final clearing removes is filler.
+void TEdit::WipeText() {
+    const HWND edit = Handle();
+    const TNotifyEvent onChange = std::exchange(OnChange, nullptr);
+    const int length = GetWindowTextLengthW(edit);
+    for (int i = 0; i < length; ++i) {
+        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(i), i + 1);
+        SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"*"));
+    }
+    FillAndClear();
+    OnChange = onChange;
+}
+
+void TEdit::FillAndClear() {
+    const HWND edit = Handle();
+    const std::wstring filler(kMaxPasswordLength, L'*');
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(filler.c_str()));
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CLEAR, 0, 0);
+    SendMessageW(edit, EM_EMPTYUNDOBUFFER, 0, 0);
 }
 
 void TEdit::SetReadOnly(bool readOnly) { SendMessageW(Handle(), EM_SETREADONLY, readOnly, 0); }
@@ -125,7 +161,10 @@ void TEdit::SetReadOnly(bool readOnly) { SendMessageW(Handle(), EM_SETREADONLY, 
 void TEdit::SetMaxLength(int length) { SendMessageW(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(length), 0); }
 
 LRESULT TEdit::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (passwordChar_ && (message == WM_COPY || message == WM_CUT)) return 0;
+    if (passwordChar_) {
+        if (message == WM_COPY || message == WM_CUT || message == WM_UNDO || message == EM_UNDO) return 0;
+        if (message == WM_DESTROY) WipeText();
+    }
     return TWinControl::WndProc(message, wParam, lParam);
 }
 

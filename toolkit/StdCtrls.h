@@ -47,14 +47,23 @@ private:
 
 class TEdit : public TWinControl {
 public:
+    // The longest text of a password edit, as gatewisecmd takes it.
+    static constexpr int kMaxPasswordLength = 1024;
+
     TEdit(TComponent* owner, TWinControl* parent);
 
     std::wstring Text() const { return Caption(); }
     // The text as a secret: no other copy of it is left in memory.
     os::SecretString SecretText() const;
     void SetText(const std::wstring& text) { SetCaption(text); }
-    // Characters shown as this one; 0 shows the text.
+    // Characters shown as this one; 0 shows the text. A password edit takes
+    // at most kMaxPasswordLength characters, and its buffers are given that
+    // room at once, so that they never move and leave the text behind.
     void SetPasswordChar(wchar_t passwordChar);
+    // Overwrites the text where the edit keeps it, then empties it, without
+    // telling OnChange. A password edit does this itself before its window
+    // goes; a dialog does it when it closes.
+    void WipeText();
     wchar_t PasswordChar() const { return passwordChar_; }
     void SetReadOnly(bool readOnly);
     void SetMaxLength(int length);
@@ -63,12 +72,18 @@ public:
 
     void HandleCommand(WORD code) override;
     // A password edit refuses WM_COPY and WM_CUT (Ctrl+C, Ctrl+X), which
-    // Wine's edit would carry out.
+    // Wine's edit would carry out, and WM_UNDO (Ctrl+Z), which would copy
+    // deleted text into a block that is freed unwiped.
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     HBRUSH HandleControlColor(HDC) override { return nullptr; }
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
 
 private:
+    // Fills the whole room of the text, then clears it so that the undo
+    // buffer takes the filler: both buffers end up that large, holding only
+    // the filler.
+    void FillAndClear();
+
     wchar_t passwordChar_ = 0;
 };
 

@@ -50,7 +50,7 @@ TRowLayout WithoutDomainRow(TRowLayout layout, int domainTop, int passwordTop) {
 }
 
 bool PasswordsConfirmed(const os::SecretString& password, const os::SecretString& confirmation) {
-    return password.str() == confirmation.str();
+    return password == confirmation;
 }
 
 }  // namespace ui

@@ -45,6 +45,13 @@ void TAccountForm::ApplyRunTimeLayout() {
     SetClientHeight(rows.clientHeight);
 }
 
+void TAccountForm::DoHide() {
+    for (std::size_t i = 0; i < ComponentCount(); ++i)
+        if (auto* edit = dynamic_cast<toolkit::TEdit*>(Components(i)); edit && edit->PasswordChar())
+            edit->WipeText();
+    TSubstForm::DoHide();
+}
+
 bool TAccountForm::AskYes(unsigned messageId) {
     return AskYesNoEx(this, shell::ResString(messageId), Caption(), false, nullptr, HelpContext) == iaYes;
 }

@@ -21,6 +21,9 @@ public:
     void btnHelpClick(toolkit::TComponent* sender);
 
 protected:
+    // Closing wipes the password edits, whatever the result: the dialog keeps
+    // them as they were while it stays open.
+    void DoHide() override;
     // A local account's dialog hides its domain row and moves every control
     // below it, hidden ones too, up into its place; the client area shrinks as
     // much. It works from the controls' current positions, so running it again

@@ -38,16 +38,19 @@ void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
         if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
         return;
     }
-    if (engine::SetAutologonAccount(user, domain, password) == engine::psPlainValue)
-        ShowInfoEx(this, shell::ResString(IDS_PASSWORD_NOT_PROTECTED), shell::ResString(IDS_PASSWORD_NOT_PROTECTED_CAPTION),
-                   HelpContext);
+    const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password);
+    if (engine::IsPlainValue(store)) {
+        std::wstring message = shell::ResString(IDS_PASSWORD_NOT_PROTECTED);
+        if (store == engine::psPlainValueBehindProtected) message += shell::ResString(IDS_PASSWORD_OLD_PROTECTED_KEPT);
+        ShowInfoEx(this, message, shell::ResString(IDS_PASSWORD_NOT_PROTECTED_CAPTION), HelpContext);
+    }
     SetModalResult(toolkit::mrOk);
 }
 
 void TdlgAutologon::btnClearClick(toolkit::TComponent*) {
     edtUserName.SetText(L"");
-    edtPassword.SetText(L"");
-    edtPasswordAgain.SetText(L"");
+    edtPassword.WipeText();
+    edtPasswordAgain.WipeText();
     edtPasswordChange(this);
 }
 

@@ -4,8 +4,9 @@
 # out (Wine has no power functions). A switch to secure mode shows in status
 # and in the registry; relaxed mode without an account exits with 4; once an
 # account is set with its password on standard input, relaxed mode goes
-# through; bad arguments exit with 2 and the usage on standard error. The
-# password shows in no output.
+# through; bad arguments exit with 2 and the usage on standard error, without
+# repeating what was typed; a password line that is not UTF-8 is refused; a
+# result that cannot be written exits with 1. The password shows in no output.
 #
 #   command_line.sh GATEWISECMD_EXE
 set -uo pipefail
@@ -77,5 +78,22 @@ gatewisecmd status --frobnicate
 expect_code 2 "a bad argument"
 [ -s "$work/out.txt" ] && fail "a bad argument wrote to standard output"
 grep -q "Usage: gatewisecmd" "$work/err" || fail "a bad argument did not show the usage on standard error"
+
+gatewisecmd status --json=Zq9-typed-text
+expect_code 2 "a flag with a value"
+grep -q "Zq9" "$work/err" && fail "a usage error repeated the text typed"
+
+printf 'caf\xe9\r\n' >"$work/in"
+gatewisecmd account set --user alice --no-verify
+expect_code 2 "account set with a Latin-1 password"
+grep -q "not UTF-8 text" "$work/err" || fail "a Latin-1 password line was not refused as such"
+: >"$work/in"
+
+wine "$program" status <"$work/in" >/dev/full 2>"$work/err"
+code=$?
+expect_code 1 "status to a full disk"
+wine "$program" status <"$work/in" >&- 2>"$work/err"
+code=$?
+expect_code 1 "status with standard output closed"
 
 echo "e2e.command_line: passed"

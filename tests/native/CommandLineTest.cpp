@@ -168,6 +168,53 @@ TEST_F(CommandLineTest, SystemErrorExitsWithOneAndItsMessage) {
     EXPECT_EQ(result.err, "System Error.  Code: 5.\r\nAccess is denied.\n");
 }
 
+TEST_F(CommandLineTest, StatusTextEscapesControlCharactersInNames) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice\x1B[2J\nMode:          relaxed"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("PC\t\x7F\x9B"));
+    const Result result = Run({"status"});
+    EXPECT_NE(result.out.find("\nAuto-logon:    PC\\t\\u007f\\u009b\\alice\\u001b[2J\\nMode:          relaxed, no "
+                              "password stored\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(Status()["account"]["user"], "alice\x1B[2J\nMode:          relaxed");
+}
+
+TEST_F(CommandLineTest, StatusReadsAnAccountValueThatIsNotTextAsMissingAndWarns) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultUserName"), 7);
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("GATEWISE-PC"));
+    const std::string warning =
+        "Warning: the registry value DefaultUserName under HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+        "NT\\CurrentVersion\\Winlogon is not text; it is shown as missing.\n";
+    for (const bool json : {false, true}) {
+        const Result result = Run(json ? std::vector<std::string>{"status", "--json"} : std::vector<std::string>{"status"});
+        EXPECT_EQ(result.code, 0);
+        EXPECT_EQ(result.err, warning);
+        if (json) EXPECT_EQ(json::parse(result.out)["account"]["user"], "");
+        else EXPECT_NE(result.out.find("Auto-logon:    no account"), std::string::npos) << result.out;
+    }
+    const json report = json::parse(Run({"diagnose", "--json"}).out);
+    EXPECT_EQ(report["checks"][1]["finding"], "Could not be checked: Invalid data type for 'DefaultUserName'");
+}
+
+// A full disk or a closed handle: nothing the command printed arrived.
+TEST_F(CommandLineTest, ResultThatCannotBeWrittenExitsWithOne) {
+    struct Full final : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+    } full;
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"status"}, {"status", "--json"}, {"options", "ModifyAllPowerProfiles=True"}, {"--help"}}) {
+        std::ostream out(&full);
+        std::ostringstream err;
+        cli::Console console{out, err, input};
+        EXPECT_EQ(cli::RunCommandLine(arguments, kOptionsKey, console), cli::kSystemError) << arguments[0];
+        EXPECT_EQ(err.str(), "The result could not be written to standard output.\n");
+    }
+    std::ostream out(&full);
+    std::ostringstream err;
+    cli::Console console{out, err, input};
+    EXPECT_EQ(cli::RunCommandLine({"relaxed"}, kOptionsKey, console), cli::kNoAutologonAccount) << "nothing to write";
+}
+
 // ---------------------------------------------------------------- secure, relaxed
 
 TEST_F(CommandLineTest, SecureSwitchesEveryManagedSettingWithoutAskingForThePassword) {
@@ -307,10 +354,19 @@ TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
 
 TEST_F(CommandLineTest, AccountSetWarnsWhenOnlyThePlainRegistryValueTookThePassword) {
     machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);  // the store, not the removal of the old secret
-    const Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    Result result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_NE(result.err.find("registry value DefaultPassword"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("older password"), std::string::npos) << result.err;
     EXPECT_NE(result.out.find("password in a plain registry value"), std::string::npos) << result.out;
+
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'o', 0};
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED);  // the old secret cannot be removed either
+    result = Run({"account", "set", "--user", "alice"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.err.find("registry value DefaultPassword"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("An older password in the protected store could not be removed"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(CommandLineTest, AccountCommandsNeedAdministratorRightsAndReadNothingWithout) {
@@ -346,26 +402,52 @@ TEST_F(CommandLineTest, ConsoleUserTypesThePasswordTwiceWithoutEcho) {
     EXPECT_EQ(input.prompts, (std::vector<std::string>{"Password: ", "Confirm password: "}));
     EXPECT_EQ(Secret(), "<none>");
 
+    input.typed = {os::WString(WSTR("open\0sesame"), 11)};
+    result = Run({"account", "set", "--user", "alice"});
+    EXPECT_EQ(result.code, cli::kBadUsage);
+    EXPECT_NE(result.err.find("NUL character"), std::string::npos) << result.err;
+
     input.typed = {WSTR("wonderland"), WSTR("wonderland")};
     EXPECT_EQ(Run({"account", "set", "--user", "alice"}).code, 0);
     EXPECT_EQ(Secret(), "wonderland");
 }
 
-TEST_F(CommandLineTest, PasswordLineIsOneLineOfUtf8) {
-    Result result = Run({"account", "set", "--user", "alice", "--no-verify"}, "\xEF\xBB\xBF" "gr\xC3\xBC\xC3\x9F\n");
-    EXPECT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(Secret(), "gr\xC3\xBC\xC3\x9F");
-
-    result = Run({"account", "set", "--user", "alice"}, "");
-    EXPECT_EQ(result.code, cli::kBadUsage);
-    EXPECT_EQ(result.err, "Standard input holds no password line.\n");
-
-    result = Run({"account", "set", "--user", "alice"}, std::string(cli::kMaxPasswordLength + 1, 'x') + "\n");
-    EXPECT_EQ(result.code, cli::kBadUsage);
-    EXPECT_EQ(Secret(), "gr\xC3\xBC\xC3\x9F");
-    result = Run({"account", "set", "--user", "alice", "--no-verify"}, std::string(cli::kMaxPasswordLength, 'x'));
-    EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(Secret().size(), cli::kMaxPasswordLength);
+TEST_F(CommandLineTest, PasswordLineIsOneLineOfStrictUtf8WithinTheLimit) {
+    const std::string longest(cli::kMaxPasswordLength, 'x');
+    const struct {
+        std::string piped;
+        std::string stored;  // empty: refused with exit code 2 and this in the message
+        std::string refusal;
+    } cases[] = {
+        {"\xEF\xBB\xBF" "gr\xC3\xBC\xC3\x9F\r\n", "gr\xC3\xBC\xC3\x9F", ""},
+        {"\xF0\x9F\x94\x91 key", "\xF0\x9F\x94\x91 key", ""},  // beyond the BMP, no line end
+        {"\xEF\xBB\xBF" + longest + "\r\n", longest, ""},       // neither counts towards the limit
+        {longest + "x\n", "", "longer than 1024 bytes"},
+        {"caf\xE9\r\n", "", "is not UTF-8 text"},                // Latin-1
+        {"caf\xC3", "", "is not UTF-8 text"},                    // cut off
+        {"\xC3(", "", "is not UTF-8 text"},                      // no continuation byte
+        {"\xFF\xFEp\0a\0", "", "is not UTF-8 text"},             // UTF-16
+        {"\xC0\xAF", "", "overlong"},
+        {"\xE0\x80\xAF", "", "overlong"},
+        {"\xF0\x80\x80\xAF", "", "overlong"},
+        {"\xED\xA0\xBD\xED\xB4\x91", "", "surrogate"},           // CESU-8
+        {"\xF4\x90\x80\x80", "", "beyond Unicode"},
+        {std::string("open\0sesame\n", 12), "", "NUL"},
+        {"", "", "holds no password line"},
+    };
+    for (const auto& c : cases) {
+        machine.lsaSecrets.clear();
+        const Result result = Run({"account", "set", "--user", "alice", "--no-verify"}, c.piped);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(result.code, 0) << result.err;
+            EXPECT_EQ(Secret(), c.stored);
+        } else {
+            EXPECT_EQ(result.code, cli::kBadUsage) << c.refusal;
+            EXPECT_NE(result.err.find(c.refusal), std::string::npos) << result.err;
+            EXPECT_EQ(result.err.find("caf"), std::string::npos) << result.err;
+            EXPECT_EQ(Secret(), "<none>");
+        }
+    }
 }
 
 // ---------------------------------------------------------------- the password stays secret
@@ -419,7 +501,7 @@ TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
 
 // ---------------------------------------------------------------- options
 
-TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesChangesAsTheOptionsDialogDoes) {
+TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesOnlyTheOptionsNamed) {
     Result result = Run({"options"});
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out,
@@ -433,8 +515,9 @@ TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesChangesAsTheOptionsDialogDoes
     EXPECT_NE(result.out.find("ModifyAllPowerProfiles=True"), std::string::npos);
     EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("True")));
     EXPECT_EQ(StoredOption(WSTR("AutochangeStandby")), os::WString(WSTR("False")));
-    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("True")));
-    EXPECT_EQ(StoredOption(WSTR("VerifyPassword")), os::WString(WSTR("False")));  // all five, canonical
+    EXPECT_FALSE(StoredOption(WSTR("AutochangeStartup")));
+    EXPECT_EQ(StoredOption(WSTR("VerifyPassword")), os::WString(WSTR("false")));  // only the options named
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 2);
 }
 
 TEST_F(CommandLineTest, OptionsRefusesWhatTheDialogWouldNotAllow) {
@@ -445,9 +528,10 @@ TEST_F(CommandLineTest, OptionsRefusesWhatTheDialogWouldNotAllow) {
         EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 0);
     };
     refused({"options", "VerifyPassword=False"}, cli::kBadUsage, "password verification");
-    refused({"options", "Autochange=True"}, cli::kBadUsage, "There is no option 'Autochange'");
-    refused({"options", "AutochangeStartup"}, cli::kBadUsage, "NAME=True or NAME=False");
-    refused({"options", "AutochangeStartup=Yes"}, cli::kBadUsage, "must be True or False");
+    refused({"options", "ModifyAllPowerProfiles=True", "Autochange=True"}, cli::kBadUsage,
+            "Argument 3 names no option");
+    refused({"options", "AutochangeStartup"}, cli::kBadUsage, "Argument 2 is not of the form NAME=True or NAME=False");
+    refused({"options", "AutochangeStartup=Yes"}, cli::kBadUsage, "the value of AutochangeStartup must be True or False");
     refused({"options", "AutochangeStartup=False", "AutochangeStandby=False", "AutochangeScreenSaver=False"},
             cli::kBadUsage, "At least one");
     BecomeStandardUser();
@@ -455,13 +539,27 @@ TEST_F(CommandLineTest, OptionsRefusesWhatTheDialogWouldNotAllow) {
             "administrator rights");
 }
 
-TEST_F(CommandLineTest, StandardUserSavesTheMachineOptionsAsFalse) {
+TEST_F(CommandLineTest, StandardUserLeavesTheMachineOptionsItDoesNotNameAsStored) {
     BecomeStandardUser();
     StoreOption(WSTR("AutochangeStartup"), WSTR("True"));
     const Result result = Run({"options", "AutochangeStandby=False", "ModifyAllPowerProfiles=True"});
     EXPECT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("False")));
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), os::WString(WSTR("True")));
+    EXPECT_EQ(StoredOption(WSTR("AutochangeStandby")), os::WString(WSTR("False")));
     EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("True")));
+}
+
+TEST_F(CommandLineTest, OptionThatTheRegistryDidNotKeepExitsWithOneAndNamesIt) {
+    StoreOption(WSTR("ModifyAllPowerProfiles"), WSTR("False"));
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
+    const Result result = Run({"options", "ModifyAllPowerProfiles=True", "AutochangeStandby=False"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "Not saved, as the registry did not keep the new value: ModifyAllPowerProfiles (under "
+              "HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise).\n");
+    EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("False")));
 }
 
 // ---------------------------------------------------------------- diagnose
@@ -495,17 +593,45 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
 
 // ---------------------------------------------------------------- usage
 
-TEST_F(CommandLineTest, BadUsageExitsWithTwoAndTheUsageOnStandardError) {
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"status", "--verbose"}, {"relaxed", "--verify"}, {"account"},
-             {"account", "set"}, {"secure", "Qx7pass"}}) {
-        const Result result = Run(arguments);
-        EXPECT_EQ(result.code, cli::kBadUsage) << (arguments.empty() ? "" : arguments[0]);
+// Whatever was typed, the message names the option or the argument's position
+// and never repeats the text: it may be a password given by mistake.
+TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingIt) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose."},
+        {{"Zq9secret"}, "Argument 1 is not a command of gatewisecmd."},
+        {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
+        {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
+        {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
+        {{"secure", "--verify=Zq9secret"}, "Argument 2: the option --verify takes no value."},
+        {{"secure", "Zq9secret"}, "Argument 2 was not expected by gatewisecmd secure."},
+        {{"relaxed", "--verify"}, "Argument 2 is not an option of gatewisecmd relaxed."},
+        {{"account", "Zq9secret"}, "Argument 2 is not a command of gatewisecmd account."},
+        {{"account"}, "gatewisecmd account needs a command: set, clear."},
+        {{"account", "set", "--domain", "Zq9secret"}, "gatewisecmd account set needs the option --user."},
+        {{"account", "set", "--user"}, "Argument 3: the option --user needs a value."},
+        {{"account", "set", "--user", "a", "--no-verify=Zq9secret"},
+         "Argument 5: the option --no-verify takes no value."},
+        {{"account", "set", "--user", "Zq9secret", "--user", "Zq9secret"},
+         "Argument 5: the option --user is given more than once."},
+        {{"options", "Zq9secret"}, "Argument 2 is not of the form NAME=True or NAME=False."},
+        {{"options", "Zq9secret=True"}, "Argument 2 names no option."},
+        {{"options", "options=Zq9secret"}, "Argument 2 names no option."},
+        {{"options", "AutochangeStartup=Zq9secret"}, "Argument 2: the value of AutochangeStartup must be True or False."},
+    };
+    for (const auto& c : cases) {
+        const Result result = Run(c.arguments);
+        EXPECT_EQ(result.code, cli::kBadUsage) << c.message;
         EXPECT_EQ(result.out, "");
-        EXPECT_NE(result.err.find("Usage:"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
+        EXPECT_EQ(result.err.find("Zq9"), std::string::npos) << result.err;
+        if (c.arguments.empty() || c.arguments[0] != "options") {
+            EXPECT_NE(result.err.find("Usage: gatewisecmd"), std::string::npos) << result.err;
+            EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
+        }
     }
-    EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
-    EXPECT_EQ(Run({"secure", "Qx7pass"}).err.find("Qx7pass"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, HelpOfEveryCommandAndTheVersionGoToStandardOutput) {

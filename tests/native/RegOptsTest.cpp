@@ -252,6 +252,29 @@ TEST_F(RegOptsTest, KeyThatCanOnlyBeReadLoadsButSavesNothingSilently) {
     options->SetSaveOnDestroy(false);
 }
 
+TEST_F(RegOptsTest, IsSavedTellsWhetherTheKeyHoldsTheCurrentValue) {
+    auto options = CreateSample();
+    options->SetSaveOnDestroy(false);
+    const char* const names[] = {"Count", "colour", "Ratio", "Title", "Styles", "Big", "Flag"};
+    for (const char* name : names) EXPECT_FALSE(options->IsSaved(name)) << name << ": nothing stored yet";
+    options->Save();
+    for (const char* name : names) EXPECT_TRUE(options->IsSaved(name)) << name;
+
+    options->title = WSTR("changed");  // not saved
+    machine.SetDword(HKEY_CURRENT_USER, kKey, WSTR("Colour"), 2);  // of another type now
+    machine.SetString(HKEY_CURRENT_USER, kKey, WSTR("Flag"), WSTR("TRUE"));  // another writer
+    EXPECT_FALSE(options->IsSaved("Title"));
+    EXPECT_FALSE(options->IsSaved("Colour"));
+    EXPECT_FALSE(options->IsSaved("Flag"));
+    options->flag = true;
+    EXPECT_TRUE(options->IsSaved("Flag")) << "the same value in another letter case";
+
+    machine.Key(HKEY_CURRENT_USER, kKey).readOnly = true;
+    options->Save("Title");
+    EXPECT_FALSE(options->IsSaved("Title"));
+    EXPECT_EQ(MessageOf<engine::Exception>([&] { options->IsSaved("Nothing"); }), "Invalid property name");
+}
+
 TEST_F(RegOptsTest, MissingKeyIsCreatedReadOnlyByTheFirstOpenSoOnlyLaterWritesLand) {
     auto options = settings::Create<SampleOptions>(false, os::WString(kKey));
     EXPECT_TRUE(machine.HasKey(HKEY_CURRENT_USER, kKey));

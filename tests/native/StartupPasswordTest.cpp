@@ -1,6 +1,7 @@
 #include "engine/Exception.h"
 #include "engine/ProtectedPassword.h"
 #include "engine/Utilities.h"
+#include "FreedMemoryWatch.h"
 #include "MachineTest.h"
 
 #include <cstring>
@@ -122,7 +123,7 @@ TEST_F(StartupPasswordTest, PrivateDataKeepsThePasswordWithTheLsaStringLengths) 
     EXPECT_EQ(Args("LsaOpenPolicy"), "local,attributes=zero,access=0x20");
     EXPECT_EQ(Args("LsaStorePrivateData"), "DefaultPassword,keyLength=30,keyMax=32,dataLength=8,dataMax=10");
     EXPECT_EQ(machine.lsaSecrets.at(WSTR("DefaultPassword")).size(), 8u);
-    EXPECT_EQ(engine::RetrievePasswordSecret().str(), WSTR("abcd"));
+    EXPECT_EQ(WString(engine::RetrievePasswordSecret().view()), WSTR("abcd"));
     EXPECT_TRUE(machine.lsaBuffersWipedBeforeFree);
     EXPECT_EQ(machine.CountCalls("LsaFreeMemory"), 1);
     EXPECT_EQ(machine.CountCalls("LsaClose"), 2);
@@ -191,23 +192,34 @@ TEST_F(StartupPasswordTest, PlainPasswordThatCannotBeDeletedRaisesItsCodeAndStor
     EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WString(WSTR("bob")));
 }
 
-TEST_F(StartupPasswordTest, ProtectedPasswordThatCannotBeDeletedRaisesWithItsCode) {
+TEST_F(StartupPasswordTest, ProtectedPasswordThatCannotBeDeletedRaisesUnlessTheNewOneIsAlreadyPlain) {
     engine::StorePasswordSecret(SecretString(WSTR("old")));
     machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
               "Failed call to LsaStorePrivateData: 5");
     EXPECT_EQ(Secret(), WSTR("old"));
 
-    // The plain fallback is written, but the old protected password stays in force: that raises too.
-    EXPECT_EQ(MessageOf<engine::EOSError>(
-                  [] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("new"))); }),
-              "Failed call to LsaStorePrivateData: 5");
+    // The new password is in the plain value by now: the caller hears of it,
+    // and of the old protected one still in the way.
+    EXPECT_EQ(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(WSTR("new"))),
+              engine::psPlainValueBehindProtected);
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), WString(WSTR("new")));
     EXPECT_EQ(Secret(), WSTR("old"));
 
     machine.Fail("LsaStorePrivateData", 0, 0, 0);
     machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
               "Failed call to LsaOpenPolicy: 5");
+}
+
+TEST_F(StartupPasswordTest, PlainPasswordThatCannotBeWrittenLeavesNoUnwipedCopy) {
+    const std::string password = "Qx7-plain-write-refused";
+    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2);  // the user and domain go in, the password does not
+    FreedMemoryWatch watch(password);
+    EXPECT_THROW(engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString(os::FromUtf8(password))),
+                 engine::ERegistryException);
+    EXPECT_EQ(watch.UnwipedBlocks(), 0);
 }
 
 TEST_F(StartupPasswordTest, EmptyUserDeletesAccountValuesAndStillClearsThePassword) {

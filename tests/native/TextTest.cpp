@@ -1,5 +1,9 @@
 #include "os/Text.h"
 
+#include "FreedMemoryWatch.h"
+
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,13 +32,31 @@ TEST(Text, FormatFillsTheFirstPlaceholderAndUnescapesPercent) {
     EXPECT_EQ(os::Format(WSTR("no placeholder"), WSTR("x")), WSTR("no placeholder"));
 }
 
-TEST(Text, SecretStringIsWipedWhenReplaced) {
-    os::SecretString secret(os::WString(WSTR("hunter2")));
-    const WCHAR* storage = secret.c_str();
-    secret = os::SecretString();
-    // The old buffer may have been reused; what matters is that no copy of the
-    // text remains where it was.
-    EXPECT_NE(os::WString(storage, 7), WSTR("hunter2"));
+// Even a short password: characters kept inside the object would sit on the
+// stack, which the exception reporter copies, and stay in a moved-from string.
+TEST(Text, SecretStringKeepsItsTextOutsideItselfAndWipesEveryBlockItFrees) {
+    for (const std::string text : {"k9", "hunter2", "correct-horse-battery"}) {
+        const std::u16string wide(text.begin(), text.end());
+        FreedMemoryWatch watch(text);
+        {
+            os::SecretString secret(os::FromUtf8(text));
+            const char* object = reinterpret_cast<const char*>(&secret);
+            const char* pattern = reinterpret_cast<const char*>(wide.data());
+            EXPECT_EQ(std::search(object, object + sizeof secret, pattern, pattern + 2 * wide.size()),
+                      object + sizeof secret)
+                << text;
+            EXPECT_EQ(secret.view(), os::WStringView(reinterpret_cast<const WCHAR*>(wide.data()), wide.size()));
+
+            os::SecretString copy = secret;
+            const os::SecretString moved = std::move(copy);
+            EXPECT_TRUE(copy.empty());
+            EXPECT_EQ(*copy.c_str(), WCHAR(0));
+            EXPECT_EQ(moved, secret);
+            secret = os::SecretString(WSTR("other"));
+            copy = moved;
+        }
+        EXPECT_EQ(watch.UnwipedBlocks(), 0) << text;
+    }
 }
 
 }  // namespace

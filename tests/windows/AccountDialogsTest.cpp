@@ -2,6 +2,7 @@
 // their controls on a simulated machine whose account is "alice" of this
 // computer, password "wonderland".
 #include "FormTest.h"
+#include "MemoryScan.h"
 #include "ModalScript.h"
 #include "SimMachineWithRealGdi.h"
 #include "settings/Options.h"
@@ -54,7 +55,7 @@ protected:
             });
             if (answer == std::wstring(L"btnYes"))
                 script.Then<TdlgVerifyPwd>([password](TdlgVerifyPwd& dialog) {
-                    EXPECT_EQ(password, dialog.Get<TEdit>(L"edtPassword").SecretText().str()) << "left as it was";
+                    EXPECT_EQ(password, dialog.Get<TEdit>(L"edtPassword").SecretText().view()) << "left as it was";
                     Click(dialog.Get<TButton>(L"btnOk"));
                 });
         }
@@ -144,7 +145,7 @@ TEST_F(AccountDialogs, PasswordEditsShowStarsAndKeepTheirTextOffTheClipboard) {
         SendMessageW(edit, WM_COPY, 0, 0);
         SendMessageW(edit, WM_CUT, 0, 0);
         EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << name;
-        EXPECT_EQ(L"wonderland", dialog->Get<TEdit>(name).SecretText().str());
+        EXPECT_EQ(L"wonderland", dialog->Get<TEdit>(name).SecretText().view());
     }
 }
 
@@ -167,8 +168,8 @@ TEST_F(AccountDialogs, AccountIsStoredOnceThePasswordsAgreeAndAFailedStoreKeepsT
         .Then<TdlgAutologon>([this](TdlgAutologon& dialog) {
             EXPECT_EQ(1u, errors.size()) << "the failure went to the error display";
             EXPECT_EQ(L"alice", dialog.Get<TEdit>(L"edtUserName").Text());
-            EXPECT_EQ(L"wonderland", dialog.Get<TEdit>(L"edtPassword").SecretText().str());
-            EXPECT_EQ(L"wonderland", dialog.Get<TEdit>(L"edtPasswordAgain").SecretText().str());
+            EXPECT_EQ(L"wonderland", dialog.Get<TEdit>(L"edtPassword").SecretText().view());
+            EXPECT_EQ(L"wonderland", dialog.Get<TEdit>(L"edtPasswordAgain").SecretText().view());
             Click(dialog.Get<TButton>(L"btnOk"));
         });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
@@ -191,8 +192,8 @@ TEST_F(AccountDialogs, RejectedAccountAsksForACorrectionYesKeepsTheDialogNoCance
         .Then<TdlgKVInfoEx>(answer(L"btnYes"))
         .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
             EXPECT_EQ(L"alice", dialog.Get<TEdit>(L"edtUserName").Text());
-            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPassword").SecretText().str());
-            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPasswordAgain").SecretText().str());
+            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPassword").SecretText().view());
+            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPasswordAgain").SecretText().view());
             Click(dialog.Get<TButton>(L"btnOk"));
         })
         .Then<TdlgKVInfoEx>(answer(L"btnNo"));
@@ -233,21 +234,115 @@ TEST_F(AccountDialogs, ClearThenOkRemovesTheStoredAccountOfAUserWithoutPassword)
     EXPECT_EQ(0u, machine.lsaSecrets.count(L"DefaultPassword"));
 }
 
+// Also when an older protected password cannot be removed, which the notice adds.
 TEST_F(AccountDialogs, PasswordThatOnlyThePlainValueTookIsPointedOutBeforeTheDialogEnds) {
-    machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
-    std::wstring message;
-    ModalScript script;
-    script
-        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"wonderland"); })
-        .Then<TdlgKVInfoEx>([&message](TdlgKVInfoEx& notice) {
-            message = notice.Get<TControl>(L"lblText").Caption();
-            EXPECT_EQ(L"Password not protected", notice.Caption());
-            Click(notice.Get<TButton>(L"btnOk"));
-        });
-    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
-    EXPECT_NE(std::wstring::npos, message.find(L"\"DefaultPassword\""));
-    EXPECT_EQ(std::wstring::npos, message.find(L"wonderland"));
-    EXPECT_EQ(L"wonderland", machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"));
+    for (const bool oldKept : {false, true}) {
+        machine.lsaSecrets[L"DefaultPassword"] = {'o', 0};
+        machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, oldKept ? 2 : 1);
+        std::wstring message;
+        ModalScript script;
+        script
+            .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+                Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
+                Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
+                Click(dialog.Get<TButton>(L"btnOk"));
+            })
+            .Then<TdlgKVInfoEx>([&message](TdlgKVInfoEx& notice) {
+                message = notice.Get<TControl>(L"lblText").Caption();
+                EXPECT_EQ(L"Password not protected", notice.Caption());
+                Click(notice.Get<TButton>(L"btnOk"));
+            });
+        EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+        EXPECT_NE(std::wstring::npos, message.find(L"\"DefaultPassword\""));
+        EXPECT_EQ(oldKept, message.find(L"an older password in the protected store could not be removed") !=
+                               std::wstring::npos)
+            << message;
+        EXPECT_EQ(std::wstring::npos, message.find(L"wonderland"));
+        EXPECT_EQ(L"wonderland", machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultPassword"));
+        EXPECT_EQ(oldKept ? 1u : 0u, machine.lsaSecrets.count(L"DefaultPassword"));
+    }
+}
+
+// Types with real keystrokes (Unicode key events through the input queue)
+// into the control that has the focus.
+void Keys(const std::wstring& text) {
+    std::vector<INPUT> events;
+    for (wchar_t c : text)
+        for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+            INPUT event{};
+            event.type = INPUT_KEYBOARD;
+            event.ki.wScan = c;
+            event.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            events.push_back(event);
+        }
+    ASSERT_EQ(events.size(), SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT)));
+}
+
+void Key(WORD virtualKey) {
+    INPUT events[2] = {};
+    for (INPUT& event : events) {
+        event.type = INPUT_KEYBOARD;
+        event.ki.wVk = virtualKey;
+    }
+    events[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(2u, SendInput(2, events, sizeof(INPUT)));
+}
+
+// After each password dialog, closed with OK and with Cancel, no copy of the
+// password typed into it is left anywhere in the process. The password sits
+// amid other characters, the last of which make the edit's buffers grow once
+// it is whole in them (a freed block loses its first bytes to the heap).
+TEST_F(AccountDialogs, TypedPasswordLeavesNoCopyInMemoryOnceTheDialogCloses) {
+    const SplitSecret secret(L"Qz8-Kestrel", L"~umbra51");
+    const std::wstring before(40, L'x');
+    const std::wstring after(100, L'x');
+    {
+        std::vector<wchar_t> planted(secret.First().begin(), secret.First().end());
+        planted.insert(planted.end(), secret.Second().begin(), secret.Second().end());
+        EXPECT_LE(1, secret.CountInMemory()) << "the scan finds a copy";
+        SecureZeroMemory(planted.data(), planted.size() * sizeof(wchar_t));
+    }
+
+    machine.Fail("LogonUserW", ERROR_NO_LOGON_SERVERS);  // no question for the account; go ahead for secure mode
+    const auto focus = [](TForm& dialog) {
+        SetForegroundWindow(dialog.Handle());
+        SetFocus(dialog.Get<TEdit>(L"edtPassword").Handle());
+    };
+    const auto type = [&] {
+        Keys(before + secret.First());
+        Keys(secret.Second() + after);
+    };
+    for (const bool ok : {false, true}) {
+        {
+            ModalScript script;
+            script.Then<TdlgVerifyPwd>([&](TdlgVerifyPwd& dialog) {
+                focus(dialog);
+                type();
+                Key(ok ? VK_RETURN : VK_ESCAPE);
+            });
+            if (ok) script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) { Click(question.Get<TButton>(L"btnYes")); });
+            EXPECT_EQ(ok ? mrOk : mrCancel, shell::ExecuteModalOrRaise<TdlgVerifyPwd>(nullptr));
+        }
+        EXPECT_EQ(0, secret.CountInMemory()) << "verification dialog, " << (ok ? "OK" : "Cancel");
+
+        {
+            ModalScript script;
+            script.Then<TdlgAutologon>([&](TdlgAutologon& dialog) {
+                focus(dialog);
+                type();
+                Key(VK_TAB);
+                type();
+                Key(ok ? VK_RETURN : VK_ESCAPE);
+            });
+            EXPECT_EQ(ok ? mrOk : mrCancel, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+        }
+        // The simulated machine's store is the machine's memory, not the program's.
+        const std::size_t stored = machine.lsaSecrets[L"DefaultPassword"].size();
+        EXPECT_EQ(ok ? 2 * (before.size() + secret.First().size() + secret.Second().size() + after.size()) : 0u, stored);
+        for (BYTE& byte : machine.lsaSecrets[L"DefaultPassword"]) byte = 0;
+        EXPECT_EQ(0, secret.CountInMemory()) << "auto-logon dialog, " << (ok ? "OK" : "Cancel");
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace

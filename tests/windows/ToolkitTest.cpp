@@ -492,9 +492,22 @@ TEST_F(ToolkitKeys, PasswordEditGivesItsTextAsASecret) {
     EXPECT_EQ(SendMessageW(code.Handle(), EM_GETPASSWORDCHAR, 0, 0), L'*');
     code.SetText(L"s3cret \u00E9");
     os::SecretString secret = code.SecretText();
-    EXPECT_EQ(secret.str(), L"s3cret \u00E9");
+    EXPECT_EQ(std::wstring(secret.view()), L"s3cret \u00E9");
     code.SetText(L"");
     EXPECT_TRUE(code.SecretText().empty());
+
+    // Wiped: nothing left to show or to undo, and no change reported on the way.
+    EXPECT_EQ(TEdit::kMaxPasswordLength, SendMessageW(code.Handle(), EM_GETLIMITTEXT, 0, 0));
+    int changes = 0;
+    code.OnChange = [&changes](TComponent*) { ++changes; };
+    SendMessageW(code.Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"typed"));
+    SendMessageW(code.Handle(), EM_SETSEL, 1, 3);
+    SendMessageW(code.Handle(), WM_CLEAR, 0, 0);
+    EXPECT_EQ(2, changes);
+    code.WipeText();
+    EXPECT_EQ(2, changes);
+    EXPECT_EQ(0, GetWindowTextLengthW(code.Handle()));
+    EXPECT_FALSE(SendMessageW(code.Handle(), EM_CANUNDO, 0, 0));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The exception reporter in a real process under Wine: raises, reports, the
 // log file, the dialog and "Terminate" in a child process.
 
+#include "MemoryScan.h"
 #include "crashreport/ExceptionReporter.h"
 #include "crashreport/ReportDialog.h"
 #include "crashreport/ReporterSettings.h"
@@ -203,6 +204,20 @@ __attribute__((noinline, noclone)) int Recurse(int depth) {
     return result + local;
 }
 
+// Raises with a password in its frame, which its owner wipes during the
+// unwinding, as a password object's destructor does. Volatile, so that an
+// optimising build keeps the stores that nothing reads.
+__attribute__((noinline)) void ThrowWithPasswordOnTheStack(const SplitSecret& secret) {
+    struct Held {
+        volatile wchar_t text[32] = {};
+        ~Held() { SecureZeroMemory(const_cast<wchar_t*>(text), sizeof text); }
+    } held;
+    std::size_t at = 0;
+    for (const std::wstring* half : {&secret.First(), &secret.Second()})
+        for (wchar_t c : *half) held.text[at++] = c;
+    throw engine::EOSError("with a password on the stack", 0);
+}
+
 class ExceptionReport : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -292,6 +307,22 @@ TEST_F(ExceptionReport, HandledExceptionBeforeTheReportLeavesNoTrace) {
         << seen[0].message;
     EXPECT_EQ(seen[0].callStack.find("Recurse"), std::string::npos);
     EXPECT_EQ(Count(ReadWholeFile(log_), "\r\nCall stack:\r\n"), 1u);
+}
+
+TEST_F(ExceptionReport, StackCopiedAtTheRaiseIsWipedOnceTheReportIsMade) {
+    const SplitSecret secret(L"Vy3-Pelican", L"~orbit88");
+    try {
+        ThrowWithPasswordOnTheStack(secret);
+    } catch (const engine::EOSError&) {
+    }
+    EXPECT_LE(1, secret.CountInMemory()) << "the raise copied the stack with the password";
+
+    const std::uint32_t options = crashreport::Settings().options;
+    crashreport::Settings().options &= ~crashreport::roShowReport;
+    RunHandler([&] { ThrowWithPasswordOnTheStack(secret); });
+    crashreport::Settings().options = options;
+    EXPECT_NE(ReadWholeFile(log_).find("with a password on the stack"), std::string::npos);
+    EXPECT_EQ(0, secret.CountInMemory());
 }
 
 TEST_F(ExceptionReport, RethrownExceptionKeepsItsFirstThrowSite) {
