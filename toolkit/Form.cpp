@@ -46,6 +46,11 @@ BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
     return TRUE;
 }
 
+BOOL CALLBACK ForwardColorChange(HWND child, LPARAM) {
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner), pixelsPerInch_(ScreenPixelsPerInch()) {
@@ -309,6 +314,15 @@ bool TForm::FocusByAccessKey(wchar_t key) {
     return false;
 }
 
+// The system's controls learn of the change only from their top-level window.
+void TForm::ColorsChanged() {
+    SystemColorsChanged();
+    EnumChildWindows(Handle(), ForwardColorChange, 0);
+    for (std::size_t i = 0; i < ComponentCount(); ++i)
+        if (auto* control = dynamic_cast<TControl*>(Components(i))) control->Invalidate();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 void TForm::LoadLayout(const std::string& text, const std::string& source) {
     auto root = std::make_unique<LayoutNode>(ReadLayout(text, source));
     if (root->kind != "form") throw ELayoutError("Layout " + root->where + ": the first object must be a form");
@@ -425,6 +439,12 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_ACTIVATEAPP:
             Application().AppActivated(wParam != FALSE);
+            break;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETHIGHCONTRAST) ColorsChanged();
+            break;
+        case WM_SYSCOLORCHANGE:
+            ColorsChanged();
             break;
         case WM_DPICHANGED:
             ChangeScale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

@@ -115,6 +115,11 @@ public:
     // Every form that exists, for validating deferred work.
     static bool Exists(const TForm* form);
 
+    // WM_SYSCOLORCHANGE, and WM_SETTINGCHANGE for the high-contrast setting:
+    // the controls take the system's new colours (the high-contrast setting is
+    // read again) and the whole window is painted anew.
+    void ColorsChanged();
+
     // WM_DPICHANGED: the form moved to a screen of another resolution.
     // Applies the stored layout's lengths again at pixelsPerInch (from
     // their 96-dpi values, so that nothing drifts over several moves), makes

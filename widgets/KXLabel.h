@@ -61,6 +61,8 @@ public:
 private:
     // Lays the caption out in a DC that holds the label's font and text colour.
     void LayoutText(HDC dc);
+    // The links' colour, which gives way to the system's in high contrast.
+    COLORREF LinkRGB() const;
     // Makes the runs match the caption, laying it out when it is stale.
     void UpdateRuns();
     // The caption's runs before wrapping.

@@ -33,6 +33,7 @@ public:
     void Click() override;
     toolkit::TAccessibleRole AccessibleRole() const override { return toolkit::TAccessibleRole::Link; }
     bool AccessibleClickable() const override { return true; }
+    toolkit::TColorPart TextPart() const override { return toolkit::TColorPart::Link; }
     void SetParent(toolkit::TWinControl* parent) override;
     // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, and the label's own.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;

@@ -92,6 +92,7 @@ public:
     UINT activePwrSchemeIndex = 0;
     SYSTEM_POWER_STATUS powerStatus{};
     BOOL screenSaverSecure = TRUE;
+    BOOL highContrast = FALSE;  // SPI_GETHIGHCONTRAST's HCF_HIGHCONTRASTON; the colours are gdi.sysColors
     SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name

@@ -2,13 +2,16 @@
 // A simulated machine whose GDI is Windows' own: windows built on it measure
 // and draw their markup with real fonts in real device contexts (the simulated
 // GDI knows none of them), while the registry, the accounts, the LSA store and
-// everything else stay simulated.
+// everything else stay simulated. The system colours are Windows' own until a
+// test sets simulatedColors; then they are the simulated machine's.
 
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
 
 class SimMachineWithRealGdi final : public os::sim::SimMachine {
 public:
+    bool simulatedColors = false;
+
     HDC CreateCompatibleDC(HDC dc) override { return Gdi().CreateCompatibleDC(dc); }
     BOOL DeleteDC(HDC dc) override { return Gdi().DeleteDC(dc); }
     HGDIOBJ GetCurrentObject(HDC dc, UINT type) override { return Gdi().GetCurrentObject(dc, type); }
@@ -35,7 +38,9 @@ public:
         return Gdi().ExtTextOutW(dc, x, y, options, rect, text, count, advances);
     }
     int FillRect(HDC dc, const RECT* rect, HBRUSH brush) override { return Gdi().FillRect(dc, rect, brush); }
-    DWORD GetSysColor(int index) override { return Gdi().GetSysColor(index); }
+    DWORD GetSysColor(int index) override {
+        return simulatedColors ? SimMachine::GetSysColor(index) : Gdi().GetSysColor(index);
+    }
     int MulDiv(int number, int numerator, int denominator) override {
         return Gdi().MulDiv(number, numerator, denominator);
     }
