@@ -38,6 +38,11 @@
 #define IDS_MOMENT_WAKE 255
 #define IDS_MOMENT_SCREEN_SAVER 256
 
+// What screen readers call the message dialog's icon.
+#define IDS_ICON_ERROR 260
+#define IDS_ICON_INFORMATION 261
+#define IDS_ICON_QUESTION 262
+
 #define IDS_HELP_CAPTION 220
 #define IDS_HELP_FILE_MISSING 221
 #define IDS_HELP_FILE_NOT_OPENED 222

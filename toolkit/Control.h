@@ -17,8 +17,9 @@ class TWinControl;
 class TForm;
 
 // What a screen reader is told a control without a window of its own is;
-// None leaves it out (shapes, bevels).
-enum class TAccessibleRole { None, Text, Graphic, Link };
+// None leaves it out (shapes, bevels). A window reports its role only when it
+// is not None (a dialog); otherwise its window class describes it.
+enum class TAccessibleRole { None, Text, Graphic, Link, Dialog };
 
 // A link inside a control's text: its words, and where they were painted in
 // the control's coordinates (empty before the first paint).

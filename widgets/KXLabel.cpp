@@ -139,7 +139,8 @@ std::vector<toolkit::TAccessibleLink> TKXLabel::AccessibleLinks() {
             for (std::size_t i = runs.first; i < runs.first + runs.count; ++i)
                 UnionRect(&bounds, &bounds, &render_.Items[i].Rect);
         }
-        links.push_back({parsed.TextOf(range), bounds});
+        const auto named = LinkNames.find(parsed.Items[range.first].Href);
+        links.push_back({named != LinkNames.end() ? named->second : parsed.TextOf(range), bounds});
     }
     return links;
 }
@@ -161,6 +162,9 @@ bool TKXLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TL
         SetJustify(p.Bool());
     } else if (os::EqualsIgnoringCase(p.name, "OnLinkClick")) {
         context.BindEvent(p, OnLinkClick);
+    } else if (constexpr std::string_view prefix = "AccessibleName.";
+               p.name.size() > prefix.size() && os::EqualsIgnoringCase(p.name.substr(0, prefix.size()), prefix)) {
+        LinkNames[os::FromUtf8(p.name.substr(prefix.size()))] = p.Text();
     } else {
         return TGraphicControl::ApplyLayoutProperty(p, context);
     }

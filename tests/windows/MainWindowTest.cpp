@@ -63,7 +63,7 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
               (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3", L"-",
-                                         L"&Options...", L"Autologon account...", L"&Users management...",
+                                         L"&Options...", L"&Autologon account...", L"&Users management...",
                                          L"&Check settings...", L"-",
                                          L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),

@@ -3,7 +3,8 @@
 // and draw their markup with real fonts in real device contexts (the simulated
 // GDI knows none of them), while the registry, the accounts, the LSA store and
 // everything else stay simulated. The system colours are Windows' own until a
-// test sets simulatedColors; then they are the simulated machine's.
+// test sets simulatedColors; then they are the simulated machine's. oleacc is
+// Windows' own too, so that the windows answer screen readers.
 
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
@@ -45,6 +46,24 @@ public:
         return Gdi().MulDiv(number, numerator, denominator);
     }
 
+    HMODULE GetModuleHandleA(LPCSTR name) override {
+        return IsOleacc(name) ? Remember(Gdi().GetModuleHandleA(name)) : SimMachine::GetModuleHandleA(name);
+    }
+    HMODULE LoadLibraryExA(LPCSTR name, HANDLE reserved, DWORD flags) override {
+        return IsOleacc(name) ? Remember(Gdi().LoadLibraryExA(name, reserved, flags))
+                              : SimMachine::LoadLibraryExA(name, reserved, flags);
+    }
+    FARPROC GetProcAddress(HMODULE module, LPCSTR name) override {
+        return module && module == oleacc_ ? Gdi().GetProcAddress(module, name) : SimMachine::GetProcAddress(module, name);
+    }
+
 private:
     static os::WinApi& Gdi() { return os::Windows(); }
+    static bool IsOleacc(LPCSTR name) { return name && lstrcmpiA(name, "oleacc.dll") == 0; }
+    HMODULE Remember(HMODULE module) {
+        if (module) oleacc_ = module;
+        return module;
+    }
+
+    HMODULE oleacc_ = nullptr;
 };
