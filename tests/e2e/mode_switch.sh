@@ -64,7 +64,11 @@ press "$dialog" key Return
 for _ in $(seq 1 20); do
   [ "$(value "$winlogon" AutoAdminLogon)" = 1 ] && break
   for other in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-    [ "$other" = "$window" ] || [ "$other" = "$dialog" ] || press "$other" key Return
+    # Enter on the main window would press its focused Options button.
+    case "$(xdotool getwindowname "$other" 2>/dev/null)" in
+      Gatewise | 'Set auto-logon user name and password') ;;
+      *) press "$other" key Return ;;
+    esac
   done
   sleep 0.5
 done
