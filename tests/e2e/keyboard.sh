@@ -35,7 +35,7 @@ options=$(gatewise_wait_window 'Gatewise Options' 20)
 [ -n "$options" ] || fail "Enter on the focused Options button opened no options"
 press "$options" key Escape
 sleep 1
-expect_tree Gatewise 'push button "Options\.\.\." .*focused' "the focus did not come back to the Options button"
+expect_tree Gatewise '^ +client "Options\.\.\." focused$' "the focus did not come back to the Options button"
 
 press "$window" key alt+h
 sleep 0.5
@@ -43,8 +43,11 @@ xdotool key a
 about=$(gatewise_wait_window 'About Gatewise' 20)
 [ -n "$about" ] || fail "Alt+H, A opened no About box"
 press "$about" key Tab
-expect_tree 'About Gatewise' '^ *link "https://www\.vantrel\.com/gatewise/".*focused' "Tab did not reach the web link"
+expect_tree 'About Gatewise' '^ +link "https://www\.vantrel\.com/gatewise/".*focused' "Tab did not reach the web link"
 press "$about" key Escape
-sleep 1
-xdotool search --name '^About Gatewise$' >/dev/null 2>&1 && fail "Esc did not close the About box"
+for _ in $(seq 1 20); do
+  xdotool search --onlyvisible --name '^About Gatewise$' >/dev/null 2>&1 || break
+  sleep 0.5
+done
+xdotool search --onlyvisible --name '^About Gatewise$' >/dev/null 2>&1 && fail "Esc did not close the About box"
 echo "e2e.keyboard: passed"
