@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Password.h"
+#include "engine/LateBinding.h"
 #include "resources/StringIds.h"
 #include "shell/ResStrings.h"
 
@@ -187,7 +188,7 @@ std::vector<std::string> Arguments() {
 }  // namespace
 
 int main() {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    engine::RestrictDllSearchToSystemFolder();
     StandardOutput outBuffer(STD_OUTPUT_HANDLE);
     StandardOutput errBuffer(STD_ERROR_HANDLE);
     std::ostream out(&outBuffer);

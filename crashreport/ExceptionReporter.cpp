@@ -219,7 +219,10 @@ void Report(const Described& described, const RaiseRecord& raise, const Fatal* f
         dialog.pages.push_back({settings.additionalTitle, os::FromUtf8(JoinLines(additional))});
     dialog.detailsShown = settings.options & roDetailsShown;
     dialog.terminateButton = settings.options & roTerminateButton;
-    if (fatal) dialog.exitCode = fatal->exitCode;
+    if (fatal) {
+        dialog.exitCode = fatal->exitCode;
+        dialog.shown = &FaultDialogShown;
+    }
     ShowReportDialog(dialog);
 }
 

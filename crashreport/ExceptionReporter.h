@@ -15,15 +15,17 @@
 //     catch (...) { crashreport::ReportException(std::current_exception()); }
 //
 // It returns when the user closes the dialog with "OK" or Escape; "Terminate"
-// ends the process at once with exit code 0. Reports are made one at a time;
-// it never throws. An exception that the program catches and handles itself
-// leaves no trace.
+// ends the process at once with exit code 1, so that a caller never reads an
+// error as success. Reports are made one at a time; it never throws. An
+// exception that the program catches and handles itself leaves no trace.
 //
 // Hardware faults (access violations, stack overflows, illegal instructions,
 // divisions by zero...) in the program's code on any thread, and those that
 // nothing handles elsewhere, are reported too, by a thread of the reporter's
 // own; after such a report the process ends with the fault's exception code,
-// whether "OK" or "Terminate" closed the dialog.
+// whether "OK" or "Terminate" closed the dialog. A report whose dialog does not
+// show within a few seconds (the faulting thread held a lock that it needs)
+// ends the process with that code too, so that it never hangs.
 
 #include <exception>
 

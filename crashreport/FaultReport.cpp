@@ -5,7 +5,12 @@
 namespace crashreport {
 namespace {
 
+// How long the faulting thread waits for the report's dialog.
+constexpr DWORD kReportPatience = 5000;
+
 HANDLE g_faultSignal = nullptr;  // set once by the first faulting thread
+HANDLE g_dialogShown = nullptr;  // set by the reporter thread once its dialog shows
+HANDLE g_reporterThread = nullptr;
 DWORD g_reporterThreadId = 0;
 FaultReportFunction g_report = nullptr;
 PendingFault g_fault{};
@@ -22,6 +27,14 @@ DWORD WINAPI ReporterThread(void*) {
     return code;
 }
 
+// Returns once the report's dialog shows; ends the process with `code` when it
+// does not show in time, or the reporter thread is gone.
+void AwaitReportDialog(DWORD code) {
+    const HANDLE events[] = {g_dialogShown, g_reporterThread};
+    if (WaitForMultipleObjects(2, events, FALSE, kReportPatience) != WAIT_OBJECT_0)
+        TerminateProcess(GetCurrentProcess(), code);
+}
+
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
     if (IsHardwareFault(pointers->ExceptionRecord->ExceptionCode)) HandOverFault(pointers);
     return g_previousFilter ? g_previousFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
@@ -33,14 +46,17 @@ void StartFaultReporter(FaultReportFunction report) {
     if (g_faultSignal) return;
     g_report = report;
     g_faultSignal = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!g_faultSignal) return;
-    const HANDLE thread = CreateThread(nullptr, 0, &ReporterThread, nullptr, 0, &g_reporterThreadId);
-    if (!thread) {
-        CloseHandle(g_faultSignal);
-        g_faultSignal = nullptr;
+    g_dialogShown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // Kept open for the life of the process: the faulting thread watches it.
+    g_reporterThread = g_faultSignal && g_dialogShown
+                           ? CreateThread(nullptr, 0, &ReporterThread, nullptr, 0, &g_reporterThreadId)
+                           : nullptr;
+    if (!g_reporterThread) {
+        if (g_faultSignal) CloseHandle(g_faultSignal);
+        if (g_dialogShown) CloseHandle(g_dialogShown);
+        g_faultSignal = g_dialogShown = nullptr;
         return;
     }
-    CloseHandle(thread);
     g_previousFilter = SetUnhandledExceptionFilter(&OnUnhandledException);
 }
 
@@ -52,8 +68,13 @@ void HandOverFault(EXCEPTION_POINTERS* pointers) {
     if (!g_faultClaimed.exchange(true)) {
         g_fault = {pointers->ExceptionRecord, pointers->ContextRecord, GetCurrentThreadId(), CurrentStackBounds()};
         SetEvent(g_faultSignal);
+        AwaitReportDialog(pointers->ExceptionRecord->ExceptionCode);
     }
     for (;;) Sleep(INFINITE);  // the reporter thread ends the process
+}
+
+void FaultDialogShown() {
+    if (g_dialogShown) SetEvent(g_dialogShown);
 }
 
 }  // namespace crashreport

@@ -6,6 +6,12 @@
 // a faulting thread's signal and reports for it while that thread waits; then
 // the process ends with the fault's exception code, whichever button closed
 // the dialog, so that no caller mistakes a crash for success.
+//
+// The report needs the heap and the loader lock, which the faulting thread may
+// have died holding. So that the process never hangs instead, the faulting
+// thread gives the report a few seconds to be written and its dialog to show;
+// past them, or when the reporter thread is gone, it ends the process with the
+// fault's code itself. Once the dialog shows, it waits for the user.
 
 #include "crashreport/RaiseCapture.h"
 
@@ -36,5 +42,9 @@ void StartFaultReporter(FaultReportFunction report);
 // another thread meanwhile waits too; a fault of the reporter thread itself
 // ends the process at once.
 void HandOverFault(EXCEPTION_POINTERS* pointers);
+
+// The reporter thread's side: the fault's dialog is on screen, and the user
+// may read it as long as they like.
+void FaultDialogShown();
 
 }  // namespace crashreport

@@ -11,6 +11,8 @@ namespace {
 constexpr int kIconId = 103;
 constexpr int kFrameId = 105;
 constexpr short kDetailsTop = 72;  // dialog units: where the compact dialog ends
+// Posted at creation: it arrives once the dialog shows and runs its message loop.
+constexpr UINT WM_REPORT_SHOWN = WM_APP + 1;
 
 // A DLGTEMPLATE with its items, laid out as DialogBoxIndirect expects.
 class DialogTemplate {
@@ -148,7 +150,12 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         InitDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
         SetFocus(GetDlgItem(dialog, IDOK));
+        PostMessageW(dialog, WM_REPORT_SHOWN, 0, 0);
         return FALSE;  // focus set here
+
+    case WM_REPORT_SHOWN:
+        if (state && state->content.shown) state->content.shown();
+        return TRUE;
 
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -160,7 +167,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             if (state) ShowDetails(dialog, *state, !state->detailsShown);
             return TRUE;
         case kTerminateButtonId:
-            TerminateProcess(GetCurrentProcess(), state ? state->content.exitCode : 0);
+            TerminateProcess(GetCurrentProcess(), state ? state->content.exitCode : 1);
             return TRUE;
         }
         break;

@@ -19,7 +19,8 @@ struct ReportDialogContent {
     std::vector<ReportPage> pages;  // none: the details button is hidden
     bool detailsShown = true;
     bool terminateButton = true;
-    unsigned exitCode = 0;  // the process's exit code when "Terminate" ends it
+    unsigned exitCode = 1;  // the process's exit code when "Terminate" ends it
+    void (*shown)() = nullptr;  // called once the dialog is on screen, waiting for the user
 };
 
 // Control identifiers, for tests that drive the dialog.

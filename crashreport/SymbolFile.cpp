@@ -12,6 +12,8 @@ constexpr std::size_t kHeaderSize = 8 + 16 + 4 * 5;
 constexpr std::size_t kProcedureSize = 8;
 constexpr std::size_t kLineSize = 12;
 constexpr std::size_t kFileSize = 4;
+// The longest name a report shows, in bytes; a longer one is cut and ends in "...".
+constexpr std::size_t kMaxNameBytes = 500;
 
 // Byte by byte: GCC 12 warns falsely about vector::insert of small arrays.
 template <typename Bytes>
@@ -105,9 +107,17 @@ std::uint32_t SymbolTable::Word(std::size_t offset) const {
 }
 
 std::string SymbolTable::Text(std::uint32_t offset) const {
-    const auto block = bytes_.subspan(strings_, stringsSize_);
-    const auto begin = block.begin() + offset;
-    return std::string(begin, std::find(begin, block.end(), std::uint8_t{0}));
+    const auto block = bytes_.subspan(strings_, stringsSize_).subspan(offset);
+    const auto window = block.first(std::min(block.size(), kMaxNameBytes + 1));
+    auto end = std::find(window.begin(), window.end(), std::uint8_t{0});
+    const bool cut = end == window.end() && window.size() > kMaxNameBytes;
+    if (cut) {
+        end = window.begin() + kMaxNameBytes;
+        while (end != window.begin() && (*end & 0xC0) == 0x80) --end;  // not inside a UTF-8 character
+    }
+    std::string text;
+    for (auto at = window.begin(); at != end; ++at) text += *at < 0x20 || *at == 0x7F ? '?' : static_cast<char>(*at);
+    return cut ? text + "..." : text;
 }
 
 std::optional<SymbolTable> SymbolTable::Open(std::span<const std::uint8_t> bytes) {

@@ -48,7 +48,9 @@ std::vector<std::uint8_t> SerializeSymbols(SymbolData data);
 // A view over the bytes of a symbol file; it keeps no copy, so the bytes must
 // outlive it. Open() refuses a damaged file: a count, offset or index that
 // leads outside its table, records out of order, or a text that does not end
-// inside the string block. Lookups never read outside the file.
+// inside the string block. Lookups never read outside the file, and a crafted
+// file cannot forge the report: names are cut to a few hundred bytes and
+// control characters (line breaks) read as "?".
 class SymbolTable {
 public:
     static std::optional<SymbolTable> Open(std::span<const std::uint8_t> bytes);

@@ -1,11 +1,51 @@
 #include "engine/LateBinding.h"
 
 #include "engine/Exception.h"
+#include "os/LateBoundTypes.h"
+#include "os/Text.h"
 #include "os/WinApi.h"
 
 #include <string>
 
 namespace engine {
+namespace {
+
+constexpr const char* kKernel32 = "kernel32.dll";
+
+// kernel32 is loaded in every process; its functions are looked up directly,
+// not through a slot, since binding a slot may itself need to load a library.
+FARPROC Kernel32Function(os::WinApi& api, const char* name) {
+    const HMODULE kernel32 = api.GetModuleHandleA(kKernel32);
+    return kernel32 ? api.GetProcAddress(kernel32, name) : nullptr;
+}
+
+// LoadLibraryEx understands the LOAD_LIBRARY_SEARCH flags exactly where
+// kernel32 exports SetDefaultDllDirectories (Windows 8 on; Vista and 7 with
+// update KB2533623); elsewhere it refuses them.
+bool CanSearchSystemFolderOnly(os::WinApi& api) { return Kernel32Function(api, "SetDefaultDllDirectories") != nullptr; }
+
+// Never by bare name, which would search the program's own folder first,
+// where a planted DLL would run with the program's rights.
+HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName) {
+    if (CanSearchSystemFolderOnly(api)) return api.LoadLibraryExA(libraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    char folder[MAX_PATH];
+    const UINT length = api.GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    const std::string path = std::string(folder, length) + "\\" + libraryName;
+    // The altered search looks for the DLL's own dependencies in its folder first.
+    return api.LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+void RestrictDllSearchToSystemFolder() {
+    os::WinApi& api = os::Api();
+    const FARPROC setDefault = Kernel32Function(api, "SetDefaultDllDirectories");
+    if (setDefault && os::FromFarProc<os::PFN_SetDefaultDllDirectories>(setDefault)(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    if (const FARPROC setDirectory = Kernel32Function(api, "SetDllDirectoryW"))
+        os::FromFarProc<os::PFN_SetDllDirectoryW>(setDirectory)(WSTR(""));
+}
 
 void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* functionName) {
     const unsigned machine = os::MachineGeneration();
@@ -14,9 +54,7 @@ void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* f
 
     os::WinApi& api = os::Api();
     HMODULE module = api.GetModuleHandleA(libraryName);
-    // Never by bare name: the search would start in the program's own folder,
-    // where a planted DLL would run with the program's rights.
-    if (!module) module = api.LoadLibraryExA(libraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module) module = LoadSystemLibrary(api, libraryName);
     if (!module) throw EJwaLoadLibraryError(std::string("Library not found: ") + libraryName);
 
     FARPROC address = api.GetProcAddress(module, functionName);
@@ -28,7 +66,6 @@ void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* f
 
 namespace late {
 namespace {
-constexpr const char* kKernel32 = "kernel32.dll";
 constexpr const char* kAdvapi32 = "advapi32.dll";
 constexpr const char* kSecur32 = "secur32.dll";
 constexpr const char* kPowrprof = "powrprof.dll";

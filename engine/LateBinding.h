@@ -14,10 +14,19 @@ struct OsFunctionSlot {
     unsigned machine = 0;
 };
 
+// At start-up, before any DLL is loaded by name: DLLs that the process loads
+// come from the system folder only (SetDefaultDllDirectories), or, on Windows
+// Vista and 7 without the update that brought it, at least not from the
+// current folder (SetDllDirectoryW with an empty folder). Both are bound here,
+// so that the program starts on every Windows from Vista on.
+void RestrictDllSearchToSystemFolder();
+
 // Makes sure that `slot` holds the address of `functionName` in `libraryName`,
-// loading the library from the system folder if it is not loaded yet. Raises
-// EJwaLoadLibraryError "Library not found: %s" or EJwaGetProcAddressError
-// "Function not found: %s.%s"; a failed binding leaves the slot empty.
+// loading the library from the system folder if it is not loaded yet (with
+// LOAD_LIBRARY_SEARCH_SYSTEM32 where Windows supports it, else by its full
+// path there). Raises EJwaLoadLibraryError "Library not found: %s" or
+// EJwaGetProcAddressError "Function not found: %s.%s"; a failed binding
+// leaves the slot empty.
 void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* functionName);
 
 template <typename Function>

@@ -21,14 +21,18 @@ const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
 
-RegKey OpenSettingsKey(HKEY root, const WCHAR* path) {
+// Full access only to write: a standard user's process may read the machine's
+// keys but gets no more, and the command line runs with the caller's rights.
+enum class KeyUse { Read, Write };
+
+RegKey OpenSettingsKey(HKEY root, const WCHAR* path, KeyUse use) {
     RegKey key;
-    LSTATUS status = CreateKey(root, path, SettingsKeyAccess(), key);
+    LSTATUS status = CreateKey(root, path, use == KeyUse::Read ? SettingsReadAccess() : SettingsKeyAccess(), key);
     if (status != ERROR_SUCCESS) RaiseOsError(static_cast<DWORD>(status));
     return key;
 }
 
-RegKey OpenWinlogonKey() { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonKey); }
+RegKey OpenWinlogonKey(KeyUse use) { return OpenSettingsKey(HKEY_LOCAL_MACHINE, kWinlogonKey, use); }
 
 // A missing value is fine; any other failure raises with the registry's code.
 void DeleteOrRaise(HKEY key, const WCHAR* name) {
@@ -41,7 +45,7 @@ void DeleteOrRaise(HKEY key, const WCHAR* name) {
 // ---------------------------------------------------------------- start-up
 
 bool GetAskPasswordOnStartup() {
-    RegKey key = OpenWinlogonKey();
+    RegKey key = OpenWinlogonKey(KeyUse::Read);
     try {
         std::optional<os::WString> autoLogon = ReadString(key.get(), kAutoAdminLogon);
         if (autoLogon != os::WString(WSTR("1"))) return true;
@@ -53,12 +57,12 @@ bool GetAskPasswordOnStartup() {
 }
 
 void SetAskPasswordOnStartup(bool ask) {
-    RegKey key = OpenWinlogonKey();
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
     WriteString(key.get(), kAutoAdminLogon, ask ? WSTR("0") : WSTR("1"));
 }
 
 AutologonAccount GetAutologonAccount() {
-    RegKey key = OpenWinlogonKey();
+    RegKey key = OpenWinlogonKey(KeyUse::Read);
     AutologonAccount account;
     account.user = ReadString(key.get(), kDefaultUserName).value_or(os::WString());
     account.domain = ReadString(key.get(), kDefaultDomainName).value_or(os::WString());
@@ -77,7 +81,7 @@ AutologonAccount GetAutologonAccount() {
 
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password) {
-    RegKey key = OpenWinlogonKey();
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
     if (!user.empty()) {
         WriteString(key.get(), kDefaultUserName, user);
         WriteString(key.get(), kDefaultDomainName, domain);
@@ -134,7 +138,7 @@ bool GetAskPasswordOnScreenSaver() {
         if (!os::Api().SystemParametersInfoW(SPI_GETSCREENSAVESECURE, 0, &secure, 0)) RaiseOsError();
         return secure != FALSE;
     }
-    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey);
+    RegKey key = OpenSettingsKey(HKEY_CURRENT_USER, kDesktopKey, KeyUse::Read);
     try {
         return ReadString(key.get(), kScreenSaverIsSecure) == os::WString(WSTR("1"));
     } catch (const ERegistryException&) {

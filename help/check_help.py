@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Checks a help project before it is compiled.
 
-    check_help.py PROJECT.hhp [--contexts HEADER]
+    check_help.py PROJECT.hhp [--contexts HEADER] [--exit-codes DOCS.md]
 
 Fails (exit 1, one line per fault on standard error) when a file that the
 project lists is missing, a topic page is not listed, a link, image or style
 sheet of a page or an entry of the contents or index does not resolve (anchors
 included), an alias names a page the project does not list, a mapped context
-has no alias or an alias no number, or - with --contexts - a context number of
-the program's header is not mapped to the page the program shows for it.
+has no alias or an alias no number, - with --contexts - a context number of
+the program's header is not mapped to the page the program shows for it, or -
+with --exit-codes - the exit-code table of the command-line page differs from
+the one of the command-line reference, code for code and word for word.
 """
 
 import argparse
@@ -18,6 +20,8 @@ import re
 import sys
 import urllib.parse
 
+COMMAND_LINE_PAGE = "command_line.htm"
+EXIT_CODES_HEADING = "Exit codes"
 EXTERNAL_SCHEMES = ("http:", "https:", "mailto:", "ftp:", "ms-its:", "mk:", "javascript:")
 
 
@@ -107,7 +111,7 @@ def scan(path):
     return scanner
 
 
-def check(project_path, contexts_header=None):
+def check(project_path, contexts_header=None, exit_codes_docs=None):
     project = Project(project_path)
     faults = list(project.faults)
     listed = {name.lower() for name in project.files}
@@ -189,6 +193,8 @@ def check(project_path, contexts_header=None):
 
     if contexts_header:
         faults.extend(check_contexts(project, contexts_header))
+    if exit_codes_docs:
+        faults.extend(check_exit_codes(project, exit_codes_docs))
     return faults
 
 
@@ -216,12 +222,100 @@ def check_contexts(project, header):
     return faults
 
 
+def plain(text):
+    """A table cell as words: markup, code quotes and escapes gone, blanks collapsed."""
+    return " ".join(text.replace("`", "").replace("\\|", "|").split())
+
+
+def markdown_exit_codes(path):
+    """The rows of the table under the heading "Exit codes" of a markdown file."""
+    rows = {}
+    with open(path, encoding="utf-8") as docs:
+        lines = docs.read().splitlines()
+    heading = next((i for i, line in enumerate(lines) if line.strip() == "## " + EXIT_CODES_HEADING), None)
+    if heading is None:
+        return None
+    for line in lines[heading + 1:]:
+        if line.startswith("#"):
+            break
+        cells = [cell.strip() for cell in re.split(r"(?<!\\)\|", line.strip())[1:-1]]
+        if len(cells) == 2 and cells[0].isdigit():
+            rows[cells[0]] = plain(cells[1])
+    return rows
+
+
+class ExitCodeTable(html.parser.HTMLParser):
+    """The rows of the first table after the heading "Exit codes" of a page."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.rows = None
+        self._heading = None
+        self._state = "before"  # before, heading, table, done
+        self._row = None
+        self._cell = None
+
+    def handle_starttag(self, tag, attrs):
+        if tag in ("h1", "h2", "h3") and self._state == "before":
+            self._heading = ""
+        elif tag == "table" and self._state == "heading":
+            self._state, self.rows = "table", {}
+        elif self._state == "table" and tag == "tr":
+            self._row = []
+        elif self._state == "table" and tag == "td" and self._row is not None:
+            self._cell = ""
+
+    def handle_endtag(self, tag):
+        if self._heading is not None and tag in ("h1", "h2", "h3"):
+            if self._heading.strip() == EXIT_CODES_HEADING:
+                self._state = "heading"
+            self._heading = None
+        elif self._state == "table" and tag == "td" and self._cell is not None:
+            self._row.append(plain(self._cell))
+            self._cell = None
+        elif self._state == "table" and tag == "tr" and self._row is not None:
+            if len(self._row) == 2 and self._row[0].isdigit():
+                self.rows[self._row[0]] = self._row[1]
+            self._row = None
+        elif self._state == "table" and tag == "table":
+            self._state = "done"
+
+    def handle_data(self, data):
+        if self._heading is not None:
+            self._heading += data
+        elif self._cell is not None:
+            self._cell += data
+
+
+def check_exit_codes(project, docs):
+    """The command-line page's exit codes against those of the reference."""
+    faults = []
+    documented = markdown_exit_codes(docs)
+    if not documented:
+        return [f"{os.path.basename(docs)}: no '{EXIT_CODES_HEADING}' table"]
+    page = ExitCodeTable()
+    with open(project.local(COMMAND_LINE_PAGE), encoding="utf-8") as source:
+        page.feed(source.read())
+    if not page.rows:
+        return [f"{COMMAND_LINE_PAGE}: no '{EXIT_CODES_HEADING}' table"]
+    for code in sorted(set(documented) | set(page.rows), key=int):
+        if code not in page.rows:
+            faults.append(f"{COMMAND_LINE_PAGE}: exit code {code} of {os.path.basename(docs)} is missing")
+        elif code not in documented:
+            faults.append(f"{COMMAND_LINE_PAGE}: exit code {code} is not in {os.path.basename(docs)}")
+        elif page.rows[code] != documented[code]:
+            faults.append(f"{COMMAND_LINE_PAGE}: exit code {code} reads '{page.rows[code]}', "
+                          f"but {os.path.basename(docs)} says '{documented[code]}'")
+    return faults
+
+
 def main():
     parser = argparse.ArgumentParser(description="Checks a help project before it is compiled.")
     parser.add_argument("project")
     parser.add_argument("--contexts", help="header with the program's context numbers and topic pages")
+    parser.add_argument("--exit-codes", help="command-line reference (markdown) whose exit codes the help repeats")
     arguments = parser.parse_args()
-    faults = check(arguments.project, arguments.contexts)
+    faults = check(arguments.project, arguments.contexts, arguments.exit_codes)
     for fault in faults:
         print(f"help: {fault}", file=sys.stderr)
     return 1 if faults else 0

@@ -27,6 +27,8 @@ using PFN_GetCurrentThread = HANDLE(WINAPI*)();
 using PFN_GetLastError = DWORD(WINAPI*)();
 using PFN_CloseHandle = BOOL(WINAPI*)(HANDLE);
 using PFN_GetModuleHandleA = HMODULE(WINAPI*)(LPCSTR);
+using PFN_SetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+using PFN_SetDllDirectoryW = BOOL(WINAPI*)(LPCWSTR);
 
 // advapi32: tokens and security identifiers
 using PFN_OpenProcessToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);

@@ -31,6 +31,7 @@ public:
         return ::LoadLibraryExA(fileName, reserved, flags);
     }
     FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override { return ::GetProcAddress(module, procName); }
+    UINT GetSystemDirectoryA(LPSTR buffer, UINT size) override { return ::GetSystemDirectoryA(buffer, size); }
 
     DWORD GetLastError() override { return ::GetLastError(); }
     void SetLastError(DWORD code) override { ::SetLastError(code); }

@@ -33,6 +33,9 @@ public:
     virtual HMODULE GetModuleHandleA(LPCSTR moduleName) = 0;
     virtual HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) = 0;
     virtual FARPROC GetProcAddress(HMODULE module, LPCSTR procName) = 0;
+    // The number of characters written, without the terminator; when the
+    // buffer is too small, the size it needs; 0 on failure.
+    virtual UINT GetSystemDirectoryA(LPSTR buffer, UINT size) = 0;
 
     // Errors (kernel32).
     virtual DWORD GetLastError() = 0;

@@ -2,6 +2,7 @@
 // reverse order.
 
 #include "crashreport/ExceptionReporter.h"
+#include "engine/LateBinding.h"
 #include "resources/StringIds.h"
 #include "settings/Options.h"
 #include "shell/HelpViewer.h"
@@ -64,7 +65,7 @@ int RunProgram() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    engine::RestrictDllSearchToSystemFolder();
     ComApartment com;
     toolkit::ImagingScope imaging;
     InitializeCommonControls();

@@ -4,8 +4,10 @@
 #include "shell/Substitution.h"
 #include "toolkit/Handles.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace shell {
 namespace {
@@ -27,6 +29,14 @@ bool IsStandardFace(const std::wstring& face) {
     for (const wchar_t* standard : faces)
         if (face == standard) return true;
     return face == toolkit::DefaultFont().name;
+}
+
+// The forms whose deactivate handler is installed, in the order they installed
+// it: each one saved the handler of the one before it, the first the
+// application's own.
+std::vector<TSubstForm*>& DeactivateChain() {
+    static std::vector<TSubstForm*> chain;
+    return chain;
 }
 
 // Segoe UI reads best at 9 points, Tahoma at 8.
@@ -122,12 +132,22 @@ void TSubstForm::DoHide() {
 void TSubstForm::InstallDeactivateHandler() {
     savedDeactivate_ = toolkit::Application().OnDeactivate;
     toolkit::Application().OnDeactivate = [this](toolkit::TComponent* sender) { AppDeactivate(sender); };
+    DeactivateChain().push_back(this);
     deactivateInstalled_ = true;
 }
 
+// Leaves the chain wherever it stands in it: a form hidden before the one
+// shown after it hands its saved handler on to that one, which would
+// otherwise call into this form once it is gone.
 void TSubstForm::RestoreDeactivateHandler() {
     if (!deactivateInstalled_) return;
-    toolkit::Application().OnDeactivate = savedDeactivate_;
+    std::vector<TSubstForm*>& chain = DeactivateChain();
+    const auto at = std::find(chain.begin(), chain.end(), this);
+    if (at != chain.end() && at + 1 != chain.end())
+        (*(at + 1))->savedDeactivate_ = savedDeactivate_;
+    else
+        toolkit::Application().OnDeactivate = savedDeactivate_;
+    if (at != chain.end()) chain.erase(at);
     savedDeactivate_ = nullptr;
     deactivateInstalled_ = false;
 }

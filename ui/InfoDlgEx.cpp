@@ -120,7 +120,8 @@ void TdlgKVInfoEx::DoHide() {
 void TdlgKVInfoEx::btnHelpClick(toolkit::TComponent*) { toolkit::Application().HelpContext(HelpContext); }
 
 void TdlgKVInfoEx::lblTextLinkClick(toolkit::TComponent*, widgets::THTMLRenderItem& item) {
-    widgets::OpenURL(CompleteLinkTarget(item.Href));
+    const std::wstring target = CompleteLinkTarget(item.Href);
+    if (!target.empty()) widgets::OpenURL(target);
 }
 
 TInfoAnswer ExecuteInfoEx(toolkit::TForm* owner, const std::wstring& text, const std::wstring& caption,

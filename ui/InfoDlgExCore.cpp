@@ -44,10 +44,22 @@ TInfoDlgLayout LayoutInfoDlg(const TInfoDlgMetrics& metrics) {
     return layout;
 }
 
+namespace {
+
+bool BeginsWith(os::WStringView text, os::WStringView prefix) {
+    return text.size() >= prefix.size() && os::EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
 os::WString CompleteLinkTarget(os::WStringView target) {
     const os::WStringView mailto = WSTR("mailto:");
-    const bool mailScheme = target.size() >= mailto.size() && os::EqualsIgnoringCase(target.substr(0, 7), mailto);
-    if (mailScheme || target.find(WSTR("://")) != os::WStringView::npos) return os::WString(target);
+    if (BeginsWith(target, mailto)) return os::WString(target);
+    if (target.find(WSTR("://")) != os::WStringView::npos) {
+        // The program may run elevated: no file, share or other handler is started from a message.
+        const bool web = BeginsWith(target, WSTR("http://")) || BeginsWith(target, WSTR("https://"));
+        return web ? os::WString(target) : os::WString();
+    }
     if (target.find('@') != os::WStringView::npos) return os::WString(mailto) + os::WString(target);
     return WSTR("http://") + os::WString(target);
 }

@@ -48,9 +48,10 @@ int InfoDlgTextWidth(const TInfoDlgMetrics& metrics);
 // from the right edge of the message: Help, Cancel, No, Yes, then OK.
 TInfoDlgLayout LayoutInfoDlg(const TInfoDlgMetrics& metrics);
 
-// The address that a link of a message opens: a target with a scheme
-// ("://") or beginning with "mailto:" as it is, a mail address with
-// "mailto:" before it, anything else with "http://" before it.
+// The address that a link of a message opens: a target beginning with
+// "mailto:", "http://" or "https://" as it is, a mail address with "mailto:"
+// before it, anything else without a scheme ("://") with "http://" before it.
+// A target of any other scheme opens nothing: empty.
 os::WString CompleteLinkTarget(os::WStringView target);
 
 // A plain-text message as markup for the dialog: each line break ("\r\n",

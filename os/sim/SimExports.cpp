@@ -30,6 +30,8 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(GetLastError),
                                           GATEWISE_SIM_EXPORT(CloseHandle),
                                           GATEWISE_SIM_EXPORT(GetModuleHandleA),
+                                          GATEWISE_SIM_EXPORT(SetDefaultDllDirectories),
+                                          GATEWISE_SIM_EXPORT(SetDllDirectoryW),
                                       },
                                       true};
     modules_["advapi32.dll"] = Module{"advapi32.dll",

@@ -384,7 +384,19 @@ HMODULE SimMachine::LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD flags) {
         lastError = *code;
         return nullptr;
     }
-    Module* module = fileName ? FindModule(fileName) : nullptr;
+    Module* kernel32 = FindModule("kernel32.dll");
+    if ((flags & LOAD_LIBRARY_SEARCH_SYSTEM32) && !(kernel32 && kernel32->exports.count("SetDefaultDllDirectories"))) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    // By its full path a DLL is found in the system folder only: no other folder holds any.
+    std::string name = fileName ? fileName : "";
+    const std::size_t slash = name.find_last_of('\\');
+    if (slash != std::string::npos) {
+        if (Lower(name.substr(0, slash)) != Lower(systemDirectory)) name.clear();
+        else name.erase(0, slash + 1);
+    }
+    Module* module = name.empty() ? nullptr : FindModule(name);
     if (!module) {
         lastError = ERROR_MOD_NOT_FOUND;
         return nullptr;
@@ -407,6 +419,33 @@ FARPROC SimMachine::GetProcAddress(HMODULE handle, LPCSTR procName) {
     }
     lastError = ERROR_PROC_NOT_FOUND;
     return nullptr;
+}
+
+UINT SimMachine::GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    Log("GetSystemDirectoryA");
+    if (auto code = Injected("GetSystemDirectoryA")) {
+        lastError = *code;
+        return 0;
+    }
+    if (!buffer || size <= systemDirectory.size()) return static_cast<UINT>(systemDirectory.size() + 1);
+    std::copy(systemDirectory.begin(), systemDirectory.end(), buffer);
+    buffer[systemDirectory.size()] = 0;
+    return static_cast<UINT>(systemDirectory.size());
+}
+
+BOOL SimMachine::SetDefaultDllDirectories(DWORD flags) {
+    Log("SetDefaultDllDirectories", Hex(flags));
+    if (auto code = Injected("SetDefaultDllDirectories")) return FailWithLastError(*code);
+    defaultDllDirectories = flags;
+    return TRUE;
+}
+
+BOOL SimMachine::SetDllDirectoryW(LPCWSTR folder) {
+    Log("SetDllDirectoryW", Text(folder));
+    if (auto code = Injected("SetDllDirectoryW")) return FailWithLastError(*code);
+    if (folder) dllDirectory = WString(folder);
+    else dllDirectory.reset();
+    return TRUE;
 }
 
 // ---------------------------------------------------------------- errors and system information

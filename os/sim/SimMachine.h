@@ -99,6 +99,15 @@ public:
     bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
     std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
 
+    // The DLL search: the system folder, where LoadLibraryExA finds a DLL by
+    // its full path; what SetDefaultDllDirectories and SetDllDirectoryW set.
+    // LOAD_LIBRARY_SEARCH_SYSTEM32 works only while kernel32 exports
+    // SetDefaultDllDirectories, as on Windows 7 and Vista without the update
+    // that brought both.
+    std::string systemDirectory = "C:\\Windows\\system32";
+    DWORD defaultDllDirectories = 0;
+    std::optional<WString> dllDirectory;
+
     // Registry helpers; paths are relative to a root key such as HKEY_LOCAL_MACHINE.
     RegistryKey& Key(HKEY root, WStringView path);  // created when missing
     bool HasKey(HKEY root, WStringView path) const;
@@ -149,6 +158,7 @@ public:
     HMODULE GetModuleHandleA(LPCSTR moduleName) override;
     HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) override;
     FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override;
+    UINT GetSystemDirectoryA(LPSTR buffer, UINT size) override;
     DWORD GetLastError() override;
     void SetLastError(DWORD code) override;
     DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
@@ -188,6 +198,8 @@ public:
     // ---- end of GDI
 
     // ---- Late-bound functions, exported through GetProcAddress.
+    BOOL SetDefaultDllDirectories(DWORD flags);
+    BOOL SetDllDirectoryW(LPCWSTR folder);
     DWORD GetVersion();
     HANDLE GetCurrentProcess();
     HANDLE GetCurrentThread();

@@ -6,8 +6,9 @@
 //     follow the recipe's end marker.
 //
 // Checks beyond ending without a crash or sanitizer report: a table that opens
-// answers lookups with texts from inside the file; an undamaged file always
-// opens and finds each procedure and line where the writer put it.
+// answers lookups with texts from inside the file, a few hundred bytes at most
+// and without control characters; an undamaged file always opens and finds
+// each procedure and line where the writer put it.
 #include "crashreport/SymbolFile.h"
 
 #include <cstdint>
@@ -69,9 +70,20 @@ void CheckLookups(const SymbolTable& table, std::size_t fileSize, std::span<cons
         const auto location = table.Locate(rva);
         Check(location.procedure.size() < fileSize && location.source.size() < fileSize,
               "a text longer than the file");
+        for (const std::string* text : {&location.procedure, &location.source}) {
+            Check(text->size() <= 503, "a text longer than a report shows");
+            for (const unsigned char c : *text) Check(c >= 0x20 && c != 0x7F, "a control character in a text");
+        }
         Check(location.line >= 0, "a negative line");
         Check(location.line > 0 || location.source.empty(), "a source without a line");
     }
+}
+
+// A short name as a report shows it: control characters as "?".
+std::string AsShown(std::string name) {
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return name;
 }
 
 // What the writer promises: the first procedure named at an address wins; at
@@ -85,7 +97,7 @@ void CheckRoundTrip(const SymbolData& data, const SymbolTable& table) {
                 first = &other;
                 break;
             }
-        Check(table.Locate(procedure.rva).procedure == first->name, "a procedure is not found at its address");
+        Check(table.Locate(procedure.rva).procedure == AsShown(first->name), "a procedure is not found at its address");
     }
     for (const auto& row : data.lines) {
         const SymbolData::LineRow* last = nullptr;

@@ -19,6 +19,7 @@ import unittest
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 HELP = os.path.join(ROOT, "help")
 CONTEXTS = os.path.join(ROOT, "shell", "Gatewise_IDH.h")
+EXIT_CODES = os.path.join(ROOT, "docs", "command-line.md")
 sys.dont_write_bytecode = True
 sys.path.insert(0, HELP)
 
@@ -41,6 +42,8 @@ class ProjectChecker(unittest.TestCase):
         shutil.copytree(HELP, self.help)
         self.contexts = os.path.join(self.folder, "Gatewise_IDH.h")
         shutil.copy(CONTEXTS, self.contexts)
+        self.exit_codes = os.path.join(self.folder, "command-line.md")
+        shutil.copy(EXIT_CODES, self.exit_codes)
 
     def tearDown(self):
         shutil.rmtree(self.folder)
@@ -54,7 +57,7 @@ class ProjectChecker(unittest.TestCase):
             target.write(text.replace(old, new, 1))
 
     def faults(self):
-        return check_help.check(os.path.join(self.help, "gatewise.hhp"), self.contexts)
+        return check_help.check(os.path.join(self.help, "gatewise.hhp"), self.contexts, self.exit_codes)
 
     def assertFault(self, *fragments):
         faults = self.faults()
@@ -62,7 +65,7 @@ class ProjectChecker(unittest.TestCase):
         self.assertTrue(matching, f"no fault with {fragments} among {faults}")
 
     def test_the_program_help_has_no_faults_and_maps_every_context_of_the_program(self):
-        self.assertEqual(check_help.check(os.path.join(HELP, "gatewise.hhp"), CONTEXTS), [])
+        self.assertEqual(check_help.check(os.path.join(HELP, "gatewise.hhp"), CONTEXTS, EXIT_CODES), [])
         self.assertEqual(sorted(program_contexts()), [10000, 10010, 10020, 10030, 10040])
 
     def test_a_link_to_a_missing_page_fails_and_names_the_page_and_the_link(self):
@@ -99,6 +102,15 @@ class ProjectChecker(unittest.TestCase):
                   '{IDH_AutologonAccount, "options.htm"}')
         self.assertFault("IDH_Options = 10011", "not mapped")
         self.assertFault("IDH_AutologonAccount shows options.htm", "autologon_account.htm")
+
+    def test_exit_codes_that_the_help_and_the_reference_tell_differently_fail(self):
+        self.edit(self.exit_codes, "| 6 | `diagnose` found at least one problem. |",
+                  "| 6 | `diagnose` found at least one problem. |\n| 7 | Cancelled. |")
+        self.edit("command_line.htm", "<td>3</td><td>Needs administrator rights;", "<td>3</td><td>Needs elevation;")
+        self.edit("command_line.htm", "<tr><td>0</td><td>Done.</td></tr>\n", "")
+        self.assertFault("exit code 7 of command-line.md is missing")
+        self.assertFault("exit code 3 reads 'Needs elevation;", "says 'Needs administrator rights;")
+        self.assertFault("exit code 0 of command-line.md is missing")
 
     def test_a_page_the_project_does_not_list_fails(self):
         with open(os.path.join(self.help, "draft.htm"), "w", encoding="utf-8") as draft:

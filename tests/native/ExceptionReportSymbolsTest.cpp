@@ -96,6 +96,25 @@ TEST(ExceptionReportSymbols, DamagedFilesAreRefused) {
     EXPECT_FALSE(SymbolTable::Open(unsorted));
 }
 
+// A crafted file with a huge name holding line breaks: the report gets a
+// bounded name on one line, cut between characters, never a forged line.
+TEST(ExceptionReportSymbols, NamesAreBoundedAndControlCharactersReplaced) {
+    SymbolData data = SampleData();
+    const std::string forged = "\r\n---------------------------\r\nProcedure: forged\t";
+    data.procedures[1].name = "main" + forged + std::string(2 * 1024 * 1024, 'x');
+    data.lines[0].file = std::string(499, 'a') + "\xC3\xA9.cpp";  // "é" across the limit
+    const auto bytes = crashreport::SerializeSymbols(data);
+    const auto table = SymbolTable::Open(bytes);
+    ASSERT_TRUE(table);
+
+    const auto at = table->Locate(0x1000);
+    EXPECT_EQ(at.procedure.size(), 503u);
+    EXPECT_EQ(at.procedure.substr(0, 4 + forged.size()), "main??---------------------------??Procedure: forged?");
+    EXPECT_TRUE(at.procedure.ends_with("xxx..."));
+    EXPECT_EQ(at.source, std::string(499, 'a') + "...");
+    EXPECT_EQ(table->Locate(0x2035).procedure, "engine::RaiseOsError(unsigned long)");
+}
+
 TEST(ExceptionReportSymbols, ImageFactsFromTheProgramHeaders) {
     const std::string headers =
         "a.exe:     file format pei-x86-64\n"

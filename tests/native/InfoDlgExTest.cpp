@@ -100,8 +100,18 @@ TEST(InfoDlgExLinks, TargetsGetTheSchemeTheyLack) {
     EXPECT_EQ(ui::CompleteLinkTarget(WSTR("MailTo:a@b.example")), WSTR("MailTo:a@b.example"));
     EXPECT_EQ(ui::CompleteLinkTarget(WSTR("www.vantrel.example")), WSTR("http://www.vantrel.example"));
     EXPECT_EQ(ui::CompleteLinkTarget(WSTR("https://vantrel.example/")), WSTR("https://vantrel.example/"));
-    EXPECT_EQ(ui::CompleteLinkTarget(WSTR("ftp://user@vantrel.example/")), WSTR("ftp://user@vantrel.example/"))
+    EXPECT_EQ(ui::CompleteLinkTarget(WSTR("HTTP://user@vantrel.example/")), WSTR("HTTP://user@vantrel.example/"))
         << "a scheme wins over the at sign of its user part";
+}
+
+// The program may run elevated: a message's link never starts a file, a share
+// or another scheme's handler.
+TEST(InfoDlgExLinks, OnlyWebAndMailTargetsOpen) {
+    for (const WCHAR* target : {WSTR("file:///C:/Windows/System32/cmd.exe"), WSTR("ftp://user@vantrel.example/"),
+                                WSTR("ms-settings://privacy"), WSTR("javascript://%0Aalert(1)"),
+                                WSTR("xhttp://vantrel.example")})
+        EXPECT_EQ(ui::CompleteLinkTarget(target), WSTR("")) << os::ToUtf8(target);
+    EXPECT_EQ(ui::CompleteLinkTarget(WSTR("\\\\server\\share\\tool.exe")), WSTR("http://\\\\server\\share\\tool.exe"));
 }
 
 TEST(InfoDlgExText, PlainTextKeepsItsLineBreaks) {

@@ -28,6 +28,34 @@ TEST_F(LateBindingTest, LibraryNotLoadedIsLoadedFromTheSystemFolderOnly) {
     EXPECT_TRUE(machine.IsLoaded("powrprof.dll"));
 }
 
+// Windows 8 and later, or Vista and 7 with the update: the system folder
+// alone. Without the update the search flags are refused, so a DLL is loaded
+// by its full path and the current folder is taken out of the search.
+TEST_F(LateBindingTest, DllSearchIsRestrictedWithOrWithoutSetDefaultDllDirectories) {
+    engine::RestrictDllSearchToSystemFolder();
+    EXPECT_EQ(machine.defaultDllDirectories, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32));
+    EXPECT_FALSE(machine.dllDirectory);
+
+    os::sim::SimMachine old;
+    os::ScopedMachine oldScope(old);
+    old.RemoveExport("kernel32.dll", "SetDefaultDllDirectories");
+    engine::RestrictDllSearchToSystemFolder();
+    EXPECT_EQ(old.dllDirectory, os::WString());
+    OsFunctionSlot slot;
+    BindOsFunction(slot, "powrprof.dll", "PowerEnumerate");
+    EXPECT_NE(slot.address, nullptr);
+    const std::vector<std::string> loads = old.CallsTo("LoadLibraryExA");
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(loads[0], "C:\\Windows\\system32\\powrprof.dll,flags=0x8");
+
+    // Setting the default directories may fail where the function exists.
+    os::sim::SimMachine refusing;
+    os::ScopedMachine refusingScope(refusing);
+    refusing.Fail("SetDefaultDllDirectories", ERROR_INVALID_PARAMETER);
+    engine::RestrictDllSearchToSystemFolder();
+    EXPECT_EQ(refusing.dllDirectory, os::WString());
+}
+
 TEST_F(LateBindingTest, MissingLibraryAndFunctionNameWhatWasMissing) {
     machine.RemoveLibrary("powrprof.dll");
     OsFunctionSlot slot;

@@ -41,10 +41,30 @@ TEST_F(StartupPasswordTest, ValuesOfAnotherTypeReadAsAsking) {
     EXPECT_TRUE(engine::GetAskPasswordOnStartup());
 }
 
-TEST_F(StartupPasswordTest, KeyIsOpenedWithAllAccessAndThe64BitViewFromWindows6On) {
+TEST_F(StartupPasswordTest, KeyIsReadForReadingAndWrittenWithAllAccessInThe64BitViewFromWindows6On) {
     engine::GetAskPasswordOnStartup();
-    EXPECT_EQ(Args("RegCreateKeyExW"),
-              "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,access=0xF013F,options=0x0");
+    engine::GetAutologonAccount();
+    engine::SetAskPasswordOnStartup(true);
+    const std::string key = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    EXPECT_EQ(Args("RegCreateKeyExW"), key + ",access=0x20119,options=0x0 | " + key + ",access=0x20119,options=0x0 | " +
+                                           key + ",access=0xF013F,options=0x0");
+}
+
+// A standard user's process gets the machine's key for reading only.
+TEST_F(StartupPasswordTest, KeyOpenForReadingOnlyStillGivesTheSettingAndTheAccount) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("OFFICE"));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));
+    machine.Key(HKEY_LOCAL_MACHINE, kWinlogon).readOnly = true;
+    EXPECT_FALSE(engine::GetAskPasswordOnStartup());
+    const engine::AutologonAccount account = engine::GetAutologonAccount();
+    EXPECT_EQ(account.user, WSTR("bob"));
+    EXPECT_EQ(account.domain, WSTR("OFFICE"));
+    EXPECT_TRUE(account.hasPassword);
+    EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAskPasswordOnStartup(true); }),
+              "System Error.  Code: 5.\r\nAccess is denied.");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WString(WSTR("1")));
 }
 
 TEST_F(StartupPasswordTest, KeyIsOpenedWithAllAccessAloneBeforeWindows6) {

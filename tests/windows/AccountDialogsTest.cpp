@@ -61,6 +61,13 @@ protected:
         return shell::ExecuteModalOrRaise<TdlgVerifyPwd>(nullptr);
     }
 
+    // Types the password twice into the auto-logon dialog and presses OK.
+    static void EnterPassword(TdlgAutologon& dialog, const wchar_t* password) {
+        Type(dialog.Get<TEdit>(L"edtPassword"), password);
+        Type(dialog.Get<TEdit>(L"edtPasswordAgain"), password);
+        Click(dialog.Get<TButton>(L"btnOk"));
+    }
+
     SimMachineWithRealGdi machine;
     os::ScopedMachine scope{machine};
     std::vector<std::wstring> questions;
@@ -170,16 +177,68 @@ TEST_F(AccountDialogs, AccountIsStoredOnceThePasswordsAgreeAndAFailedStoreKeepsT
     EXPECT_EQ(1u, machine.lsaSecrets.count(L"DefaultPassword"));
 }
 
+TEST_F(AccountDialogs, RejectedAccountAsksForACorrectionYesKeepsTheDialogNoCancels) {
+    std::vector<std::wstring> asked;
+    const auto answer = [&asked](const wchar_t* button) {
+        return [&asked, button](TdlgKVInfoEx& question) {
+            asked.push_back(question.Caption() + L": " + question.Get<TControl>(L"lblText").Caption());
+            Click(question.Get<TButton>(button));
+        };
+    };
+    ModalScript script;
+    script
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"rabbit"); })
+        .Then<TdlgKVInfoEx>(answer(L"btnYes"))
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+            EXPECT_EQ(L"alice", dialog.Get<TEdit>(L"edtUserName").Text());
+            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPassword").SecretText().str());
+            EXPECT_EQ(L"rabbit", dialog.Get<TEdit>(L"edtPasswordAgain").SecretText().str());
+            Click(dialog.Get<TButton>(L"btnOk"));
+        })
+        .Then<TdlgKVInfoEx>(answer(L"btnNo"));
+    EXPECT_EQ(mrCancel, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+    const std::wstring question = L"Set auto-logon user name and password: The user name and password you entered are "
+                                  L"not valid on this computer. Do you want to correct them?";
+    EXPECT_EQ((std::vector<std::wstring>{question, question}), asked);
+    EXPECT_FALSE(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"));
+    EXPECT_EQ(0u, machine.lsaSecrets.count(L"DefaultPassword"));
+}
+
+// Clear keeps the domain; OK then checks the current account with an empty
+// password, which this one (without a password) passes: the account goes.
+TEST_F(AccountDialogs, ClearThenOkRemovesTheStoredAccountOfAUserWithoutPassword) {
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName", L"bob");
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultDomainName", L"GATEWISE-PC");
+    machine.lsaSecrets[L"DefaultPassword"] = {'b', 0};
+    machine.accounts[0].password.clear();
+    ModalScript script;
+    script
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+            EXPECT_EQ(L"bob", dialog.Get<TEdit>(L"edtUserName").Text());
+            Type(dialog.Get<TEdit>(L"edtPassword"), L"one");
+            Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"two");
+            Click(dialog.Get<TButton>(L"btnClear"));
+        })
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
+            for (const wchar_t* name : {L"edtUserName", L"edtPassword", L"edtPasswordAgain"})
+                EXPECT_EQ(L"", dialog.Get<TEdit>(name).Text()) << name;
+            EXPECT_EQ(L"GATEWISE-PC", dialog.Get<TEdit>(L"edtDomain").Text());
+            EXPECT_TRUE(dialog.Get<TButton>(L"btnOk").Enabled());
+            EXPECT_FALSE(dialog.Get<TLabel>(L"lblMismatch").Visible());
+            Click(dialog.Get<TButton>(L"btnOk"));
+        });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+    EXPECT_FALSE(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"));
+    EXPECT_FALSE(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultDomainName"));
+    EXPECT_EQ(0u, machine.lsaSecrets.count(L"DefaultPassword"));
+}
+
 TEST_F(AccountDialogs, PasswordThatOnlyThePlainValueTookIsPointedOutBeforeTheDialogEnds) {
     machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
     std::wstring message;
     ModalScript script;
     script
-        .Then<TdlgAutologon>([](TdlgAutologon& dialog) {
-            Type(dialog.Get<TEdit>(L"edtPassword"), L"wonderland");
-            Type(dialog.Get<TEdit>(L"edtPasswordAgain"), L"wonderland");
-            Click(dialog.Get<TButton>(L"btnOk"));
-        })
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"wonderland"); })
         .Then<TdlgKVInfoEx>([&message](TdlgKVInfoEx& notice) {
             message = notice.Get<TControl>(L"lblText").Caption();
             EXPECT_EQ(L"Password not protected", notice.Caption());

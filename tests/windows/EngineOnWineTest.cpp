@@ -7,12 +7,14 @@
 #include "settings/Options.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,6 +50,46 @@ private:
     std::optional<std::wstring> saved_;
 };
 
+// The values that the engine writes, put back as they were when the test ends.
+struct SavedLogonValues {
+    WinlogonValue autoLogon{L"AutoAdminLogon"};
+    WinlogonValue user{L"DefaultUserName"};
+    WinlogonValue domain{L"DefaultDomainName"};
+    WinlogonValue password{L"DefaultPassword"};
+};
+
+// The logon service's key as a standard user's process finds it: anyone may
+// read it, no one may write it. The key's own access list is put back when
+// the test ends.
+class ReadOnlyWinlogon {
+public:
+    ReadOnlyWinlogon() {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogon, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS) return;
+        DWORD size = 0;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) return;
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                  nullptr))
+            return;
+        applied_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
+        LocalFree(readOnly);
+    }
+    ~ReadOnlyWinlogon() {
+        if (applied_) RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+        if (key_) RegCloseKey(key_);
+    }
+    ReadOnlyWinlogon(const ReadOnlyWinlogon&) = delete;
+    ReadOnlyWinlogon& operator=(const ReadOnlyWinlogon&) = delete;
+    bool applied() const { return applied_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
 class EngineOnWine : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -72,10 +114,7 @@ TEST_F(EngineOnWine, OptionsAreCreatedSavedAndLoadedUnderTheCurrentUser) {
 }
 
 TEST_F(EngineOnWine, StartupSettingIsSwitchedInTheMachinesLogonKey) {
-    WinlogonValue autoLogon(L"AutoAdminLogon");
-    WinlogonValue user(L"DefaultUserName");
-    WinlogonValue domain(L"DefaultDomainName");
-    WinlogonValue password(L"DefaultPassword");
+    SavedLogonValues saved;
     engine::SetAutologonAccount(L"wine-test-\u00E9", L"WINEPC", os::SecretString(L"p\u00E4ss"));
     engine::SetAskPasswordOnStartup(false);
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::wstring(L"1"));
@@ -83,6 +122,31 @@ TEST_F(EngineOnWine, StartupSettingIsSwitchedInTheMachinesLogonKey) {
     engine::SetAskPasswordOnStartup(true);
     EXPECT_TRUE(engine::GetAskPasswordOnStartup());
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::wstring(L"0"));
+}
+
+TEST_F(EngineOnWine, StandardUserReadsTheLogonKeyButCannotSwitchIt) {
+    SavedLogonValues saved;
+    engine::SetAutologonAccount(L"reader", L"WINEPC", os::SecretString(L"secret"));
+    engine::SetAskPasswordOnStartup(false);
+    {
+        ReadOnlyWinlogon readOnly;
+        ASSERT_TRUE(readOnly.applied());
+        HKEY probe = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWinlogon, 0, KEY_SET_VALUE, &probe), ERROR_ACCESS_DENIED)
+            << "Wine no longer checks the access list of a key";
+
+        EXPECT_FALSE(engine::GetAskPasswordOnStartup());
+        const engine::AutologonAccount account = engine::GetAutologonAccount();
+        EXPECT_EQ(account.user, L"reader");
+        EXPECT_EQ(account.domain, L"WINEPC");
+        try {
+            engine::SetAskPasswordOnStartup(true);
+            ADD_FAILURE() << "the switch was written without write access";
+        } catch (const engine::EOSError& e) {
+            EXPECT_EQ(e.ErrorCode, DWORD{ERROR_ACCESS_DENIED});
+        }
+    }
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::wstring(L"1"));
 }
 
 TEST_F(EngineOnWine, AutologonPasswordFallsBackToThePlainValueWhenTheProtectedStoreRefusesIt) {

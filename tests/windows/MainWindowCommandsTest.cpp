@@ -6,6 +6,7 @@
 #include "ModalScript.h"
 #include "shell/Gatewise_IDH.h"
 #include "toolkit/Menu.h"
+#include "ui/AboutDlg.h"
 #include "ui/AutologonDlg.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/OptionsDlg.h"
@@ -232,6 +233,32 @@ TEST_F(MainWindowCommands, LinksPadlocksTitlesAndProductsRunTheirCommands) {
     window->Get<TMenuItem>(L"mnuProductsLedgerly").Click();
     const std::wstring page = ui::AdvertisementAddress(window->AdvertIndex());
     EXPECT_EQ((std::vector<std::wstring>{page, page, page, page, ui::AdvertisementAddress(2)}), window->pages);
+    EXPECT_TRUE(errors.empty());
+}
+
+// Users management opens another program beside the window: the balloon of
+// the last switch stays. Every other command first hides it.
+TEST_F(MainWindowCommands, EveryCommandButUsersManagementHidesTheBalloon) {
+    int helpShown = 0;
+    Application().OnHelpContents = [&helpShown] { ++helpShown; };
+    script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
+        .Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) { Click(report.Get<TButton>(L"btnOk")); })
+        .Then<ui::TdlgAbout>([](ui::TdlgAbout& about) { Click(about.Get<TButton>(L"btnOK")); });
+    for (const wchar_t* command : {L"mnuCommandsOptions", L"mnuCommandsSetAccount", L"mnuCommandsCheckSettings",
+                                   L"mnuHelpHelp", L"mnuHelpWebSite", L"mnuHelpTechnicalSupport", L"mnuHelpAbout"}) {
+        Press(VK_F2);
+        ASSERT_TRUE(Balloon().Showing()) << command;
+        window->Get<TMenuItem>(command).Click();
+        Application().ProcessMessages();
+        EXPECT_FALSE(Balloon().Showing()) << command;
+    }
+    Press(VK_F2);
+    window->Get<TMenuItem>(L"mnuCommandsUsersManagement").Click();
+    EXPECT_TRUE(Balloon().Showing());
+    Application().OnHelpContents = nullptr;
+    EXPECT_EQ(1, helpShown);
+    EXPECT_EQ(2u, window->pages.size());
     EXPECT_TRUE(errors.empty());
 }
 

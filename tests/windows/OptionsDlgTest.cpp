@@ -63,6 +63,28 @@ TEST_F(OptionsDlg, OnePromptMustStayEnabledAndCancelWritesNothing) {
     EXPECT_FALSE(settings::GlobalOptions().ModifyAllPowerProfiles());
 }
 
+// Loading changes no box, so the warning waits for the user's first change.
+TEST_F(OptionsDlg, OpenedWithEveryPromptOffItWarnsOnlyOnceABoxChanges) {
+    for (const wchar_t* name : {L"AutochangeStartup", L"AutochangeStandby", L"AutochangeScreenSaver"})
+        machine.SetString(HKEY_CURRENT_USER, kOptionsKey, name, L"False");
+    settings::CreateGlobalOptions(kOptionsKey);
+    ModalScript script;
+    script.Then<TdlgOptions>([](TdlgOptions& dialog) {
+        const TButton& ok = dialog.Get<TButton>(L"btnOk");
+        const TLabel& mismatch = dialog.Get<TLabel>(L"lblMismatch");
+        for (const wchar_t* name : {L"chkStartup", L"chkStandby", L"chkScreenSaver"})
+            EXPECT_FALSE(dialog.Get<TCheckBox>(name).Checked()) << name;
+        EXPECT_TRUE(ok.Enabled());
+        EXPECT_FALSE(mismatch.Visible());
+        dialog.Get<TCheckBox>(L"chkScreenSaver").SetChecked(true);
+        dialog.Get<TCheckBox>(L"chkScreenSaver").SetChecked(false);
+        EXPECT_FALSE(ok.Enabled());
+        EXPECT_TRUE(mismatch.Visible());
+        Click(dialog.Get<TButton>(L"btnCancel"));
+    });
+    EXPECT_EQ(mrCancel, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+}
+
 TEST_F(OptionsDlg, OkStoresEveryBoxAndTheAccountDialogOpensOverIt) {
     machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeScreenSaver", L"False");
     settings::CreateGlobalOptions(kOptionsKey);

@@ -245,6 +245,15 @@ void ClearTopMost(const TForm& form) {
     SetWindowPos(form.Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// The application loses the focus once, the forms taken off the top first:
+// the chain calls the application's own handler exactly once.
+void DeactivateOnce(const int& original, std::initializer_list<const TForm*> forms) {
+    for (const TForm* form : forms) ClearTopMost(*form);
+    const int before = original;
+    Application().OnDeactivate(nullptr);
+    EXPECT_EQ(original, before + 1);
+}
+
 // The real activation changes while windows are shown and hidden run the
 // handler too, so the counts are compared around each explicit call.
 TEST_F(SubstForm, AlwaysOnTopHandlersChainAndAreGivenBack) {
@@ -257,12 +266,7 @@ TEST_F(SubstForm, AlwaysOnTopHandlersChainAndAreGivenBack) {
     first->Show();
     second->Show();
     Pump();
-    ClearTopMost(*first);
-    ClearTopMost(*second);
-
-    int before = original;
-    Application().OnDeactivate(nullptr);
-    EXPECT_EQ(original, before + 1);
+    DeactivateOnce(original, {first.get(), second.get()});
     Pump();
     EXPECT_TRUE(TopMost(*first));
     EXPECT_TRUE(TopMost(*second));
@@ -270,14 +274,39 @@ TEST_F(SubstForm, AlwaysOnTopHandlersChainAndAreGivenBack) {
     second->Hide();
     first->Hide();
     Pump();
-    ClearTopMost(*first);
-    ClearTopMost(*second);
-    before = original;
-    Application().OnDeactivate(nullptr);
-    EXPECT_EQ(original, before + 1);
+    DeactivateOnce(original, {first.get(), second.get()});
     Pump();
     EXPECT_FALSE(TopMost(*first));
     EXPECT_FALSE(TopMost(*second));
+    Application().OnDeactivate = nullptr;
+}
+
+// Hidden out of order, and gone: the form shown later keeps its place on top,
+// the chain never calls into the freed form, and the application gets its
+// own handler back in the end.
+TEST_F(SubstForm, AlwaysOnTopFormThatGoesAwayOutOfOrderLeavesTheChain) {
+    int original = 0;
+    Application().OnDeactivate = [&](TComponent*) { ++original; };
+    std::unique_ptr<TdlgTest> first(CreateForm<TdlgTest>(nullptr));
+    std::unique_ptr<TdlgTest> second(CreateForm<TdlgTest>(nullptr));
+    std::unique_ptr<TdlgTest> third(CreateForm<TdlgTest>(nullptr));
+    for (TdlgTest* form : {first.get(), second.get(), third.get()}) {
+        form->AlwaysTopMost = true;
+        form->Show();
+    }
+    first->Hide();
+    first.reset();
+    second.reset();  // destroyed while shown
+    Pump();
+    DeactivateOnce(original, {third.get()});
+    Pump();
+    EXPECT_TRUE(TopMost(*third));
+
+    third->Hide();
+    Pump();
+    DeactivateOnce(original, {third.get()});
+    Pump();
+    EXPECT_FALSE(TopMost(*third));
     Application().OnDeactivate = nullptr;
 }
 
@@ -287,9 +316,7 @@ TEST_F(SubstForm, FormNotAlwaysOnTopLeavesTheHandlerAlone) {
     std::unique_ptr<TdlgTest> dialog(CreateForm<TdlgTest>(nullptr));
     dialog->Show();
     Pump();
-    int before = original;
-    Application().OnDeactivate(nullptr);
-    EXPECT_EQ(original, before + 1);
+    DeactivateOnce(original, {dialog.get()});
     Pump();
     EXPECT_FALSE(TopMost(*dialog));
     dialog->Hide();

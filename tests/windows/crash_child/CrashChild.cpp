@@ -11,8 +11,10 @@
 //   thread:    an access violation on a second thread
 //   system-dll: an access violation inside a system DLL (the C runtime's
 //              memset), which nothing handles
+//   heap-locked: an access violation while the thread holds the lock of the
+//              process heap, which the report needs
 // A hardware fault ends the process with its exception code after the report;
-// exit code 4 means that the program went on after one. The exit code 0
+// exit code 4 means that the program went on after one. The exit code 1
 // belongs to "Terminate" of a report that is not a fault's.
 
 #include "crashreport/ExceptionReporter.h"
@@ -86,6 +88,11 @@ __attribute__((noinline)) void DivideByZero() {
     g_sink = 42 / g_zero;
 }
 
+__attribute__((noinline)) void FaultHoldingTheHeap() {
+    HeapLock(GetProcessHeap());
+    WriteThroughNull();
+}
+
 // A window procedure that guards its handlers as the toolkit's does: a fault
 // must not be mistaken for an exception that the program may go on after.
 LRESULT CALLBACK FaultingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -152,7 +159,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::wstring startEvent = count > 3 ? arguments[3] : L"";
     LocalFree(arguments);
 
-    if (mode == L"handled") return HandledConversion() == -1 ? 7 : 1;
+    if (mode == L"handled") return HandledConversion() == -1 ? 7 : 6;
     if (mode == L"unhandled") return ReportedConversion();
     if (mode == L"quiet") return QuietReportAfterStart(startEvent);
     if (mode == L"access-violation") WriteThroughNull();
@@ -160,6 +167,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     else if (mode == L"illegal-instruction") ExecuteIllegalInstruction();
     else if (mode == L"divide-by-zero") DivideByZero();
     else if (mode == L"system-dll") FillNowhere();
+    else if (mode == L"heap-locked") FaultHoldingTheHeap();
     else if (mode == L"window-procedure") return FaultInWindowProcedure();
     else if (mode == L"thread") return FaultOnAnotherThread();
     else return 2;

@@ -495,13 +495,13 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
-TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeZero) {
+TEST_F(ExceptionReport, TerminateEndsTheProcessWithExitCodeOne) {
     Child child(L"unhandled", log_);
     ASSERT_TRUE(child.started());
     const HWND dialog = child.WaitForDialog(20s);
     ASSERT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
-    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    EXPECT_EQ(child.WaitForExit(10000), 1u);
     const std::string log = ReadWholeFile(log_);
     EXPECT_EQ(Count(log, "\r\nCall stack:\r\n"), 1u);
     EXPECT_NE(log.find("Exception 'EConvertError' in module gatewise_crash_child.exe at "), std::string::npos) << log;
@@ -516,7 +516,7 @@ std::string ReportOfChild(const std::wstring& program, const std::wstring& log) 
     const HWND dialog = child.WaitForDialog(20s);
     EXPECT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(crashreport::kTerminateButtonId, BN_CLICKED), 0);
-    EXPECT_EQ(child.WaitForExit(10000), 0u);
+    EXPECT_EQ(child.WaitForExit(10000), 1u);
     return ReadWholeFile(log);
 }
 
@@ -581,10 +581,11 @@ TEST_F(ExceptionReport, HardwareFaultsAreReportedOnceAndEndTheProcessWithTheirCo
         const char* raisedBy;  // "Exception '<class>' in module <module> at "
         const char* report;    // a pattern the log entry must hold
         int answer;            // the button that closes the dialog
+        bool readSlowly = false;  // the dialog stays open longer than the report may take to show
     };
     const Fault faults[] = {
         {L"access-violation", EXCEPTION_ACCESS_VIOLATION, "'EAccessViolation' in module gatewise_crash_child.exe",
-         "Procedure: \\(anonymous namespace\\)::WriteThroughNull\r\n", IDOK},
+         "Procedure: \\(anonymous namespace\\)::WriteThroughNull\r\n", IDOK, true},
         {L"stack-overflow", EXCEPTION_STACK_OVERFLOW, "'EStackOverflow' in module gatewise_crash_child.exe",
          "\r\nRecursive call \\([0-9]+ times\\):\r\n:[0-9A-F]+ \\[gatewise_crash_child\\.exe\\] "
          "\\(anonymous namespace\\)::Deeper",
@@ -611,6 +612,9 @@ TEST_F(ExceptionReport, HardwareFaultsAreReportedOnceAndEndTheProcessWithTheirCo
         const HWND dialog = child.WaitForDialog(30s);
         ASSERT_NE(dialog, nullptr) << mode << ": no report";
         const std::string message = Narrow(WindowText(GetDlgItem(dialog, crashreport::kMessageId)));
+        if (fault.readSlowly) {
+            EXPECT_EQ(child.WaitForExit(7000), STILL_ACTIVE) << mode << ": ended under the user's eyes";
+        }
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(fault.answer, BN_CLICKED), 0);
         EXPECT_EQ(child.WaitForExit(10000), fault.code) << mode;
 
@@ -623,6 +627,14 @@ TEST_F(ExceptionReport, HardwareFaultsAreReportedOnceAndEndTheProcessWithTheirCo
         EXPECT_NE(text.find(message), std::string::npos) << mode;
         EXPECT_TRUE(std::regex_search(text, std::regex(fault.report))) << mode << "\n" << text;
     }
+}
+
+// The report needs the heap. A fault while the heap's lock is held would have
+// the reporter wait for good: the process ends with the fault's code instead.
+TEST_F(ExceptionReport, FaultWhileTheHeapIsLockedStillEndsTheProcessWithItsCode) {
+    Child child(L"heap-locked", log_);
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.WaitForExit(30000), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
 }
 
 // ---- several processes reporting at once -------------------------------------
