@@ -100,6 +100,15 @@ RECT ScreenRect(const TControl& control, RECT bounds) {
     return bounds;
 }
 
+LONG RoleOf(TAccessibleRole role) {
+    switch (role) {
+        case TAccessibleRole::Graphic: return ROLE_SYSTEM_GRAPHIC;
+        case TAccessibleRole::Link: return ROLE_SYSTEM_LINK;
+        case TAccessibleRole::Dialog: return ROLE_SYSTEM_DIALOG;
+        default: return ROLE_SYSTEM_STATICTEXT;
+    }
+}
+
 HRESULT ReturnLocation(const RECT& rect, LONG* left, LONG* top, LONG* width, LONG* height) {
     if (!left || !top || !width || !height) return E_POINTER;
     *left = rect.left;
@@ -275,13 +284,6 @@ public:
     }
 
 private:
-    static LONG RoleOf(TAccessibleRole role) {
-        switch (role) {
-            case TAccessibleRole::Graphic: return ROLE_SYSTEM_GRAPHIC;
-            case TAccessibleRole::Link: return ROLE_SYSTEM_LINK;
-            default: return ROLE_SYSTEM_STATICTEXT;
-        }
-    }
     TControl* Control() const { return LiveControl(parent_, control_); }
     // The control, and the index of the link that `id` names (-1: the control itself).
     HRESULT Resolve(const VARIANT& id, TControl*& control, LONG& link) const {
@@ -354,6 +356,12 @@ public:
         return Forward(id, [text](IAccessible* object, VARIANT self) { return object->get_accDescription(self, text); });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT id, VARIANT* role) override {
+        TWinControl* window = Window();
+        if (window && role && id.vt == VT_I4 && id.lVal == CHILDID_SELF &&
+            window->AccessibleRole() != TAccessibleRole::None) {
+            *role = IntVariant(RoleOf(window->AccessibleRole()));
+            return S_OK;
+        }
         return Forward(id, [role](IAccessible* object, VARIANT self) { return object->get_accRole(self, role); });
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT id, VARIANT* state) override {
@@ -372,6 +380,7 @@ public:
         return standard_->get_accSelection(selection);
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT id, BSTR* action) override {
+        if (IsLink(id)) return ReturnText(L"Jump", action);
         return Forward(id, [action](IAccessible* object, VARIANT self) { return object->get_accDefaultAction(self, action); });
     }
     HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT id) override {
@@ -401,11 +410,22 @@ public:
         return standard_->accHitTest(x, y, hit);
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT id) override {
+        if (IsLink(id)) {
+            Application().RunLater([window = window_] {
+                if (TWinControl* link = TWinControl::FromHandle(window)) link->Click();
+            });
+            return S_OK;
+        }
         return Forward(id, [](IAccessible* object, VARIANT self) { return object->accDoDefaultAction(self); });
     }
 
 private:
     TWinControl* Window() const { return TWinControl::FromHandle(window_); }
+    // `id` names the window itself, and the window is a link.
+    bool IsLink(const VARIANT& id) const {
+        TWinControl* window = Window();
+        return window && id.vt == VT_I4 && id.lVal == CHILDID_SELF && window->AccessibleRole() == TAccessibleRole::Link;
+    }
 
     // The object of child `id`; null for the window itself.
     HRESULT Child(const VARIANT& id, ComPtr<IAccessible>& object) const {
@@ -440,7 +460,9 @@ private:
 
 LRESULT AccessibleObjectOf(TWinControl& control, WPARAM wParam, LPARAM objectId) {
     if (static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT) || !control.Handle()) return 0;
-    if (AccessibleChildren(control).empty() && NameOf(control).empty()) return 0;
+    if (AccessibleChildren(control).empty() && NameOf(control).empty() &&
+        control.AccessibleRole() == TAccessibleRole::None)
+        return 0;
     ComPtr<IAccessible> standard;
     if (FAILED(CreateStandardObject(control.Handle(), OBJID_CLIENT, __uuidof(IAccessible),
                                     reinterpret_cast<void**>(standard.GetAddressOf()))) ||

@@ -98,10 +98,15 @@ void TControl::SetColor(TColor color) {
     Invalidate();
 }
 
-COLORREF TControl::EffectiveColor() const {
-    if (color_ != clDefault && color_ != clNone) return ColorToRGB(color_);
-    if (parent_) return parent_->EffectiveColor();
-    return GetSysColor(COLOR_BTNFACE);
+TColor TControl::EffectiveBackground() const {
+    if (color_ != clDefault && color_ != clNone) return ContrastColor(color_, TColorPart::Background);
+    if (parent_) return parent_->EffectiveBackground();
+    return clBtnFace;
+}
+
+COLORREF TControl::TextColor() const {
+    if (!Enabled()) return ColorToRGB(clGrayText);
+    return ColorToRGB(ContrastColor(font_.Color(), TextPart(), EffectiveBackground()));
 }
 
 void TControl::SetTransparent(bool transparent) {
@@ -409,7 +414,7 @@ HBRUSH TWinControl::HandleControlColor(HDC dc) {
         backgroundColor_ = color;
     }
     SetBkColor(dc, color);
-    SetTextColor(dc, Enabled() ? ColorToRGB(Font().Color()) : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, TextColor());
     return static_cast<HBRUSH>(backgroundBrush_.Get());
 }
 
@@ -418,6 +423,20 @@ void TWinControl::PaintWindow(HDC dc) {
     GetClientRect(handle_, &client);
     SetDCBrushColor(dc, EffectiveColor());
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void TWinControl::PaintContent(HDC dc, const RECT& area) {
+    PaintWindow(dc);
+    for (TControl* control : controls_) {
+        if (control->IsWindowed() || !control->Visible()) continue;
+        RECT bounds = control->BoundsRect();
+        RECT visible{};
+        if (!IntersectRect(&visible, &bounds, &area)) continue;
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
+        Guarded([&] { control->Paint(dc); });
+        RestoreDC(dc, saved);
+    }
 }
 
 void TWinControl::PaintBuffered() {
@@ -429,17 +448,7 @@ void TWinControl::PaintBuffered() {
     GdiObject bitmap(CreateCompatibleBitmap(target, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
     {
         SelectedObject selected(buffer, bitmap.Get());
-        PaintWindow(buffer);
-        for (TControl* control : controls_) {
-            if (control->IsWindowed() || !control->Visible()) continue;
-            RECT bounds = control->BoundsRect();
-            RECT visible{};
-            if (!IntersectRect(&visible, &bounds, &paint.rcPaint)) continue;
-            int saved = SaveDC(buffer);
-            IntersectClipRect(buffer, bounds.left, bounds.top, bounds.right, bounds.bottom);
-            Guarded([&] { control->Paint(buffer); });
-            RestoreDC(buffer, saved);
-        }
+        PaintContent(buffer, paint.rcPaint);
         BitBlt(target, paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right - paint.rcPaint.left,
                paint.rcPaint.bottom - paint.rcPaint.top, buffer, paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
     }
@@ -535,6 +544,12 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT:
             PaintBuffered();
             return 0;
+        case WM_PRINTCLIENT: {
+            RECT client{};
+            GetClientRect(handle_, &client);
+            PaintContent(reinterpret_cast<HDC>(wParam), client);
+            return 0;
+        }
         case WM_MOUSEMOVE: {
             if (!trackingLeave_) {
                 TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, handle_, 0};

@@ -17,8 +17,9 @@ class TWinControl;
 class TForm;
 
 // What a screen reader is told a control without a window of its own is;
-// None leaves it out (shapes, bevels).
-enum class TAccessibleRole { None, Text, Graphic, Link };
+// None leaves it out (shapes, bevels). A window reports its role only when it
+// is not None (a dialog); otherwise its window class describes it.
+enum class TAccessibleRole { None, Text, Graphic, Link, Dialog };
 
 // A link inside a control's text: its words, and where they were painted in
 // the control's coordinates (empty before the first paint).
@@ -66,8 +67,16 @@ public:
     const TFont& Font() const { return font_; }
     TColor Color() const { return color_; }
     void SetColor(TColor color);
-    // The colour painted: the control's own, or its parent's for clDefault.
-    COLORREF EffectiveColor() const;
+    // The background painted: the control's own colour, or its parent's for
+    // clDefault; in high contrast a fixed colour gives way to the window colour.
+    TColor EffectiveBackground() const;
+    COLORREF EffectiveColor() const { return ColorToRGB(EffectiveBackground()); }
+    // The colour of the control's text on its background: the font's colour,
+    // which gives way to the system's in high contrast, or the grey text
+    // colour while the control is disabled.
+    COLORREF TextColor() const;
+    // What the control's text is, for the colour it takes in high contrast.
+    virtual TColorPart TextPart() const { return TColorPart::Text; }
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool transparent);
     TCursor Cursor = crDefault;
@@ -215,6 +224,9 @@ private:
     TControl* GraphicAt(POINT point) const;
     void SetHovered(TControl* control);
     void GraphicMouseMove(POINT point);
+    // The window's background and its graphic controls within `area`.
+    void PaintContent(HDC dc, const RECT& area);
+    // WM_PAINT, through a bitmap so that nothing flickers.
     void PaintBuffered();
     bool SetGraphicCursor(LPARAM lParam);
 

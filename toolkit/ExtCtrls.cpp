@@ -101,6 +101,7 @@ void TImage::AdjustSize() {
 void TImage::Paint(HDC dc) {
     SIZE size = ContentSize();
     if (size.cx <= 0 || size.cy <= 0) return;
+    if (HighContrastPlate && HighContrast()) FillSolid(dc, BoundsRect(), RGB(255, 255, 255));
     RECT target{Left(), Top(), Left() + size.cx, Top() + size.cy};
     if (Stretch) {
         int width = Width();
@@ -126,6 +127,7 @@ void TImage::Paint(HDC dc) {
 
 bool TImage::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
     if (os::EqualsIgnoringCase(p.name, "Stretch")) Stretch = p.Bool();
+    else if (os::EqualsIgnoringCase(p.name, "HighContrastPlate")) HighContrastPlate = p.Bool();
     else if (os::EqualsIgnoringCase(p.name, "Proportional")) Proportional = p.Bool();
     else if (os::EqualsIgnoringCase(p.name, "Center")) Center = p.Bool();
     else return TGraphicControl::ApplyLayoutProperty(p, context);
@@ -179,21 +181,34 @@ bool TPanel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& contex
 
 TShape::TShape(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }
 
+// In high contrast a figure of a fixed colour keeps its shape by its outline:
+// its fill takes the background colour and its outline, drawn even when the
+// layout gives none, the text colour on that background.
 void TShape::Paint(HDC dc) {
     RECT bounds = BoundsRect();
+    TColor brush = BrushColor;
+    TColor pen = PenColor;
+    bool penClear = PenClear;
+    if (!BrushClear && !IsSystemColor(BrushColor) && HighContrast()) {
+        brush = ContrastColor(BrushColor, TColorPart::Background);
+        pen = TextColorOn(brush);
+        penClear = false;
+    } else if (Parent()) {
+        pen = ContrastColor(PenColor, TColorPart::Text, Parent()->EffectiveBackground());
+    }
     if (Shape == TShapeType::stRectangle) {
-        if (!BrushClear) FillSolid(dc, bounds, ColorToRGB(BrushColor));
-        if (PenClear) return;
-        SetDCBrushColor(dc, ColorToRGB(PenColor));
+        if (!BrushClear) FillSolid(dc, bounds, ColorToRGB(brush));
+        if (penClear) return;
+        SetDCBrushColor(dc, ColorToRGB(pen));
         FrameRect(dc, &bounds, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         return;
     }
-    SetDCBrushColor(dc, ColorToRGB(BrushColor));
-    SetDCPenColor(dc, ColorToRGB(PenColor));
-    SelectedObject brush(dc, GetStockObject(BrushClear ? NULL_BRUSH : DC_BRUSH));
-    SelectedObject pen(dc, GetStockObject(PenClear ? NULL_PEN : DC_PEN));
+    SetDCBrushColor(dc, ColorToRGB(brush));
+    SetDCPenColor(dc, ColorToRGB(pen));
+    SelectedObject brushObject(dc, GetStockObject(BrushClear ? NULL_BRUSH : DC_BRUSH));
+    SelectedObject penObject(dc, GetStockObject(penClear ? NULL_PEN : DC_PEN));
     // Without a pen GDI leaves out the right and bottom edge; draw one pixel larger.
-    int grow = PenClear ? 1 : 0;
+    int grow = penClear ? 1 : 0;
     if (Shape == TShapeType::stEllipse)
         Ellipse(dc, bounds.left, bounds.top, bounds.right + grow, bounds.bottom + grow);
     else
@@ -226,8 +241,8 @@ TBevel::TBevel(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) 
 
 void TBevel::Paint(HDC dc) {
     if (Style == TBevelCut::bvNone) return;
-    COLORREF first = GetSysColor(Style == TBevelCut::bvLowered ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT);
-    COLORREF second = GetSysColor(Style == TBevelCut::bvLowered ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW);
+    COLORREF first = ColorToRGB(Style == TBevelCut::bvLowered ? clBtnShadow : clBtnHighlight);
+    COLORREF second = ColorToRGB(Style == TBevelCut::bvLowered ? clBtnHighlight : clBtnShadow);
     int l = Left(), t = Top(), r = Left() + Width(), b = Top() + Height();
     auto line = [dc](int x, int y, int w, int h, COLORREF color) { FillSolid(dc, {x, y, x + w, y + h}, color); };
     switch (Shape) {

@@ -33,6 +33,9 @@ public:
     bool Stretch = false;
     bool Proportional = false;
     bool Center = false;
+    // In high contrast the picture sits on a white plate: for pictures drawn
+    // to be seen on a light background, such as dark lettering.
+    bool HighContrastPlate = false;
 
     void Paint(HDC dc) override;
     void ScaleChanged(int pixelsPerInch) override;
@@ -73,7 +76,8 @@ public:
 
 enum class TShapeType { stRectangle, stRoundRect, stEllipse };
 
-// A filled and outlined figure.
+// A filled and outlined figure; in high contrast one of a fixed colour is
+// drawn as its outline.
 class TShape : public TGraphicControl {
 public:
     TShape(TComponent* owner, TWinControl* parent);

@@ -46,6 +46,11 @@ BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
     return TRUE;
 }
 
+BOOL CALLBACK ForwardColorChange(HWND child, LPARAM) {
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner), pixelsPerInch_(ScreenPixelsPerInch()) {
@@ -212,17 +217,35 @@ void TForm::Show() {
     TControl::SetVisible(true);
     ShowWindow(Handle(), SW_SHOW);
     if (!wasVisible) {
-        TWinControl* focus = ActiveControl;
-        if (!focus) {
-            for (TWinControl* control : TabList())
-                if (control->Visible() && control->Enabled() && control->TabStop) {
-                    focus = control;
-                    break;
-                }
-        }
+        TWinControl* focus = FirstFocus();
         if (focus && focus->Showing()) focus->SetFocus();
         DoShow();
     }
+}
+
+TWinControl* TForm::FirstFocus() const {
+    if (ActiveControl) return ActiveControl;
+    for (TWinControl* control : TabList())
+        if (control->Visible() && control->Enabled() && control->TabStop) return control;
+    return nullptr;
+}
+
+void TForm::SaveFocus() {
+    HWND focus = GetFocus();
+    if (focus && IsChild(Handle(), focus)) savedFocus_ = focus;
+}
+
+bool TForm::RestoreFocus() {
+    HWND focus = savedFocus_;
+    const bool usable = focus && IsWindow(focus) && IsChild(Handle(), focus) && IsWindowVisible(focus) &&
+                        IsWindowEnabled(focus);
+    if (!usable) {
+        TWinControl* first = FirstFocus();
+        focus = first && first->Showing() && first->Enabled() ? first->Handle() : nullptr;
+    }
+    if (!focus) return false;
+    ::SetFocus(focus);
+    return true;
 }
 
 void TForm::Hide() {
@@ -287,9 +310,19 @@ bool TForm::HandleShortCut(WPARAM key) {
     pressed.alt = ModifierDown(VK_MENU);
     if (menu_ && menu_->DispatchShortCut(pressed)) return true;
     if (pressed.alt && !pressed.ctrl && FocusByAccessKey(static_cast<wchar_t>(key))) return true;
-    if (key == VK_F1 && !pressed.shift && !pressed.ctrl && !pressed.alt) {
+    const bool plain = !pressed.shift && !pressed.ctrl && !pressed.alt;
+    if (key == VK_F1 && plain) {
         Application().HelpContext(HelpContext);
         return true;
+    }
+    // The dialog manager presses the focused button only once it has made it
+    // the default one, which a window that is no dialog never does.
+    if (key == VK_RETURN && plain) {
+        auto* button = dynamic_cast<TButton*>(FromHandle(GetFocus()));
+        if (button && button->ParentForm() == this && button->Enabled()) {
+            button->Click();
+            return true;
+        }
     }
     return false;
 }
@@ -307,6 +340,15 @@ bool TForm::FocusByAccessKey(wchar_t key) {
         return true;
     }
     return false;
+}
+
+// The system's controls learn of the change only from their top-level window.
+void TForm::ColorsChanged() {
+    SystemColorsChanged();
+    EnumChildWindows(Handle(), ForwardColorChange, 0);
+    for (std::size_t i = 0; i < ComponentCount(); ++i)
+        if (auto* control = dynamic_cast<TControl*>(Components(i))) control->Invalidate();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TForm::LoadLayout(const std::string& text, const std::string& source) {
@@ -423,8 +465,25 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 if (menu_ && menu_->DispatchCommand(id)) return 0;
             }
             break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                SaveFocus();
+                break;
+            }
+            // Not minimized: the default would give the focus to the form itself.
+            if (!HIWORD(wParam) && RestoreFocus()) return 0;
+            break;
+        case WM_SETFOCUS:
+            if (RestoreFocus()) return 0;
+            break;
         case WM_ACTIVATEAPP:
             Application().AppActivated(wParam != FALSE);
+            break;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETHIGHCONTRAST) ColorsChanged();
+            break;
+        case WM_SYSCOLORCHANGE:
+            ColorsChanged();
             break;
         case WM_DPICHANGED:
             ChangeScale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

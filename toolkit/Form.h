@@ -99,8 +99,13 @@ public:
     void Release();
 
     // Keyboard: menu shortcuts, then Alt with a label's access key (focus to
-    // its FocusControl), then F1 (help topic). True when the key was used.
+    // its FocusControl), then F1 (help topic), then Enter on a focused button,
+    // which presses that button. True when the key was used.
     virtual bool HandleShortCut(WPARAM key);
+    // A form shown modally is a dialog to screen readers.
+    TAccessibleRole AccessibleRole() const override {
+        return modal_ ? TAccessibleRole::Dialog : TAccessibleRole::None;
+    }
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
@@ -114,6 +119,11 @@ public:
 
     // Every form that exists, for validating deferred work.
     static bool Exists(const TForm* form);
+
+    // WM_SYSCOLORCHANGE, and WM_SETTINGCHANGE for the high-contrast setting:
+    // the controls take the system's new colours (the high-contrast setting is
+    // read again) and the whole window is painted anew.
+    void ColorsChanged();
 
     // WM_DPICHANGED: the form moved to a screen of another resolution.
     // Applies the stored layout's lengths again at pixelsPerInch (from
@@ -143,6 +153,14 @@ protected:
 
 private:
     bool FocusByAccessKey(wchar_t key);
+    // The control that gets the focus when the form is shown: ActiveControl,
+    // else the first one in tab order that can take it; null for none.
+    TWinControl* FirstFocus() const;
+    // Deactivated, the form remembers its focused control; activated again,
+    // it gives the focus back to it (or to FirstFocus when it is gone), so
+    // that the keyboard goes on where it was. False when nothing took it.
+    void SaveFocus();
+    bool RestoreFocus();
     void UpdateStyle();
     void ApplyPosition();
     void Center();
@@ -160,6 +178,7 @@ private:
     TModalResult modalResult_ = mrNone;
     bool modal_ = false;
     bool placed_ = false;
+    HWND savedFocus_ = nullptr;
     int clientWidth_ = -1;
     int clientHeight_ = -1;
     THandlerTable handlers_;

@@ -70,7 +70,7 @@ TLabel::TextLayout TLabel::LayOutText(HDC dc, int maxWidth) const {
 
 void TLabel::DrawLines(HDC dc, const TextLayout& layout, const RECT& bounds) const {
     const std::wstring& text = layout.shown.text;
-    const COLORREF color = Enabled() ? ColorToRGB(Font().Color()) : GetSysColor(COLOR_GRAYTEXT);
+    const COLORREF color = TextColor();
     SetTextColor(dc, color);
     SetDCBrushColor(dc, color);
     int y = bounds.top;

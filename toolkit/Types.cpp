@@ -7,20 +7,6 @@
 namespace toolkit {
 namespace {
 
-struct NamedColor {
-    const char* name;
-    TColor color;
-};
-
-constexpr std::array<NamedColor, 17> kColors{{
-    {"clNone", clNone},         {"clDefault", clDefault},       {"clBlack", clBlack},
-    {"clWhite", clWhite},       {"clMaroon", clMaroon},         {"clBlue", clBlue},
-    {"clWindow", clWindow},     {"clWindowText", clWindowText}, {"clBtnFace", clBtnFace},
-    {"clBtnText", clBtnText},   {"clBtnShadow", clBtnShadow},   {"clBtnHighlight", clBtnHighlight},
-    {"clGrayText", clGrayText}, {"clInfoBk", clInfoBk},         {"clInfoText", clInfoText},
-    {"clHighlight", clHighlight}, {"clHotLight", clHotLight},
-}};
-
 struct NamedCursor {
     const char* name;
     TCursor cursor;
@@ -32,20 +18,6 @@ constexpr std::array<NamedCursor, 5> kCursors{{
 }};
 
 }  // namespace
-
-COLORREF ColorToRGB(TColor color) {
-    if ((color & 0xFF000000) == clSystemColor) return GetSysColor(static_cast<int>(color & 0xFF));
-    return color & 0x00FFFFFF;
-}
-
-bool ColorFromName(std::string_view name, TColor& color) {
-    for (const NamedColor& named : kColors)
-        if (os::EqualsIgnoringCase(name, named.name)) {
-            color = named.color;
-            return true;
-        }
-    return false;
-}
 
 HCURSOR CursorHandle(TCursor cursor) {
     switch (cursor) {

@@ -51,6 +51,13 @@ void PlayExclamation() {
         play("SystemExclamation", nullptr, SND_ASYNC);
 }
 
+TCustomModeTexts CustomModeTexts() {
+    return {shell::ResString(IDS_CUSTOM_LINE),   shell::ResString(IDS_CUSTOM_NONE_SET),
+            shell::ResString(IDS_CUSTOM_BOTH),   shell::ResString(IDS_CUSTOM_EITHER),
+            shell::ResString(IDS_MOMENT_STARTUP), shell::ResString(IDS_MOMENT_WAKE),
+            shell::ResString(IDS_MOMENT_SCREEN_SAVER)};
+}
+
 std::wstring ModeName(settings::TPromptMode mode) {
     switch (mode) {
     case settings::pmSecure:
@@ -98,6 +105,7 @@ std::wstring AdvertisementAddress(int index) {
 TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     : TSubstForm(owner, MainLayout(), "LAYOUT_MAIN"),
       pnlConsole(Get<toolkit::TPanel>(L"pnlConsole")),
+      lblCustomMode(Get<toolkit::TLabel>(L"lblCustomMode")),
       imgSecure(Get<toolkit::TImage>(L"imgSecure")),
       lblSecureTitle(Get<toolkit::TLabel>(L"lblSecureTitle")),
       imgRelaxed(Get<toolkit::TImage>(L"imgRelaxed")),
@@ -157,6 +165,8 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
 void TdlgGatewiseMain::ApplyRunTimeLayout() {
     TSubstForm::ApplyRunTimeLayout();
     LoadModePictures();
+    customLineRoom_ = 0;
+    PlaceCustomModeLine();
     FitClientHeight();
 }
 
@@ -188,10 +198,28 @@ void TdlgGatewiseMain::ShowAdvertisement() {
 }
 
 void TdlgGatewiseMain::RefreshModeDisplay() {
-    settings::TPromptMode mode = settings::GlobalOptions().GetCurrentMode();
+    settings::TOptions& options = settings::GlobalOptions();
+    settings::TPromptMode mode = options.GetCurrentMode();
     std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
     lblSecureTitle.SetCaption(shell::ResString(IDS_SECURE_MODE) + (mode == settings::pmSecure ? active : L""));
     lblRelaxedTitle.SetCaption(shell::ResString(IDS_RELAXED_MODE) + (mode == settings::pmRelaxed ? active : L""));
+    const std::wstring line = mode == settings::pmCustom ? CustomModeLine(ReadPromptStates(options), CustomModeTexts()) : L"";
+    lblCustomMode.SetCaption(line);
+    lblCustomMode.SetVisible(!line.empty());
+    PlaceCustomModeLine();
+}
+
+void TdlgGatewiseMain::PlaceCustomModeLine() {
+    const int room = lblCustomMode.Visible() ? lblCustomMode.Height() + toolkit::ScaleToDpi(8, PixelsPerInch()) : 0;
+    const int shift = room - customLineRoom_;
+    if (shift == 0) return;
+    customLineRoom_ = room;
+    for (toolkit::TControl* control : pnlConsole.Controls())
+        if (control != &lblCustomMode && control->Top() >= lblCustomMode.Top()) control->SetTop(control->Top() + shift);
+    pnlConsole.SetHeight(pnlConsole.Height() + shift);
+    for (toolkit::TControl* control : Controls())
+        if (control != &pnlConsole) control->SetTop(control->Top() + shift);
+    FitClientHeight();
 }
 
 toolkit::TImage* TdlgGatewiseMain::ImageForControl(toolkit::TComponent* sender) {

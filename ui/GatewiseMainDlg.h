@@ -43,7 +43,9 @@ public:
     // Frees the four pictures, which the images stop showing first.
     ~TdlgGatewiseMain() override;
 
-    // Marks the active mode's title " (currently active)"; neither in Custom mode.
+    // Shows the machine's mode: marks the active mode's title " (currently
+    // active)", or in Custom mode neither, and then shows the line under the
+    // header that tells which prompts ask. Every refresh of the mode comes here.
     void RefreshModeDisplay();
     std::uint8_t AdvertIndex() const { return advertIndex_; }
 
@@ -99,8 +101,12 @@ private:
     void ShowModePicture(toolkit::TImage* image, bool highlighted);
     void LoadModePictures();
     void FitClientHeight();
+    // The rows below the header move down to make room for the Custom Mode
+    // line while it shows, and back while it does not; the window grows as much.
+    void PlaceCustomModeLine();
 
     toolkit::TPanel& pnlConsole;
+    toolkit::TLabel& lblCustomMode;
     toolkit::TImage& imgSecure;
     toolkit::TLabel& lblSecureTitle;
     toolkit::TImage& imgRelaxed;
@@ -116,6 +122,7 @@ private:
 
     std::array<toolkit::Picture, 4> pictures_;
     std::uint8_t advertIndex_ = 0;
+    int customLineRoom_ = 0;  // pixels the rows moved down for the Custom Mode line
     toolkit::KernelHandle mutex_;
 };
 

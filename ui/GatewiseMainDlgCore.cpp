@@ -1,5 +1,7 @@
 #include "ui/GatewiseMainDlgCore.h"
 
+#include "engine/Utilities.h"
+
 #include <algorithm>
 
 namespace ui {
@@ -11,7 +13,36 @@ os::WString PlainText(const std::string& utf8) {
     return text;
 }
 
+os::WString FormatTwo(const os::WString& format, const os::WString& first, const os::WString& second) {
+    return os::Format(os::Format(format, first), second);
+}
+
+// One moment, or two joined by `twoFormat`.
+os::WString Moments(const std::vector<os::WString>& moments, const os::WString& twoFormat) {
+    return moments.size() == 1 ? moments[0] : FormatTwo(twoFormat, moments[0], moments[1]);
+}
+
 }  // namespace
+
+TPromptStates ReadPromptStates(settings::TOptions& options) {
+    TPromptStates states;
+    if (options.AutochangeStartup()) states.startup = engine::GetAskPasswordOnStartup();
+    if (options.AutochangeStandby()) states.wake = engine::GetAskPasswordOnResume();
+    if (options.AutochangeScreenSaver()) states.screenSaver = engine::GetAskPasswordOnScreenSaver();
+    return states;
+}
+
+os::WString CustomModeLine(const TPromptStates& states, const TCustomModeTexts& texts) {
+    std::vector<os::WString> asked;
+    std::vector<os::WString> notAsked;
+    const std::pair<const std::optional<bool>&, const os::WString&> moments[] = {
+        {states.startup, texts.startup}, {states.wake, texts.wake}, {states.screenSaver, texts.screenSaver}};
+    for (const auto& [state, moment] : moments)
+        if (state) (*state ? asked : notAsked).push_back(moment);
+    if (asked.empty() && notAsked.empty()) return texts.noneSet;
+    if (asked.empty() || notAsked.empty()) return {};
+    return FormatTwo(texts.line, Moments(asked, texts.both), Moments(notAsked, texts.either));
+}
 
 os::WString CheckReportMarkup(std::vector<diagnostics::CheckResult> results, const TCheckReportTexts& texts) {
     diagnostics::SortBySeverity(results);

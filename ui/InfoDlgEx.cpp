@@ -56,6 +56,7 @@ TdlgKVInfoEx::TdlgKVInfoEx(toolkit::TComponent* owner, const std::wstring& capti
     shell::SubstituteComponent(lblText);
 
     imgIcon.SetSystemIcon(isError ? IDI_HAND : isQuestion ? IDI_QUESTION : IDI_ASTERISK);
+    imgIcon.AccessibleName = shell::ResString(isError ? IDS_ICON_ERROR : isQuestion ? IDS_ICON_QUESTION : IDS_ICON_INFORMATION);
     ShowButtons(isQuestion, allowCancel, helpContext != 0);
     bvlDontShow.SetVisible(dontShowAgain != nullptr);
     chkDontShow.SetVisible(dontShowAgain != nullptr);

@@ -116,10 +116,12 @@ void TBalloonHelp::UpdateTool() {
     tool_.lpszText = text_.data();
     Send(TTM_DELTOOLW, 0, ToolParam());
     Send(TTM_ADDTOOLW, 0, ToolParam());
-    Send(TTM_SETTIPBKCOLOR, toolkit::ColorToRGB(BackGroundColor), 0);
+    const toolkit::TColor background = toolkit::ContrastColor(BackGroundColor, toolkit::TColorPart::Tip);
+    Send(TTM_SETTIPBKCOLOR, toolkit::ColorToRGB(background), 0);
     Send(TTM_SETTITLEW, BalloonIcon % 4, reinterpret_cast<LPARAM>(title_.c_str()));
     ApplyFont();
-    Send(TTM_SETTIPTEXTCOLOR, toolkit::ColorToRGB(toolkit::clBtnText), 0);
+    const toolkit::TColor text = toolkit::HighContrast() ? toolkit::TextColorOn(background) : toolkit::clBtnText;
+    Send(TTM_SETTIPTEXTCOLOR, toolkit::ColorToRGB(text), 0);
 }
 
 void TBalloonHelp::ApplyFont() {

@@ -22,7 +22,8 @@ public:
     explicit TBalloonHelp(toolkit::TComponent* owner);
     ~TBalloonHelp() override;
 
-    // Applied at the next ShowAt.
+    // Applied at the next ShowAt. In high contrast a fixed colour gives way to
+    // the tooltip colour, and the text takes the tooltip text colour.
     toolkit::TColor BackGroundColor = toolkit::clInfoBk;
     // Applied at the next ShowAt or title change.
     TBalloonIconType BalloonIcon = bInfo;

@@ -11,8 +11,8 @@ namespace {
 // The label's font and text colour in a DC for one scope: the defaults of the markup.
 class LabelCanvas {
 public:
-    LabelCanvas(HDC dc, const toolkit::TFont& font) : font_(dc, font.Handle()) {
-        SetTextColor(dc, toolkit::ColorToRGB(font.Color()));
+    LabelCanvas(HDC dc, const toolkit::TControl& label) : font_(dc, label.Font().Handle()) {
+        SetTextColor(dc, label.TextColor());
     }
 
 private:
@@ -43,13 +43,24 @@ void TKXLabel::SetJustify(bool justify) {
     Invalidate();
 }
 
+COLORREF TKXLabel::LinkRGB() const {
+    return toolkit::ColorToRGB(toolkit::ContrastColor(linkColor_, toolkit::TColorPart::Link));
+}
+
 void TKXLabel::LayoutText(HDC dc) {
-    render_.Layout(caption_, dc, toolkit::ColorToRGB(linkColor_), justify_, ClientRect());
+    render_.Layout(caption_, dc, LinkRGB(), justify_, ClientRect());
+    // The markup's own colours are fixed ones: in high contrast its text takes
+    // the label's text colour and its links the link colour.
+    if (!toolkit::HighContrast()) return;
+    for (std::size_t i = 0; i < render_.Items.Count(); ++i) {
+        THTMLRenderItem& item = render_.Items[i];
+        item.Font.Color = item.Href.empty() ? TextColor() : LinkRGB();
+    }
 }
 
 int TKXLabel::GetTextHeight() {
     toolkit::WindowDC window(Parent() ? Parent()->Handle() : nullptr);
-    LabelCanvas canvas(window.Get(), Font());
+    LabelCanvas canvas(window.Get(), *this);
     LayoutText(window.Get());
     return render_.TextHeight;
 }
@@ -60,7 +71,7 @@ void TKXLabel::Paint(HDC dc) {
     POINT origin{};
     OffsetViewportOrgEx(dc, Left(), Top(), &origin);
     {
-        LabelCanvas canvas(dc, Font());
+        LabelCanvas canvas(dc, *this);
         if (needsLayout_) {
             LayoutText(dc);
             needsLayout_ = false;
@@ -104,8 +115,8 @@ void TKXLabel::UpdateRuns() {
 // words are read from the runs before wrapping.
 void TKXLabel::ParseCaption(THTMLRender& parsed) const {
     toolkit::WindowDC window(Parent() ? Parent()->Handle() : nullptr);
-    LabelCanvas canvas(window.Get(), Font());
-    parsed.Parse(caption_, window.Get(), toolkit::ColorToRGB(linkColor_));
+    LabelCanvas canvas(window.Get(), *this);
+    parsed.Parse(caption_, window.Get(), LinkRGB());
 }
 
 std::wstring TKXLabel::AccessibleText() {
@@ -128,7 +139,8 @@ std::vector<toolkit::TAccessibleLink> TKXLabel::AccessibleLinks() {
             for (std::size_t i = runs.first; i < runs.first + runs.count; ++i)
                 UnionRect(&bounds, &bounds, &render_.Items[i].Rect);
         }
-        links.push_back({parsed.TextOf(range), bounds});
+        const auto named = LinkNames.find(parsed.Items[range.first].Href);
+        links.push_back({named != LinkNames.end() ? named->second : parsed.TextOf(range), bounds});
     }
     return links;
 }
@@ -150,6 +162,9 @@ bool TKXLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::TL
         SetJustify(p.Bool());
     } else if (os::EqualsIgnoringCase(p.name, "OnLinkClick")) {
         context.BindEvent(p, OnLinkClick);
+    } else if (constexpr std::string_view prefix = "AccessibleName.";
+               p.name.size() > prefix.size() && os::EqualsIgnoringCase(p.name.substr(0, prefix.size()), prefix)) {
+        LinkNames[os::FromUtf8(p.name.substr(prefix.size()))] = p.Text();
     } else {
         return TGraphicControl::ApplyLayoutProperty(p, context);
     }

@@ -9,6 +9,8 @@
 #include "widgets/HTMLRender.h"
 
 #include <functional>
+#include <map>
+#include <string>
 
 namespace widgets {
 
@@ -48,6 +50,9 @@ public:
     void Click() override;
     // The hand cursor over a link, the default one elsewhere.
     void MouseMove(POINT point) override;
+    // What screen readers call the links to `href`, instead of their words
+    // (layout: AccessibleName.<href> = "name").
+    std::map<std::wstring, std::wstring> LinkNames;
     // For screen readers: text without its markup, and its links; following
     // a link raises OnLinkClick with the link's first run, or OnClick
     // without a link handler, as a click on it would.
@@ -55,12 +60,15 @@ public:
     std::wstring AccessibleText() override;
     std::vector<toolkit::TAccessibleLink> AccessibleLinks() override;
     void FollowAccessibleLink(std::size_t index) override;
-    // InterlineSpacing, LinkColor, Justify, OnLinkClick, and every control's.
+    // InterlineSpacing, LinkColor, Justify, OnLinkClick, AccessibleName.<href>,
+    // and every control's.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
 private:
     // Lays the caption out in a DC that holds the label's font and text colour.
     void LayoutText(HDC dc);
+    // The links' colour, which gives way to the system's in high contrast.
+    COLORREF LinkRGB() const;
     // Makes the runs match the caption, laying it out when it is stale.
     void UpdateRuns();
     // The caption's runs before wrapping.

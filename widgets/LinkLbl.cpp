@@ -2,6 +2,7 @@
 
 #include "os/Text.h"
 #include "toolkit/Application.h"
+#include "toolkit/Handles.h"
 #include "toolkit/Layout.h"
 #include "toolkit/LayoutReader.h"
 #include "widgets/GuiUtilities.h"
@@ -25,18 +26,80 @@ private:
 
 }  // namespace
 
-TLinkLabel::TLinkLabel(toolkit::TComponent* owner, toolkit::TWinControl* parent) : toolkit::TLabel(owner, parent) {
+TLinkLabel::TLinkLabel(toolkit::TComponent* owner, toolkit::TWinControl* parent) : toolkit::TWinControl(owner) {
+    SetParent(parent);
+    CreateHandle(nullptr, WS_TABSTOP, 0);
     UpdateColors();
     Font().SetStyle(toolkit::fsUnderline);
     Cursor = toolkit::crHandPoint;
+    SetAutoSize(true);
 }
 
 void TLinkLabel::SetParent(toolkit::TWinControl* parent) {
     // A control takes its new parent's font; the link keeps its own look.
     const toolkit::TFontStyles style = Font().Style();
-    toolkit::TLabel::SetParent(parent);
+    toolkit::TWinControl::SetParent(parent);
     Font().SetStyle(style);
     UpdateColors();
+}
+
+void TLinkLabel::SetAlignment(toolkit::TAlignment alignment) {
+    alignment_ = alignment;
+    Invalidate();
+}
+
+void TLinkLabel::AdjustSize() {
+    if (!AutoSize()) return;
+    toolkit::WindowDC screen;
+    toolkit::SelectedObject font(screen.Get(), Font().Handle());
+    const std::wstring text = Caption();
+    SIZE size{};
+    TEXTMETRICW metrics{};
+    GetTextExtentPoint32W(screen.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextMetricsW(screen.Get(), &metrics);
+    const int left = alignment_ == toolkit::TAlignment::taRightJustify ? Left() + Width() - size.cx : Left();
+    SetBounds(left, Top(), size.cx, metrics.tmHeight);
+}
+
+void TLinkLabel::PaintWindow(HDC dc) {
+    toolkit::TWinControl::PaintWindow(dc);
+    RECT client{0, 0, ClientWidth(), ClientHeight()};
+    toolkit::SelectedObject font(dc, Font().Handle());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, TextColor());
+    const UINT align = alignment_ == toolkit::TAlignment::taRightJustify ? DT_RIGHT
+                       : alignment_ == toolkit::TAlignment::taCenter     ? DT_CENTER
+                                                                         : DT_LEFT;
+    const std::wstring text = Caption();
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, align | DT_SINGLELINE | DT_NOPREFIX);
+    if (Focused()) DrawFocusRect(dc, &client);
+}
+
+LRESULT TLinkLabel::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_GETDLGCODE: {
+            // Enter reaches the link instead of pressing the dialog's default button.
+            const auto* pressed = reinterpret_cast<const MSG*>(lParam);
+            if (pressed && pressed->message == WM_KEYDOWN && pressed->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
+            return DLGC_BUTTON;
+        }
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN || wParam == VK_SPACE) {
+                Click();
+                return 0;
+            }
+            break;
+        case WM_LBUTTONUP:
+            Click();
+            return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            Invalidate();
+            break;
+        default:
+            break;
+    }
+    return toolkit::TWinControl::WndProc(message, wParam, lParam);
 }
 
 void TLinkLabel::SetAutoColors(bool autoColors) {
@@ -74,8 +137,10 @@ bool TLinkLabel::ApplyLayoutProperty(const toolkit::LayoutProperty& p, toolkit::
         SetColorUnvisited(toolkit::LayoutColor(p));
     } else if (os::EqualsIgnoringCase(p.name, "ColorVisited")) {
         SetColorVisited(toolkit::LayoutColor(p));
+    } else if (os::EqualsIgnoringCase(p.name, "Alignment")) {
+        SetAlignment(toolkit::LayoutAlignment(p));
     } else {
-        return toolkit::TLabel::ApplyLayoutProperty(p, context);
+        return toolkit::TWinControl::ApplyLayoutProperty(p, context);
     }
     return true;
 }

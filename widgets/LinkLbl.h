@@ -1,8 +1,9 @@
 #pragma once
 // A label that looks and acts like a web link: underlined, blue or purple,
-// hand cursor; a click opens its address with the shell.
+// hand cursor; a click opens its address with the shell. It has a window of
+// its own, so that Tab reaches it and Enter or Space opens it too.
 
-#include "toolkit/Label.h"
+#include "toolkit/Control.h"
 
 #include <string>
 
@@ -10,9 +11,13 @@ namespace widgets {
 
 inline constexpr toolkit::TColor clPurple = 0x800080;
 
-class TLinkLabel : public toolkit::TLabel {
+class TLinkLabel : public toolkit::TWinControl {
 public:
+    // Sized to its text (AutoSize); a right-aligned link keeps its right edge.
     TLinkLabel(toolkit::TComponent* owner, toolkit::TWinControl* parent);
+
+    toolkit::TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(toolkit::TAlignment alignment);
 
     // The fixed link colours (blue, purple) instead of the two colour properties.
     bool AutoColors() const { return autoColors_; }
@@ -33,8 +38,15 @@ public:
     void Click() override;
     toolkit::TAccessibleRole AccessibleRole() const override { return toolkit::TAccessibleRole::Link; }
     bool AccessibleClickable() const override { return true; }
+    toolkit::TColorPart TextPart() const override { return toolkit::TColorPart::Link; }
     void SetParent(toolkit::TWinControl* parent) override;
-    // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, and the label's own.
+    // The text on the parent's background, with a focus rectangle while focused.
+    void PaintWindow(HDC dc) override;
+    // Enter and Space open the link, and so does a click.
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Loaded() override { AdjustSize(); }
+    // HREF, AutoColors, Visited, ColorUnvisited, ColorVisited, Alignment, and
+    // every control's.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
 protected:
@@ -42,12 +54,14 @@ protected:
     virtual void UpdateColors();
     // The shell call of OpenLink.
     virtual void ShellOpen(const std::wstring& address);
+    void AdjustSize() override;
 
 private:
     bool autoColors_ = true;
     bool visited_ = false;
     toolkit::TColor colorUnvisited_ = toolkit::clBlue;
     toolkit::TColor colorVisited_ = clPurple;
+    toolkit::TAlignment alignment_ = toolkit::TAlignment::taLeftJustify;
 };
 
 // Lets stored layouts create link labels (kind "linklabel").

@@ -82,6 +82,8 @@ SimGdi::SimGdi() {
         {COLOR_BTNFACE, RGB(240, 240, 240)},    {COLOR_BTNSHADOW, RGB(160, 160, 160)},
         {COLOR_GRAYTEXT, RGB(109, 109, 109)},   {COLOR_BTNTEXT, RGB(0, 0, 0)},
         {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)}, {COLOR_HOTLIGHT, RGB(0, 102, 204)},
+        {COLOR_INFOBK, RGB(255, 255, 225)},     {COLOR_INFOTEXT, RGB(0, 0, 0)},
+        {COLOR_HIGHLIGHT, RGB(0, 120, 215)},    {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)},
     };
     stockFont.lfHeight = -16;
     stockFont.lfWeight = FW_NORMAL;

@@ -507,6 +507,13 @@ BOOL SimMachine::SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam,
     case SPI_SETSCREENSAVESECURE:
         screenSaverSecure = uiParam ? TRUE : FALSE;
         return TRUE;
+    case SPI_GETHIGHCONTRAST: {
+        auto* contrast = static_cast<HIGHCONTRASTW*>(pvParam);
+        if (!contrast || uiParam != sizeof(HIGHCONTRASTW)) return FailWithLastError(ERROR_INVALID_PARAMETER);
+        contrast->dwFlags = HCF_AVAILABLE | (highContrast ? HCF_HIGHCONTRASTON : 0);
+        contrast->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
     default:
         return FailWithLastError(ERROR_INVALID_SPI_VALUE);
     }

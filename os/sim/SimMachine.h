@@ -99,6 +99,7 @@ public:
     // The key protector types of the Windows drive's encryptable volume;
     // nullopt: a Windows without BitLocker, whose WMI namespace is missing.
     std::optional<std::vector<ULONG>> bitLockerProtectors = std::vector<ULONG>{};
+    BOOL highContrast = FALSE;  // SPI_GETHIGHCONTRAST's HCF_HIGHCONTRASTON; the colours are gdi.sysColors
     SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name

@@ -62,11 +62,17 @@ press "$dialog" key Tab
 press "$dialog" type --delay 50 'Wonder land 1'
 press "$dialog" key Return
 # Wine's protected store refuses the password; a message saying where it went
-# instead may follow, whatever its title. Enter answers it.
+# instead may follow, whatever its title. Enter answers it, once, as a user
+# would: X still lists the message while the program is busy closing it and
+# switching modes, and a second Enter typed ahead then reaches the main
+# window, where it presses the focused Options button (and hides the balloon).
+answered=" $window $dialog "
 for _ in $(seq 1 20); do
   [ "$(value "$winlogon" AutoAdminLogon)" = 1 ] && break
   for other in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-    [ "$other" = "$window" ] || [ "$other" = "$dialog" ] || press "$other" key Return
+    [[ "$answered" == *" $other "* ]] && continue
+    answered+="$other "
+    press "$other" key Return
   done
   sleep 0.5
 done

@@ -66,11 +66,11 @@ for dpi in 96 144 192; do
   expect_line '^      static text "While in secure mode .* \(activate now\)\."$'
   expect_line '^      static text "In relaxed mode .* \(activate now\)\."$'
   links=$(grep -cE '^        link ".+" action "Jump"$' "$work/tree.txt")
-  activate=$(grep -cE '^        link "activate now" action "Jump"$' "$work/tree.txt")
+  activate=$(grep -cE '^        link "Activate (Secure|Relaxed) Mode" action "Jump"$' "$work/tree.txt")
   [ "$links" -eq 3 ] && [ "$activate" -eq 2 ] ||
-    fail "$dpi dpi: expected the two 'activate now' links and the advertisement's, found $links links"
+    fail "$dpi dpi: expected the links 'Activate Secure Mode', 'Activate Relaxed Mode' and the advertisement's, found $links links"
   # The advertisement's explanation is the text that holds its one link.
-  grep -B1 -E '^        link ".+" action "Jump"$' "$work/tree.txt" | grep -vE 'activate now|^--$|^        link' |
+  grep -B1 -E '^        link ".+" action "Jump"$' "$work/tree.txt" | grep -vE 'Activate (Secure|Relaxed) Mode|^--$|^        link' |
     grep -qE '^      static text ".{40,}" action "Click"$' || fail "$dpi dpi: no explanation of the advertisement"
 
   [ "$(focused_button)" = "Options..." ] || fail "$dpi dpi: the focus starts on '$(focused_button)'"

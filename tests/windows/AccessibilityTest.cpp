@@ -1,17 +1,14 @@
-#include "AccessibleValues.h"
+#include "AccessibleTree.h"
 #include "FormTest.h"
 #include "toolkit/ExtCtrls.h"
 #include "widgets/KXLabel.h"
 
 #include <objbase.h>
-#include <oleacc.h>
-#include <wrl/client.h>
 
 #include <string>
 
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using namespace toolkit;
 
 constexpr const char* kLayout = R"(
@@ -46,29 +43,6 @@ object dlgTest: form
   end
 end
 )";
-
-std::wstring Name(IAccessible* object, LONG id = CHILDID_SELF) {
-    return AccessibleText([&](BSTR* text) { return object->get_accName(ChildId(id), text); });
-}
-std::wstring Action(IAccessible* object, LONG id = CHILDID_SELF) {
-    return AccessibleText([&](BSTR* text) { return object->get_accDefaultAction(ChildId(id), text); });
-}
-LONG Role(IAccessible* object, LONG id = CHILDID_SELF) {
-    VARIANT role;
-    VariantInit(&role);
-    return SUCCEEDED(object->get_accRole(ChildId(id), &role)) && role.vt == VT_I4 ? role.lVal : -1;
-}
-ComPtr<IAccessible> ChildObject(IAccessible* parent, LONG id) {
-    ComPtr<IDispatch> dispatch;
-    ComPtr<IAccessible> child;
-    if (parent->get_accChild(ChildId(id), &dispatch) == S_OK) dispatch.As(&child);
-    return child;
-}
-ComPtr<IAccessible> ClientObject(HWND window) {
-    ComPtr<IAccessible> object;
-    EXPECT_EQ(S_OK, AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_PPV_ARGS(&object)));
-    return object;
-}
 
 class Accessibility : public FormTest {
 protected:

@@ -92,7 +92,7 @@ TEST(LinkLblTest, OpenLinkSkipsThePlaceholderAndRestoresTheCursor) {
     toolkit::Application().SetScreenCursor(toolkit::crDefault);
 }
 
-TEST(LinkLblTest, ClickOnTheLabelOpensTheLinkInsteadOfOnClick) {
+TEST(LinkLblTest, ClickEnterOrSpaceOpenTheLinkInsteadOfOnClick) {
     toolkit::TForm form(nullptr);
     form.SetClientSize(300, 100);
     auto* link = new RecordingLinkLabel(&form, &form);
@@ -103,15 +103,25 @@ TEST(LinkLblTest, ClickOnTheLabelOpensTheLinkInsteadOfOnClick) {
     link->OnClick = [&](toolkit::TComponent*) { ++clicks; };
     form.Show();
 
-    SendMessageW(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
-    SendMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, 15));
+    SendMessageW(link->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+    SendMessageW(link->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
     EXPECT_EQ(std::vector<std::wstring>{L"https://www.vantrel.example/"}, link->opened);
     EXPECT_EQ(0, clicks);
+
+    // The keyboard: the link takes the focus, Enter and Space open it.
+    link->SetFocus();
+    EXPECT_TRUE(link->Focused());
+    MSG enter{link->Handle(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EXPECT_EQ(DLGC_WANTMESSAGE, SendMessageW(link->Handle(), WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)))
+        << "Enter is not left to the dialog's default button";
+    SendMessageW(link->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(link->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(3u, link->opened.size());
 
     // Beside the label nothing opens.
     SendMessageW(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 80));
     SendMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(250, 80));
-    EXPECT_EQ(1u, link->opened.size());
+    EXPECT_EQ(3u, link->opened.size());
     form.Hide();
 }
 

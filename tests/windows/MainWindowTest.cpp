@@ -63,7 +63,7 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
               (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3", L"-",
-                                         L"&Options...", L"Autologon account...", L"&Users management...",
+                                         L"&Options...", L"&Autologon account...", L"&Users management...",
                                          L"&Check settings...", L"-",
                                          L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
@@ -79,10 +79,33 @@ TEST_F(MainWindow, ActiveModeIsMarkedInItsTitle) {
     EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode (currently active)");
     EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
 
+    const TLabel& line = window->Get<TLabel>(L"lblCustomMode");
+    EXPECT_FALSE(line.Visible());
+    const auto secure = ControlBounds(*window);
+    const int height = window->ClientHeight();
+
     machine.screenSaverSecure = FALSE;  // the settings disagree: custom mode
     window->RefreshModeDisplay();
     EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode");
     EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
+    // The line under the header says so, and what differs from Secure Mode;
+    // the rows below it make room, and the window grows as much.
+    EXPECT_TRUE(line.Visible());
+    EXPECT_EQ(line.Caption(), L"Custom Mode: the password is asked at start-up and on wake, not after the screen saver.");
+    const int room = window->Get<TControl>(L"imgSecure").Top() - secure.at(L"imgSecure")[1];
+    EXPECT_GE(room, line.Height());
+    EXPECT_EQ(window->Get<TControl>(L"lblSecureTitle").Top(), line.Top() + room);
+    EXPECT_GE(window->Get<TControl>(L"lblRelaxed").Top(), line.Top() + line.Height());
+    EXPECT_EQ(window->Get<TControl>(L"btnExit").Top(), secure.at(L"btnExit")[1] + room);
+    EXPECT_EQ(window->ClientHeight(), height + room);
+    window->RefreshModeDisplay();
+    EXPECT_EQ(window->ClientHeight(), height + room) << "a second refresh moves nothing";
+
+    machine.screenSaverSecure = TRUE;
+    window->RefreshModeDisplay();
+    EXPECT_FALSE(line.Visible());
+    EXPECT_EQ(ControlBounds(*window), secure);
+    EXPECT_EQ(window->ClientHeight(), height);
 }
 
 TEST_F(MainWindow, FailingModeReadIsReportedAndTheWindowStillOpens) {

@@ -2,13 +2,17 @@
 // A simulated machine whose GDI is Windows' own: windows built on it measure
 // and draw their markup with real fonts in real device contexts (the simulated
 // GDI knows none of them), while the registry, the accounts, the LSA store and
-// everything else stay simulated.
+// everything else stay simulated. The system colours are Windows' own until a
+// test sets simulatedColors; then they are the simulated machine's. oleacc is
+// Windows' own too, so that the windows answer screen readers.
 
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
 
 class SimMachineWithRealGdi final : public os::sim::SimMachine {
 public:
+    bool simulatedColors = false;
+
     HDC CreateCompatibleDC(HDC dc) override { return Gdi().CreateCompatibleDC(dc); }
     BOOL DeleteDC(HDC dc) override { return Gdi().DeleteDC(dc); }
     HGDIOBJ GetCurrentObject(HDC dc, UINT type) override { return Gdi().GetCurrentObject(dc, type); }
@@ -35,11 +39,31 @@ public:
         return Gdi().ExtTextOutW(dc, x, y, options, rect, text, count, advances);
     }
     int FillRect(HDC dc, const RECT* rect, HBRUSH brush) override { return Gdi().FillRect(dc, rect, brush); }
-    DWORD GetSysColor(int index) override { return Gdi().GetSysColor(index); }
+    DWORD GetSysColor(int index) override {
+        return simulatedColors ? SimMachine::GetSysColor(index) : Gdi().GetSysColor(index);
+    }
     int MulDiv(int number, int numerator, int denominator) override {
         return Gdi().MulDiv(number, numerator, denominator);
     }
 
+    HMODULE GetModuleHandleA(LPCSTR name) override {
+        return IsOleacc(name) ? Remember(Gdi().GetModuleHandleA(name)) : SimMachine::GetModuleHandleA(name);
+    }
+    HMODULE LoadLibraryExA(LPCSTR name, HANDLE reserved, DWORD flags) override {
+        return IsOleacc(name) ? Remember(Gdi().LoadLibraryExA(name, reserved, flags))
+                              : SimMachine::LoadLibraryExA(name, reserved, flags);
+    }
+    FARPROC GetProcAddress(HMODULE module, LPCSTR name) override {
+        return module && module == oleacc_ ? Gdi().GetProcAddress(module, name) : SimMachine::GetProcAddress(module, name);
+    }
+
 private:
     static os::WinApi& Gdi() { return os::Windows(); }
+    static bool IsOleacc(LPCSTR name) { return name && lstrcmpiA(name, "oleacc.dll") == 0; }
+    HMODULE Remember(HMODULE module) {
+        if (module) oleacc_ = module;
+        return module;
+    }
+
+    HMODULE oleacc_ = nullptr;
 };
