@@ -21,6 +21,7 @@ enum ExitCode : int {
     kNoAutologonAccount = 4,  // relaxed mode refused: no auto-logon account with a password
     kPasswordRejected = 5,    // nothing was changed
     kProblemFound = 6,        // diagnose found at least one problem
+    kNoConsoleUser = 7,       // run as LocalSystem with nobody signed in at the console: per-user settings left
 };
 
 // Standard input.

@@ -4,9 +4,11 @@
 // engine error, which the caller reports with exit code 1).
 
 #include "cli/Console.h"
+#include "engine/ConsoleUser.h"
 #include "settings/Options.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,8 @@ struct CommandArgument {
 
 // The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
 // instead of text; warnings go to standard error either way, and into the
-// object's "warnings".
+// object's "warnings". Run as LocalSystem, they work on the per-user settings
+// of the user signed in at the console (engine/ConsoleUser.h).
 class Session {
 public:
     Session(Console& console, const os::WString& optionsKey, bool json);
@@ -49,10 +52,16 @@ private:
     void SaveOptions(const std::vector<std::string>& names);
     // A warning: on standard error now, and in the JSON object's "warnings".
     void Warn(const std::string& message);
+    // Whose per-user settings the command shows or changes: "settingsOf" in
+    // JSON, and a line of text when that is not the caller's own.
+    std::string SettingsOwnerLine() const;
+    std::optional<std::string> SettingsOwner() const;
 
     Console& console_;
     bool json_;
     std::vector<std::string> warnings_;
+    bool localSystem_;
+    engine::PerUserTargetScope target_;
     settings::OptionsPtr<settings::TOptions> options_;
 };
 

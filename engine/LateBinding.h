@@ -85,6 +85,7 @@ extern LateBound<os::PFN_PowerEnumerate> PowerEnumerate;
 extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
 extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
 extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;
+extern LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken;
 }  // namespace late
 
 }  // namespace engine
