@@ -78,11 +78,18 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
     AddJsonFlag(*diagnose, request);
     diagnose->callback([&] { request.command = [&](Session& s) { return s.Diagnose(request.json); }; });
+
+    CLI::App* selftest = app.add_subcommand(
+        "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
+                    "fails; without administrator rights the steps that need them are skipped.");
+    AddJsonFlag(*selftest, request);
+    selftest->callback([&] { request.command = [&](Session& s) { return s.SelfTest(request.json); }; });
 }
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
+    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "8 selftest: a check failed.\n";
 
 int RunCommand(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
     CLI::App app("Switches how Windows asks for the account password: at start-up, on resume and after the "

@@ -3,6 +3,7 @@
 #include "cli/Password.h"
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
+#include "diagnostics/SelfTest.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -125,17 +126,9 @@ const char* PasswordText(PasswordStore store) {
     return "whether a password is stored could not be read";
 }
 
-// The five options in their declared order, as their accessors answer.
-std::vector<std::pair<std::string, bool>> OptionValues(settings::TOptions& options) {
-    std::vector<std::pair<std::string, bool>> values;
-    for (const settings::PublishedProperty& property : options.Properties())
-        values.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
-    return values;
-}
-
 Json OptionsJson(settings::TOptions& options) {
     Json json = Json::object();
-    for (const auto& [name, value] : OptionValues(options)) json[name] = value;
+    for (const auto& [name, value] : settings::OptionValues(options)) json[name] = value;
     return json;
 }
 
@@ -205,6 +198,10 @@ Session::Session(Console& console, const os::WString& optionsKey)
     options_->SetSaveOnDestroy(false);
 }
 
+Session::~Session() {
+    for (const std::string& warning : warnings_) console_.err << "Warning: " << warning << '\n';
+}
+
 // ---------------------------------------------------------------- status
 
 int Session::Status(bool json) {
@@ -252,7 +249,7 @@ int Session::Status(bool json) {
 }
 
 void Session::ShowOptions() {
-    for (const auto& [name, value] : OptionValues(*options_))
+    for (const auto& [name, value] : settings::OptionValues(*options_))
         console_.out << "  " << name << '=' << (value ? "True" : "False") << '\n';
 }
 
@@ -278,7 +275,7 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
-    settings::SwitchMode(options, mode);
+    audit::SwitchMode(options, mode, audit::orCommandLine, warnings_);
     console_.out << "Switched to " << ModeName(mode) << " mode.\n";
     if (!administrator)
         console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";
@@ -329,7 +326,8 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcCannotVerify)
             console_.err << "The password could not be verified; it is stored as given.\n";
     }
-    const engine::TPasswordStore store = engine::SetAutologonAccount(userName, domainName, password);
+    const engine::TPasswordStore store =
+        audit::SetAutologonAccount(userName, domainName, password, audit::orCommandLine, warnings_);
     if (engine::IsPlainValue(store))
         console_.err << "Windows did not accept the password into its protected store: it is kept in the registry "
                         "value DefaultPassword, where other users of this computer may be able to read it.\n";
@@ -345,7 +343,7 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
 
 int Session::ClearAccount() {
     RequireAdministrator("Clearing the auto-logon account");
-    engine::SetAutologonAccount({}, {}, os::SecretString());
+    audit::SetAutologonAccount({}, {}, os::SecretString(), audit::orCommandLine, warnings_);
     console_.out << "Auto-logon account and password cleared.\n";
     return kDone;
 }
@@ -366,6 +364,7 @@ int Session::Options(const std::vector<CommandArgument>& assignments) {
         featureChanged = featureChanged || IsFeatureOption(change.property->name);
     }
     if (!changes.empty()) {
+        audit::TOptionsChange change(options, audit::orCommandLine);
         std::vector<std::string> names;
         for (const Assignment& change : changes) {
             change.property->write(options, std::int64_t{change.value});
@@ -377,7 +376,13 @@ int Session::Options(const std::vector<CommandArgument>& assignments) {
             !options.AutochangeScreenSaver())
             throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
                                             "AutochangeScreenSaver must stay True. Nothing was saved.");
-        SaveOptions(names);
+        try {
+            SaveOptions(names);
+        } catch (const CommandFailure& failure) {
+            change.Report(warnings_, failure.what());
+            throw;
+        }
+        change.Report(warnings_);
     }
     ShowOptions();
     return kDone;
@@ -429,6 +434,38 @@ int Session::Diagnose(bool json) {
             << (warnings == 1 ? " warning.\n" : " warnings.\n");
     }
     return problems > 0 ? kProblemFound : kDone;
+}
+
+// ---------------------------------------------------------------- selftest
+
+int Session::SelfTest(bool json) {
+    const std::vector<diagnostics::SelfTestResult> results = diagnostics::RunSelfTest();
+    const auto count = [&](diagnostics::SelfTestOutcome outcome) {
+        return std::count_if(results.begin(), results.end(), [&](const auto& r) { return r.outcome == outcome; });
+    };
+    const auto failed = count(diagnostics::SelfTestOutcome::Failed);
+
+    std::ostream& out = console_.out;
+    if (json) {
+        Json checks = Json::array();
+        for (const diagnostics::SelfTestResult& result : results)
+            checks.push_back({{"id", result.id},
+                              {"result", diagnostics::SelfTestOutcomeName(result.outcome)},
+                              {"detail", result.detail}});
+        WriteJson(out, Json{{"passed", count(diagnostics::SelfTestOutcome::Passed)},
+                            {"failed", failed},
+                            {"skipped", count(diagnostics::SelfTestOutcome::Skipped)},
+                            {"checks", checks}});
+    } else {
+        for (const diagnostics::SelfTestResult& result : results) {
+            std::string outcome = diagnostics::SelfTestOutcomeName(result.outcome);
+            outcome.resize(9, ' ');
+            out << outcome << result.id << "\n         " << Printable(result.detail) << '\n';
+        }
+        out << count(diagnostics::SelfTestOutcome::Passed) << " passed, " << failed << " failed, "
+            << count(diagnostics::SelfTestOutcome::Skipped) << " skipped.\n";
+    }
+    return failed > 0 ? kSelfTestFailed : kDone;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 // one key. A command ends with an exit code, or raises CommandFailure (or an
 // engine error, which the caller reports with exit code 1).
 
+#include "audit/Audit.h"
 #include "cli/Console.h"
 #include "settings/Options.h"
 
@@ -19,9 +20,15 @@ struct CommandArgument {
     std::size_t position;
 };
 
+// Each change a command makes is written to the event log. A failure to
+// write it does not fail the command: the session shows it on standard error
+// as a warning when it ends, after the command's output and before its error.
 class Session {
 public:
     Session(Console& console, const os::WString& optionsKey);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     int Status(bool json);
     // `verify`: secure mode only; the password comes from standard input.
@@ -34,6 +41,8 @@ public:
     // read back: one that did not persist ends the command with exit code 1.
     int Options(const std::vector<CommandArgument>& assignments);
     int Diagnose(bool json);
+    // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
+    int SelfTest(bool json);
 
 private:
     void RequireAdministrator(const char* what);
@@ -43,6 +52,7 @@ private:
 
     Console& console_;
     settings::OptionsPtr<settings::TOptions> options_;
+    audit::Warnings warnings_;
 };
 
 }  // namespace cli
