@@ -229,9 +229,15 @@ const char* SelfTestOutcomeName(SelfTestOutcome outcome) {
 
 std::vector<SelfTestResult> RunSelfTest() {
     const bool administrator = engine::IsAdministrator();
-    return {CheckPowerScheme(administrator), CheckPrivateData(administrator), CheckScreenSaver(),
-            CheckModernStandby(),             CheckAccountVerification(),     CheckDllSearch(),
-            CheckLoadConfiguration()};
+    std::vector<SelfTestResult> results = {CheckPowerScheme(administrator), CheckPrivateData(administrator),
+                                           CheckScreenSaver(),             CheckModernStandby(),
+                                           CheckAccountVerification(),     CheckDllSearch(),
+                                           CheckLoadConfiguration()};
+    // A detail is one line: the system's error texts come after a line break.
+    for (SelfTestResult& result : results)
+        for (std::size_t at; (at = result.detail.find("\r\n")) != std::string::npos;)
+            result.detail.replace(at, 2, " ");
+    return results;
 }
 
 }  // namespace diagnostics

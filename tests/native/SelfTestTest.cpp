@@ -65,7 +65,8 @@ TEST_F(SelfTestTest, AFailingStepIsNamedAndItsScratchIsStillDeleted) {
          "could not be stored and read back: Failed call to LsaStorePrivateData: 2"},
         {"LsaRetrievePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED), "private-data",
          "Failed call to LsaRetrievePrivateData: 5"},
-        {"SystemParametersInfoW", ERROR_INVALID_SPI_VALUE, "screen-saver", "system parameter could not be read"},
+        {"SystemParametersInfoW", ERROR_INVALID_SPI_VALUE, "screen-saver",
+         "system parameter could not be read: System Error.  Code: 1439. Invalid system-wide"},
         {"CallNtPowerInformation", 0xC0000002, "modern-standby", "status 0xC0000002"},
         {"GetUserNameExW", ERROR_NONE_MAPPED, "account-verification", "could not be named"},
     };
