@@ -3,7 +3,6 @@
 // one key. A command ends with an exit code, or raises CommandFailure (or an
 // engine error, which the caller reports with exit code 1).
 
-#include "audit/Audit.h"
 #include "cli/Console.h"
 #include "settings/Options.h"
 
@@ -20,39 +19,45 @@ struct CommandArgument {
     std::size_t position;
 };
 
-// Each change a command makes is written to the event log. A failure to
-// write it does not fail the command: the session shows it on standard error
-// as a warning when it ends, after the command's output and before its error.
+// The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
+// instead of text; warnings go to standard error either way, and into the
+// object's "warnings". Each change a command makes is written to the event
+// log; a failure to write it does not fail the command but is a warning.
 class Session {
 public:
-    Session(Console& console, const os::WString& optionsKey);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    Session(Console& console, const os::WString& optionsKey, bool json);
 
-    int Status(bool json);
+    int Status();
     // `verify`: secure mode only; the password comes from standard input.
     int Switch(settings::TPromptMode mode, bool verify);
-    // `domain` empty: the current account's domain.
+    // `user` may be "DOMAIN\name", or a user principal name "name@domain",
+    // which is stored whole with no domain. Otherwise `domain`, and when that
+    // is empty the current account's domain.
     int SetAccount(const std::string& user, const std::string& domain, bool verify);
     int ClearAccount();
     // NAME=True|False assignments of the four options that the options dialog
-    // edits; none shows all five. Only the options named are saved, and each is
-    // read back: one that did not persist ends the command with exit code 1.
+    // edits, and VerifyPassword=True; none shows all five. Only the options
+    // named are saved, and each is read back: one that did not persist ends
+    // the command with exit code 1.
     int Options(const std::vector<CommandArgument>& assignments);
-    int Diagnose(bool json);
+    // `target`: the mode whose switch the problems concern; pmCustom for both.
+    int Diagnose(settings::TPromptMode target);
     // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
-    int SelfTest(bool json);
+    int SelfTest();
 
 private:
     void RequireAdministrator(const char* what);
     void VerifyCurrentPassword();
     void ShowOptions();
     void SaveOptions(const std::vector<std::string>& names);
+    // A warning: on standard error now, and in the JSON object's "warnings".
+    void Warn(const std::string& message);
+    class AuditWarnings;
 
     Console& console_;
+    bool json_;
+    std::vector<std::string> warnings_;
     settings::OptionsPtr<settings::TOptions> options_;
-    audit::Warnings warnings_;
 };
 
 }  // namespace cli

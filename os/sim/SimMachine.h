@@ -105,6 +105,9 @@ public:
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
     bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
     std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
+    // The program's string table, which LoadStringW reads from the module
+    // that GetModuleHandleA(nullptr) answers.
+    std::map<UINT, WString> strings;
 
     // The DLL search: the system folder, where LoadLibraryExA finds a DLL by
     // its full path; what SetDefaultDllDirectories and SetDllDirectoryW set.
@@ -115,9 +118,9 @@ public:
     DWORD defaultDllDirectories = 0;
     std::optional<WString> dllDirectory;
     // The program's own image, laid out as the loader maps it (an offset is
-    // its address relative to the start), which GetModuleHandleA(nullptr)
-    // answers; empty: that call fails.
-    std::vector<BYTE> programImage;
+    // its address relative to the start), whose address GetModuleHandleA(nullptr)
+    // answers. A new machine's is blank: no headers, no load configuration.
+    std::vector<BYTE> programImage = std::vector<BYTE>(64);
 
     // The event log: every event that ReportEventW wrote, oldest first, with
     // the source its handle was registered for.
@@ -181,6 +184,7 @@ public:
     HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) override;
     FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override;
     UINT GetSystemDirectoryA(LPSTR buffer, UINT size) override;
+    int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) override;
     DWORD GetLastError() override;
     void SetLastError(DWORD code) override;
     DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,

@@ -6,10 +6,12 @@
 # account is set with its password on standard input, relaxed mode goes
 # through; bad arguments exit with 2 and the usage on standard error, without
 # repeating what was typed; a password line that is not UTF-8 is refused; a
-# result that cannot be written exits with 1. The password shows in no output.
+# result that cannot be written exits with 1. --version, version and /? answer
+# as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
+# name beyond ASCII whole, and a failure is an object with its exit code.
 # selftest, with Wine reporting Windows 10, names Wine's gaps (no power
 # functions, private data and the screen saver parameter refused) as failures
-# and exits with 8, while the rest passes.
+# and exits with 8, while the rest passes. The password shows in no output.
 #
 #   command_line.sh GATEWISECMD_EXE
 set -uo pipefail
@@ -103,6 +105,49 @@ gatewisecmd selftest --json
 expect_code 8 "selftest --json under Wine"
 grep -q '^  "failed": 3,$' "$work/out.txt" || fail "selftest --json does not count 3 failures"
 wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+
+gatewisecmd --version
+expect_code 0 "--version"
+grep -Eqx 'gatewisecmd [0-9]+\.[0-9]+' "$work/out.txt" || fail "--version did not print the name and version"
+cp "$work/out.txt" "$work/version.txt"
+gatewisecmd version
+expect_code 0 version
+cmp -s "$work/out.txt" "$work/version.txt" || fail "version and --version differ"
+gatewisecmd /?
+expect_code 0 "/?"
+grep -q "Usage: gatewisecmd" "$work/out.txt" || fail "/? did not show the usage"
+
+# through_cmd ARGS...: gatewisecmd run by cmd.exe, as a script of a
+# management agent runs it; its standard output in $work/out.
+through_cmd() {
+  wine cmd /c "$(winepath -w "$program")" "$@" <"$work/in" >"$work/out" 2>"$work/err"
+  code=$?
+}
+# json_holds PYTHON-EXPRESSION: standard output is one JSON object of ASCII
+# alone, for which the expression about it (named j) holds.
+json_holds() {
+  python3 - "$work/out" "$1" <<'EOF_PY' || fail "JSON output: $1 does not hold"
+import json, sys
+data = open(sys.argv[1], "rb").read()
+if any(byte > 0x7F for byte in data):
+    sys.exit("a byte beyond ASCII")
+j = json.loads(data.decode("ascii"))
+sys.exit(0 if eval(sys.argv[2]) else 1)
+EOF_PY
+}
+# The account's name beyond ASCII (an e with diaeresis, and a key beyond
+# U+FFFF), written by regedit from a UTF-16 file.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\r\n"DefaultUserName"="Zo\xc3\xab\xf0\x9f\x94\x91"\r\n' |
+  iconv -f UTF-8 -t UTF-16 >"$work/name.reg"
+wine regedit /s "$(winepath -w "$work/name.reg")"
+through_cmd status --json
+expect_code 0 "status --json through cmd.exe"
+json_holds 'j["account"]["user"] == "Zo\u00eb\U0001F511" and j["mode"] == "relaxed"'
+through_cmd version --json
+json_holds 'j == {"name": "gatewisecmd", "version": open("'"$work/version.txt"'").read().split()[1]}'
+through_cmd diagnose --for sooner --json
+expect_code 2 "diagnose --for with a value it does not take"
+json_holds 'j == {"error": "Argument 2: the option --for takes secure or relaxed.", "exitCode": 2}'
 
 wine "$program" status <"$work/in" >/dev/full 2>"$work/err"
 code=$?
