@@ -265,7 +265,7 @@ class Session::AuditWarnings {
 public:
     explicit AuditWarnings(Session& session) : session_(session) {}
     ~AuditWarnings() {
-        for (const std::string& warning : list) session_.Warn(warning);
+        for (const std::string& warning : list) session_.Warn("Warning: " + warning);
     }
     AuditWarnings(const AuditWarnings&) = delete;
     AuditWarnings& operator=(const AuditWarnings&) = delete;
