@@ -101,6 +101,12 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         request.command = [&](Session& s) { return s.Diagnose(TargetMode(request.forMode)); };
     });
 
+    CLI::App* selftest = app.add_subcommand(
+        "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
+                    "fails; without administrator rights the steps that need them are skipped.");
+    AddJsonFlag(*selftest, request);
+    selftest->callback([&] { request.command = [](Session& s) { return s.SelfTest(); }; });
+
     CLI::App* version = app.add_subcommand("version", "Shows the program's name and version.");
     AddJsonFlag(*version, request);
     version->callback([&] { request.version = true; });
@@ -108,7 +114,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
+    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "8 selftest: a check failed.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 

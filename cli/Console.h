@@ -21,6 +21,7 @@ enum ExitCode : int {
     kNoAutologonAccount = 4,  // relaxed mode refused: no auto-logon account with a password
     kPasswordRejected = 5,    // nothing was changed
     kProblemFound = 6,        // diagnose found at least one problem
+    kSelfTestFailed = 8,      // selftest: at least one check failed
 };
 
 // Standard input.

@@ -21,7 +21,8 @@ struct CommandArgument {
 
 // The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
 // instead of text; warnings go to standard error either way, and into the
-// object's "warnings".
+// object's "warnings". Each change a command makes is written to the event
+// log; a failure to write it does not fail the command but is a warning.
 class Session {
 public:
     Session(Console& console, const os::WString& optionsKey, bool json);
@@ -41,6 +42,8 @@ public:
     int Options(const std::vector<CommandArgument>& assignments);
     // `target`: the mode whose switch the problems concern; pmCustom for both.
     int Diagnose(settings::TPromptMode target);
+    // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
+    int SelfTest();
 
 private:
     void RequireAdministrator(const char* what);
@@ -49,6 +52,7 @@ private:
     void SaveOptions(const std::vector<std::string>& names);
     // A warning: on standard error now, and in the JSON object's "warnings".
     void Warn(const std::string& message);
+    class AuditWarnings;
 
     Console& console_;
     bool json_;

@@ -4,19 +4,12 @@
 #include "engine/WindowsVersion.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 
 namespace settings {
 namespace {
 
-std::string SchemeName(const GUID& guid) {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
-                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return "the password on wake of power scheme " + std::string(text);
-}
+std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
 
 std::string FailureMessage(const std::string& cause, const std::vector<std::string>& leftChanged) {
     if (leftChanged.empty()) return cause + "\r\nNothing was changed.";

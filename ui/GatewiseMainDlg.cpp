@@ -1,5 +1,6 @@
 #include "ui/GatewiseMainDlg.h"
 
+#include "audit/Audit.h"
 #include "diagnostics/Diagnostics.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -301,8 +302,11 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
 
 void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     std::wstring failure;
+    // The window goes on without the event when it cannot be written: the
+    // switch is done, and the event log is for administrators to read.
+    audit::Warnings ignored;
     try {
-        settings::SwitchMode(settings::GlobalOptions(), mode);
+        audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored);
     } catch (const settings::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
     }

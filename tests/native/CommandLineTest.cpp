@@ -3,6 +3,9 @@
 #include "FreedMemoryWatch.h"
 #include "GatewiseVersion.h"
 #include "MachineTest.h"
+#include "ProgramImage.h"
+#include "audit/Audit.h"
+#include "engine/LateBinding.h"
 
 #include <nlohmann/json.hpp>
 
@@ -479,6 +482,9 @@ TEST_F(CommandLineTest, PasswordNeverAppearsInAnyOutputOrCall) {
     EXPECT_NE(everything.find("plain-text-password"), std::string::npos);
     EXPECT_EQ(everything.find("Sesame"), std::string::npos) << everything;
     for (const auto& call : machine.Calls()) EXPECT_EQ(call.args.find("Sesame"), std::string::npos) << call.function;
+    EXPECT_GE(machine.eventLog.size(), 3u);
+    for (const auto& event : machine.eventLog)
+        for (const os::WString& text : event.strings) EXPECT_EQ(os::ToUtf8(text).find("Sesame"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
@@ -602,6 +608,67 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
 }
 
+// ---------------------------------------------------------------- event log
+
+TEST_F(CommandLineTest, EachChangeIsLoggedAndAFailureToLogIsAWarningNotAFailure) {
+    Result result = Run({"secure"});
+    EXPECT_EQ(result.err, "");
+    result = Run({"options", "ModifyAllPowerProfiles=True"});
+    ASSERT_EQ(machine.eventLog.size(), 2u);
+    EXPECT_EQ(machine.eventLog[0].id, static_cast<DWORD>(audit::ckSwitch));
+    EXPECT_EQ(machine.eventLog[0].strings[2], WSTR("Program: gatewisecmd.exe (the command line)"));
+    EXPECT_EQ(machine.eventLog[1].strings[3], WSTR("Options: ModifyAllPowerProfiles from False to True."));
+
+    const std::string warning =
+        "Warning: The change could not be written to the event log: System Error.  Code: 5.\r\nAccess is denied.\n";
+    machine.Fail("ReportEventW", ERROR_ACCESS_DENIED);
+    result = Run({"secure"});
+    EXPECT_EQ(result.code, cli::kDone);
+    EXPECT_EQ(result.out, "Switched to secure mode.\n");
+    EXPECT_EQ(result.err, warning);
+
+    machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED);
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kNoAutologonAccount) << "refused before any change: nothing to log";
+    EXPECT_EQ(result.err.find("Warning"), std::string::npos);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.err.rfind(warning + "System Error.  Code: 5.", 0), 0u) << result.err;
+}
+
+// ---------------------------------------------------------------- selftest
+
+TEST_F(CommandLineTest, SelfTestPrintsALinePerCheckAndExitsWithEightWhenOneFails) {
+    machine.programImage = ProgramImage(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    engine::RestrictDllSearchToSystemFolder();
+    Result result = Run({"selftest"});
+    EXPECT_EQ(result.code, cli::kDone) << result.out;
+    EXPECT_EQ(result.out.rfind("passed   power-scheme\n         A copy of the active power scheme took", 0), 0u)
+        << result.out;
+    EXPECT_NE(result.out.find("\n7 passed, 0 failed, 0 skipped.\n"), std::string::npos) << result.out;
+
+    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    result = Run({"selftest", "--json"});
+    EXPECT_EQ(result.code, cli::kSelfTestFailed);
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["passed"], 6);
+    EXPECT_EQ(report["failed"], 1);
+    EXPECT_EQ(report["skipped"], 0);
+    ASSERT_EQ(report["checks"].size(), 7u);
+    EXPECT_EQ(report["checks"][1]["id"], "private-data");
+    EXPECT_EQ(report["checks"][1]["result"], "failed");
+
+    BecomeStandardUser();
+    result = Run({"selftest"});
+    EXPECT_EQ(result.code, cli::kDone) << "skipped steps are no failures";
+    EXPECT_NE(result.out.find("skipped  private-data\n         Skipped: needs administrator rights"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\n5 passed, 0 failed, 2 skipped.\n"), std::string::npos) << result.out;
+}
+
 // ---------------------------------------------------------------- usage
 
 // Whatever was typed, the message names the option or the argument's position
@@ -611,16 +678,17 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, version."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, version."},
         {{"Zq9secret"},
          "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
-         "diagnose, version."},
+         "diagnose, selftest, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
         {{"secure", "--verify=Zq9secret"}, "Argument 2: the option --verify takes no value."},
         {{"secure", "Zq9secret"}, "Argument 2 was not expected by gatewisecmd secure."},
         {{"relaxed", "--verify"}, "Argument 2 is not an option of gatewisecmd relaxed."},
+        {{"selftest", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
         {{"account", "Zq9secret"}, "Argument 2: unknown command. The commands of gatewisecmd account are set, clear."},
         {{"diagnose", "--for", "Zq9secret"}, "Argument 2: the option --for takes secure or relaxed."},
         {{"account"}, "gatewisecmd account needs a command: set, clear."},
