@@ -12,6 +12,7 @@ namespace {
 // What the command line asked for, filled in by the parser.
 struct Request {
     bool json = false;
+    bool force = false;
     bool verify = false;
     bool noVerify = false;
     std::string user;
@@ -78,11 +79,19 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
     AddJsonFlag(*diagnose, request);
     diagnose->callback([&] { request.command = [&](Session& s) { return s.Diagnose(request.json); }; });
+
+    CLI::App* undo = app.add_subcommand(
+        "undo", "Undoes the last switch: puts back the three settings exactly as they were before it. Exit code 9 "
+                "when there is none, 10 when the settings changed since.");
+    undo->add_flag("--force", request.force, "Undoes the switch also when the settings changed since.");
+    AddJsonFlag(*undo, request);
+    undo->callback([&] { request.command = [&](Session& s) { return s.Undo(request.force, request.json); }; });
 }
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem.\n";
+    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "9 no switch to undo, 10 the settings changed since the switch (undo without --force).\n";
 
 int RunCommand(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
     CLI::App app("Switches how Windows asks for the account password: at start-up, on resume and after the "

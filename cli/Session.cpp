@@ -7,6 +7,7 @@
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
+#include "settings/LastSwitch.h"
 #include "settings/SwitchRecord.h"
 
 #include <nlohmann/json.hpp>
@@ -278,10 +279,14 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
-    settings::SwitchMode(options, mode);
+    const settings::TSwitchResult result = settings::SwitchMode(options, mode);
     console_.out << "Switched to " << ModeName(mode) << " mode.\n";
     if (!administrator)
         console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";
+    if (!result.undoAvailable)
+        console_.err << "Warning: undo will not be available: the settings before the switch could not be stored "
+                        "under HKEY_CURRENT_USER\\"
+                     << os::ToUtf8(options.KeyPath()) << ".\n";
     return kDone;
 }
 
@@ -396,6 +401,63 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
         throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
                                                " (under HKEY_CURRENT_USER\\" + os::ToUtf8(options_->KeyPath()) +
                                                ").");
+}
+
+// ---------------------------------------------------------------- undo
+
+int Session::Undo(bool force, bool json) {
+    const settings::TUndoOutcome outcome = settings::UndoLastSwitch(*options_, force);
+    if (!outcome.problem.empty()) console_.err << outcome.problem << '\n';
+    const std::optional<settings::TLastSwitch>& last = outcome.last;
+    const std::string described =
+        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+                   settings::LocalTimeText(last->time)
+             : std::string();
+    switch (outcome.result) {
+    case settings::TUndoResult::NeedsAdministrator:
+        throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
+                                                      " needs administrator rights, as it changed the start-up or "
+                                                      "resume setting: run gatewisecmd from an elevated command "
+                                                      "prompt. Nothing was changed.");
+    case settings::TUndoResult::NothingToUndo:
+        console_.err << "There is no switch to undo.\n";
+        break;
+    case settings::TUndoResult::ChangedSince: {
+        std::string names;
+        for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
+        console_.err << (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
+                                     : "It cannot be told whether the settings changed since " + described +
+                                           ", as that switch did not finish.")
+                     << " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.\n";
+        break;
+    }
+    case settings::TUndoResult::Done:
+        if (!json) console_.out << "Undid " << described << ": the settings are as they were before it.\n";
+        break;
+    }
+    if (json) {
+        Json changed = Json::array();
+        for (const std::string& name : outcome.changed) changed.push_back(name);
+        const char* result = outcome.result == settings::TUndoResult::Done          ? "undone"
+                             : outcome.result == settings::TUndoResult::ChangedSince ? "changed-since"
+                                                                                    : "nothing-to-undo";
+        WriteJson(console_.out,
+                  Json{{"result", result},
+                       {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
+                                              {"time", settings::UtcTimeText(last->time)},
+                                              {"finished", last->after.has_value()}}
+                                       : Json(nullptr)},
+                       {"changedSince", changed},
+                       {"mode", ModeName(options_->GetCurrentMode())}});
+    }
+    switch (outcome.result) {
+    case settings::TUndoResult::NothingToUndo:
+        return kNothingToUndo;
+    case settings::TUndoResult::ChangedSince:
+        return kChangedSinceSwitch;
+    default:
+        return kDone;
+    }
 }
 
 // ---------------------------------------------------------------- diagnose

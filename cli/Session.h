@@ -34,6 +34,8 @@ public:
     // read back: one that did not persist ends the command with exit code 1.
     int Options(const std::vector<CommandArgument>& assignments);
     int Diagnose(bool json);
+    // Undoes the last switch; `force` also when the settings changed since.
+    int Undo(bool force, bool json);
 
 private:
     void RequireAdministrator(const char* what);
