@@ -244,9 +244,16 @@ void TdlgGatewiseMain::tmrRefreshTimer(toolkit::TComponent*) {
     }
 }
 
+// An error is shown here, and no other refresh starts while it shows: the
+// settings that could not be read may keep changing meanwhile.
 void TdlgGatewiseMain::RefreshForOutsideChanges() {
-    settings::GlobalOptions().AdoptStoredChanges();
-    RefreshModeDisplay();
+    if (refreshingForOthers_) return;
+    refreshingForOthers_ = true;
+    toolkit::Guarded([this] {
+        settings::GlobalOptions().AdoptStoredChanges();
+        RefreshModeDisplay();
+    });
+    refreshingForOthers_ = false;
 }
 
 LRESULT TdlgGatewiseMain::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -162,6 +162,7 @@ private:
     int customLineRoom_ = 0;  // pixels the rows moved down for the Custom Mode line
     toolkit::KernelHandle mutex_;
     TRefreshSchedule refreshSchedule_;
+    bool refreshingForOthers_ = false;
     std::vector<std::unique_ptr<toolkit::TRegistryWatch>> registryWatches_;
     std::array<toolkit::TPowerSettingWatch, 3> powerWatches_;
 };
