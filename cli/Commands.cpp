@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 
+#include "cli/JsonOutput.h"
 #include "cli/Session.h"
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace cli {
@@ -15,14 +17,16 @@ struct Request {
     bool force = false;
     bool verify = false;
     bool noVerify = false;
+    bool version = false;
     std::string user;
     std::string domain;
+    std::string forMode;
     std::vector<std::string> assignments;
     std::function<int(Session&)> command;
 };
 
 void AddJsonFlag(CLI::App& command, Request& request) {
-    command.add_flag("--json", request.json, "Writes one JSON object instead of text.");
+    command.add_flag("--json", request.json, "Writes one JSON object instead of text, also when the command fails.");
 }
 
 // The NAME=VALUE arguments of `options` with their positions.
@@ -34,6 +38,12 @@ std::vector<CommandArgument> Assignments(const std::vector<std::string>& argumen
     return assignments;
 }
 
+settings::TPromptMode TargetMode(const std::string& name) {
+    if (name == "secure") return settings::pmSecure;
+    if (name == "relaxed") return settings::pmRelaxed;
+    return settings::pmCustom;
+}
+
 void DefineCommands(CLI::App& app, Request& request, const std::vector<std::string>& arguments) {
     app.require_subcommand(1);
 
@@ -41,16 +51,18 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         "status", "Shows the mode, the three settings, the auto-logon account, the options and whether the "
                   "program runs with administrator rights.");
     AddJsonFlag(*status, request);
-    status->callback([&] { request.command = [&](Session& s) { return s.Status(request.json); }; });
+    status->callback([&] { request.command = [](Session& s) { return s.Status(); }; });
 
     CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
+    AddJsonFlag(*secure, request);
     secure->callback(
         [&] { request.command = [&](Session& s) { return s.Switch(settings::pmSecure, request.verify); }; });
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+    AddJsonFlag(*relaxed, request);
     relaxed->callback([&] { request.command = [](Session& s) { return s.Switch(settings::pmRelaxed, false); }; });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
@@ -58,34 +70,48 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     CLI::App* set = account->add_subcommand(
         "set", "Sets the auto-logon account. The password is read from standard input (one line), or typed "
                "without echo on a console; never from the command line.");
-    set->add_option("--user", request.user, "The account's user name.")->required();
+    set->add_option("--user", request.user,
+                    "The account's user name: NAME, DOMAIN\\NAME, or NAME@DOMAIN (stored whole, with no domain).")
+        ->required();
     set->add_option("--domain", request.domain, "Its domain; the current account's domain when left out.");
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
+    AddJsonFlag(*set, request);
     set->callback([&] {
         request.command = [&](Session& s) { return s.SetAccount(request.user, request.domain, !request.noVerify); };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
+    AddJsonFlag(*clear, request);
     clear->callback([&] { request.command = [](Session& s) { return s.ClearAccount(); }; });
 
     CLI::App* options = app.add_subcommand(
         "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
-                   "ModifyAllPowerProfiles.");
+                   "ModifyAllPowerProfiles, and turns VerifyPassword back on.");
     options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
+    AddJsonFlag(*options, request);
     options->callback([&] {
         request.command = [&](Session& s) { return s.Options(Assignments(arguments, request)); };
     });
 
     CLI::App* diagnose =
         app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
+    diagnose->add_option("--for", request.forMode, "Reports as problems only what stops a switch to that mode.")
+        ->check(CLI::IsMember({"secure", "relaxed"}))
+        ->type_name("MODE");
     AddJsonFlag(*diagnose, request);
-    diagnose->callback([&] { request.command = [&](Session& s) { return s.Diagnose(request.json); }; });
+    diagnose->callback([&] {
+        request.command = [&](Session& s) { return s.Diagnose(TargetMode(request.forMode)); };
+    });
 
     CLI::App* undo = app.add_subcommand(
         "undo", "Undoes the last switch: puts back the three settings exactly as they were before it. Exit code 9 "
                 "when there is none, 10 when the settings changed since.");
     undo->add_flag("--force", request.force, "Undoes the switch also when the settings changed since.");
     AddJsonFlag(*undo, request);
-    undo->callback([&] { request.command = [&](Session& s) { return s.Undo(request.force, request.json); }; });
+    undo->callback([&] { request.command = [&](Session& s) { return s.Undo(request.force); }; });
+
+    CLI::App* version = app.add_subcommand("version", "Shows the program's name and version.");
+    AddJsonFlag(*version, request);
+    version->callback([&] { request.version = true; });
 }
 
 const char kFooter[] =
@@ -93,12 +119,37 @@ const char kFooter[] =
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
     "9 no switch to undo, 10 the settings changed since the switch (undo without --force).\n";
 
-int RunCommand(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
+std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
+
+int ShowVersion(Console& console, bool json) {
+    if (json)
+        WriteJson(console.out, Json{{"name", "gatewisecmd"}, {"version", GATEWISE_VERSION_TEXT}});
+    else
+        console.out << VersionText() << '\n';
+    return kDone;
+}
+
+// "/?" asks for help, as it does of Windows' own commands.
+std::vector<std::string> WithHelpSwitches(std::vector<std::string> arguments) {
+    std::replace(arguments.begin(), arguments.end(), std::string("/?"), std::string("--help"));
+    return arguments;
+}
+
+// The message on standard error, and with --json the failure object on
+// standard output as well, so that a script reads one object either way.
+int Fail(Console& console, bool json, const std::string& message, int code, const std::string& usage = {}) {
+    console.err << message << (usage.empty() ? "\n" : "\n\n" + usage);
+    if (json) WriteJson(console.out, FailureJson(message, code));
+    return code;
+}
+
+int RunCommand(const std::vector<std::string>& typed, const os::WString& optionsKey, Console& console) {
+    const std::vector<std::string> arguments = WithHelpSwitches(typed);
     CLI::App app("Switches how Windows asks for the account password: at start-up, on resume and after the "
                  "screen saver.",
                  "gatewisecmd");
     app.footer(kFooter);
-    app.set_version_flag("--version", "gatewisecmd " GATEWISE_VERSION_TEXT, "Print the version and exit");
+    app.set_version_flag("--version", std::string(), "Shows the program's name and version.");
     Request request;
     DefineCommands(app, request, arguments);
 
@@ -110,24 +161,23 @@ int RunCommand(const std::vector<std::string>& arguments, const os::WString& opt
     } catch (const CLI::CallForAllHelp&) {
         console.out << app.help("", CLI::AppFormatMode::All);
         return kDone;
-    } catch (const CLI::CallForVersion& version) {
-        console.out << version.what() << '\n';
-        return kDone;
+    } catch (const CLI::CallForVersion&) {
+        return ShowVersion(console, false);
     } catch (const CLI::ParseError& error) {
+        // The parse stopped before it could set the flag: what was typed tells.
+        const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
         const UsageError usage = DescribeUsageError(app, error, arguments);
-        console.err << usage.message << "\n\n" << usage.usage;
-        return kBadUsage;
+        return Fail(console, json, usage.message, kBadUsage, usage.usage);
     }
+    if (request.version) return ShowVersion(console, request.json);
 
     try {
-        Session session(console, optionsKey);
+        Session session(console, optionsKey, request.json);
         return request.command(session);
     } catch (const CommandFailure& failure) {
-        console.err << failure.what() << '\n';
-        return failure.Code;
+        return Fail(console, request.json, failure.what(), failure.Code);
     } catch (const std::exception& error) {
-        console.err << error.what() << '\n';
-        return kSystemError;
+        return Fail(console, request.json, error.what(), kSystemError);
     }
 }
 

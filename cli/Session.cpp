@@ -1,5 +1,6 @@
 #include "cli/Session.h"
 
+#include "cli/JsonOutput.h"
 #include "cli/Password.h"
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
@@ -10,23 +11,15 @@
 #include "settings/LastSwitch.h"
 #include "settings/SwitchRecord.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cstdio>
 
 namespace cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 using diagnostics::PasswordStore;
 using settings::TPromptMode;
-
-void WriteJson(std::ostream& out, const Json& json) {
-    out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
-}
 
 // JSON's short escape of a control character, or null.
 const char* ShortEscape(unsigned code) {
@@ -86,6 +79,19 @@ SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
     return asksPassword() ? SettingState::Asks : SettingState::DoesNotAsk;
 }
 
+struct SettingStates {
+    SettingState startup;
+    SettingState resume;
+    SettingState screenSaver;
+};
+
+// The three settings, those that the options leave alone as not managed.
+SettingStates ReadSettings(settings::TOptions& options) {
+    return {ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup),
+            ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume),
+            ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
+}
+
 const char* SettingKey(SettingState state) {
     switch (state) {
     case SettingState::Asks:
@@ -140,6 +146,27 @@ Json OptionsJson(settings::TOptions& options) {
     return json;
 }
 
+// The account as status shows it: user, domain and where its password is.
+Json AccountJson(const diagnostics::AutologonState& account) {
+    return Json{{"user", os::ToUtf8(account.user)},
+                {"domain", os::ToUtf8(account.domain)},
+                {"password", diagnostics::PasswordStoreName(account.password)}};
+}
+
+// What changed in the account; the password counts as changed when a new one
+// was stored, even where the old one was.
+Json AccountChanges(const diagnostics::AutologonState& before, const diagnostics::AutologonState& after,
+                    bool newPassword) {
+    Json changes = Json::array();
+    if (before.user != after.user) changes.push_back(Change("user", os::ToUtf8(before.user), os::ToUtf8(after.user)));
+    if (before.domain != after.domain)
+        changes.push_back(Change("domain", os::ToUtf8(before.domain), os::ToUtf8(after.domain)));
+    if (newPassword || before.password != after.password)
+        changes.push_back(Change("password", diagnostics::PasswordStoreName(before.password),
+                                 diagnostics::PasswordStoreName(after.password)));
+    return changes;
+}
+
 bool IsFeatureOption(const std::string& name) {
     return name == "AutochangeStartup" || name == "AutochangeStandby" || name == "AutochangeScreenSaver";
 }
@@ -168,13 +195,17 @@ Assignment ParseAssignment(settings::TOptions& options, const CommandArgument& a
     if (property == properties.end())
         throw CommandFailure(kBadUsage, position +
                                             " names no option. The options are AutochangeStartup, AutochangeStandby, "
-                                            "AutochangeScreenSaver and ModifyAllPowerProfiles.");
-    if (property->name == "VerifyPassword")
-        throw CommandFailure(kBadUsage, "VerifyPassword is changed only by the password verification of the main "
-                                        "window (\"Don't show this prompt again\").");
+                                            "AutochangeScreenSaver, ModifyAllPowerProfiles and VerifyPassword.");
     if (!os::EqualsIgnoringCase(value, "True") && !os::EqualsIgnoringCase(value, "False"))
         throw CommandFailure(kBadUsage, position + ": the value of " + property->name + " must be True or False.");
-    return {&*property, os::EqualsIgnoringCase(value, "True")};
+    const bool on = os::EqualsIgnoringCase(value, "True");
+    // Turning the prompt off is the user's own choice, made where they proved
+    // they know the password; turning it back on needs no such proof.
+    if (property->name == "VerifyPassword" && !on)
+        throw CommandFailure(kBadUsage, "VerifyPassword is turned off only by the password verification of the main "
+                                        "window (\"Don't show this prompt again\"); gatewisecmd can only turn it "
+                                        "on.");
+    return {&*property, on};
 }
 
 // The wake sign-in delay in seconds; null when it is missing or its key cannot
@@ -198,51 +229,80 @@ os::WString CurrentDomain() {
     }
 }
 
+// The account that account set names. "DOMAIN\name" carries its domain; a
+// user principal name "name@domain" is passed whole and with no domain, as
+// Windows expects for such names.
+engine::UserAccount NamedAccount(const std::string& user, const std::string& domain) {
+    const os::WString name = os::FromUtf8(user);
+    const os::WString givenDomain = os::FromUtf8(domain);
+    const auto backslash = name.find(WCHAR('\\'));
+    if (backslash != os::WString::npos && backslash > 0) {
+        const os::WString named = name.substr(0, backslash);
+        if (!givenDomain.empty() && !os::EqualsIgnoringCase(givenDomain, named))
+            throw CommandFailure(kBadUsage, "The option --user names a domain before its backslash, and --domain "
+                                            "names another. Nothing was changed.");
+        return {name.substr(backslash + 1), named};
+    }
+    const os::WString bare = backslash == 0 ? name.substr(1) : name;  // "\name": no domain named
+    if (bare.find(WCHAR('@')) != os::WString::npos) {
+        if (!givenDomain.empty())
+            throw CommandFailure(kBadUsage, "A user name of the form name@domain names its domain itself: leave out "
+                                            "--domain. Nothing was changed.");
+        return {bare, {}};
+    }
+    return {bare, givenDomain.empty() ? CurrentDomain() : givenDomain};
+}
+
+const char* VerificationName(std::optional<engine::TPasswordCheck> check) {
+    if (!check) return "skipped";
+    return *check == engine::pcAccepted ? "accepted" : "could-not-verify";
+}
+
 }  // namespace
 
-Session::Session(Console& console, const os::WString& optionsKey)
-    : console_(console), options_(settings::Create<settings::TOptions>(false, optionsKey)) {
+Session::Session(Console& console, const os::WString& optionsKey, bool json)
+    : console_(console), json_(json), options_(settings::Create<settings::TOptions>(false, optionsKey)) {
     // The commands save only when they change an option.
     options_->SetSaveOnDestroy(false);
 }
 
+void Session::Warn(const std::string& message) {
+    console_.err << message << '\n';
+    warnings_.push_back(message);
+}
+
 // ---------------------------------------------------------------- status
 
-int Session::Status(bool json) {
+int Session::Status() {
     settings::TOptions& options = *options_;
-    const SettingState startup = ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup);
-    const SettingState resume = ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume);
-    const SettingState screenSaver =
-        ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver);
+    const SettingStates settings = ReadSettings(options);
     const TPromptMode mode = options.GetCurrentMode();
     const diagnostics::AutologonState account = diagnostics::ReadAutologonState();
     const bool elevated = engine::IsAdministrator();
 
     for (const std::string& value : account.unreadable)
-        console_.err << "Warning: the registry value " << value << " under HKEY_LOCAL_MACHINE\\" << kWinlogonKey
-                     << " is not text; it is shown as missing.\n";
+        Warn("Warning: the registry value " + value + " under HKEY_LOCAL_MACHINE\\" + kWinlogonKey +
+             " is not text; it is shown as missing.");
 
     std::ostream& out = console_.out;
-    if (json) {
+    if (json_) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
                             {"settings",
-                             {{"startup", SettingKey(startup)},
-                              {"resume", SettingKey(resume)},
-                              {"screenSaver", SettingKey(screenSaver)}}},
-                            {"account",
-                             {{"user", os::ToUtf8(account.user)},
-                              {"domain", os::ToUtf8(account.domain)},
-                              {"password", diagnostics::PasswordStoreName(account.password)}}},
+                             {{"startup", SettingKey(settings.startup)},
+                              {"resume", SettingKey(settings.resume)},
+                              {"screenSaver", SettingKey(settings.screenSaver)}}},
+                            {"account", AccountJson(account)},
                             {"options", OptionsJson(options)},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
-                            {"wakeSignInDelay", WakeSignInDelayJson()}});
+                            {"wakeSignInDelay", WakeSignInDelayJson()},
+                            {"warnings", warnings_}});
         return kDone;
     }
     out << "Mode:          " << ModeName(mode) << '\n'
-        << "Start-up:      " << SettingText(startup) << '\n'
-        << "Resume:        " << SettingText(resume) << '\n'
-        << "Screen saver:  " << SettingText(screenSaver) << '\n'
+        << "Start-up:      " << SettingText(settings.startup) << '\n'
+        << "Resume:        " << SettingText(settings.resume) << '\n'
+        << "Screen saver:  " << SettingText(settings.screenSaver) << '\n'
         << "Auto-logon:    "
         << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
@@ -261,6 +321,7 @@ void Session::ShowOptions() {
 
 int Session::Switch(TPromptMode mode, bool verify) {
     settings::TOptions& options = *options_;
+    options.AdoptStoredChanges();  // as the switch will take them
     const bool administrator = engine::IsAdministrator();
     if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
         if (!administrator)
@@ -279,14 +340,33 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
+    const SettingStates before = ReadSettings(options);
+    const TPromptMode previous = options.GetCurrentMode();
     const settings::TSwitchResult result = settings::SwitchMode(options, mode);
-    console_.out << "Switched to " << ModeName(mode) << " mode.\n";
-    if (!administrator)
-        console_.out << "Left out, as they need administrator rights: the start-up and resume settings.\n";
+    const settings::TSwitchRecord& record = result.record;
     if (!result.undoAvailable)
-        console_.err << "Warning: undo will not be available: the settings before the switch could not be stored "
-                        "under HKEY_CURRENT_USER\\"
-                     << os::ToUtf8(options.KeyPath()) << ".\n";
+        Warn("Warning: undo will not be available: the settings before the switch could not be stored under "
+             "HKEY_CURRENT_USER\\" + os::ToUtf8(options.KeyPath()) + ".");
+
+    const SettingState now = mode == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
+    Json changes = Json::array();
+    for (const auto& [name, covered, was] : {std::tuple{"startup", record.startup, before.startup},
+                                             std::tuple{"resume", record.resume, before.resume},
+                                             std::tuple{"screenSaver", record.screenSaver, before.screenSaver}})
+        if (covered && was != now) changes.push_back(Change(name, SettingKey(was), SettingKey(now)));
+    const char* leftOutNote = "Left out, as they need administrator rights: the start-up and resume settings.";
+
+    if (json_) {
+        if (!administrator) warnings_.push_back(leftOutNote);
+        WriteJson(console_.out, Json{{"mode", ModeName(mode)},
+                                     {"previousMode", ModeName(previous)},
+                                     {"changes", changes},
+                                     {"leftOut", administrator ? Json::array() : Json::array({"startup", "resume"})},
+                                     {"warnings", warnings_}});
+    } else {
+        console_.out << "Switched to " << ModeName(mode) << " mode.\n";
+        if (!administrator) console_.out << leftOutNote << '\n';
+    }
     return kDone;
 }
 
@@ -321,37 +401,53 @@ void Session::RequireAdministrator(const char* what) {
 
 int Session::SetAccount(const std::string& user, const std::string& domain, bool verify) {
     RequireAdministrator("Setting the auto-logon account");
-    const os::WString userName = os::FromUtf8(user);
-    if (userName.empty()) throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use "
-                                                          "gatewisecmd account clear.");
-    const os::WString domainName = domain.empty() ? CurrentDomain() : os::FromUtf8(domain);
+    const engine::UserAccount account = NamedAccount(user, domain);
+    if (account.user.empty())
+        throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use gatewisecmd account "
+                                        "clear.");
     const os::SecretString password = ReadPassword(console_.in, true);
+    std::optional<engine::TPasswordCheck> check;
     if (verify) {
-        const engine::TPasswordCheck check = engine::VerifyAccountPassword(userName, domainName, password);
+        check = engine::VerifyAccountPassword(account.user, account.domain, password);
         if (check == engine::pcRejected)
             throw CommandFailure(kPasswordRejected,
                                  "The user name and password are not valid on this computer. Nothing was changed.");
-        if (check == engine::pcCannotVerify)
-            console_.err << "The password could not be verified; it is stored as given.\n";
+        if (check == engine::pcCannotVerify) Warn("The password could not be verified; it is stored as given.");
     }
-    const engine::TPasswordStore store = engine::SetAutologonAccount(userName, domainName, password);
+    const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
+    const engine::TPasswordStore store = engine::SetAutologonAccount(account.user, account.domain, password);
     if (engine::IsPlainValue(store))
-        console_.err << "Windows did not accept the password into its protected store: it is kept in the registry "
-                        "value DefaultPassword, where other users of this computer may be able to read it.\n";
+        Warn("Windows did not accept the password into its protected store: it is kept in the registry value "
+             "DefaultPassword, where other users of this computer may be able to read it.");
     if (store == engine::psPlainValueBehindProtected)
-        console_.err << "An older password in the protected store could not be removed, and Windows may log on with "
-                        "it instead of the new one.\n";
+        Warn("An older password in the protected store could not be removed, and Windows may log on with it instead "
+             "of the new one.");
 
     const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
-    console_.out << "Auto-logon account set to " << PrintableAccount(stored.user, stored.domain)
-                 << ", " << PasswordText(stored.password) << ".\n";
+    if (json_) {
+        WriteJson(console_.out, Json{{"account", AccountJson(stored)},
+                                     {"changes", AccountChanges(before, stored, true)},
+                                     {"verification", VerificationName(check)},
+                                     {"warnings", warnings_}});
+    } else {
+        console_.out << "Auto-logon account set to " << PrintableAccount(stored.user, stored.domain) << ", "
+                     << PasswordText(stored.password) << ".\n";
+    }
     return kDone;
 }
 
 int Session::ClearAccount() {
     RequireAdministrator("Clearing the auto-logon account");
+    const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
     engine::SetAutologonAccount({}, {}, os::SecretString());
-    console_.out << "Auto-logon account and password cleared.\n";
+    if (json_) {
+        const diagnostics::AutologonState cleared = diagnostics::ReadAutologonState();
+        WriteJson(console_.out, Json{{"account", AccountJson(cleared)},
+                                     {"changes", AccountChanges(before, cleared, false)},
+                                     {"warnings", warnings_}});
+    } else {
+        console_.out << "Auto-logon account and password cleared.\n";
+    }
     return kDone;
 }
 
@@ -359,23 +455,24 @@ int Session::ClearAccount() {
 
 int Session::Options(const std::vector<CommandArgument>& assignments) {
     settings::TOptions& options = *options_;
-    std::vector<Assignment> changes;
-    for (const CommandArgument& argument : assignments) changes.push_back(ParseAssignment(options, argument));
+    std::vector<Assignment> assigned;
+    for (const CommandArgument& argument : assignments) assigned.push_back(ParseAssignment(options, argument));
 
     bool featureChanged = false;
-    for (const Assignment& change : changes) {
-        if (change.value && IsAdministratorOption(change.property->name) && !engine::IsAdministrator())
-            throw CommandFailure(kNeedsAdministrator, change.property->name +
+    for (const Assignment& assignment : assigned) {
+        if (assignment.value && IsAdministratorOption(assignment.property->name) && !engine::IsAdministrator())
+            throw CommandFailure(kNeedsAdministrator, assignment.property->name +
                                                           " can be switched on only with administrator rights. "
                                                           "Nothing was changed.");
-        featureChanged = featureChanged || IsFeatureOption(change.property->name);
+        featureChanged = featureChanged || IsFeatureOption(assignment.property->name);
     }
-    if (!changes.empty()) {
+    const std::vector<std::pair<std::string, bool>> before = OptionValues(options);
+    if (!assigned.empty()) {
         std::vector<std::string> names;
-        for (const Assignment& change : changes) {
-            change.property->write(options, std::int64_t{change.value});
-            if (std::find(names.begin(), names.end(), change.property->name) == names.end())
-                names.push_back(change.property->name);
+        for (const Assignment& assignment : assigned) {
+            assignment.property->write(options, std::int64_t{assignment.value});
+            if (std::find(names.begin(), names.end(), assignment.property->name) == names.end())
+                names.push_back(assignment.property->name);
         }
         // As in the options dialog, where OK stays disabled once the last feature is unchecked.
         if (featureChanged && !options.AutochangeStartup() && !options.AutochangeStandby() &&
@@ -384,7 +481,17 @@ int Session::Options(const std::vector<CommandArgument>& assignments) {
                                             "AutochangeScreenSaver must stay True. Nothing was saved.");
         SaveOptions(names);
     }
-    ShowOptions();
+    if (json_) {
+        Json changes = Json::array();
+        const std::vector<std::pair<std::string, bool>> after = OptionValues(options);
+        for (std::size_t i = 0; i < after.size(); ++i)
+            if (before[i].second != after[i].second)
+                changes.push_back(Change(after[i].first, before[i].second, after[i].second));
+        WriteJson(console_.out,
+                  Json{{"options", OptionsJson(options)}, {"changes", changes}, {"warnings", warnings_}});
+    } else {
+        ShowOptions();
+    }
     return kDone;
 }
 
@@ -405,14 +512,16 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
 
 // ---------------------------------------------------------------- undo
 
-int Session::Undo(bool force, bool json) {
+int Session::Undo(bool force) {
     const settings::TUndoOutcome outcome = settings::UndoLastSwitch(*options_, force);
-    if (!outcome.problem.empty()) console_.err << outcome.problem << '\n';
+    if (!outcome.problem.empty()) Warn(outcome.problem);
     const std::optional<settings::TLastSwitch>& last = outcome.last;
     const std::string described =
         last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
                    settings::LocalTimeText(last->time)
              : std::string();
+    std::string refusal;
+    int code = kDone;
     switch (outcome.result) {
     case settings::TUndoResult::NeedsAdministrator:
         throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
@@ -420,50 +529,47 @@ int Session::Undo(bool force, bool json) {
                                                       "resume setting: run gatewisecmd from an elevated command "
                                                       "prompt. Nothing was changed.");
     case settings::TUndoResult::NothingToUndo:
-        console_.err << "There is no switch to undo.\n";
+        refusal = "There is no switch to undo.";
+        code = kNothingToUndo;
         break;
     case settings::TUndoResult::ChangedSince: {
         std::string names;
         for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
-        console_.err << (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
-                                     : "It cannot be told whether the settings changed since " + described +
-                                           ", as that switch did not finish.")
-                     << " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.\n";
+        refusal = (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
+                               : "It cannot be told whether the settings changed since " + described +
+                                     ", as that switch did not finish.") +
+                  " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.";
+        code = kChangedSinceSwitch;
         break;
     }
     case settings::TUndoResult::Done:
-        if (!json) console_.out << "Undid " << described << ": the settings are as they were before it.\n";
         break;
     }
-    if (json) {
-        Json changed = Json::array();
-        for (const std::string& name : outcome.changed) changed.push_back(name);
-        const char* result = outcome.result == settings::TUndoResult::Done          ? "undone"
-                             : outcome.result == settings::TUndoResult::ChangedSince ? "changed-since"
-                                                                                    : "nothing-to-undo";
-        WriteJson(console_.out,
-                  Json{{"result", result},
-                       {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
-                                              {"time", settings::UtcTimeText(last->time)},
-                                              {"finished", last->after.has_value()}}
-                                       : Json(nullptr)},
-                       {"changedSince", changed},
-                       {"mode", ModeName(options_->GetCurrentMode())}});
+    if (!refusal.empty()) console_.err << refusal << '\n';
+    if (!json_) {
+        if (code == kDone) console_.out << "Undid " << described << ": the settings are as they were before it.\n";
+        return code;
     }
-    switch (outcome.result) {
-    case settings::TUndoResult::NothingToUndo:
-        return kNothingToUndo;
-    case settings::TUndoResult::ChangedSince:
-        return kChangedSinceSwitch;
-    default:
-        return kDone;
-    }
+    Json changed = Json::array();
+    for (const std::string& name : outcome.changed) changed.push_back(name);
+    Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
+                {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
+                                       {"time", settings::UtcTimeText(last->time)},
+                                       {"finished", last->after.has_value()}}
+                                : Json(nullptr)},
+                {"changedSince", changed},
+                {"mode", ModeName(options_->GetCurrentMode())},
+                {"warnings", warnings_}};
+    // A refusal carries what a failed command's object holds as well.
+    if (code != kDone) object.update(FailureJson(refusal, code));
+    WriteJson(console_.out, object);
+    return code;
 }
 
 // ---------------------------------------------------------------- diagnose
 
-int Session::Diagnose(bool json) {
-    std::vector<diagnostics::CheckResult> results = diagnostics::RunDiagnostics(*options_);
+int Session::Diagnose(TPromptMode target) {
+    std::vector<diagnostics::CheckResult> results = diagnostics::RunDiagnostics(*options_, target);
     const auto count = [&](diagnostics::Verdict verdict) {
         return std::count_if(results.begin(), results.end(), [&](const auto& r) { return r.verdict == verdict; });
     };
@@ -471,14 +577,17 @@ int Session::Diagnose(bool json) {
     const auto warnings = count(diagnostics::Verdict::Warning);
 
     std::ostream& out = console_.out;
-    if (json) {
+    if (json_) {
         Json checks = Json::array();
         for (const diagnostics::CheckResult& result : results)
             checks.push_back({{"id", result.id},
                               {"verdict", diagnostics::VerdictName(result.verdict)},
                               {"finding", result.finding},
                               {"fix", result.fix}});
-        WriteJson(out, Json{{"problems", problems}, {"warnings", warnings}, {"checks", checks}});
+        WriteJson(out, Json{{"problems", problems},
+                            {"warnings", warnings},
+                            {"checks", checks},
+                            {"for", target == settings::pmCustom ? Json(nullptr) : Json(ModeName(target))}});
     } else {
         diagnostics::SortBySeverity(results);
         for (const diagnostics::CheckResult& result : results) {
@@ -488,7 +597,8 @@ int Session::Diagnose(bool json) {
             if (!result.fix.empty()) out << "         Fix: " << Printable(result.fix) << '\n';
         }
         out << problems << (problems == 1 ? " problem, " : " problems, ") << warnings
-            << (warnings == 1 ? " warning.\n" : " warnings.\n");
+            << (warnings == 1 ? " warning" : " warnings")
+            << (target == settings::pmCustom ? "" : std::string(" for ") + ModeName(target) + " mode") << ".\n";
     }
     return problems > 0 ? kProblemFound : kDone;
 }

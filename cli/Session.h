@@ -19,31 +19,42 @@ struct CommandArgument {
     std::size_t position;
 };
 
+// The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
+// instead of text; warnings go to standard error either way, and into the
+// object's "warnings".
 class Session {
 public:
-    Session(Console& console, const os::WString& optionsKey);
+    Session(Console& console, const os::WString& optionsKey, bool json);
 
-    int Status(bool json);
+    int Status();
     // `verify`: secure mode only; the password comes from standard input.
     int Switch(settings::TPromptMode mode, bool verify);
-    // `domain` empty: the current account's domain.
+    // `user` may be "DOMAIN\name", or a user principal name "name@domain",
+    // which is stored whole with no domain. Otherwise `domain`, and when that
+    // is empty the current account's domain.
     int SetAccount(const std::string& user, const std::string& domain, bool verify);
     int ClearAccount();
     // NAME=True|False assignments of the four options that the options dialog
-    // edits; none shows all five. Only the options named are saved, and each is
-    // read back: one that did not persist ends the command with exit code 1.
+    // edits, and VerifyPassword=True; none shows all five. Only the options
+    // named are saved, and each is read back: one that did not persist ends
+    // the command with exit code 1.
     int Options(const std::vector<CommandArgument>& assignments);
-    int Diagnose(bool json);
+    // `target`: the mode whose switch the problems concern; pmCustom for both.
+    int Diagnose(settings::TPromptMode target);
     // Undoes the last switch; `force` also when the settings changed since.
-    int Undo(bool force, bool json);
+    int Undo(bool force);
 
 private:
     void RequireAdministrator(const char* what);
     void VerifyCurrentPassword();
     void ShowOptions();
     void SaveOptions(const std::vector<std::string>& names);
+    // A warning: on standard error now, and in the JSON object's "warnings".
+    void Warn(const std::string& message);
 
     Console& console_;
+    bool json_;
+    std::vector<std::string> warnings_;
     settings::OptionsPtr<settings::TOptions> options_;
 };
 

@@ -33,6 +33,13 @@ std::vector<const CLI::App*> DefinedCommands(const CLI::App& command) {
     return command.get_subcommands([](const CLI::App*) { return true; });
 }
 
+// "set, clear".
+std::string CommandNames(const CLI::App& command) {
+    std::string names;
+    for (const CLI::App* defined : DefinedCommands(command)) names += (names.empty() ? "" : ", ") + defined->get_name();
+    return names;
+}
+
 // "--user" of "--user=alice".
 std::string OptionName(const std::string& text) { return text.substr(0, text.find('=')); }
 
@@ -49,6 +56,20 @@ const CLI::Option* FindOption(const CLI::App& app, const std::string& text) {
 }
 
 bool TakesValue(const CLI::Option& option) { return option.get_expected_min() > 0; }
+
+// "secure or relaxed" for an option whose values are limited to those; empty
+// for any other.
+std::string Choices(const CLI::Option& option) {
+    const std::string type = option.get_type_name();
+    const auto open = type.find(":{");
+    if (open == std::string::npos || type.back() != '}') return {};
+    std::string choices = type.substr(open + 2, type.size() - open - 3);
+    const auto last = choices.rfind(',');
+    if (last != std::string::npos) choices.replace(last, 1, " or ");
+    for (auto comma = choices.find(','); comma != std::string::npos; comma = choices.find(',', comma + 2))
+        choices.replace(comma, 1, ", ");
+    return choices;
+}
 
 // ---------------------------------------------------------------- arguments not expected
 
@@ -83,7 +104,8 @@ std::string UnexpectedMessage(const Unexpected& unexpected) {
     const CLI::App& command = *unexpected.command;
     if (LooksLikeOption(unexpected.text)) return argument + " is not an option of " + CommandPath(command) + ".";
     if (!DefinedCommands(command).empty() && command.get_subcommands().empty())
-        return argument + " is not a command of " + CommandPath(command) + ".";
+        return argument + ": unknown command. The commands of " + CommandPath(command) + " are " +
+               CommandNames(command) + ".";
     return argument + " was not expected by " + CommandPath(command) + ".";
 }
 
@@ -91,12 +113,8 @@ std::string UnexpectedMessage(const Unexpected& unexpected) {
 
 std::string MissingMessage(const CLI::App& app) {
     for (const CLI::App* command : RecognisedCommands(app)) {
-        if (command->get_require_subcommand_min() > 0 && command->get_subcommands().empty()) {
-            std::string names;
-            for (const CLI::App* defined : DefinedCommands(*command))
-                names += (names.empty() ? "" : ", ") + defined->get_name();
-            return CommandPath(*command) + " needs a command: " + names + ".";
-        }
+        if (command->get_require_subcommand_min() > 0 && command->get_subcommands().empty())
+            return CommandPath(*command) + " needs a command: " + CommandNames(*command) + ".";
         for (const CLI::Option* option : command->get_options())
             if (option->get_required() && option->count() == 0)
                 return CommandPath(*command) + " needs the option " + option->get_name() + ".";
@@ -147,6 +165,7 @@ std::string OptionMessage(const CLI::App& app, const std::vector<std::string>& a
     const auto uses = std::count_if(arguments.begin(), arguments.begin() + static_cast<long>(position),
                                     [&](const std::string& other) { return FindOption(app, other) == option; });
     if (uses > 1) return prefix + " is given more than once.";
+    if (const std::string choices = Choices(*option); !choices.empty()) return prefix + " takes " + choices + ".";
     return prefix + " cannot take this value.";
 }
 

@@ -45,10 +45,21 @@ struct Scope {
     bool allSchemes;
 };
 
+// The modes whose switch a finding keeps from taking effect: what makes
+// Windows ask stops relaxed mode, what keeps it from asking stops secure mode.
+// Only a setting that the options let a switch change can be stopped.
+struct Stops {
+    bool secure = false;
+    bool relaxed = false;
+};
+Stops StopsRelaxed(bool managed) { return {false, managed}; }
+Stops StopsSecure(bool managed) { return {managed, false}; }
+
 struct Outcome {
     Verdict verdict;
     std::string finding;
     std::string fix;
+    Stops stops{};
 };
 
 Outcome Ok(std::string finding) { return {Verdict::Ok, std::move(finding), {}}; }
@@ -103,7 +114,7 @@ Outcome CheckAutologonAccount(const Scope& scope) {
     if (state.user.empty()) {
         if (!scope.startup) return Ok("No auto-logon account is set; the options leave the start-up setting alone.");
         return {Verdict::Warning, "No auto-logon account is set: relaxed mode cannot log Windows on at start-up.",
-                kSetAccountFix};
+                kSetAccountFix, StopsRelaxed(scope.startup)};
     }
     const std::string account = "Automatic logon uses " + AccountDisplayName(state.user, state.domain);
     switch (state.password) {
@@ -111,7 +122,7 @@ Outcome CheckAutologonAccount(const Scope& scope) {
         if (!scope.startup) return Ok(account + ", with no password stored.");
         return {Verdict::Warning,
                 account + ", with no password stored: it works only for an account without a password.",
-                kSetAccountFix};
+                kSetAccountFix, StopsRelaxed(scope.startup)};
     case PasswordStore::Protected:
         return Ok(account + ", with its password in the protected store.");
     case PasswordStore::Plain:
@@ -156,7 +167,8 @@ Outcome CheckAutologonCount(const Scope& scope) {
                           ": Windows switches automatic logon off after that many automatic logons.";
     return {Defeats(scope.startup), finding,
             "Delete the value AutoLogonCount under "
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon."};
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon.",
+            StopsRelaxed(scope.startup)};
 }
 
 Outcome CheckLogonBanner(const Scope& scope) {
@@ -170,7 +182,8 @@ Outcome CheckLogonBanner(const Scope& scope) {
                 "A security policy shows a logon message, which stops automatic logon until someone confirms it.",
                 "Clear the policies \"Interactive logon: Message title for users attempting to log on\" and "
                 "\"Interactive logon: Message text for users attempting to log on\" (Local Security Policy, "
-                "Security Options)."};
+                "Security Options).",
+                StopsRelaxed(scope.startup)};
     // Windows Vista and later show the logon message of the security policy;
     // the older pair under Winlogon may be a leftover without effect there.
     if (engine::IsWindows6OrLater())
@@ -184,7 +197,8 @@ Outcome CheckLogonBanner(const Scope& scope) {
             "A logon message (LegalNoticeCaption or LegalNoticeText under Winlogon) stops automatic logon until "
             "someone confirms it.",
             "Delete the values LegalNoticeCaption and LegalNoticeText under "
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon."};
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon.",
+            StopsRelaxed(scope.startup)};
 }
 
 Outcome CheckPasswordLessSignIn(const Scope&) {
@@ -231,6 +245,14 @@ std::string PolicyValue(const std::optional<DWORD>& index) {
     return *index != 0 ? "asks" : "does not ask";
 }
 
+// A policy that asks on mains or on battery stops relaxed mode there, one that
+// does not ask stops secure mode.
+Stops StopsByWakePolicy(bool managed, const std::optional<DWORD>& ac, const std::optional<DWORD>& dc) {
+    const auto asks = [](const std::optional<DWORD>& index) { return index && *index != 0; };
+    const auto doesNotAsk = [](const std::optional<DWORD>& index) { return index && *index == 0; };
+    return {managed && (doesNotAsk(ac) || doesNotAsk(dc)), managed && (asks(ac) || asks(dc))};
+}
+
 Outcome CheckWakePolicy(const Scope& scope) {
     const std::optional<DWORD> ac = ReadSettingDword(HKEY_LOCAL_MACHINE, kWakePolicyKey, WSTR("ACSettingIndex"));
     const std::optional<DWORD> dc = ReadSettingDword(HKEY_LOCAL_MACHINE, kWakePolicyKey, WSTR("DCSettingIndex"));
@@ -239,7 +261,8 @@ Outcome CheckWakePolicy(const Scope& scope) {
             "A group policy sets the password on wake (plugged in: " + PolicyValue(ac) +
                 "; on battery: " + PolicyValue(dc) + "), so switching the resume setting does not take effect.",
             "Set the policy \"Require a password when a computer wakes\" to Not Configured (Computer "
-            "Configuration, Administrative Templates, System, Power Management, Sleep Settings)."};
+            "Configuration, Administrative Templates, System, Power Management, Sleep Settings).",
+            StopsByWakePolicy(scope.resume, ac, dc)};
 }
 
 Outcome CheckPowerSchemes(const Scope& scope) {
@@ -306,7 +329,8 @@ Outcome CheckDomainWakeDelay(const Scope& scope) {
             "On this domain-joined Modern Standby PC Windows asks for the password on every wake, whatever the user "
             "chose, unless a policy allows the choice: relaxed mode cannot take effect on wake.",
             "Enable the policy \"Allow users to select when a password is required when resuming from connected "
-            "standby\" (Computer Configuration, Administrative Templates, System, Logon)."};
+            "standby\" (Computer Configuration, Administrative Templates, System, Logon).",
+            StopsRelaxed(scope.resume)};
 }
 
 // ---------------------------------------------------------------- screen saver
@@ -320,7 +344,8 @@ Outcome CheckScreenSaverPolicy(const Scope& scope) {
             std::string("A group policy makes the screen saver ") + (asks ? "always" : "never") +
                 " ask for the password, so switching the screen saver setting does not take effect.",
             "Set the policy \"Password protect the screen saver\" to Not Configured (User Configuration, "
-            "Administrative Templates, Control Panel, Personalization)."};
+            "Administrative Templates, Control Panel, Personalization).",
+            asks ? StopsRelaxed(scope.screenSaver) : StopsSecure(scope.screenSaver)};
 }
 
 // A desktop setting as it applies: the policy's value when there is one.
@@ -350,7 +375,8 @@ Outcome CheckInactivityLimit(const Scope& scope) {
             "The machine inactivity limit (InactivityTimeoutSecs) locks the computer after " + Duration(*seconds) +
                 " without input, whatever the screen saver setting says.",
             "Set the policy \"Interactive logon: Machine inactivity limit\" to 0 (Local Security Policy, Security "
-            "Options), or ask whoever manages the computer."};
+            "Options), or ask whoever manages the computer.",
+            StopsRelaxed(scope.screenSaver)};
 }
 
 Outcome CheckDynamicLock(const Scope&) {
@@ -386,6 +412,15 @@ constexpr Check kChecks[] = {
     {"dynamic-lock", CheckDynamicLock},
 };
 
+// The verdict of a finding for a switch to `target` (pmCustom: to either mode).
+Verdict VerdictFor(const Outcome& outcome, settings::TPromptMode target) {
+    if (target == settings::pmCustom) return outcome.verdict;
+    const bool stopsTarget = target == settings::pmSecure ? outcome.stops.secure : outcome.stops.relaxed;
+    if (stopsTarget) return Verdict::Problem;
+    if (outcome.stops.secure || outcome.stops.relaxed) return Verdict::Ok;  // only the other mode's concern
+    return outcome.verdict == Verdict::Problem ? Verdict::Warning : outcome.verdict;
+}
+
 int Rank(Verdict verdict) {
     switch (verdict) {
     case Verdict::Problem:
@@ -412,7 +447,7 @@ const char* VerdictName(Verdict verdict) {
     return "ok";
 }
 
-std::vector<CheckResult> RunDiagnostics(settings::TOptions& options) {
+std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target) {
     const Scope scope{engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
                       options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
     std::vector<CheckResult> results;
@@ -421,7 +456,7 @@ std::vector<CheckResult> RunDiagnostics(settings::TOptions& options) {
         result.id = check.id;
         try {
             Outcome outcome = check.run(scope);
-            result.verdict = outcome.verdict;
+            result.verdict = VerdictFor(outcome, target);
             result.finding = std::move(outcome.finding);
             result.fix = std::move(outcome.fix);
         } catch (const engine::Exception& e) {

@@ -29,7 +29,12 @@ struct CheckResult {
 
 // Runs every check, in a fixed order, for the settings that `options` enable.
 // A check that cannot read what it needs is a warning that says why.
-std::vector<CheckResult> RunDiagnostics(settings::TOptions& options);
+//
+// With a `target` mode, a problem is only what keeps a switch to that mode
+// from taking effect: what would keep the other mode from it is information
+// (an "ok" verdict), and any other problem (a password exposed) a warning.
+// pmCustom reports for both modes.
+std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target = settings::pmCustom);
 
 // Problems first, then warnings, then the rest; each group keeps its order.
 void SortBySeverity(std::vector<CheckResult>& results);

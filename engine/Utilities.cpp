@@ -212,15 +212,16 @@ UserAccount GetCurrentUserAccount() {
 }
 
 TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const os::SecretString& password) {
-    if (user.empty() || domain.empty()) {
+    const bool principalName = domain.empty() && user.find(WCHAR('@')) != os::WString::npos;
+    if (!principalName && (user.empty() || domain.empty())) {
         UserAccount current = GetCurrentUserAccount();
         domain = current.domain;
         if (user.empty()) user = current.user;
     }
     os::WinApi& api = os::Api();
     HANDLE token = nullptr;
-    if (api.LogonUserW(user.c_str(), domain.c_str(), password.c_str(), LOGON32_LOGON_INTERACTIVE,
-                       LOGON32_PROVIDER_DEFAULT, &token)) {
+    if (api.LogonUserW(user.c_str(), principalName ? nullptr : domain.c_str(), password.c_str(),
+                       LOGON32_LOGON_INTERACTIVE, LOGON32_PROVIDER_DEFAULT, &token)) {
         api.CloseHandle(token);
         return pcAccepted;
     }

@@ -90,7 +90,9 @@ UserAccount GetCurrentUserAccount();
 
 enum TPasswordCheck : std::uint8_t { pcCannotVerify = 0, pcRejected = 1, pcAccepted = 2 };
 // Asks Windows to log the account on and discards the logon at once. An empty
-// user or domain is taken from the current account.
+// user or domain is taken from the current account, except that a user
+// principal name ("name@domain") is checked without a domain, as Windows
+// requires for such names.
 TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const os::SecretString& password);
 
 }  // namespace engine

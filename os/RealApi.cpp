@@ -137,6 +137,9 @@ public:
     }
     FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override { return ::GetProcAddress(module, procName); }
     UINT GetSystemDirectoryA(LPSTR buffer, UINT size) override { return ::GetSystemDirectoryA(buffer, size); }
+    int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) override {
+        return ::LoadStringW(instance, id, buffer, size);
+    }
 
     DWORD GetLastError() override { return ::GetLastError(); }
     void SetLastError(DWORD code) override { ::SetLastError(code); }

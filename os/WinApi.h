@@ -37,6 +37,12 @@ public:
     // buffer is too small, the size it needs; 0 on failure.
     virtual UINT GetSystemDirectoryA(LPSTR buffer, UINT size) = 0;
 
+    // The string `id` of the module's string table (user32), copied into
+    // `buffer` cut to size - 1 characters and terminated; with a size of 0,
+    // *(LPCWSTR*)buffer receives a read-only pointer to the unterminated text
+    // instead. Returns its length, 0 for a string the table does not hold.
+    virtual int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) = 0;
+
     // Errors (kernel32).
     virtual DWORD GetLastError() = 0;
     virtual void SetLastError(DWORD code) = 0;

@@ -3,8 +3,6 @@
 #include "os/Text.h"
 #include "os/WinApi.h"
 
-#include <array>
-
 namespace toolkit {
 namespace {
 
@@ -13,14 +11,14 @@ struct NamedColor {
     TColor color;
 };
 
-constexpr std::array<NamedColor, 19> kColors{{
+constexpr NamedColor kColors[] = {
     {"clNone", clNone},           {"clDefault", clDefault},       {"clBlack", clBlack},
     {"clWhite", clWhite},         {"clMaroon", clMaroon},         {"clBlue", clBlue},
     {"clWindow", clWindow},       {"clWindowText", clWindowText}, {"clBtnFace", clBtnFace},
     {"clBtnText", clBtnText},     {"clBtnShadow", clBtnShadow},   {"clBtnHighlight", clBtnHighlight},
     {"clGrayText", clGrayText},   {"clInfoBk", clInfoBk},         {"clInfoText", clInfoText},
     {"clHighlight", clHighlight}, {"clHighlightText", clHighlightText}, {"clHotLight", clHotLight},
-}};
+};
 
 struct ContrastState {
     bool known = false;

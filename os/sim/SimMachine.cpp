@@ -372,7 +372,7 @@ HMODULE SimMachine::GetModuleHandleA(LPCSTR moduleName) {
         lastError = *code;
         return nullptr;
     }
-    Module* module = moduleName ? FindModule(moduleName) : nullptr;
+    Module* module = moduleName ? FindModule(moduleName) : &program_;
     if (!module || !module->loaded) {
         lastError = ERROR_MOD_NOT_FOUND;
         return nullptr;
@@ -433,6 +433,28 @@ UINT SimMachine::GetSystemDirectoryA(LPSTR buffer, UINT size) {
     std::copy(systemDirectory.begin(), systemDirectory.end(), buffer);
     buffer[systemDirectory.size()] = 0;
     return static_cast<UINT>(systemDirectory.size());
+}
+
+int SimMachine::LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
+    Log("LoadStringW", std::to_string(id) + ",size=" + std::to_string(size));
+    if (auto code = Injected("LoadStringW")) {
+        lastError = *code;
+        return 0;
+    }
+    const auto found = strings.find(id);
+    if (instance != reinterpret_cast<HINSTANCE>(&program_) || found == strings.end() || !buffer || size < 0) {
+        lastError = ERROR_RESOURCE_NAME_NOT_FOUND;
+        return 0;
+    }
+    const WString& text = found->second;
+    if (size == 0) {
+        *reinterpret_cast<LPCWSTR*>(buffer) = text.c_str();
+        return static_cast<int>(text.size());
+    }
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+    std::copy_n(text.begin(), length, buffer);
+    buffer[length] = 0;
+    return static_cast<int>(length);
 }
 
 BOOL SimMachine::SetDefaultDllDirectories(DWORD flags) {

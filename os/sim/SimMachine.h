@@ -105,6 +105,9 @@ public:
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
     bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
     std::map<DWORD, WString> errorTexts;              // system text of error codes, "\r\n" ended
+    // The program's string table, which LoadStringW reads from the module
+    // that GetModuleHandleA(nullptr) answers.
+    std::map<UINT, WString> strings;
 
     // The DLL search: the system folder, where LoadLibraryExA finds a DLL by
     // its full path; what SetDefaultDllDirectories and SetDllDirectoryW set.
@@ -166,6 +169,7 @@ public:
     HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) override;
     FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override;
     UINT GetSystemDirectoryA(LPSTR buffer, UINT size) override;
+    int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) override;
     DWORD GetLastError() override;
     void SetLastError(DWORD code) override;
     DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
@@ -296,6 +300,7 @@ private:
     std::set<void*> lsaBuffers_;
     std::set<void*> netBuffers_;
     std::map<std::string, Module> modules_;
+    Module program_{"(program)", {}, true};
     std::map<std::string, Failure> failures_;
     std::vector<Call> calls_;
     uintptr_t nextHandle_ = 0x1000;

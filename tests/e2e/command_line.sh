@@ -6,7 +6,10 @@
 # account is set with its password on standard input, relaxed mode goes
 # through; bad arguments exit with 2 and the usage on standard error, without
 # repeating what was typed; a password line that is not UTF-8 is refused; a
-# result that cannot be written exits with 1. The password shows in no output.
+# result that cannot be written exits with 1. --version, version and /? answer
+# as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
+# name beyond ASCII whole, and a failure is an object with its exit code. The
+# password shows in no output.
 #
 #   command_line.sh GATEWISECMD_EXE
 set -uo pipefail
@@ -88,6 +91,49 @@ gatewisecmd account set --user alice --no-verify
 expect_code 2 "account set with a Latin-1 password"
 grep -q "not UTF-8 text" "$work/err" || fail "a Latin-1 password line was not refused as such"
 : >"$work/in"
+
+gatewisecmd --version
+expect_code 0 "--version"
+grep -Eqx 'gatewisecmd [0-9]+\.[0-9]+' "$work/out.txt" || fail "--version did not print the name and version"
+cp "$work/out.txt" "$work/version.txt"
+gatewisecmd version
+expect_code 0 version
+cmp -s "$work/out.txt" "$work/version.txt" || fail "version and --version differ"
+gatewisecmd /?
+expect_code 0 "/?"
+grep -q "Usage: gatewisecmd" "$work/out.txt" || fail "/? did not show the usage"
+
+# through_cmd ARGS...: gatewisecmd run by cmd.exe, as a script of a
+# management agent runs it; its standard output in $work/out.
+through_cmd() {
+  wine cmd /c "$(winepath -w "$program")" "$@" <"$work/in" >"$work/out" 2>"$work/err"
+  code=$?
+}
+# json_holds PYTHON-EXPRESSION: standard output is one JSON object of ASCII
+# alone, for which the expression about it (named j) holds.
+json_holds() {
+  python3 - "$work/out" "$1" <<'EOF_PY' || fail "JSON output: $1 does not hold"
+import json, sys
+data = open(sys.argv[1], "rb").read()
+if any(byte > 0x7F for byte in data):
+    sys.exit("a byte beyond ASCII")
+j = json.loads(data.decode("ascii"))
+sys.exit(0 if eval(sys.argv[2]) else 1)
+EOF_PY
+}
+# The account's name beyond ASCII (an e with diaeresis, and a key beyond
+# U+FFFF), written by regedit from a UTF-16 file.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\r\n"DefaultUserName"="Zo\xc3\xab\xf0\x9f\x94\x91"\r\n' |
+  iconv -f UTF-8 -t UTF-16 >"$work/name.reg"
+wine regedit /s "$(winepath -w "$work/name.reg")"
+through_cmd status --json
+expect_code 0 "status --json through cmd.exe"
+json_holds 'j["account"]["user"] == "Zo\u00eb\U0001F511" and j["mode"] == "relaxed"'
+through_cmd version --json
+json_holds 'j == {"name": "gatewisecmd", "version": open("'"$work/version.txt"'").read().split()[1]}'
+through_cmd diagnose --for sooner --json
+expect_code 2 "diagnose --for with a value it does not take"
+json_holds 'j == {"error": "Argument 2: the option --for takes secure or relaxed.", "exitCode": 2}'
 
 wine "$program" status <"$work/in" >/dev/full 2>"$work/err"
 code=$?

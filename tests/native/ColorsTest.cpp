@@ -31,6 +31,14 @@ TEST_F(Colors, FixedColoursStayOutsideHighContrastAndSystemColoursAreTheMachines
     EXPECT_EQ(ColorToRGB(RGBColor(153, 0, 0)), RGB(153, 0, 0));
 }
 
+TEST_F(Colors, NamesAreFoundIgnoringCaseAndAnUnknownNameIsRefused) {
+    TColor color = clNone;
+    EXPECT_TRUE(ColorFromName("clhotlight", color));
+    EXPECT_EQ(color, clHotLight);
+    EXPECT_FALSE(ColorFromName("clNoSuchColour", color));
+    EXPECT_EQ(color, clHotLight);
+}
+
 TEST_F(Colors, InHighContrastEveryFixedColourGivesWayToTheSystemColourOfItsPart) {
     UseHighContrastBlack();
     ASSERT_TRUE(HighContrast());

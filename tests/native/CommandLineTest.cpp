@@ -106,7 +106,7 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "account": {"user": "", "domain": "", "password": "none"},
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false},
-        "elevated": true, "modernStandby": false, "wakeSignInDelay": null})"));
+        "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "warnings": []})"));
     MakeRelaxed();
     json status = Status();
     EXPECT_EQ(status["mode"], "relaxed");
@@ -189,7 +189,11 @@ TEST_F(CommandLineTest, StatusReadsAnAccountValueThatIsNotTextAsMissingAndWarns)
         const Result result = Run(json ? std::vector<std::string>{"status", "--json"} : std::vector<std::string>{"status"});
         EXPECT_EQ(result.code, 0);
         EXPECT_EQ(result.err, warning);
-        if (json) EXPECT_EQ(json::parse(result.out)["account"]["user"], "");
+        if (json) {
+            const nlohmann::json status = nlohmann::json::parse(result.out);
+            EXPECT_EQ(status["account"]["user"], "");
+            EXPECT_EQ(status["warnings"], nlohmann::json::array({warning.substr(0, warning.size() - 1)}));
+        }
         else EXPECT_NE(result.out.find("Auto-logon:    no account"), std::string::npos) << result.out;
     }
     const json report = json::parse(Run({"diagnose", "--json"}).out);
@@ -341,6 +345,8 @@ TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessF
     EXPECT_EQ(answer["switch"]["mode"], "secure");
     EXPECT_EQ(answer["switch"]["time"].get<std::string>().size(), 20u);  // 2024-05-01T10:32:05Z
     EXPECT_EQ(answer["changedSince"], json::array({"ScreenSaverIsSecure"}));
+    EXPECT_EQ(answer["exitCode"], cli::kChangedSinceSwitch);
+    EXPECT_EQ(answer["error"].get<std::string>() + "\n", result.err);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
 
     result = Run({"undo", "--force", "--json"});
@@ -638,6 +644,13 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(report["checks"][4]["id"], "autologon-count");
     EXPECT_EQ(report["checks"][4]["verdict"], "problem");
     EXPECT_EQ(report["checks"][0]["fix"], "");
+    EXPECT_EQ(report["for"], nullptr);
+
+    // AutoLogonCount stops relaxed mode only.
+    result = Run({"diagnose", "--for", "secure"});
+    EXPECT_EQ(result.code, 0) << result.out;
+    EXPECT_NE(result.out.find("\n0 problems, 0 warnings for secure mode.\n"), std::string::npos) << result.out;
+    EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
 }
 
 // ---------------------------------------------------------------- usage
@@ -649,15 +662,18 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, undo."},
-        {{"Zq9secret"}, "Argument 1 is not a command of gatewisecmd."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, undo, version."},
+        {{"Zq9secret"},
+         "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
+         "diagnose, undo, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
         {{"secure", "--verify=Zq9secret"}, "Argument 2: the option --verify takes no value."},
         {{"secure", "Zq9secret"}, "Argument 2 was not expected by gatewisecmd secure."},
         {{"relaxed", "--verify"}, "Argument 2 is not an option of gatewisecmd relaxed."},
-        {{"account", "Zq9secret"}, "Argument 2 is not a command of gatewisecmd account."},
+        {{"account", "Zq9secret"}, "Argument 2: unknown command. The commands of gatewisecmd account are set, clear."},
+        {{"diagnose", "--for", "Zq9secret"}, "Argument 2: the option --for takes secure or relaxed."},
         {{"account"}, "gatewisecmd account needs a command: set, clear."},
         {{"account", "set", "--domain", "Zq9secret"}, "gatewisecmd account set needs the option --user."},
         {{"account", "set", "--user"}, "Argument 3: the option --user needs a value."},
@@ -687,7 +703,7 @@ TEST_F(CommandLineTest, HelpOfEveryCommandAndTheVersionGoToStandardOutput) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--help"}, {"status", "--help"}, {"secure", "-h"}, {"relaxed", "--help"}, {"account", "--help"},
              {"account", "set", "--help"}, {"account", "clear", "--help"}, {"options", "--help"},
-             {"diagnose", "--help"}}) {
+             {"diagnose", "--help"}, {"version", "--help"}, {"/?"}, {"account", "set", "/?"}}) {
         const Result result = Run(arguments);
         EXPECT_EQ(result.code, 0);
         EXPECT_NE(result.out.find("Usage:"), std::string::npos) << result.out;
@@ -696,8 +712,137 @@ TEST_F(CommandLineTest, HelpOfEveryCommandAndTheVersionGoToStandardOutput) {
     EXPECT_NE(Run({"account", "set", "--help"}).out.find("--no-verify"), std::string::npos);
     EXPECT_NE(Run({"--help"}).out.find("6 diagnose found a problem"), std::string::npos);
 
-    const Result version = Run({"--version"});
-    EXPECT_EQ(version.code, 0);
-    EXPECT_EQ(version.out, "gatewisecmd " GATEWISE_VERSION_TEXT "\n");
+    EXPECT_EQ(Run({"status", "/?"}).out, Run({"status", "--help"}).out);
+
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--version"}, {"version"}}) {
+        const Result version = Run(arguments);
+        EXPECT_EQ(version.code, 0);
+        EXPECT_EQ(version.out, "gatewisecmd " GATEWISE_VERSION_TEXT "\n");
+    }
+    EXPECT_EQ(json::parse(Run({"version", "--json"}).out),
+              json({{"name", "gatewisecmd"}, {"version", GATEWISE_VERSION_TEXT}}));
     EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
+}
+
+// ---------------------------------------------------------------- JSON
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Each command answers --json with exactly one object of ASCII alone, also
+// when it fails; a name beyond ASCII comes back whole from its \u escapes.
+TEST_F(CommandLineTest, EveryCommandAnswersJsonInAsciiAlsoWhenItFails) {
+    const std::string name = "Zo\xC3\xAB\xF0\x9F\x94\x91";  // an e with diaeresis, and a key beyond U+FFFF
+    machine.accounts.push_back({os::FromUtf8(name), WSTR("GATEWISE-PC"), WSTR("wonderland")});
+    const struct {
+        std::vector<std::string> arguments;
+        int code;
+    } cases[] = {
+        {{"relaxed", "--json"}, cli::kNoAutologonAccount},
+        {{"account", "set", "--user", name, "--json"}, cli::kDone},
+        {{"status", "--json"}, cli::kDone},
+        {{"secure", "--json"}, cli::kDone},
+        {{"relaxed", "--json"}, cli::kDone},
+        {{"options", "--json"}, cli::kDone},
+        {{"options", "VerifyPassword=False", "--json"}, cli::kBadUsage},
+        {{"diagnose", "--json"}, cli::kDone},
+        {{"diagnose", "--for", "secure", "--json"}, cli::kDone},
+        {{"version", "--json"}, cli::kDone},
+        {{"status", "--Zq9secret", "--json"}, cli::kBadUsage},
+        {{"account", "clear", "--json"}, cli::kDone},
+    };
+    for (const auto& c : cases) {
+        const Result result = Run(c.arguments, "wonderland\n");
+        EXPECT_EQ(result.code, c.code) << result.err;
+        EXPECT_TRUE(IsAscii(result.out)) << result.out;
+        const json object = json::parse(result.out);  // one object: anything after it fails the parse
+        EXPECT_TRUE(object.is_object()) << result.out;
+        if (c.code != cli::kDone) {
+            EXPECT_EQ(object, json({{"error", result.err.substr(0, result.err.find('\n'))}, {"exitCode", c.code}}));
+        }
+        if (c.arguments[0] == "account" && c.arguments[1] == "set") {
+            EXPECT_EQ(object["account"]["user"], name);
+            EXPECT_NE(result.out.find("\"Zo\\u00eb\\ud83d\\udd11\""), std::string::npos) << result.out;
+        }
+    }
+}
+
+TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
+    MakeRelaxed();
+    machine.screenSaverSecure = TRUE;  // custom: the screen saver asks already
+    EXPECT_EQ(json::parse(Run({"secure", "--json"}).out), json::parse(R"({
+        "mode": "secure", "previousMode": "custom",
+        "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
+                    {"name": "resume", "from": "does-not-ask", "to": "asks"}],
+        "leftOut": [], "warnings": []})"));
+    EXPECT_EQ(json::parse(Run({"secure", "--json"}).out)["changes"], json::array()) << "nothing left to change";
+
+    BecomeStandardUser();
+    EXPECT_EQ(json::parse(Run({"relaxed", "--json"}).out), json::parse(R"({
+        "mode": "relaxed", "previousMode": "secure",
+        "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "leftOut": ["startup", "resume"],
+        "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
+}
+
+TEST_F(CommandLineTest, AccountJsonSaysWhatChangedAndWhereThePasswordWent) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    SetWinlogon(WSTR("DefaultDomainName"), WSTR("GATEWISE-PC"));
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);  // the plain value takes it
+    Result result = Run({"account", "set", "--user", "alice", "--json"}, "wonderland\n");
+    json object = json::parse(result.out);
+    EXPECT_EQ(object["account"], json::parse(R"({"user": "alice", "domain": "GATEWISE-PC", "password": "plain-value"})"));
+    EXPECT_EQ(object["changes"], json::parse(R"([{"name": "user", "from": "bob", "to": "alice"},
+                                                 {"name": "password", "from": "none", "to": "plain-value"}])"));
+    EXPECT_EQ(object["verification"], "accepted");
+    ASSERT_EQ(object["warnings"].size(), 1u);
+    EXPECT_EQ(result.err, object["warnings"][0].get<std::string>() + "\n");
+
+    object = json::parse(Run({"account", "clear", "--json"}).out);
+    EXPECT_EQ(object["account"], json::parse(R"({"user": "", "domain": "", "password": "none"})"));
+    EXPECT_EQ(object["changes"], json::parse(R"([{"name": "user", "from": "alice", "to": ""},
+                                                 {"name": "domain", "from": "GATEWISE-PC", "to": ""},
+                                                 {"name": "password", "from": "plain-value", "to": "none"}])"));
+}
+
+TEST_F(CommandLineTest, OptionsTurnThePasswordVerificationBackOnAndSayWhatChanged) {
+    StoreOption(WSTR("VerifyPassword"), WSTR("False"));
+    const Result result = Run({"options", "verifypassword=true", "ModifyAllPowerProfiles=False", "--json"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    const json object = json::parse(result.out);
+    EXPECT_EQ(object["changes"], json::parse(R"([{"name": "VerifyPassword", "from": false, "to": true}])"));
+    EXPECT_EQ(object["options"]["VerifyPassword"], true);
+    EXPECT_EQ(StoredOption(WSTR("VerifyPassword")), os::WString(WSTR("True")));
+    EXPECT_EQ(StoredOption(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("False")));
+}
+
+// "DOMAIN\name" carries its domain; "name@domain" is stored whole, with no
+// domain, and verified without one, as Windows wants such a name.
+TEST_F(CommandLineTest, UserNameCarriesItsDomainOrIsStoredWholeAsAPrincipalName) {
+    machine.accounts.push_back({WSTR("bob"), WSTR("OFFICE"), WSTR("builder")});
+    machine.accounts.push_back({WSTR("bob@corp.example"), WSTR(""), WSTR("builder")});
+    const struct {
+        std::vector<std::string> options;
+        std::string stored;  // user and domain; empty: refused with exit code 2, before the password is read
+        std::string logon;
+    } cases[] = {
+        {{"--user", "OFFICE\\bob", "--domain", "office"}, "bob OFFICE", "bob,OFFICE"},
+        {{"--user", "bob@corp.example"}, "bob@corp.example ", "bob@corp.example,(null)"},
+        {{"--user", "OFFICE\\bob", "--domain", "HOME"}, "", ""},
+        {{"--user", "bob@corp.example", "--domain", "CORP"}, "", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"account", "set"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        machine.ClearCalls();
+        machine.Key(HKEY_LOCAL_MACHINE, kWinlogon).values.clear();
+        const Result result = Run(arguments, "builder\n");
+        EXPECT_EQ(result.code, c.stored.empty() ? cli::kBadUsage : cli::kDone) << c.options[1] << ": " << result.err;
+        EXPECT_EQ(input.consumed, c.stored.empty() ? 0u : 8u) << c.options[1];
+        EXPECT_EQ(os::ToUtf8(Winlogon(WSTR("DefaultUserName")).value_or(WSTR("")) + WSTR(" ") +
+                             Winlogon(WSTR("DefaultDomainName")).value_or(WSTR(""))),
+                  c.stored.empty() ? " " : c.stored);
+        EXPECT_EQ(Args("LogonUserW"), c.logon.empty() ? "" : c.logon + ",type=2,provider=0");
+    }
 }

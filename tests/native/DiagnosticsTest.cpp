@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 using diagnostics::CheckResult;
 using diagnostics::PasswordStore;
@@ -382,4 +383,36 @@ TEST_F(DiagnosticsTest, AutologonStateNeedsNoWriteAccess) {
     const diagnostics::AutologonState state = diagnostics::ReadAutologonState();
     EXPECT_EQ(diagnostics::AccountDisplayName(state.user, state.domain), "OFFICE\\bob");
     EXPECT_EQ(diagnostics::AccountDisplayName(state.user, WSTR("")), "bob");
+}
+
+// For one mode, a problem is only what stops that mode's switch: what stops
+// the other mode is information, an exposed password a warning.
+TEST_F(DiagnosticsTest, ForOneModeOnlyWhatStopsItIsAProblem) {
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));                          // no user: stops relaxed
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 0);  // stops relaxed
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWakePolicy, WSTR("ACSettingIndex"), 0);  // stops secure on mains
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWakePolicy, WSTR("DCSettingIndex"), 1);  // stops relaxed on battery
+    machine.SetString(HKEY_CURRENT_USER, kDesktopPolicy, WSTR("ScreenSaverIsSecure"), WSTR("0"));  // stops secure
+    const struct {
+        const char* id;
+        Verdict both;
+        Verdict secure;
+        Verdict relaxed;
+    } cases[] = {
+        {"autologon-account", Verdict::Warning, Verdict::Ok, Verdict::Problem},
+        {"plain-text-password", Verdict::Problem, Verdict::Warning, Verdict::Warning},
+        {"autologon-count", Verdict::Problem, Verdict::Ok, Verdict::Problem},
+        {"wake-policy", Verdict::Problem, Verdict::Problem, Verdict::Problem},
+        {"screen-saver-policy", Verdict::Problem, Verdict::Problem, Verdict::Ok},
+    };
+    auto options = Options();
+    std::map<std::string, Verdict> verdicts[3];
+    for (const settings::TPromptMode target : {settings::pmCustom, settings::pmSecure, settings::pmRelaxed})
+        for (const CheckResult& result : diagnostics::RunDiagnostics(*options, target))
+            verdicts[target][result.id] = result.verdict;
+    for (const auto& c : cases) {
+        EXPECT_EQ(verdicts[settings::pmCustom].at(c.id), c.both) << c.id;
+        EXPECT_EQ(verdicts[settings::pmSecure].at(c.id), c.secure) << c.id;
+        EXPECT_EQ(verdicts[settings::pmRelaxed].at(c.id), c.relaxed) << c.id;
+    }
 }

@@ -4,7 +4,8 @@
 // GDI knows none of them), while the registry, the accounts, the LSA store and
 // everything else stay simulated. The system colours are Windows' own until a
 // test sets simulatedColors; then they are the simulated machine's. oleacc is
-// Windows' own too, so that the windows answer screen readers.
+// Windows' own too, so that the windows answer screen readers, and so is the
+// program's string table, which the windows read their messages from.
 
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
@@ -47,7 +48,11 @@ public:
     }
 
     HMODULE GetModuleHandleA(LPCSTR name) override {
+        if (!name) return Gdi().GetModuleHandleA(nullptr);  // the program, for its string table
         return IsOleacc(name) ? Remember(Gdi().GetModuleHandleA(name)) : SimMachine::GetModuleHandleA(name);
+    }
+    int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) override {
+        return Gdi().LoadStringW(instance, id, buffer, size);
     }
     HMODULE LoadLibraryExA(LPCSTR name, HANDLE reserved, DWORD flags) override {
         return IsOleacc(name) ? Remember(Gdi().LoadLibraryExA(name, reserved, flags))
