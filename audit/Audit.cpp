@@ -66,8 +66,8 @@ std::string SettingsWritten(const settings::TSwitchRecord& record) {
 std::string ModeSummary(TChangeKind kind, bool done, std::optional<settings::TPromptMode> from,
                         settings::TPromptMode to) {
     if (kind == ckUndo)
-        return std::string(done ? "Last switch undone" : "Last switch not undone") + ": from " + FromMode(from) +
-               " back to " + ModeName(to) + ".";
+        return done ? "Last switch undone: from " + FromMode(from) + " back to " + ModeName(to) + "."
+                    : "Last switch not undone: password prompting stays in " + FromMode(from) + ".";
     return std::string(done ? "Password prompting switched" : "Password prompting not switched") + " from " +
            FromMode(from) + " to " + ModeName(to) + ".";
 }
@@ -136,16 +136,31 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
     return {kind, origin, ModeSummary(kind, false, from, to), "Settings left changed: " + left + ".", failure.what()};
 }
 
-settings::TSwitchRecord SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
+settings::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
                                    Warnings& warnings) {
     options.AdoptStoredChanges();
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        const settings::TSwitchRecord record = settings::SwitchMode(options, mode);
-        Report(ModeChanged(ckSwitch, origin, from, mode, record), warnings);
-        return record;
+        settings::TSwitchResult result = settings::SwitchMode(options, mode);
+        Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
+        return result;
     } catch (const settings::ESwitchFailed& failure) {
         Report(ModeNotChanged(ckSwitch, origin, from, mode, failure), warnings);
+        throw;
+    }
+}
+
+settings::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings) {
+    const std::optional<settings::TPromptMode> from = CurrentMode(options);
+    try {
+        settings::TUndoOutcome outcome = settings::UndoLastSwitch(options, force);
+        if (outcome.result == settings::TUndoResult::Done)
+            Report(ModeChanged(ckUndo, origin, from, CurrentMode(options).value_or(settings::pmCustom),
+                               outcome.last->before),
+                   warnings);
+        return outcome;
+    } catch (const settings::ESwitchFailed& failure) {
+        Report(ModeNotChanged(ckUndo, origin, from, settings::pmCustom, failure), warnings);
         throw;
     }
 }

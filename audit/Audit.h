@@ -8,6 +8,7 @@
 // back as a warning, which the caller may show.
 
 #include "engine/Utilities.h"
+#include "settings/LastSwitch.h"
 #include "settings/Options.h"
 #include "settings/SwitchRecord.h"
 
@@ -53,14 +54,20 @@ std::string ModeName(settings::TPromptMode mode);
 // that went through, having written the settings `record` covers.
 TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                     settings::TPromptMode to, const settings::TSwitchRecord& record);
-// One that did not: why, and what it left changed.
+// One that did not: why, and what it left changed (an undo that did not
+// happen names no `to`).
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                        settings::TPromptMode to, const settings::ESwitchFailed& failure);
 
 // settings::SwitchMode, reported whether it goes through or not. Its own
 // failure passes through unchanged.
-settings::TSwitchRecord SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
+settings::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
                                    Warnings& warnings);
+
+// settings::UndoLastSwitch, reported when it changed the settings or failed
+// to; a refusal changes nothing and is not reported. Its failure passes
+// through unchanged.
+settings::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings);
 
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.

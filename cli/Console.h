@@ -22,6 +22,8 @@ enum ExitCode : int {
     kPasswordRejected = 5,    // nothing was changed
     kProblemFound = 6,        // diagnose found at least one problem
     kSelfTestFailed = 8,      // selftest: at least one check failed
+    kNothingToUndo = 9,       // undo found no record of a switch
+    kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed
 };
 
 // Standard input.

@@ -10,6 +10,7 @@
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
+#include "settings/LastSwitch.h"
 #include "settings/SwitchRecord.h"
 
 #include <algorithm>
@@ -352,11 +353,15 @@ int Session::Switch(TPromptMode mode, bool verify) {
     }
     const SettingStates before = ReadSettings(options);
     const TPromptMode previous = options.GetCurrentMode();
-    settings::TSwitchRecord record;
+    settings::TSwitchResult result;
     {
         AuditWarnings logged(*this);
-        record = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
     }
+    const settings::TSwitchRecord& record = result.record;
+    if (!result.undoAvailable)
+        Warn("Warning: undo will not be available: the settings before the switch could not be stored under "
+             "HKEY_CURRENT_USER\\" + os::ToUtf8(options.KeyPath()) + ".");
 
     const SettingState now = mode == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
     Json changes = Json::array();
@@ -533,6 +538,66 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
         throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
                                                " (under HKEY_CURRENT_USER\\" + os::ToUtf8(options_->KeyPath()) +
                                                ").");
+}
+
+// ---------------------------------------------------------------- undo
+
+int Session::Undo(bool force) {
+    settings::TUndoOutcome outcome;
+    {
+        AuditWarnings logged(*this);
+        outcome = audit::UndoLastSwitch(*options_, force, audit::orCommandLine, logged.list);
+    }
+    if (!outcome.problem.empty()) Warn(outcome.problem);
+    const std::optional<settings::TLastSwitch>& last = outcome.last;
+    const std::string described =
+        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+                   settings::LocalTimeText(last->time)
+             : std::string();
+    std::string refusal;
+    int code = kDone;
+    switch (outcome.result) {
+    case settings::TUndoResult::NeedsAdministrator:
+        throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
+                                                      " needs administrator rights, as it changed the start-up or "
+                                                      "resume setting: run gatewisecmd from an elevated command "
+                                                      "prompt. Nothing was changed.");
+    case settings::TUndoResult::NothingToUndo:
+        refusal = "There is no switch to undo.";
+        code = kNothingToUndo;
+        break;
+    case settings::TUndoResult::ChangedSince: {
+        std::string names;
+        for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
+        refusal = (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
+                               : "It cannot be told whether the settings changed since " + described +
+                                     ", as that switch did not finish.") +
+                  " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.";
+        code = kChangedSinceSwitch;
+        break;
+    }
+    case settings::TUndoResult::Done:
+        break;
+    }
+    if (!refusal.empty()) console_.err << refusal << '\n';
+    if (!json_) {
+        if (code == kDone) console_.out << "Undid " << described << ": the settings are as they were before it.\n";
+        return code;
+    }
+    Json changed = Json::array();
+    for (const std::string& name : outcome.changed) changed.push_back(name);
+    Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
+                {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
+                                       {"time", settings::UtcTimeText(last->time)},
+                                       {"finished", last->after.has_value()}}
+                                : Json(nullptr)},
+                {"changedSince", changed},
+                {"mode", ModeName(options_->GetCurrentMode())},
+                {"warnings", warnings_}};
+    // A refusal carries what a failed command's object holds as well.
+    if (code != kDone) object.update(FailureJson(refusal, code));
+    WriteJson(console_.out, object);
+    return code;
 }
 
 // ---------------------------------------------------------------- diagnose

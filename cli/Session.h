@@ -44,6 +44,8 @@ public:
     int Diagnose(settings::TPromptMode target);
     // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
     int SelfTest();
+    // Undoes the last switch; `force` also when the settings changed since.
+    int Undo(bool force);
 
 private:
     void RequireAdministrator(const char* what);

@@ -45,13 +45,36 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
                   "scheme), screen saver (ScreenSaverIsSecure and the session's setting).",
                   "Result: done."}));
 
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 0, 1);
+    // The first write is the switch's record for undo; the second, a setting.
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1, 1);
     EXPECT_THROW(audit::SwitchMode(*options, settings::pmSecure, audit::orWindow, warnings), settings::ESwitchFailed);
     const auto failed = OnlyEvent(audit::ckSwitch, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(failed[0], "Password prompting not switched from Relaxed Mode to Secure Mode.");
     EXPECT_EQ(failed[2], "Program: gatewise.exe (the window)");
     EXPECT_EQ(failed[3], "Settings left changed: none.");
     EXPECT_EQ(failed[4], "Result: failed. Failed to set data for 'AutoAdminLogon'\r\nNothing was changed.");
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(AuditTest, AnUndoIsOneEventAndARefusedOneNone) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    audit::SwitchMode(*options, pmRelaxed, audit::orWindow, warnings);
+    machine.eventLog.clear();
+
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 0, 1);
+    EXPECT_THROW(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings), settings::ESwitchFailed);
+    EXPECT_EQ(OnlyEvent(audit::ckUndo, EVENTLOG_ERROR_TYPE)[0],
+              "Last switch not undone: password prompting stays in Relaxed Mode.");
+
+    EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
+              settings::TUndoResult::Done);
+    const auto undone = OnlyEvent(audit::ckUndo, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(undone[0], "Last switch undone: from Relaxed Mode back to Secure Mode.");
+    EXPECT_EQ(undone[4], "Result: done.");
+
+    EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
+              settings::TUndoResult::NothingToUndo);
+    EXPECT_TRUE(machine.eventLog.empty());
     EXPECT_TRUE(warnings.empty());
 }
 

@@ -323,6 +323,57 @@ TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
     EXPECT_FALSE(machine.screenSaverSecure);
 }
 
+// ---------------------------------------------------------------- undo
+
+TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessForced) {
+    Result result = Run({"undo"});
+    EXPECT_EQ(result.code, cli::kNothingToUndo);
+    EXPECT_EQ(result.err, "There is no switch to undo.\n");
+
+    // A mix set by hand: automatic logon, and the password on wake and after the screen saver.
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    ASSERT_EQ(Status()["mode"], "custom");
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    result = Run({"undo", "--json"});
+    EXPECT_EQ(result.code, cli::kChangedSinceSwitch);
+    EXPECT_NE(result.err.find("The settings changed since the switch to secure mode of "), std::string::npos);
+    EXPECT_NE(result.err.find(": ScreenSaverIsSecure. Nothing was changed; gatewisecmd undo --force undoes the "
+                              "switch anyway.\n"),
+              std::string::npos)
+        << result.err;
+    json answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "changed-since");
+    EXPECT_EQ(answer["switch"]["mode"], "secure");
+    EXPECT_EQ(answer["switch"]["time"].get<std::string>().size(), 20u);  // 2024-05-01T10:32:05Z
+    EXPECT_EQ(answer["changedSince"], json::array({"ScreenSaverIsSecure"}));
+    EXPECT_EQ(answer["exitCode"], cli::kChangedSinceSwitch);
+    EXPECT_EQ(answer["error"].get<std::string>() + "\n", result.err);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+
+    result = Run({"undo", "--force", "--json"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "undone");
+    EXPECT_EQ(answer["mode"], "custom");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
+    EXPECT_EQ(Run({"undo"}).code, cli::kNothingToUndo);
+
+    // Administrator rules as for a switch; a switch whose record cannot be kept says so.
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    BecomeStandardUser();
+    result = Run({"undo"});
+    EXPECT_EQ(result.code, cli::kNeedsAdministrator);
+    EXPECT_NE(result.err.find("needs administrator rights"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.err, "Warning: undo will not be available: the settings before the switch could not be stored "
+                          "under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise.\n");
+}
+
 // ---------------------------------------------------------------- account
 
 TEST_F(CommandLineTest, AccountSetVerifiesAndStoresThePasswordFromStandardInput) {
@@ -678,10 +729,10 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, version."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, undo, version."},
         {{"Zq9secret"},
          "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
-         "diagnose, selftest, version."},
+         "diagnose, selftest, undo, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
