@@ -15,6 +15,7 @@ namespace {
 // What the command line asked for, filled in by the parser.
 struct Request {
     bool json = false;
+    bool force = false;
     bool verify = false;
     bool noVerify = false;
     bool version = false;
@@ -102,6 +103,18 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         request.command = [&](Session& s) { return s.Diagnose(TargetMode(request.forMode)); };
     });
 
+    CLI::App* selftest = app.add_subcommand(
+        "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
+                    "fails; without administrator rights the steps that need them are skipped.");
+    AddJsonFlag(*selftest, request);
+    selftest->callback([&] { request.command = [](Session& s) { return s.SelfTest(); }; });
+    CLI::App* undo = app.add_subcommand(
+        "undo", "Undoes the last switch: puts back the three settings exactly as they were before it. Exit code 9 "
+                "when there is none, 10 when the settings changed since.");
+    undo->add_flag("--force", request.force, "Undoes the switch also when the settings changed since.");
+    AddJsonFlag(*undo, request);
+    undo->callback([&] { request.command = [&](Session& s) { return s.Undo(request.force); }; });
+
     CLI::App* version = app.add_subcommand("version", "Shows the program's name and version.");
     AddJsonFlag(*version, request);
     version->callback([&] { request.version = true; });
@@ -110,7 +123,9 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
-    "7 run as SYSTEM with no user signed in at the console: the per-user settings were left.\n";
+    "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
+    "8 selftest: a check failed, 9 no switch to undo,\n"
+    "10 the settings changed since the switch (undo without --force).\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 

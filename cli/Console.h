@@ -22,6 +22,9 @@ enum ExitCode : int {
     kPasswordRejected = 5,    // nothing was changed
     kProblemFound = 6,        // diagnose found at least one problem
     kNoConsoleUser = 7,       // run as LocalSystem with nobody signed in at the console: per-user settings left
+    kSelfTestFailed = 8,      // selftest: at least one check failed
+    kNothingToUndo = 9,       // undo found no record of a switch
+    kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed
 };
 
 // Standard input.

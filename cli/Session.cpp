@@ -1,13 +1,16 @@
 #include "cli/Session.h"
 
+#include "audit/Audit.h"
 #include "cli/JsonOutput.h"
 #include "cli/Password.h"
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
+#include "diagnostics/SelfTest.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
+#include "settings/LastSwitch.h"
 #include "settings/SwitchRecord.h"
 
 #include <algorithm>
@@ -137,17 +140,9 @@ const char* PasswordText(PasswordStore store) {
     return "whether a password is stored could not be read";
 }
 
-// The five options in their declared order, as their accessors answer.
-std::vector<std::pair<std::string, bool>> OptionValues(settings::TOptions& options) {
-    std::vector<std::pair<std::string, bool>> values;
-    for (const settings::PublishedProperty& property : options.Properties())
-        values.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
-    return values;
-}
-
 Json OptionsJson(settings::TOptions& options) {
     Json json = Json::object();
-    for (const auto& [name, value] : OptionValues(options)) json[name] = value;
+    for (const auto& [name, value] : settings::OptionValues(options)) json[name] = value;
     return json;
 }
 
@@ -292,6 +287,23 @@ Session::Session(Console& console, const os::WString& optionsKey, bool json)
     options_->SetSaveOnDestroy(false);
 }
 
+// The audit trail's warnings about one change's event, which become the
+// command's warnings once the change is over, whether it went through or not.
+class Session::AuditWarnings {
+public:
+    explicit AuditWarnings(Session& session) : session_(session) {}
+    ~AuditWarnings() {
+        for (const std::string& warning : list) session_.Warn("Warning: " + warning);
+    }
+    AuditWarnings(const AuditWarnings&) = delete;
+    AuditWarnings& operator=(const AuditWarnings&) = delete;
+
+    audit::Warnings list;
+
+private:
+    Session& session_;
+};
+
 void Session::Warn(const std::string& message) {
     console_.err << message << '\n';
     warnings_.push_back(message);
@@ -367,7 +379,7 @@ int Session::Status() {
 }
 
 void Session::ShowOptions() {
-    for (const auto& [name, value] : OptionValues(*options_))
+    for (const auto& [name, value] : settings::OptionValues(*options_))
         console_.out << "  " << name << '=' << (value ? "True" : "False") << '\n';
 }
 
@@ -404,7 +416,15 @@ int Session::Switch(TPromptMode mode, bool verify) {
     }
     const SettingStates before = ReadSettings(options);
     const TPromptMode previous = options.GetCurrentMode();
-    const settings::TSwitchRecord record = settings::SwitchMode(options, mode);
+    settings::TSwitchResult result;
+    {
+        AuditWarnings logged(*this);
+        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+    }
+    const settings::TSwitchRecord& record = result.record;
+    if (!result.undoAvailable)
+        Warn("Warning: undo will not be available: the settings before the switch could not be stored under " +
+             UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
 
     const SettingState now = mode == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
     Json changes = Json::array();
@@ -489,7 +509,11 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcCannotVerify) Warn("The password could not be verified; it is stored as given.");
     }
     const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
-    const engine::TPasswordStore store = engine::SetAutologonAccount(account.user, account.domain, password);
+    engine::TPasswordStore store;
+    {
+        AuditWarnings logged(*this);
+        store = audit::SetAutologonAccount(account.user, account.domain, password, audit::orCommandLine, logged.list);
+    }
     if (engine::IsPlainValue(store))
         Warn("Windows did not accept the password into its protected store: it is kept in the registry value "
              "DefaultPassword, where other users of this computer may be able to read it.");
@@ -513,7 +537,10 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
 int Session::ClearAccount() {
     RequireAdministrator("Clearing the auto-logon account");
     const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
-    engine::SetAutologonAccount({}, {}, os::SecretString());
+    {
+        AuditWarnings logged(*this);
+        audit::SetAutologonAccount({}, {}, os::SecretString(), audit::orCommandLine, logged.list);
+    }
     if (json_) {
         const diagnostics::AutologonState cleared = diagnostics::ReadAutologonState();
         WriteJson(console_.out, Json{{"account", AccountJson(cleared)},
@@ -543,8 +570,9 @@ int Session::Options(const std::vector<CommandArgument>& assignments) {
                                                           "Nothing was changed.");
         featureChanged = featureChanged || IsFeatureOption(assignment.property->name);
     }
-    const std::vector<std::pair<std::string, bool>> before = OptionValues(options);
+    const std::vector<std::pair<std::string, bool>> before = settings::OptionValues(options);
     if (!assigned.empty()) {
+        audit::TOptionsChange change(options, audit::orCommandLine);
         std::vector<std::string> names;
         for (const Assignment& assignment : assigned) {
             assignment.property->write(options, std::int64_t{assignment.value});
@@ -556,11 +584,18 @@ int Session::Options(const std::vector<CommandArgument>& assignments) {
             !options.AutochangeScreenSaver())
             throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
                                             "AutochangeScreenSaver must stay True. Nothing was saved.");
-        SaveOptions(names);
+        AuditWarnings logged(*this);
+        try {
+            SaveOptions(names);
+        } catch (const CommandFailure& failure) {
+            change.Report(logged.list, failure.what());
+            throw;
+        }
+        change.Report(logged.list);
     }
     if (json_) {
         Json changes = Json::array();
-        const std::vector<std::pair<std::string, bool>> after = OptionValues(options);
+        const std::vector<std::pair<std::string, bool>> after = settings::OptionValues(options);
         for (std::size_t i = 0; i < after.size(); ++i)
             if (before[i].second != after[i].second)
                 changes.push_back(Change(after[i].first, before[i].second, after[i].second));
@@ -585,6 +620,66 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
         throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
                                                " (under " + UserRootName() + "\\" +
                                                os::ToUtf8(options_->KeyPath()) + ").");
+}
+
+// ---------------------------------------------------------------- undo
+
+int Session::Undo(bool force) {
+    settings::TUndoOutcome outcome;
+    {
+        AuditWarnings logged(*this);
+        outcome = audit::UndoLastSwitch(*options_, force, audit::orCommandLine, logged.list);
+    }
+    if (!outcome.problem.empty()) Warn(outcome.problem);
+    const std::optional<settings::TLastSwitch>& last = outcome.last;
+    const std::string described =
+        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+                   settings::LocalTimeText(last->time)
+             : std::string();
+    std::string refusal;
+    int code = kDone;
+    switch (outcome.result) {
+    case settings::TUndoResult::NeedsAdministrator:
+        throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
+                                                      " needs administrator rights, as it changed the start-up or "
+                                                      "resume setting: run gatewisecmd from an elevated command "
+                                                      "prompt. Nothing was changed.");
+    case settings::TUndoResult::NothingToUndo:
+        refusal = "There is no switch to undo.";
+        code = kNothingToUndo;
+        break;
+    case settings::TUndoResult::ChangedSince: {
+        std::string names;
+        for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
+        refusal = (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
+                               : "It cannot be told whether the settings changed since " + described +
+                                     ", as that switch did not finish.") +
+                  " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.";
+        code = kChangedSinceSwitch;
+        break;
+    }
+    case settings::TUndoResult::Done:
+        break;
+    }
+    if (!refusal.empty()) console_.err << refusal << '\n';
+    if (!json_) {
+        if (code == kDone) console_.out << "Undid " << described << ": the settings are as they were before it.\n";
+        return code;
+    }
+    Json changed = Json::array();
+    for (const std::string& name : outcome.changed) changed.push_back(name);
+    Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
+                {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
+                                       {"time", settings::UtcTimeText(last->time)},
+                                       {"finished", last->after.has_value()}}
+                                : Json(nullptr)},
+                {"changedSince", changed},
+                {"mode", ModeName(options_->GetCurrentMode())},
+                {"warnings", warnings_}};
+    // A refusal carries what a failed command's object holds as well.
+    if (code != kDone) object.update(FailureJson(refusal, code));
+    WriteJson(console_.out, object);
+    return code;
 }
 
 // ---------------------------------------------------------------- diagnose
@@ -624,6 +719,38 @@ int Session::Diagnose(TPromptMode target) {
             << (target == settings::pmCustom ? "" : std::string(" for ") + ModeName(target) + " mode") << ".\n";
     }
     return problems > 0 ? kProblemFound : kDone;
+}
+
+// ---------------------------------------------------------------- selftest
+
+int Session::SelfTest() {
+    const std::vector<diagnostics::SelfTestResult> results = diagnostics::RunSelfTest();
+    const auto count = [&](diagnostics::SelfTestOutcome outcome) {
+        return std::count_if(results.begin(), results.end(), [&](const auto& r) { return r.outcome == outcome; });
+    };
+    const auto failed = count(diagnostics::SelfTestOutcome::Failed);
+
+    std::ostream& out = console_.out;
+    if (json_) {
+        Json checks = Json::array();
+        for (const diagnostics::SelfTestResult& result : results)
+            checks.push_back({{"id", result.id},
+                              {"result", diagnostics::SelfTestOutcomeName(result.outcome)},
+                              {"detail", result.detail}});
+        WriteJson(out, Json{{"passed", count(diagnostics::SelfTestOutcome::Passed)},
+                            {"failed", failed},
+                            {"skipped", count(diagnostics::SelfTestOutcome::Skipped)},
+                            {"checks", checks}});
+    } else {
+        for (const diagnostics::SelfTestResult& result : results) {
+            std::string outcome = diagnostics::SelfTestOutcomeName(result.outcome);
+            outcome.resize(9, ' ');
+            out << outcome << result.id << "\n         " << Printable(result.detail) << '\n';
+        }
+        out << count(diagnostics::SelfTestOutcome::Passed) << " passed, " << failed << " failed, "
+            << count(diagnostics::SelfTestOutcome::Skipped) << " skipped.\n";
+    }
+    return failed > 0 ? kSelfTestFailed : kDone;
 }
 
 }  // namespace cli

@@ -23,8 +23,10 @@ struct CommandArgument {
 
 // The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
 // instead of text; warnings go to standard error either way, and into the
-// object's "warnings". Run as LocalSystem, they work on the per-user settings
-// of the user signed in at the console (engine/ConsoleUser.h).
+// object's "warnings". Each change a command makes is written to the event
+// log; a failure to write it does not fail the command but is a warning. Run
+// as LocalSystem, the commands work on the per-user settings of the user
+// signed in at the console (engine/ConsoleUser.h).
 class Session {
 public:
     Session(Console& console, const os::WString& optionsKey, bool json);
@@ -44,6 +46,10 @@ public:
     int Options(const std::vector<CommandArgument>& assignments);
     // `target`: the mode whose switch the problems concern; pmCustom for both.
     int Diagnose(settings::TPromptMode target);
+    // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
+    int SelfTest();
+    // Undoes the last switch; `force` also when the settings changed since.
+    int Undo(bool force);
 
 private:
     void RequireAdministrator(const char* what);
@@ -56,6 +62,7 @@ private:
     // JSON, and a line of text when that is not the caller's own.
     std::string SettingsOwnerLine() const;
     std::optional<std::string> SettingsOwner() const;
+    class AuditWarnings;
 
     Console& console_;
     bool json_;

@@ -36,15 +36,32 @@ HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName) {
     return api.LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-}  // namespace
-
-void RestrictDllSearchToSystemFolder() {
-    os::WinApi& api = os::Api();
+TDllSearch ApplyDllSearchRestriction(os::WinApi& api) {
     const FARPROC setDefault = Kernel32Function(api, "SetDefaultDllDirectories");
     if (setDefault && os::FromFarProc<os::PFN_SetDefaultDllDirectories>(setDefault)(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return;
-    if (const FARPROC setDirectory = Kernel32Function(api, "SetDllDirectoryW"))
-        os::FromFarProc<os::PFN_SetDllDirectoryW>(setDirectory)(WSTR(""));
+        return dsSystemFolderOnly;
+    const FARPROC setDirectory = Kernel32Function(api, "SetDllDirectoryW");
+    if (setDirectory && os::FromFarProc<os::PFN_SetDllDirectoryW>(setDirectory)(WSTR("")))
+        return dsCurrentFolderRemoved;
+    return dsUnrestricted;
+}
+
+// The outcome of the last restriction, and the machine it was made on.
+struct DllSearchState {
+    TDllSearch search = dsUnrestricted;
+    unsigned machine = 0;
+};
+DllSearchState dllSearchState;
+
+}  // namespace
+
+TDllSearch RestrictDllSearchToSystemFolder() {
+    dllSearchState = {ApplyDllSearchRestriction(os::Api()), os::MachineGeneration()};
+    return dllSearchState.search;
+}
+
+TDllSearch DllSearchInForce() {
+    return dllSearchState.machine == os::MachineGeneration() ? dllSearchState.search : dsUnrestricted;
 }
 
 void BindOsFunction(OsFunctionSlot& slot, const char* libraryName, const char* functionName) {
@@ -103,6 +120,8 @@ LateBound<os::PFN_PowerWriteValueIndex> PowerWriteDCValueIndex{kPowrprof, "Power
 LateBound<os::PFN_PowerGetActiveScheme> PowerGetActiveScheme{kPowrprof, "PowerGetActiveScheme"};
 LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme{kPowrprof, "PowerSetActiveScheme"};
 LateBound<os::PFN_PowerEnumerate> PowerEnumerate{kPowrprof, "PowerEnumerate"};
+LateBound<os::PFN_PowerDuplicateScheme> PowerDuplicateScheme{kPowrprof, "PowerDuplicateScheme"};
+LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme{kPowrprof, "PowerDeleteScheme"};
 LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};

@@ -4,6 +4,8 @@
 
 #include "os/LateBoundTypes.h"
 
+#include <cstdint>
+
 namespace engine {
 
 // A function's address, empty until the first call binds it. An address
@@ -14,12 +16,23 @@ struct OsFunctionSlot {
     unsigned machine = 0;
 };
 
+// How far the DLL search of the process is restricted.
+enum TDllSearch : std::uint8_t {
+    dsUnrestricted,          // neither restriction took (or none was asked for)
+    dsCurrentFolderRemoved,  // SetDllDirectoryW(""): Vista and 7 without the update
+    dsSystemFolderOnly,      // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
+};
+
 // At start-up, before any DLL is loaded by name: DLLs that the process loads
 // come from the system folder only (SetDefaultDllDirectories), or, on Windows
 // Vista and 7 without the update that brought it, at least not from the
 // current folder (SetDllDirectoryW with an empty folder). Both are bound here,
-// so that the program starts on every Windows from Vista on.
-void RestrictDllSearchToSystemFolder();
+// so that the program starts on every Windows from Vista on. Returns, and
+// remembers, which one took.
+TDllSearch RestrictDllSearchToSystemFolder();
+// What the last RestrictDllSearchToSystemFolder on the machine in use achieved.
+// Windows cannot be asked: SetDefaultDllDirectories has no reading counterpart.
+TDllSearch DllSearchInForce();
 
 // Makes sure that `slot` holds the address of `functionName` in `libraryName`,
 // loading the library from the system folder if it is not loaded yet (with
@@ -82,6 +95,8 @@ extern LateBound<os::PFN_PowerWriteValueIndex> PowerWriteDCValueIndex;
 extern LateBound<os::PFN_PowerGetActiveScheme> PowerGetActiveScheme;
 extern LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme;
 extern LateBound<os::PFN_PowerEnumerate> PowerEnumerate;
+extern LateBound<os::PFN_PowerDuplicateScheme> PowerDuplicateScheme;
+extern LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme;
 extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
 extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
 extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;

@@ -10,7 +10,7 @@ namespace engine {
 namespace {
 
 // The key name as the logon service knows it; 15 characters, 30 bytes.
-WCHAR kSecretName[] = WSTR("DefaultPassword");
+constexpr os::WStringView kPasswordKeyName = WSTR("DefaultPassword");
 
 struct LsaPolicyTraits {
     using Handle = LSA_HANDLE;
@@ -42,55 +42,63 @@ LSA_HANDLE OpenPolicy() {
     return policy;
 }
 
-LSA_UNICODE_STRING SecretName() {
-    const USHORT length = static_cast<USHORT>((sizeof kSecretName / sizeof kSecretName[0] - 1) * sizeof(WCHAR));
-    return LSA_UNICODE_STRING{length, static_cast<USHORT>(length + sizeof(WCHAR)), kSecretName};
+// The key name as an LSA string over `text`, which must stay alive and terminated.
+LSA_UNICODE_STRING KeyName(const os::WString& text) {
+    const USHORT length = static_cast<USHORT>(text.size() * sizeof(WCHAR));
+    return LSA_UNICODE_STRING{length, static_cast<USHORT>(length + sizeof(WCHAR)), const_cast<PWSTR>(text.c_str())};
 }
 
-ULONG StoreOrDelete(LSA_HANDLE policy, const os::SecretString& password) {
-    LSA_UNICODE_STRING name = SecretName();
-    if (password.empty()) {
+ULONG StoreOrDelete(LSA_HANDLE policy, const os::WString& keyName, const os::SecretString& data) {
+    LSA_UNICODE_STRING name = KeyName(keyName);
+    if (data.empty()) {
         NTSTATUS status = late::LsaStorePrivateData(policy, &name, nullptr);
         return status == STATUS_OBJECT_NAME_NOT_FOUND ? ERROR_SUCCESS : late::LsaNtStatusToWinError(status);
     }
     // An LSA string counts bytes in 16 bits; a longer text cannot be stored whole.
-    const std::size_t bytes = password.size() * sizeof(WCHAR);
+    const std::size_t bytes = data.size() * sizeof(WCHAR);
     if (bytes + sizeof(WCHAR) > 0xFFFF) return ERROR_INVALID_PARAMETER;
-    LSA_UNICODE_STRING data{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes + sizeof(WCHAR)),
-                            const_cast<PWSTR>(password.c_str())};
-    return late::LsaNtStatusToWinError(late::LsaStorePrivateData(policy, &name, &data));
+    LSA_UNICODE_STRING value{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes + sizeof(WCHAR)),
+                             const_cast<PWSTR>(data.c_str())};
+    return late::LsaNtStatusToWinError(late::LsaStorePrivateData(policy, &name, &value));
 }
 
 }  // namespace
 
 bool StorePasswordSecret(const os::SecretString& password) {
-    ULONG code;
-    {
-        LsaPolicy policy(OpenPolicy());
-        code = StoreOrDelete(policy.get(), password);
-    }
-    if (code != ERROR_SUCCESS) RaiseLsaError("LsaStorePrivateData", code);
+    StorePrivateData(kPasswordKeyName, password);
     return true;
 }
 
-os::SecretString RetrievePasswordSecret() {
-    os::SecretString password;
+os::SecretString RetrievePasswordSecret() { return RetrievePrivateData(kPasswordKeyName); }
+
+void StorePrivateData(os::WStringView keyName, const os::SecretString& data) {
+    const os::WString key(keyName);
+    ULONG code;
+    {
+        LsaPolicy policy(OpenPolicy());
+        code = StoreOrDelete(policy.get(), key, data);
+    }
+    if (code != ERROR_SUCCESS) RaiseLsaError("LsaStorePrivateData", code);
+}
+
+os::SecretString RetrievePrivateData(os::WStringView keyName) {
+    const os::WString key(keyName);
+    os::SecretString secret;
     ULONG code = ERROR_SUCCESS;
     {
         LsaPolicy policy(OpenPolicy());
-        LSA_UNICODE_STRING name = SecretName();
+        LSA_UNICODE_STRING name = KeyName(key);
         PLSA_UNICODE_STRING data = nullptr;
         NTSTATUS status = late::LsaRetrievePrivateData(policy.get(), &name, &data);
         LsaSecretBuffer buffer(data);
         if (status == STATUS_SUCCESS) {
-            if (data && data->Buffer)
-                password = os::SecretString(data->Buffer, data->Length / sizeof(WCHAR));
+            if (data && data->Buffer) secret = os::SecretString(data->Buffer, data->Length / sizeof(WCHAR));
         } else if (status != STATUS_OBJECT_NAME_NOT_FOUND) {
             code = late::LsaNtStatusToWinError(status);
         }
     }
     if (code != ERROR_SUCCESS) RaiseLsaError("LsaRetrievePrivateData", code);
-    return password;
+    return secret;
 }
 
 }  // namespace engine

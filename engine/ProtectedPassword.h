@@ -15,4 +15,9 @@ bool StorePasswordSecret(const os::SecretString& password);
 // "Failed call to LsaOpenPolicy: %X" or "Failed call to LsaRetrievePrivateData: %X".
 os::SecretString RetrievePasswordSecret();
 
+// The same for any key name, with the same messages; an empty `data` deletes
+// the entry.
+void StorePrivateData(os::WStringView keyName, const os::SecretString& data);
+os::SecretString RetrievePrivateData(os::WStringView keyName);
+
 }  // namespace engine

@@ -7,6 +7,7 @@
 #include "os/WinApi.h"
 
 #include <cstddef>
+#include <cstdio>
 
 namespace engine {
 namespace {
@@ -106,6 +107,25 @@ void VistaWriteLockOnWake(const SchemeLockOnWake& values) {
     Check(late::PowerWriteDCValueIndex(nullptr, &values.scheme, nullptr, &os::kLockConsoleOnWake, values.dc));
 }
 
+SchemeLockOnWake VistaReadSchemeLockOnWake(const GUID& scheme) {
+    ActiveScheme active;
+    SchemeLockOnWake values{scheme, os::SameGuid(scheme, *active.get()), 0, 0};
+    Check(late::PowerReadACValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, &values.ac));
+    Check(late::PowerReadDCValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, &values.dc));
+    return values;
+}
+
+GUID VistaDuplicateActiveScheme() {
+    ActiveScheme active;
+    GUID* copy = nullptr;  // null: the function allocates it
+    Check(late::PowerDuplicateScheme(nullptr, active.get(), &copy));
+    const GUID scheme = *copy;
+    os::Api().LocalFree(copy);
+    return scheme;
+}
+
+void VistaDeleteScheme(const GUID& scheme) { Check(late::PowerDeleteScheme(nullptr, &scheme)); }
+
 void VistaReapplyActiveScheme() {
     ActiveScheme active;
     late::PowerSetActiveScheme(nullptr, active.get());
@@ -113,15 +133,25 @@ void VistaReapplyActiveScheme() {
 
 bool HasModernStandby() {
     if (!IsWindows6OrLater()) return false;
-    // Zeroed first: Wine answers success without writing the spare bytes.
-    BYTE capabilities[sizeof(SYSTEM_POWER_CAPABILITIES)] = {};
     try {
-        return late::CallNtPowerInformation(SystemPowerCapabilities, nullptr, 0, capabilities, sizeof capabilities) ==
-                   STATUS_SUCCESS &&
-               capabilities[os::kAoAcOffset] != 0;
-    } catch (const EJwaError&) {
+        return ReadModernStandby();
+    } catch (const Exception&) {
         return false;
     }
+}
+
+bool ReadModernStandby() {
+    // Zeroed first: Wine answers success without writing the spare bytes.
+    BYTE capabilities[sizeof(SYSTEM_POWER_CAPABILITIES)] = {};
+    const NTSTATUS status =
+        late::CallNtPowerInformation(SystemPowerCapabilities, nullptr, 0, capabilities, sizeof capabilities);
+    if (status != STATUS_SUCCESS) {
+        char message[64];
+        std::snprintf(message, sizeof message, "CallNtPowerInformation failed with status 0x%08lX.",
+                      static_cast<unsigned long>(static_cast<ULONG>(status)));
+        throw EOSError(message, 0);
+    }
+    return capabilities[os::kAoAcOffset] != 0;
 }
 
 }  // namespace engine

@@ -31,8 +31,18 @@ void VistaWriteLockOnWake(const SchemeLockOnWake& values);
 // values; its result is ignored.
 void VistaReapplyActiveScheme();
 
+// One scheme's values.
+SchemeLockOnWake VistaReadSchemeLockOnWake(const GUID& scheme);
+// A copy of the active scheme, with a GUID of its own; not activated.
+GUID VistaDuplicateActiveScheme();
+// Deletes a scheme that is not active.
+void VistaDeleteScheme(const GUID& scheme);
+
 // Modern Standby (S0 low-power idle), as CallNtPowerInformation reports it
 // (AoAc). Windows before 6, a failing call or a missing function: false.
 bool HasModernStandby();
+// The same question, for Windows 6 and later, with its failures: EOSError
+// with the call's status, or the binding's error.
+bool ReadModernStandby();
 
 }  // namespace engine

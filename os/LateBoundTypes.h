@@ -39,6 +39,7 @@ using PFN_AllocateAndInitializeSid = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BY
                                                    DWORD, DWORD, DWORD, DWORD, PSID*);
 using PFN_FreeSid = PVOID(WINAPI*)(PSID);
 using PFN_CheckTokenMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+using PFN_LogonUserW = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, DWORD, PHANDLE);
 
 // advapi32: local security authority
 using PFN_LsaOpenPolicy = NTSTATUS(WINAPI*)(PLSA_UNICODE_STRING, PLSA_OBJECT_ATTRIBUTES, ACCESS_MASK,
@@ -63,6 +64,8 @@ using PFN_PowerReadValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, c
 using PFN_PowerWriteValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
 using PFN_PowerGetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
 using PFN_PowerSetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
+using PFN_PowerDuplicateScheme = DWORD(WINAPI*)(HKEY, const GUID*, GUID**);
+using PFN_PowerDeleteScheme = DWORD(WINAPI*)(HKEY, const GUID*);
 using PFN_PowerEnumerate = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR, ULONG, UCHAR*,
                                           DWORD*);
 

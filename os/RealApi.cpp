@@ -192,6 +192,15 @@ public:
     HANDLE LocalFree(HANDLE memory) override { return ::LocalFree(memory); }
     BOOL CloseHandle(HANDLE object) override { return ::CloseHandle(object); }
 
+    HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName) override {
+        return ::RegisterEventSourceW(serverName, sourceName);
+    }
+    BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid, WORD stringCount,
+                      DWORD dataSize, LPCWSTR* strings, LPVOID rawData) override {
+        return ::ReportEventW(eventLog, type, category, eventId, userSid, stringCount, dataSize, strings, rawData);
+    }
+    BOOL DeregisterEventSource(HANDLE eventLog) override { return ::DeregisterEventSource(eventLog); }
+
     BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                     PHANDLE token) override {
         return ::LogonUserW(user, domain, password, logonType, provider, token);

@@ -1,5 +1,6 @@
 #include "os/Text.h"
 
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -148,6 +149,14 @@ void SecretString::Release() noexcept {
     delete[] data_;
     data_ = nullptr;
     size_ = 0;
+}
+
+std::string GuidText(const GUID& guid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
+                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return text;
 }
 
 bool EqualsIgnoringCase(WStringView a, WStringView b) { return EqualsIgnoringAsciiCase(a, b); }

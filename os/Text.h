@@ -69,6 +69,9 @@ private:
 // as one-argument printf formatting of a message does.
 WString Format(WStringView format, WStringView argument);
 
+// "{0e796bdb-100d-47d6-a2d5-f7d2daa51f51}", as powercfg writes a GUID.
+std::string GuidText(const GUID& guid);
+
 // Case-insensitive comparison of ASCII letters, as the registry and the option
 // names need it.
 bool EqualsIgnoringCase(WStringView a, WStringView b);

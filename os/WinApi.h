@@ -29,7 +29,8 @@ public:
     virtual LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) = 0;
     virtual LSTATUS RegCloseKey(HKEY key) = 0;
 
-    // Modules (kernel32). A null result sets the last error.
+    // Modules (kernel32). A null result sets the last error. A null name
+    // answers the program's own image, mapped as the loader maps it.
     virtual HMODULE GetModuleHandleA(LPCSTR moduleName) = 0;
     virtual HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE reserved, DWORD flags) = 0;
     virtual FARPROC GetProcAddress(HMODULE module, LPCSTR procName) = 0;
@@ -69,6 +70,14 @@ public:
     // Memory and handles.
     virtual HANDLE LocalFree(HANDLE memory) = 0;
     virtual BOOL CloseHandle(HANDLE object) = 0;
+
+    // Event logging (advapi32). A source that is not registered writes to the
+    // Application log all the same; the events then show their inserted texts
+    // without a description.
+    virtual HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName) = 0;
+    virtual BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid,
+                              WORD stringCount, DWORD dataSize, LPCWSTR* strings, LPVOID rawData) = 0;
+    virtual BOOL DeregisterEventSource(HANDLE eventLog) = 0;
 
     // Logon (advapi32).
     virtual BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,

@@ -41,6 +41,17 @@
 #define IDS_MOMENT_WAKE 255
 #define IDS_MOMENT_SCREEN_SAVER 256
 
+// Undo of the last switch.
+#define IDS_UNDO_CAPTION 270
+#define IDS_UNDO_NOTHING 271
+#define IDS_UNDO_NEEDS_ADMINISTRATOR 272
+#define IDS_UNDO_CHANGED_SINCE 273
+#define IDS_UNDO_UNFINISHED 274
+#define IDS_UNDO_DONE_CAPTION 275
+#define IDS_UNDO_DONE 276
+#define IDS_UNDO_NOT_DONE_CAPTION 277
+#define IDS_UNDO_UNAVAILABLE 278
+
 // What screen readers call the message dialog's icon.
 #define IDS_ICON_ERROR 260
 #define IDS_ICON_INFORMATION 261

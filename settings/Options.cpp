@@ -31,6 +31,13 @@ const std::vector<PublishedProperty>& TOptions::Properties() const {
     return properties;
 }
 
+std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options) {
+    std::vector<std::pair<std::string, bool>> values;
+    for (const PublishedProperty& property : options.Properties())
+        values.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
+    return values;
+}
+
 void TOptions::SetDefaults() {
     autochangeStartup_ = engine::IsAdministrator();
     autochangeStandby_ = engine::IsAdministrator();

@@ -7,6 +7,9 @@
 #include "settings/RegOpts.h"
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace settings {
 
@@ -51,6 +54,9 @@ private:
     bool verifyPassword_ = true;
     bool modifyAllPowerProfiles_ = false;
 };
+
+// The five options in their declared order, as their accessors answer.
+std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options);
 
 // The one options object of the process, between CreateGlobalOptions and
 // FreeGlobalOptions.

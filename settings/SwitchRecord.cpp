@@ -2,21 +2,15 @@
 
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
+#include "settings/LastSwitch.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 
 namespace settings {
 namespace {
 
-std::string SchemeName(const GUID& guid) {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
-                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return "the password on wake of power scheme " + std::string(text);
-}
+std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
 
 std::string FailureMessage(const std::string& cause, const std::vector<std::string>& leftChanged) {
     if (leftChanged.empty()) return cause + "\r\nNothing was changed.";
@@ -25,13 +19,17 @@ std::string FailureMessage(const std::string& cause, const std::vector<std::stri
     return cause + "\r\nThese settings could not be put back and stay changed: " + names + ".";
 }
 
+const char kSessionParameterName[] = "the screen saver password of the session";
+const char kPolicyFlagName[] = "the password on resume of the power policy";
+
 // Puts back settings one at a time; one that fails is noted and the rest go on.
 class Restorer {
 public:
     void PutBack(const std::string& name, const std::function<void()>& action) {
         try {
             action();
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            if (leftChanged_.empty()) firstError_ = error.what();
             leftChanged_.push_back(name);
         }
     }
@@ -67,6 +65,7 @@ public:
     }
 
     std::vector<std::string> LeftChanged() { return std::move(leftChanged_); }
+    const std::string& FirstError() const { return firstError_; }
 
 private:
     // A value that cannot be read counts as changed.
@@ -79,7 +78,40 @@ private:
     }
 
     std::vector<std::string> leftChanged_;
+    std::string firstError_;
 };
+
+void PutBackEverySetting(const TSwitchRecord& record, Restorer& restorer) {
+    if (record.screenSaver) {
+        if (const std::optional<bool> parameter = record.screenSaverParameter)
+            restorer.PutBack(kSessionParameterName, [&] {
+                if (engine::GetAskPasswordOnScreenSaver() != *parameter) engine::SetScreenSaverParameter(*parameter);
+            });
+        restorer.PutBackValue("ScreenSaverIsSecure", engine::kScreenSaverIsSecureValue, record.screenSaverIsSecure);
+    }
+    if (record.resume) {
+        if (record.modernStandby)
+            restorer.PutBackValue("DelayLockInterval", engine::kDelayLockIntervalValue, record.delayLockInterval);
+        if (const std::optional<bool> flag = record.passwordOnResumeFlag)
+            restorer.PutBack(kPolicyFlagName, [&] {
+                if (engine::GetAskPasswordOnResume() != *flag) engine::SetAskPasswordOnResume(*flag, false);
+            });
+        restorer.PutBackLockOnWake(record);
+    }
+    if (record.startup) restorer.PutBackValue("AutoAdminLogon", engine::kAutoAdminLogonValue, record.autoAdminLogon);
+}
+
+// The recorded schemes' values now, in the record's order; a scheme that is
+// gone is left out.
+std::vector<engine::SchemeLockOnWake> SchemesNow(const std::vector<engine::SchemeLockOnWake>& recorded) {
+    const std::vector<engine::SchemeLockOnWake> all = engine::VistaReadLockOnWake(true);
+    std::vector<engine::SchemeLockOnWake> now;
+    for (const engine::SchemeLockOnWake& scheme : recorded) {
+        const auto found = std::find_if(all.begin(), all.end(), [&](const auto& s) { return s.scheme == scheme.scheme; });
+        if (found != all.end()) now.push_back(*found);
+    }
+    return now;
+}
 
 }  // namespace
 
@@ -119,27 +151,49 @@ void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
 
 std::vector<std::string> RestoreSwitch(const TSwitchRecord& record) {
     Restorer restorer;
-    if (record.screenSaver) {
-        if (const std::optional<bool> parameter = record.screenSaverParameter)
-            restorer.PutBack("the screen saver password of the session", [&] {
-                if (engine::GetAskPasswordOnScreenSaver() != *parameter) engine::SetScreenSaverParameter(*parameter);
-            });
-        restorer.PutBackValue("ScreenSaverIsSecure", engine::kScreenSaverIsSecureValue, record.screenSaverIsSecure);
-    }
-    if (record.resume) {
-        if (record.modernStandby)
-            restorer.PutBackValue("DelayLockInterval", engine::kDelayLockIntervalValue, record.delayLockInterval);
-        if (const std::optional<bool> flag = record.passwordOnResumeFlag)
-            restorer.PutBack("the password on resume of the power policy", [&] {
-                if (engine::GetAskPasswordOnResume() != *flag) engine::SetAskPasswordOnResume(*flag, false);
-            });
-        restorer.PutBackLockOnWake(record);
-    }
-    if (record.startup) restorer.PutBackValue("AutoAdminLogon", engine::kAutoAdminLogonValue, record.autoAdminLogon);
+    PutBackEverySetting(record, restorer);
     return restorer.LeftChanged();
 }
 
-TSwitchRecord SwitchMode(TOptions& options, TPromptMode mode) {
+void RestoreSwitchOrRaise(const TSwitchRecord& record, const TSwitchRecord& current) {
+    Restorer restorer;
+    PutBackEverySetting(record, restorer);
+    if (restorer.LeftChanged().empty()) return;
+    throw ESwitchFailed(restorer.FirstError(), RestoreSwitch(current));
+}
+
+TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record) {
+    TSwitchRecord now = record;
+    if (record.startup) now.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+    if (record.resume) {
+        if (!record.lockOnWake.empty()) now.lockOnWake = SchemesNow(record.lockOnWake);
+        if (record.passwordOnResumeFlag) now.passwordOnResumeFlag = engine::GetAskPasswordOnResume();
+        if (record.modernStandby) now.delayLockInterval = engine::ReadSettingValue(engine::kDelayLockIntervalValue);
+    }
+    if (record.screenSaver) {
+        now.screenSaverIsSecure = engine::ReadSettingValue(engine::kScreenSaverIsSecureValue);
+        if (record.screenSaverParameter) now.screenSaverParameter = engine::GetAskPasswordOnScreenSaver();
+    }
+    return now;
+}
+
+std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const TSwitchRecord& now) {
+    std::vector<std::string> names;
+    if (expected.autoAdminLogon != now.autoAdminLogon) names.push_back("AutoAdminLogon");
+    for (const engine::SchemeLockOnWake& scheme : expected.lockOnWake) {
+        const auto found = std::find_if(now.lockOnWake.begin(), now.lockOnWake.end(),
+                                        [&](const auto& s) { return s.scheme == scheme.scheme; });
+        if (found == now.lockOnWake.end() || found->ac != scheme.ac || found->dc != scheme.dc)
+            names.push_back(SchemeName(scheme.scheme));
+    }
+    if (expected.passwordOnResumeFlag != now.passwordOnResumeFlag) names.push_back(kPolicyFlagName);
+    if (expected.delayLockInterval != now.delayLockInterval) names.push_back("DelayLockInterval");
+    if (expected.screenSaverIsSecure != now.screenSaverIsSecure) names.push_back("ScreenSaverIsSecure");
+    if (expected.screenSaverParameter != now.screenSaverParameter) names.push_back(kSessionParameterName);
+    return names;
+}
+
+TSwitchResult SwitchMode(TOptions& options, TPromptMode mode) {
     if (mode != pmSecure && mode != pmRelaxed) return {};
     options.AdoptStoredChanges();
     TSwitchRecord record;
@@ -148,8 +202,9 @@ TSwitchRecord SwitchMode(TOptions& options, TPromptMode mode) {
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), {});
     }
+    TSwitchJournal journal(options, record);
     ApplySwitch(options, record);
-    return record;
+    return {record, journal.Complete()};
 }
 
 }  // namespace settings

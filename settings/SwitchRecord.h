@@ -64,10 +64,29 @@ void ApplySwitch(TOptions& options, const TSwitchRecord& record);
 // longer holds its recorded value. Returns the names of those that could not
 // be put back.
 std::vector<std::string> RestoreSwitch(const TSwitchRecord& record);
+// The same, all or nothing: when a setting cannot be put back, the settings
+// are made to hold `current` again (the same settings as they are now) and
+// ESwitchFailed is raised.
+void RestoreSwitchOrRaise(const TSwitchRecord& record, const TSwitchRecord& current);
+
+// The settings that `record` covers (the same power schemes, too), with the
+// values the machine holds now. Only reads; a setting that cannot be read raises.
+TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record);
+// The names of the settings whose values in `now` differ from `expected`,
+// both read by ReadRecordedSettings for the same record; a power scheme
+// missing from `now` differs.
+std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const TSwitchRecord& now);
+
+struct TSwitchResult {
+    TSwitchRecord record;         // the settings as they were before
+    bool undoAvailable = false;   // its record is stored for undo
+};
 
 // A whole switch: the options that another process stored since are taken
-// first, then the settings are recorded and written. Every failure raises
-// ESwitchFailed. Returns the record: the settings as they were before.
-TSwitchRecord SwitchMode(TOptions& options, TPromptMode mode);
+// first, then the settings are recorded, the record is stored for undo (see
+// settings/LastSwitch.h), and the settings are written. A switch whose
+// record cannot be stored still happens. Every failure raises ESwitchFailed,
+// and the record of the switch before stays the one to undo.
+TSwitchResult SwitchMode(TOptions& options, TPromptMode mode);
 
 }  // namespace settings

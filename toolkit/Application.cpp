@@ -4,6 +4,7 @@
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Form.h"
 
+#include <stdexcept>
 #include <string>
 
 namespace toolkit {
@@ -60,7 +61,14 @@ void TApplication::Terminate() {
 
 bool TApplication::ProcessMessage() {
     MSG message;
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const std::vector<HANDLE> events = WatchedEvents();
+        if (events.empty()) return false;
+        const DWORD signalled = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0);
+        if (signalled >= WAIT_OBJECT_0 + events.size()) return false;
+        RunWatched(signalled - WAIT_OBJECT_0);
+        return true;
+    }
     if (message.message == WM_QUIT) {
         terminated_ = true;
         return true;
@@ -84,7 +92,38 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::HandleMessage() {
-    if (!ProcessMessage() && !terminated_) WaitMessage();
+    if (ProcessMessage() || terminated_) return;
+    const std::vector<HANDLE> events = WatchedEvents();
+    if (events.empty()) {
+        WaitMessage();
+        return;
+    }
+    // The wait takes an auto-reset event's signal: its handler runs now.
+    const DWORD signalled = MsgWaitForMultipleObjectsEx(static_cast<DWORD>(events.size()), events.data(), INFINITE,
+                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (signalled < WAIT_OBJECT_0 + events.size()) RunWatched(signalled - WAIT_OBJECT_0);
+}
+
+void TApplication::Watch(HANDLE event, std::function<void()> handler) {
+    Unwatch(event);
+    if (watched_.size() + 1 >= MAXIMUM_WAIT_OBJECTS) throw std::length_error("Too many events are watched");
+    watched_.emplace_back(event, std::move(handler));
+}
+
+void TApplication::Unwatch(HANDLE event) {
+    std::erase_if(watched_, [event](const auto& watched) { return watched.first == event; });
+}
+
+std::vector<HANDLE> TApplication::WatchedEvents() const {
+    std::vector<HANDLE> events;
+    for (const auto& watched : watched_) events.push_back(watched.first);
+    return events;
+}
+
+// The handler may unwatch its own event: it runs from a copy.
+void TApplication::RunWatched(std::size_t index) {
+    const std::function<void()> handler = watched_[index].second;
+    Guarded(handler);
 }
 
 void TApplication::HandleException(std::exception_ptr error) noexcept {

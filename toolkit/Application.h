@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace toolkit {
 
@@ -58,6 +59,12 @@ public:
     TCursor ScreenCursor() const { return screenCursor_; }
     void SetScreenCursor(TCursor cursor);
 
+    // Runs `handler` on this thread each time `event` (an auto-reset event)
+    // is signalled, from the message loop and modal loops alike, until
+    // Unwatch. Messages waiting go first.
+    void Watch(HANDLE event, std::function<void()> handler);
+    void Unwatch(HANDLE event);
+
     // A hidden window for timers and deferred work.
     HWND UtilityWindow();
     // Destroys `form` once the current message has been handled.
@@ -75,8 +82,13 @@ private:
     bool terminated_ = false;
     bool active_ = false;
     TCursor screenCursor_ = crDefault;
+    // Runs the handler of the event at `index` of watched_.
+    void RunWatched(std::size_t index);
+    std::vector<HANDLE> WatchedEvents() const;
+
     HWND utility_ = nullptr;
     std::deque<std::function<void()>> deferred_;
+    std::vector<std::pair<HANDLE, std::function<void()>>> watched_;
 };
 
 TApplication& Application();

@@ -36,11 +36,14 @@ private:
 };
 
 inline BOOL WINAPI DeleteGdiObject(HGDIOBJ object) { return DeleteObject(object); }
+inline BOOL WINAPI CloseRegistryKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
 
 using GdiObject = UniqueHandle<HGDIOBJ, DeleteGdiObject>;
 using MenuHandle = UniqueHandle<HMENU, DestroyMenu>;
 using KernelHandle = UniqueHandle<HANDLE, CloseHandle>;
 using IconHandle = UniqueHandle<HICON, DestroyIcon>;
+// A key of the real registry, whatever machine the portable layers use.
+using RegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 
 // GetDC/ReleaseDC of one window (null: the screen) for one scope.
 class WindowDC {

@@ -1,5 +1,6 @@
 #include "ui/AutologonDlg.h"
 
+#include "audit/Audit.h"
 #include "engine/Utilities.h"
 #include "resources/StringIds.h"
 #include "shell/ResStrings.h"
@@ -38,7 +39,9 @@ void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
         if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
         return;
     }
-    const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password);
+    audit::Warnings ignored;  // as for a switch in the main window
+    const engine::TPasswordStore store =
+        audit::SetAutologonAccount(user, domain, password, audit::orWindow, ignored);
     if (engine::IsPlainValue(store)) {
         std::wstring message = shell::ResString(IDS_PASSWORD_NOT_PROTECTED);
         if (store == engine::psPlainValueBehindProtected) message += shell::ResString(IDS_PASSWORD_OLD_PROTECTED_KEPT);

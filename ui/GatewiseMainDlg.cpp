@@ -1,8 +1,11 @@
 #include "ui/GatewiseMainDlg.h"
 
+#include "audit/Audit.h"
 #include "diagnostics/Diagnostics.h"
 #include "engine/NTSecurity.h"
+#include "engine/Registry.h"
 #include "engine/Utilities.h"
+#include "engine/WindowsVersion.h"
 #include "os/LateBoundTypes.h"
 #include "settings/SwitchRecord.h"
 #include "resources/StringIds.h"
@@ -58,6 +61,23 @@ TCustomModeTexts CustomModeTexts() {
             shell::ResString(IDS_MOMENT_SCREEN_SAVER)};
 }
 
+// The power settings whose changes Windows sends as WM_POWERBROADCAST: the
+// power source (which of a scheme's two values applies), the active scheme,
+// and the password on wake itself.
+constexpr GUID kPowerSource = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
+constexpr GUID kActivePowerScheme = {0x31F9F286, 0x5084, 0x42FE, {0xB7, 0x20, 0x2B, 0x02, 0x64, 0x99, 0x37, 0x63}};
+
+// Where Windows keeps the power settings: the schemes from Windows 6 on, the
+// user's and the machine's power policies before.
+const wchar_t kPowerSchemesKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Power\\User\\PowerSchemes";
+const wchar_t kUserPowerPolicyKey[] = L"Control Panel\\PowerCfg";
+const wchar_t kMachinePowerPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg";
+
+std::wstring FormatAll(std::wstring format, std::initializer_list<std::wstring> arguments) {
+    for (const std::wstring& argument : arguments) format = os::Format(format, argument);
+    return format;
+}
+
 std::wstring ModeName(settings::TPromptMode mode) {
     switch (mode) {
     case settings::pmSecure:
@@ -69,6 +89,10 @@ std::wstring ModeName(settings::TPromptMode mode) {
     }
     return shell::ResString(IDS_CUSTOM_MODE);
 }
+
+// "Secure Mode", "2024-05-01 10:32": the switch as the undo messages name it.
+std::wstring SwitchModeName(const settings::TLastSwitch& last) { return ModeName(last.before.mode); }
+std::wstring SwitchTime(const settings::TLastSwitch& last) { return os::FromUtf8(settings::LocalTimeText(last.time)); }
 
 }  // namespace
 
@@ -116,6 +140,8 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       btnExit(Get<toolkit::TButton>(L"btnExit")),
       dlgBalloon(Get<widgets::TBalloonHelp>(L"dlgBalloon")),
       tmrBalloon(Get<toolkit::TTimer>(L"tmrBalloon")),
+      tmrRefresh(Get<toolkit::TTimer>(L"tmrRefresh")),
+      mnuCommandsUndo(Get<toolkit::TMenuItem>(L"mnuCommandsUndo")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
     RegisterHandler("SubstFormCreate", &TdlgGatewiseMain::SubstFormCreate);
@@ -128,6 +154,8 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
                     }));
     RegisterHandler("mnuCommandsSecureModeClick", &TdlgGatewiseMain::mnuCommandsSecureModeClick);
     RegisterHandler("mnuCommandsRelaxedModeClick", &TdlgGatewiseMain::mnuCommandsRelaxedModeClick);
+    RegisterHandler("mnuCommandsUndoClick", &TdlgGatewiseMain::mnuCommandsUndoClick);
+    RegisterHandler("tmrRefreshTimer", &TdlgGatewiseMain::tmrRefreshTimer);
     RegisterHandler("mnuCommandsOptionsClick", &TdlgGatewiseMain::mnuCommandsOptionsClick);
     RegisterHandler("mnuCommandsSetAccountClick", &TdlgGatewiseMain::mnuCommandsSetAccountClick);
     RegisterHandler("mnuCommandsCheckSettingsClick", &TdlgGatewiseMain::mnuCommandsCheckSettingsClick);
@@ -159,7 +187,91 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
 
     FitClientHeight();
 
+    WatchSettings();
     RefreshModeDisplay();
+}
+
+std::vector<TdlgGatewiseMain::TWatchedKey> TdlgGatewiseMain::WatchedKeys() const {
+    const settings::TOptions& options = settings::GlobalOptions();
+    std::vector<TWatchedKey> keys{
+        {engine::kAutoAdminLogonValue.root, engine::kAutoAdminLogonValue.path, false},
+        {engine::kScreenSaverIsSecureValue.root, engine::kScreenSaverIsSecureValue.path, false},
+        {options.LocalMachine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, options.KeyPath(), false}};
+    if (engine::IsWindows6OrLater()) {
+        keys.push_back({HKEY_LOCAL_MACHINE, kPowerSchemesKey, true});
+    } else {
+        keys.push_back({HKEY_CURRENT_USER, kUserPowerPolicyKey, true});
+        keys.push_back({HKEY_LOCAL_MACHINE, kMachinePowerPolicyKey, true});
+    }
+    return keys;
+}
+
+// A watch that cannot be set up (a key that is missing or may not be read)
+// leaves the refresh on activation; one missing function before Windows 6
+// leaves only the power messages that every Windows sends.
+void TdlgGatewiseMain::WatchSettings() {
+    const REGSAM view = engine::SettingsReadAccess() & KEY_WOW64_64KEY;
+    for (const TWatchedKey& key : WatchedKeys()) {
+        try {
+            auto watch = std::make_unique<toolkit::TRegistryWatch>(key.root, key.path, view, key.subtree);
+            watch->OnChange = [this] { SettingsChanged(); };
+            watch->OnFailure = [this] { refreshSchedule_.WatchFailed(); };
+            registryWatches_.push_back(std::move(watch));
+        } catch (const std::exception&) {
+            refreshSchedule_.WatchFailed();
+        }
+    }
+    if (!toolkit::TPowerSettingWatch::Supported()) return;
+    const std::array<GUID, 3> settings{kPowerSource, kActivePowerScheme, os::kLockConsoleOnWake};
+    for (std::size_t i = 0; i < settings.size(); ++i)
+        if (!powerWatches_[i].Register(Handle(), settings[i])) refreshSchedule_.WatchFailed();
+}
+
+void TdlgGatewiseMain::SettingsChanged() {
+    const TRefreshSchedule::Delay delay = refreshSchedule_.Changed(TRefreshSchedule::Clock::now());
+    tmrRefresh.SetInterval(static_cast<unsigned>(delay.count()));
+    tmrRefresh.SetEnabled(true);
+}
+
+void TdlgGatewiseMain::tmrRefreshTimer(toolkit::TComponent*) {
+    const TRefreshSchedule::Clock::time_point now = TRefreshSchedule::Clock::now();
+    if (refreshSchedule_.Due(now)) {
+        tmrRefresh.SetEnabled(false);
+        RefreshForOutsideChanges();
+    } else if (refreshSchedule_.Pending()) {
+        tmrRefresh.SetInterval(static_cast<unsigned>(refreshSchedule_.Remaining(now).count()));
+    } else {
+        tmrRefresh.SetEnabled(false);
+    }
+}
+
+// An error is shown here, and no other refresh starts while it shows: the
+// settings that could not be read may keep changing meanwhile.
+void TdlgGatewiseMain::RefreshForOutsideChanges() {
+    if (refreshingForOthers_) return;
+    refreshingForOthers_ = true;
+    toolkit::Guarded([this] {
+        settings::GlobalOptions().AdoptStoredChanges();
+        RefreshModeDisplay();
+    });
+    refreshingForOthers_ = false;
+}
+
+LRESULT TdlgGatewiseMain::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SETTINGCHANGE:
+        SettingsChanged();
+        break;
+    case WM_POWERBROADCAST:
+        SettingsChanged();
+        return TRUE;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && refreshSchedule_.RefreshOnActivation()) RefreshForOutsideChanges();
+        break;
+    default:
+        break;
+    }
+    return TSubstForm::WndProc(message, wParam, lParam);
 }
 
 void TdlgGatewiseMain::ApplyRunTimeLayout() {
@@ -207,6 +319,9 @@ void TdlgGatewiseMain::RefreshModeDisplay() {
     lblCustomMode.SetCaption(line);
     lblCustomMode.SetVisible(!line.empty());
     PlaceCustomModeLine();
+    // A record that cannot be used keeps the command, which then says why.
+    const settings::TStoredSwitch stored = settings::ReadLastSwitch(options);
+    mnuCommandsUndo.SetEnabled(stored.last || !stored.problem.empty());
 }
 
 void TdlgGatewiseMain::PlaceCustomModeLine() {
@@ -301,30 +416,97 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
 
 void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     std::wstring failure;
+    std::wstring note;
+    // The window goes on without the event when it cannot be written: the
+    // switch is done, and the event log is for administrators to read.
+    audit::Warnings ignored;
     try {
-        settings::SwitchMode(settings::GlobalOptions(), mode);
+        if (!audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored).undoAvailable)
+            note = shell::ResString(IDS_UNDO_UNAVAILABLE);
     } catch (const settings::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
     }
-    ShowModeNotification(mode, failure);
+    // First, so that the balloon points at the title where it then stays:
+    // the Custom Mode line may come or go and move the titles.
     RefreshModeDisplay();
+    ShowModeNotification(mode, failure, note);
 }
 
-void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText) {
-    const std::wstring message = os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), ModeName(mode));
+void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    settings::TOptions& options = settings::GlobalOptions();
+    settings::TUndoOutcome outcome;
+    std::wstring failure;
+    audit::Warnings ignored;  // as for a switch
+    try {
+        outcome = audit::UndoLastSwitch(options, false, audit::orWindow, ignored);
+        if (outcome.result == settings::TUndoResult::ChangedSince && AskUndoAnyway(outcome))
+            outcome = audit::UndoLastSwitch(options, true, audit::orWindow, ignored);
+    } catch (const settings::ESwitchFailed& error) {
+        failure = os::FromUtf8(error.what());
+    }
+    RefreshModeDisplay();
+    if (failure.empty()) ShowUndoOutcome(outcome);
+    else Notify(options.GetCurrentMode(), shell::ResString(IDS_UNDO_NOT_DONE_CAPTION), failure, true);
+}
+
+bool TdlgGatewiseMain::AskUndoAnyway(const settings::TUndoOutcome& outcome) {
+    const settings::TLastSwitch& last = *outcome.last;
+    std::wstring names;
+    for (const std::string& name : outcome.changed) names += (names.empty() ? L"" : L", ") + os::FromUtf8(name);
+    const std::wstring question =
+        last.after ? FormatAll(shell::ResString(IDS_UNDO_CHANGED_SINCE),
+                               {SwitchModeName(last), SwitchTime(last), PlainTextMarkup(names)})
+                   : FormatAll(shell::ResString(IDS_UNDO_UNFINISHED), {SwitchModeName(last), SwitchTime(last)});
+    return AskYesNoEx(this, question, shell::ResString(IDS_UNDO_CAPTION), false, nullptr, HelpContext) == iaYes;
+}
+
+void TdlgGatewiseMain::ShowUndoOutcome(const settings::TUndoOutcome& outcome) {
+    const std::wstring caption = shell::ResString(IDS_UNDO_CAPTION);
+    switch (outcome.result) {
+    case settings::TUndoResult::Done:
+        Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
+               FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
+               false);
+        break;
+    case settings::TUndoResult::NothingToUndo: {
+        std::wstring text = shell::ResString(IDS_UNDO_NOTHING);
+        if (!outcome.problem.empty()) text = PlainTextMarkup(os::FromUtf8(outcome.problem)) + L"<br><br>" + text;
+        ShowInfoEx(this, text, caption, HelpContext);
+        break;
+    }
+    case settings::TUndoResult::NeedsAdministrator:
+        ShowErrorEx(this,
+                    FormatAll(shell::ResString(IDS_UNDO_NEEDS_ADMINISTRATOR),
+                              {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
+                    caption, HelpContext);
+        break;
+    case settings::TUndoResult::ChangedSince:
+        break;  // the user said No
+    }
+}
+
+void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
+                                            const std::wstring& note) {
     const bool changed = errorText.empty();
-    const std::wstring caption = shell::ResString(changed ? IDS_MODE_CHANGED : IDS_MODE_NOT_CHANGED);
+    Notify(mode, shell::ResString(changed ? IDS_MODE_CHANGED : IDS_MODE_NOT_CHANGED),
+           changed ? os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), ModeName(mode)) + note : errorText,
+           !changed);
+}
+
+void TdlgGatewiseMain::Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text,
+                              bool error) {
     PlayExclamation();
     if (!widgets::BalloonTipsEnabled()) {
         // The message dialog shows markup, which folds a carriage return into a space.
-        if (changed) ShowInfoEx(this, PlainTextMarkup(message), caption, HelpContext);
-        else ShowErrorEx(this, PlainTextMarkup(errorText), caption, HelpContext);
+        if (error) ShowErrorEx(this, PlainTextMarkup(text), caption, HelpContext);
+        else ShowInfoEx(this, PlainTextMarkup(text), caption, HelpContext);
         return;
     }
     dlgBalloon.SetTitle(caption);
-    dlgBalloon.SetText(changed ? message : errorText);
-    dlgBalloon.BalloonIcon = changed ? widgets::bInfo : widgets::bError;
-    dlgBalloon.BackGroundColor = changed ? toolkit::clInfoBk : toolkit::RGBColor(255, 204, 255);
+    dlgBalloon.SetText(text);
+    dlgBalloon.BalloonIcon = error ? widgets::bError : widgets::bInfo;
+    dlgBalloon.BackGroundColor = error ? toolkit::RGBColor(255, 204, 255) : toolkit::clInfoBk;
     // A tooltip breaks its lines, at a carriage return too, only once it has a
     // maximum width; as wide as the window, the texts break only there.
     dlgBalloon.MaxTipWidth = ClientWidth();

@@ -2,20 +2,25 @@
 // The main window: the two modes with their padlocks, titles and
 // explanations, the advertisement box, the buttons and the menu.
 
+#include "settings/LastSwitch.h"
 #include "settings/Options.h"
 #include "shell/SubstFrm.h"
+#include "toolkit/ChangeWatch.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Label.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Picture.h"
 #include "toolkit/StdCtrls.h"
+#include "ui/RefreshSchedule.h"
 #include "widgets/BalloonHelp.h"
 #include "widgets/KXLabel.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -45,7 +50,13 @@ public:
 
     // Shows the machine's mode: marks the active mode's title " (currently
     // active)", or in Custom mode neither, and then shows the line under the
-    // header that tells which prompts ask. Every refresh of the mode comes here.
+    // header that tells which prompts ask; the undo command is enabled while
+    // a switch is recorded. Every refresh of the mode comes here: at
+    // creation, after the window's own commands, and shortly after others
+    // changed the settings, the options or the record (the keys where they
+    // live are watched while the window is open, and the power and setting
+    // messages that Windows sends count too). Where a watch cannot be set up,
+    // the window also refreshes whenever it is activated.
     void RefreshModeDisplay();
     std::uint8_t AdvertIndex() const { return advertIndex_; }
 
@@ -63,6 +74,8 @@ public:
     void mnuCommandsSecureModeClick(toolkit::TComponent* sender);
     // Asks for the auto-logon account first when the start-up setting needs one.
     void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
+    // Undoes the last switch; when the settings changed since, asks first.
+    void mnuCommandsUndoClick(toolkit::TComponent* sender);
     void mnuCommandsOptionsClick(toolkit::TComponent* sender);
     void mnuCommandsSetAccountClick(toolkit::TComponent* sender);
     void mnuCommandsUsersManagementClick(toolkit::TComponent* sender);
@@ -74,8 +87,21 @@ public:
     void mnuHelpTechnicalSupportClick(toolkit::TComponent* sender);
     void mnuHelpAboutClick(toolkit::TComponent* sender);
     void lblAdvertisementTitleClick(toolkit::TComponent* sender);
+    // A refresh that changes made by others asked for is due.
+    void tmrRefreshTimer(toolkit::TComponent* sender);
+
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
+    struct TWatchedKey {
+        HKEY root;
+        std::wstring path;
+        bool subtree;
+    };
+    // The registry keys where the settings, the options and the record of
+    // the last switch are stored.
+    virtual std::vector<TWatchedKey> WatchedKeys() const;
+
     // The padlocks at the window's resolution, and the client height that
     // leaves as much room below the buttons as above them.
     void ApplyRunTimeLayout() override;
@@ -91,8 +117,17 @@ private:
     void SwitchMode(settings::TPromptMode mode);
     // The exclamation sound, then the balloon at the mode's title or, with
     // balloon tips off, the message dialog. An empty error text confirms the
-    // switch; any other says why the mode was not changed.
-    void ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText);
+    // switch, followed by `note`; any other says why the mode was not changed.
+    void ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
+                              const std::wstring& note = {});
+    void Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text, bool error);
+    // Asks whether to undo a switch after which the settings changed.
+    bool AskUndoAnyway(const settings::TUndoOutcome& outcome);
+    void ShowUndoOutcome(const settings::TUndoOutcome& outcome);
+    void WatchSettings();
+    // A change notification: the refresh follows once the burst is over.
+    void SettingsChanged();
+    void RefreshForOutsideChanges();
     // True when relaxed mode may be switched on: the start-up setting is left
     // alone, an account with its password is stored, or the user stores one now.
     bool CanEnterRelaxedMode();
@@ -117,6 +152,8 @@ private:
     toolkit::TButton& btnExit;
     widgets::TBalloonHelp& dlgBalloon;
     toolkit::TTimer& tmrBalloon;
+    toolkit::TTimer& tmrRefresh;
+    toolkit::TMenuItem& mnuCommandsUndo;
     toolkit::TMenuItem& mnuCommandsSetAccount;
     toolkit::TMenuItem& mnuHelpAbout;
 
@@ -124,6 +161,10 @@ private:
     std::uint8_t advertIndex_ = 0;
     int customLineRoom_ = 0;  // pixels the rows moved down for the Custom Mode line
     toolkit::KernelHandle mutex_;
+    TRefreshSchedule refreshSchedule_;
+    bool refreshingForOthers_ = false;
+    std::vector<std::unique_ptr<toolkit::TRegistryWatch>> registryWatches_;
+    std::array<toolkit::TPowerSettingWatch, 3> powerWatches_;
 };
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include "ui/OptionsDlg.h"
 
+#include "audit/Audit.h"
 #include "engine/NTSecurity.h"
 #include "engine/WindowsVersion.h"
 #include "resources/StringIds.h"
@@ -60,11 +61,14 @@ void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
 
 void TdlgOptions::btnOkClick(toolkit::TComponent*) {
     settings::TOptions& options = settings::GlobalOptions();
+    audit::TOptionsChange change(options, audit::orWindow);
     options.SetAutochangeStartup(chkStartup.Checked());
     options.SetAutochangeStandby(chkStandby.Checked());
     options.SetAutochangeScreenSaver(chkScreenSaver.Checked());
     options.SetModifyAllPowerProfiles(chkModifyAllPowerProfiles.Checked());
     options.Save();
+    audit::Warnings ignored;  // as for a switch in the main window
+    change.Report(ignored);
     if (options.TakeNotStoredNotice())
         ShowErrorEx(this, os::Format(shell::ResString(IDS_OPTIONS_NOT_STORED), PlainTextMarkup(options.KeyPath())),
                     shell::ResString(IDS_OPTIONS_NOT_STORED_CAPTION), HelpContext);

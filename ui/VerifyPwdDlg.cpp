@@ -1,5 +1,6 @@
 #include "ui/VerifyPwdDlg.h"
 
+#include "audit/Audit.h"
 #include "engine/Utilities.h"
 #include "resources/StringIds.h"
 #include "settings/Options.h"
@@ -40,8 +41,12 @@ void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
 }
 
 void TdlgVerifyPwd::SaveVerifyPassword() {
-    settings::GlobalOptions().SetVerifyPassword(!chkDontShowAgain.Checked());
-    settings::GlobalOptions().Save("VerifyPassword");
+    settings::TOptions& options = settings::GlobalOptions();
+    audit::TOptionsChange change(options, audit::orWindow);
+    options.SetVerifyPassword(!chkDontShowAgain.Checked());
+    options.Save("VerifyPassword");
+    audit::Warnings ignored;  // as for a switch in the main window
+    change.Report(ignored);
 }
 
 void TdlgVerifyPwd::btnCtrlPanelClick(toolkit::TComponent*) {

@@ -49,6 +49,7 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(LsaFreeMemory),
                                           GATEWISE_SIM_EXPORT(LsaClose),
                                           GATEWISE_SIM_EXPORT(LsaNtStatusToWinError),
+                                          GATEWISE_SIM_EXPORT(LogonUserW),
                                       },
                                       true};
     modules_["user32.dll"] = Module{"user32.dll", {}, true};
@@ -62,6 +63,8 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(PowerGetActiveScheme),
                                           GATEWISE_SIM_EXPORT(PowerSetActiveScheme),
                                           GATEWISE_SIM_EXPORT(PowerEnumerate),
+                                          GATEWISE_SIM_EXPORT(PowerDuplicateScheme),
+                                          GATEWISE_SIM_EXPORT(PowerDeleteScheme),
                                           GATEWISE_SIM_EXPORT(PowerReadACValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerReadDCValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerWriteACValueIndex),

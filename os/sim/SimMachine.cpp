@@ -236,7 +236,7 @@ int SimMachine::CountCalls(const std::string& function) const {
 int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
                             sids_.size() + localBuffers_.size() + lsaBuffers_.size() + netBuffers_.size() +
-                            processes_.size() + threads_.size()) +
+                            processes_.size() + threads_.size() + eventSources_.size()) +
            gdi.OpenObjects();
 }
 
@@ -391,7 +391,8 @@ HMODULE SimMachine::GetModuleHandleA(LPCSTR moduleName) {
         lastError = *code;
         return nullptr;
     }
-    Module* module = moduleName ? FindModule(moduleName) : &program_;
+    if (!moduleName) return reinterpret_cast<HMODULE>(programImage.data());
+    Module* module = FindModule(moduleName);
     if (!module || !module->loaded) {
         lastError = ERROR_MOD_NOT_FOUND;
         return nullptr;
@@ -461,7 +462,8 @@ int SimMachine::LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size
         return 0;
     }
     const auto found = strings.find(id);
-    if (instance != reinterpret_cast<HINSTANCE>(&program_) || found == strings.end() || !buffer || size < 0) {
+    if (instance != reinterpret_cast<HINSTANCE>(programImage.data()) || found == strings.end() || !buffer ||
+        size < 0) {
         lastError = ERROR_RESOURCE_NAME_NOT_FOUND;
         return 0;
     }
@@ -1041,6 +1043,32 @@ DWORD SimMachine::PowerSetActiveScheme(HKEY root, const GUID* scheme) {
     return ERROR_SUCCESS;
 }
 
+DWORD SimMachine::PowerDuplicateScheme(HKEY root, const GUID* source, GUID** copy) {
+    Log("PowerDuplicateScheme", std::string(root ? "root," : "null,") + GuidText(source));
+    if (auto code = Injected("PowerDuplicateScheme")) return *code;
+    const PowerScheme* original = FindScheme(source);
+    if (!original || !copy || *copy) return ERROR_INVALID_PARAMETER;
+    PowerScheme duplicate = *original;
+    duplicate.guid = MakeGuid(nextSchemeNumber_++);
+    powerSchemes.push_back(duplicate);
+    GUID* buffer = new GUID(duplicate.guid);
+    localBuffers_.insert(buffer);
+    *copy = buffer;
+    return ERROR_SUCCESS;
+}
+
+DWORD SimMachine::PowerDeleteScheme(HKEY root, const GUID* scheme) {
+    Log("PowerDeleteScheme", std::string(root ? "root," : "null,") + GuidText(scheme));
+    if (auto code = Injected("PowerDeleteScheme")) return *code;
+    const PowerScheme* found = FindScheme(scheme);
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    const std::size_t index = static_cast<std::size_t>(found - powerSchemes.data());
+    if (index == activeScheme) return ERROR_ACCESS_DENIED;
+    powerSchemes.erase(powerSchemes.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index < activeScheme) --activeScheme;
+    return ERROR_SUCCESS;
+}
+
 DWORD SimMachine::PowerEnumerate(HKEY root, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR flags,
                                  ULONG index, UCHAR* buffer, DWORD* size) {
     Log("PowerEnumerate", std::string(root ? "root," : "null,") + (scheme ? "scheme," : "null,") +
@@ -1113,6 +1141,42 @@ NTSTATUS SimMachine::CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID
     reinterpret_cast<BYTE*>(&capabilities)[kAoAcOffset] = modernStandby ? TRUE : FALSE;
     std::memcpy(output, &capabilities, sizeof capabilities);
     return STATUS_SUCCESS;
+}
+
+// ---------------------------------------------------------------- event log
+
+HANDLE SimMachine::RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName) {
+    Log("RegisterEventSourceW", Text(serverName) + "," + Text(sourceName));
+    if (auto code = Injected("RegisterEventSourceW")) {
+        lastError = *code;
+        return nullptr;
+    }
+    if (!sourceName || !*sourceName) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    HANDLE handle = NewHandle();
+    eventSources_[handle] = sourceName;
+    return handle;
+}
+
+BOOL SimMachine::ReportEventW(HANDLE handle, WORD type, WORD category, DWORD eventId, PSID, WORD stringCount,
+                              DWORD, LPCWSTR* strings, LPVOID) {
+    Log("ReportEventW", std::to_string(type) + "," + std::to_string(category) + "," + std::to_string(eventId) + "," +
+                            std::to_string(stringCount));
+    if (auto code = Injected("ReportEventW")) return FailWithLastError(*code);
+    auto source = eventSources_.find(handle);
+    if (source == eventSources_.end()) return FailWithLastError(ERROR_INVALID_HANDLE);
+    LoggedEvent event{source->second, type, category, eventId, {}};
+    for (WORD i = 0; i < stringCount; ++i) event.strings.emplace_back(strings[i]);
+    eventLog.push_back(std::move(event));
+    return TRUE;
+}
+
+BOOL SimMachine::DeregisterEventSource(HANDLE handle) {
+    Log("DeregisterEventSource");
+    if (auto code = Injected("DeregisterEventSource")) return FailWithLastError(*code);
+    return eventSources_.erase(handle) ? TRUE : FailWithLastError(ERROR_INVALID_HANDLE);
 }
 
 // ---------------------------------------------------------------- network management

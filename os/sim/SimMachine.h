@@ -157,6 +157,21 @@ public:
     std::string systemDirectory = "C:\\Windows\\system32";
     DWORD defaultDllDirectories = 0;
     std::optional<WString> dllDirectory;
+    // The program's own image, laid out as the loader maps it (an offset is
+    // its address relative to the start), whose address GetModuleHandleA(nullptr)
+    // answers. A new machine's is blank: no headers, no load configuration.
+    std::vector<BYTE> programImage = std::vector<BYTE>(64);
+
+    // The event log: every event that ReportEventW wrote, oldest first, with
+    // the source its handle was registered for.
+    struct LoggedEvent {
+        WString source;
+        WORD type = 0;
+        WORD category = 0;
+        DWORD id = 0;
+        std::vector<WString> strings;
+    };
+    std::vector<LoggedEvent> eventLog;
 
     // Registry helpers; paths are relative to a root key such as HKEY_LOCAL_MACHINE.
     RegistryKey& Key(HKEY root, WStringView path);  // created when missing
@@ -191,7 +206,7 @@ public:
     int CountCalls(const std::string& function) const;
     void ClearCalls() { calls_.clear(); }
     // Registry keys, LSA policies, tokens, SIDs, LocalAlloc / LsaFreeMemory
-    // buffers, GDI objects and DCs that are open now.
+    // buffers, event sources, GDI objects and DCs that are open now.
     int OpenHandles() const;
 
     // ---- WinApi
@@ -222,6 +237,10 @@ public:
     HRESULT IsKeyProtectorAvailable(LPCWSTR driveLetter, ULONG keyProtectorType, BOOL* available) override;
     HANDLE LocalFree(HANDLE memory) override;
     BOOL CloseHandle(HANDLE object) override;
+    HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName) override;
+    BOOL ReportEventW(HANDLE handle, WORD type, WORD category, DWORD eventId, PSID userSid, WORD stringCount,
+                      DWORD dataSize, LPCWSTR* strings, LPVOID rawData) override;
+    BOOL DeregisterEventSource(HANDLE handle) override;
     BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                     PHANDLE token) override;
     BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
@@ -291,6 +310,10 @@ public:
     BOOLEAN SetActivePwrScheme(UINT index, PGLOBAL_POWER_POLICY global, PPOWER_POLICY policy);
     DWORD PowerGetActiveScheme(HKEY root, GUID** scheme);
     DWORD PowerSetActiveScheme(HKEY root, const GUID* scheme);
+    // The copy gets a GUID of its own and the source's values; it is not activated.
+    DWORD PowerDuplicateScheme(HKEY root, const GUID* source, GUID** copy);
+    // The active scheme cannot be deleted (ERROR_ACCESS_DENIED).
+    DWORD PowerDeleteScheme(HKEY root, const GUID* scheme);
     DWORD PowerEnumerate(HKEY root, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR flags,
                          ULONG index, UCHAR* buffer, DWORD* size);
     DWORD PowerReadACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
@@ -361,11 +384,12 @@ private:
     std::set<void*> localBuffers_;
     std::set<void*> lsaBuffers_;
     std::set<void*> netBuffers_;
+    std::map<HANDLE, WString> eventSources_;
     std::map<std::string, Module> modules_;
-    Module program_{"(program)", {}, true};
     std::map<std::string, Failure> failures_;
     std::vector<Call> calls_;
     uintptr_t nextHandle_ = 0x1000;
+    ULONG nextSchemeNumber_ = 0xC0FF0000;
 };
 
 // The simulated machine in use (os::Api() must be a SimMachine).

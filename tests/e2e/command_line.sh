@@ -8,8 +8,10 @@
 # repeating what was typed; a password line that is not UTF-8 is refused; a
 # result that cannot be written exits with 1. --version, version and /? answer
 # as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
-# name beyond ASCII whole, and a failure is an object with its exit code. The
-# password shows in no output.
+# name beyond ASCII whole, and a failure is an object with its exit code.
+# selftest, with Wine reporting Windows 10, names Wine's gaps (no power
+# functions, private data and the screen saver parameter refused) as failures
+# and exits with 8, while the rest passes. The password shows in no output.
 #
 #   command_line.sh GATEWISECMD_EXE
 set -uo pipefail
@@ -91,6 +93,18 @@ gatewisecmd account set --user alice --no-verify
 expect_code 2 "account set with a Latin-1 password"
 grep -q "not UTF-8 text" "$work/err" || fail "a Latin-1 password line was not refused as such"
 : >"$work/in"
+
+wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1
+gatewisecmd selftest
+expect_code 8 "selftest under Wine"
+for line in "failed   power-scheme" "failed   private-data" "failed   screen-saver" "passed   modern-standby" \
+  "passed   account-verification" "passed   dll-search" "passed   load-configuration" "4 passed, 3 failed, 0 skipped."; do
+  grep -qx -- "$line" "$work/out.txt" || fail "selftest did not print '$line'"
+done
+gatewisecmd selftest --json
+expect_code 8 "selftest --json under Wine"
+grep -q '^  "failed": 3,$' "$work/out.txt" || fail "selftest --json does not count 3 failures"
+wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
 
 gatewisecmd --version
 expect_code 0 "--version"

@@ -3,6 +3,9 @@
 #include "FreedMemoryWatch.h"
 #include "GatewiseVersion.h"
 #include "MachineTest.h"
+#include "ProgramImage.h"
+#include "audit/Audit.h"
+#include "engine/LateBinding.h"
 
 #include <nlohmann/json.hpp>
 
@@ -321,6 +324,57 @@ TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
     EXPECT_FALSE(machine.screenSaverSecure);
 }
 
+// ---------------------------------------------------------------- undo
+
+TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessForced) {
+    Result result = Run({"undo"});
+    EXPECT_EQ(result.code, cli::kNothingToUndo);
+    EXPECT_EQ(result.err, "There is no switch to undo.\n");
+
+    // A mix set by hand: automatic logon, and the password on wake and after the screen saver.
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    ASSERT_EQ(Status()["mode"], "custom");
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    result = Run({"undo", "--json"});
+    EXPECT_EQ(result.code, cli::kChangedSinceSwitch);
+    EXPECT_NE(result.err.find("The settings changed since the switch to secure mode of "), std::string::npos);
+    EXPECT_NE(result.err.find(": ScreenSaverIsSecure. Nothing was changed; gatewisecmd undo --force undoes the "
+                              "switch anyway.\n"),
+              std::string::npos)
+        << result.err;
+    json answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "changed-since");
+    EXPECT_EQ(answer["switch"]["mode"], "secure");
+    EXPECT_EQ(answer["switch"]["time"].get<std::string>().size(), 20u);  // 2024-05-01T10:32:05Z
+    EXPECT_EQ(answer["changedSince"], json::array({"ScreenSaverIsSecure"}));
+    EXPECT_EQ(answer["exitCode"], cli::kChangedSinceSwitch);
+    EXPECT_EQ(answer["error"].get<std::string>() + "\n", result.err);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+
+    result = Run({"undo", "--force", "--json"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "undone");
+    EXPECT_EQ(answer["mode"], "custom");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
+    EXPECT_EQ(Run({"undo"}).code, cli::kNothingToUndo);
+
+    // Administrator rules as for a switch; a switch whose record cannot be kept says so.
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    BecomeStandardUser();
+    result = Run({"undo"});
+    EXPECT_EQ(result.code, cli::kNeedsAdministrator);
+    EXPECT_NE(result.err.find("needs administrator rights"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.err, "Warning: undo will not be available: the settings before the switch could not be stored "
+                          "under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise.\n");
+}
+
 // ---------------------------------------------------------------- account
 
 TEST_F(CommandLineTest, AccountSetVerifiesAndStoresThePasswordFromStandardInput) {
@@ -480,6 +534,9 @@ TEST_F(CommandLineTest, PasswordNeverAppearsInAnyOutputOrCall) {
     EXPECT_NE(everything.find("plain-text-password"), std::string::npos);
     EXPECT_EQ(everything.find("Sesame"), std::string::npos) << everything;
     for (const auto& call : machine.Calls()) EXPECT_EQ(call.args.find("Sesame"), std::string::npos) << call.function;
+    EXPECT_GE(machine.eventLog.size(), 3u);
+    for (const auto& event : machine.eventLog)
+        for (const os::WString& text : event.strings) EXPECT_EQ(os::ToUtf8(text).find("Sesame"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
@@ -603,6 +660,67 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
 }
 
+// ---------------------------------------------------------------- event log
+
+TEST_F(CommandLineTest, EachChangeIsLoggedAndAFailureToLogIsAWarningNotAFailure) {
+    Result result = Run({"secure"});
+    EXPECT_EQ(result.err, "");
+    result = Run({"options", "ModifyAllPowerProfiles=True"});
+    ASSERT_EQ(machine.eventLog.size(), 2u);
+    EXPECT_EQ(machine.eventLog[0].id, static_cast<DWORD>(audit::ckSwitch));
+    EXPECT_EQ(machine.eventLog[0].strings[2], WSTR("Program: gatewisecmd.exe (the command line)"));
+    EXPECT_EQ(machine.eventLog[1].strings[3], WSTR("Options: ModifyAllPowerProfiles from False to True."));
+
+    const std::string warning =
+        "Warning: The change could not be written to the event log: System Error.  Code: 5.\r\nAccess is denied.\n";
+    machine.Fail("ReportEventW", ERROR_ACCESS_DENIED);
+    result = Run({"secure"});
+    EXPECT_EQ(result.code, cli::kDone);
+    EXPECT_EQ(result.out, "Switched to secure mode.\n");
+    EXPECT_EQ(result.err, warning);
+
+    machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED);
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kNoAutologonAccount) << "refused before any change: nothing to log";
+    EXPECT_EQ(result.err.find("Warning"), std::string::npos);
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_EQ(result.err.rfind(warning + "System Error.  Code: 5.", 0), 0u) << result.err;
+}
+
+// ---------------------------------------------------------------- selftest
+
+TEST_F(CommandLineTest, SelfTestPrintsALinePerCheckAndExitsWithEightWhenOneFails) {
+    machine.programImage = ProgramImage(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    engine::RestrictDllSearchToSystemFolder();
+    Result result = Run({"selftest"});
+    EXPECT_EQ(result.code, cli::kDone) << result.out;
+    EXPECT_EQ(result.out.rfind("passed   power-scheme\n         A copy of the active power scheme took", 0), 0u)
+        << result.out;
+    EXPECT_NE(result.out.find("\n7 passed, 0 failed, 0 skipped.\n"), std::string::npos) << result.out;
+
+    machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    result = Run({"selftest", "--json"});
+    EXPECT_EQ(result.code, cli::kSelfTestFailed);
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["passed"], 6);
+    EXPECT_EQ(report["failed"], 1);
+    EXPECT_EQ(report["skipped"], 0);
+    ASSERT_EQ(report["checks"].size(), 7u);
+    EXPECT_EQ(report["checks"][1]["id"], "private-data");
+    EXPECT_EQ(report["checks"][1]["result"], "failed");
+
+    BecomeStandardUser();
+    result = Run({"selftest"});
+    EXPECT_EQ(result.code, cli::kDone) << "skipped steps are no failures";
+    EXPECT_NE(result.out.find("skipped  private-data\n         Skipped: needs administrator rights"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\n5 passed, 0 failed, 2 skipped.\n"), std::string::npos) << result.out;
+}
+
 // ---------------------------------------------------------------- usage
 
 // Whatever was typed, the message names the option or the argument's position
@@ -612,16 +730,17 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, version."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, undo, version."},
         {{"Zq9secret"},
          "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
-         "diagnose, version."},
+         "diagnose, selftest, undo, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
         {{"secure", "--verify=Zq9secret"}, "Argument 2: the option --verify takes no value."},
         {{"secure", "Zq9secret"}, "Argument 2 was not expected by gatewisecmd secure."},
         {{"relaxed", "--verify"}, "Argument 2 is not an option of gatewisecmd relaxed."},
+        {{"selftest", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
         {{"account", "Zq9secret"}, "Argument 2: unknown command. The commands of gatewisecmd account are set, clear."},
         {{"diagnose", "--for", "Zq9secret"}, "Argument 2: the option --for takes secure or relaxed."},
         {{"account"}, "gatewisecmd account needs a command: set, clear."},
@@ -857,7 +976,7 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), nullptr);
     // The part in alice's session: the program itself, with her token, on her desktop, without a window.
     const std::string program = "\"C:\\Program Files\\Gatewise\\gatewisecmd.exe\" --session-screen-saver ";
-    EXPECT_EQ(started.back(), program + "ask");
+    EXPECT_EQ(std::count(started.begin(), started.end(), program + "ask"), 1);
     EXPECT_NE(Args("CreateProcessAsUserW").find("desktop=winsta0\\default|inherit=0|flags=0x8000000"),
               std::string::npos);
 
@@ -867,7 +986,16 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     EXPECT_NE(text.out.find("Per-user settings of GATEWISE-PC\\alice, signed in at the console"), std::string::npos);
     EXPECT_EQ(machine.consoleUser->screenSaverSecure, FALSE);
     EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("0"));
-    EXPECT_EQ(started.back(), program + "no-ask");
+    EXPECT_EQ(std::count(started.begin(), started.end(), program + "no-ask"), 1);
+
+    // The record of the switch is alice's, and undo puts back her hive and session.
+    EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch")), nullptr);
+    EXPECT_NE(machine.Value(HKEY_USERS, AliceKey(kOptionsKey), WSTR("LastSwitch")), nullptr);
+    const Result undone = Run({"undo"});
+    EXPECT_EQ(undone.code, 0) << undone.err;
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+    EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("1"));
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
 }
 
 TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {

@@ -1,12 +1,19 @@
 // A switch is all or nothing: what it changed before a failing write is put
-// back exactly, and it acts on the options as they are stored now.
+// back exactly, and it acts on the options as they are stored now. Its record
+// is kept, and undoing it puts the settings back unless others changed them.
+#include "settings/LastSwitch.h"
 #include "settings/SwitchRecord.h"
 #include "MachineTest.h"
 
+#include <nlohmann/json.hpp>
+
+#include <chrono>
 #include <cstring>
 
 using settings::ESwitchFailed;
 using settings::pmRelaxed;
+using settings::pmSecure;
+using settings::TUndoResult;
 
 class SwitchRecordTest : public MachineTest {
 protected:
@@ -49,6 +56,17 @@ protected:
         return ESwitchFailed("", {});
     }
 
+    std::optional<os::WString> StoredRecord() const {
+        return machine.String(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch"));
+    }
+    void StoreRecord(const std::string& text) {
+        machine.SetString(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch"), os::FromUtf8(text));
+    }
+    static std::int64_t Now() {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+
     settings::OptionsPtr<settings::TOptions> options;
 };
 
@@ -59,10 +77,11 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
         int skip;  // calls that succeed first
         const char* cause;
     };
-    for (const Step& step : {Step{"RegSetValueExW", 0, "Failed to set data for 'AutoAdminLogon'"},
+    // The first value written is the record that undoes the switch.
+    for (const Step& step : {Step{"RegSetValueExW", 1, "Failed to set data for 'AutoAdminLogon'"},
                              Step{"PowerWriteDCValueIndex", 0, "System Error.  Code: 5.\r\nAccess is denied."},
-                             Step{"RegSetValueExW", 1, "Failed to set data for 'DelayLockInterval'"},
-                             Step{"RegSetValueExW", 2, "Failed to set data for 'ScreenSaverIsSecure'"},
+                             Step{"RegSetValueExW", 2, "Failed to set data for 'DelayLockInterval'"},
+                             Step{"RegSetValueExW", 3, "Failed to set data for 'ScreenSaverIsSecure'"},
                              Step{"SystemParametersInfoW", 1, "System Error.  Code: 5.\r\nAccess is denied."}}) {
         machine.Fail(step.function, ERROR_ACCESS_DENIED, step.skip, 1);
         const ESwitchFailed failure = FailedSwitch();
@@ -72,7 +91,7 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     }
 
     // The record of a switch that went through puts everything back as well.
-    const settings::TSwitchRecord record = settings::SwitchMode(*options, pmRelaxed);
+    const settings::TSwitchRecord record = settings::SwitchMode(*options, pmRelaxed).record;
     EXPECT_NE(Settings(), before);
     EXPECT_TRUE(settings::RestoreSwitch(record).empty());
     EXPECT_EQ(Settings(), before);
@@ -82,7 +101,7 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
 TEST_F(SwitchRecordTest, SettingsThatCannotBePutBackAreNamed) {
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
     // The delay's write fails, and so does every later one: AutoAdminLogon stays switched.
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1);
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2);
     const ESwitchFailed failure = FailedSwitch();
     EXPECT_EQ(failure.LeftChanged, std::vector<std::string>{"AutoAdminLogon"});
     EXPECT_STREQ(failure.what(), "Failed to set data for 'DelayLockInterval'\r\n"
@@ -114,4 +133,137 @@ TEST_F(SwitchRecordTest, OptionsStoredByAnotherProcessAreTakenBeforeASwitch) {
     EXPECT_TRUE(options->AdoptStoredChanges());
     EXPECT_FALSE(options->AutochangeScreenSaver());
     EXPECT_TRUE(options->ModifyAllPowerProfiles()) << "nobody else stored it";
+}
+
+TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValuesAndNoPassword) {
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("Sesame-42"));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'S', 0, 'e', 0, 's', 0};
+    const std::int64_t start = Now();
+    const settings::TSwitchResult result = settings::SwitchMode(*options, pmRelaxed);
+    EXPECT_TRUE(result.undoAvailable);
+
+    const std::vector<std::string> writes = machine.CallsTo("RegSetValueExW");
+    ASSERT_GE(writes.size(), 2u);
+    EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record is written before any setting";
+    EXPECT_EQ(writes[1].rfind("AutoAdminLogon,", 0), 0u);
+
+    const settings::TStoredSwitch stored = settings::ReadLastSwitch(*options);
+    ASSERT_TRUE(stored.last) << stored.problem;
+    EXPECT_EQ(stored.last->before, result.record);
+    ASSERT_TRUE(stored.last->after);
+    EXPECT_EQ(stored.last->after->autoAdminLogon, (engine::RawValue{REG_SZ, {'1', 0, 0, 0}}));
+    EXPECT_EQ(stored.last->after->lockOnWake.at(0).dc, 0u);
+    EXPECT_GE(stored.last->time, start);
+    EXPECT_LE(stored.last->time, Now());
+    const std::string text = os::ToUtf8(StoredRecord().value());
+    EXPECT_EQ(text.find("Sesame"), std::string::npos);
+    EXPECT_EQ(text.find("530065007300"), std::string::npos) << "the password as UTF-16 bytes";
+}
+
+TEST_F(SwitchRecordTest, FailedSwitchKeepsTheRecordBeforeItAndAKeyThatRefusesTheRecordStillSwitches) {
+    settings::SwitchMode(*options, pmSecure);
+    const std::optional<os::WString> recorded = StoredRecord();
+    ASSERT_TRUE(recorded);
+    machine.Fail("PowerWriteDCValueIndex", ERROR_ACCESS_DENIED, 0, 1);
+    FailedSwitch();
+    EXPECT_EQ(StoredRecord(), recorded);
+
+    machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
+    EXPECT_FALSE(settings::SwitchMode(*options, pmRelaxed).undoAvailable);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
+}
+
+TEST_F(SwitchRecordTest, UndoPutsBackACustomMixExactlyAndForgetsTheSwitch) {
+    // Set by hand: no password at start-up nor on wake on mains, the screen saver asks.
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    machine.powerSchemes[machine.activeScheme].lockOnWakeAc = 0;
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    const std::string custom = Settings();
+    settings::SwitchMode(*options, pmSecure);
+    ASSERT_NE(Settings(), custom);
+
+    const settings::TUndoOutcome undone = settings::UndoLastSwitch(*options, false);
+    EXPECT_EQ(undone.result, TUndoResult::Done);
+    EXPECT_EQ(undone.last->before.mode, pmSecure);
+    EXPECT_EQ(Settings(), custom);
+    EXPECT_FALSE(StoredRecord());
+    EXPECT_EQ(settings::UndoLastSwitch(*options, false).result, TUndoResult::NothingToUndo);
+}
+
+TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNothing) {
+    const std::string before = Settings();
+    settings::SwitchMode(*options, pmRelaxed);
+    machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    machine.powerSchemes[machine.activeScheme].lockOnWakeDc = 1;
+    const std::string changed = Settings();
+
+    const settings::TUndoOutcome refused = settings::UndoLastSwitch(*options, false);
+    EXPECT_EQ(refused.result, TUndoResult::ChangedSince);
+    EXPECT_EQ(refused.changed,
+              (std::vector<std::string>{"the password on wake of power scheme " +
+                                            os::GuidText(machine.powerSchemes[machine.activeScheme].guid),
+                                        "ScreenSaverIsSecure"}));
+    EXPECT_EQ(Settings(), changed);
+
+    // A write refused halfway: what the undo had changed goes back, and the switch stays undoable.
+    machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED, 0, 1);
+    EXPECT_EQ(MessageOf<ESwitchFailed>([&] { settings::UndoLastSwitch(*options, true); }),
+              "System Error.  Code: 5.\r\nAccess is denied.\r\nNothing was changed.");
+    EXPECT_EQ(Settings(), changed);
+    EXPECT_TRUE(StoredRecord());
+
+    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_EQ(Settings(), before);
+}
+
+TEST_F(SwitchRecordTest, UndoFollowsTheAdministratorRulesOfASwitch) {
+    settings::SwitchMode(*options, pmRelaxed);
+    const std::string relaxed = Settings();
+    machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
+    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::NeedsAdministrator);
+    EXPECT_EQ(Settings(), relaxed);
+
+    // A standard user's own switch covers the screen saver alone, and its undo goes through.
+    settings::SwitchMode(*options, pmSecure);
+    EXPECT_NE(Settings(), relaxed);
+    EXPECT_EQ(settings::UndoLastSwitch(*options, false).result, TUndoResult::Done);
+    EXPECT_EQ(Settings(), relaxed);
+}
+
+TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
+    using nlohmann::json;
+    settings::SwitchMode(*options, pmRelaxed);
+    const std::string text = os::ToUtf8(StoredRecord().value());
+    const json record = json::parse(text);
+    EXPECT_EQ(settings::LastSwitchText(*settings::ParseLastSwitch(text)), text);
+    const auto edited = [&](auto edit) {
+        json copy = record;
+        edit(copy);
+        return copy.dump();
+    };
+    const std::string relaxed = Settings();
+    for (const std::string& damaged :
+         {text.substr(0, text.size() - 1), edited([](json& r) { r["version"] = 2; }),
+          edited([](json& r) { r["note"] = "extra"; }), edited([](json& r) { r["covers"]["startup"] = false; }),
+          edited([](json& r) { r["before"]["AutoAdminLogon"]["data"] = "3"; }),
+          edited([](json& r) { r["after"]["lockOnWake"][0]["scheme"] = "{not-a-guid}"; }),
+          edited([](json& r) { r["after"]["lockOnWake"][0]["ac"] = -1; })}) {
+        StoreRecord(damaged);
+        const settings::TUndoOutcome outcome = settings::UndoLastSwitch(*options, true);
+        EXPECT_EQ(outcome.result, TUndoResult::NothingToUndo) << damaged;
+        EXPECT_NE(outcome.problem.find("LastSwitch under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise) is damaged"),
+                  std::string::npos)
+            << outcome.problem;
+    }
+    machine.SetDword(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch"), 1);
+    EXPECT_NE(settings::UndoLastSwitch(*options, true).problem.find("is not text"), std::string::npos);
+    EXPECT_EQ(Settings(), relaxed);
+
+    // A switch that did not finish: whether the settings changed since cannot be told.
+    StoreRecord(edited([](json& r) { r.erase("after"); }));
+    const settings::TUndoOutcome unfinished = settings::UndoLastSwitch(*options, false);
+    EXPECT_EQ(unfinished.result, TUndoResult::ChangedSince);
+    EXPECT_TRUE(unfinished.changed.empty());
+    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_NE(Settings(), relaxed);
 }

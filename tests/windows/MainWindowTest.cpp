@@ -62,10 +62,9 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     HMENU bar = GetMenu(window->Handle());
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
-              (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3", L"-",
-                                         L"&Options...", L"&Autologon account...", L"&Users management...",
-                                         L"&Check settings...", L"-",
-                                         L"E&xit\tAlt+X"}));
+              (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3",
+                                         L"U&ndo last switch\tCtrl+Z", L"-", L"&Options...", L"&Autologon account...",
+                                         L"&Users management...", L"&Check settings...", L"-", L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
               (std::vector<std::wstring>{L"&Flowgauge", L"&Speedloom", L"&Ledgerly", L"&Wipewell"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 2)),
@@ -215,7 +214,7 @@ TEST_F(MainWindow, AccountCommandIsGreyedForOtherUsers) {
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
     Create();
     HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
-    EXPECT_TRUE(GetMenuState(commands, 4, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(commands, 5, MF_BYPOSITION) & MF_GRAYED);
 }
 
 }  // namespace

@@ -1,0 +1,352 @@
+#include "settings/LastSwitch.h"
+
+#include "engine/NTSecurity.h"
+#include "os/Text.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <cstring>
+
+namespace settings {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kVersion = 1;
+const WCHAR kValueName[] = WSTR("LastSwitch");
+
+// Where the record is kept: the options key's value "LastSwitch".
+class RecordPlace {
+public:
+    explicit RecordPlace(const TPersistentOptions& options)
+        : path_(options.KeyPath()),
+          value_{options.LocalMachine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(), kValueName} {}
+    RecordPlace(const RecordPlace&) = delete;
+    RecordPlace& operator=(const RecordPlace&) = delete;
+    const engine::SettingValue& Value() const { return value_; }
+
+private:
+    os::WString path_;
+    engine::SettingValue value_;
+};
+
+std::string Described(const TPersistentOptions& options) {
+    return std::string("The record of the last switch (") + kLastSwitchValue + " under " +
+           (options.LocalMachine() ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") + os::ToUtf8(options.KeyPath()) +
+           ")";
+}
+
+engine::RawValue TextValue(const std::string& text) {
+    const os::WString wide = os::FromUtf8(text);
+    engine::RawValue value{REG_SZ, std::vector<BYTE>((wide.size() + 1) * sizeof(WCHAR), 0)};
+    std::memcpy(value.data.data(), wide.data(), wide.size() * sizeof(WCHAR));
+    return value;
+}
+
+// The text of a REG_SZ value, without its terminator.
+std::string TextOf(const engine::RawValue& value) {
+    os::WString wide(value.data.size() / sizeof(WCHAR), 0);
+    std::memcpy(wide.data(), value.data.data(), wide.size() * sizeof(WCHAR));
+    if (const auto end = wide.find(WCHAR(0)); end != os::WString::npos) wide.resize(end);
+    return os::ToUtf8(wide);
+}
+
+std::int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// ---------------------------------------------------------------- writing
+
+Json RawJson(const std::optional<engine::RawValue>& value) {
+    if (!value) return nullptr;
+    std::string hex;
+    for (BYTE b : value->data) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", b);
+        hex += digits;
+    }
+    return Json{{"type", value->type}, {"data", hex}};
+}
+
+Json FlagJson(const std::optional<bool>& flag) { return flag ? Json(*flag) : Json(nullptr); }
+
+// The values of the settings the record covers; its coverage is written once, apart.
+Json SettingsJson(const TSwitchRecord& record) {
+    Json json = Json::object();
+    if (record.startup) json["AutoAdminLogon"] = RawJson(record.autoAdminLogon);
+    if (record.resume) {
+        Json schemes = Json::array();
+        for (const engine::SchemeLockOnWake& scheme : record.lockOnWake)
+            schemes.push_back(
+                {{"scheme", os::GuidText(scheme.scheme)}, {"active", scheme.active}, {"ac", scheme.ac}, {"dc", scheme.dc}});
+        json["lockOnWake"] = schemes;
+        json["passwordOnResume"] = FlagJson(record.passwordOnResumeFlag);
+        json["DelayLockInterval"] = RawJson(record.delayLockInterval);
+    }
+    if (record.screenSaver) {
+        json["ScreenSaverIsSecure"] = RawJson(record.screenSaverIsSecure);
+        json["screenSaverParameter"] = FlagJson(record.screenSaverParameter);
+    }
+    return json;
+}
+
+// ---------------------------------------------------------------- reading, strictly
+
+struct Damaged {};
+
+void Require(bool condition) {
+    if (!condition) throw Damaged{};
+}
+
+// An object with exactly the keys `names`.
+const Json& Object(const Json& json, std::initializer_list<const char*> names) {
+    Require(json.is_object() && json.size() == names.size());
+    for (const char* name : names) Require(json.contains(name));
+    return json;
+}
+
+bool Flag(const Json& json) {
+    Require(json.is_boolean());
+    return json.get<bool>();
+}
+
+std::optional<bool> OptionalFlag(const Json& json) {
+    if (json.is_null()) return std::nullopt;
+    return Flag(json);
+}
+
+DWORD Number(const Json& json) {
+    Require(json.is_number_unsigned() && json.get<std::uint64_t>() <= 0xFFFFFFFFu);
+    return static_cast<DWORD>(json.get<std::uint64_t>());
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    throw Damaged{};
+}
+
+std::optional<engine::RawValue> Raw(const Json& json) {
+    if (json.is_null()) return std::nullopt;
+    Object(json, {"type", "data"});
+    const Json& data = json["data"];
+    Require(data.is_string() && data.get_ref<const std::string&>().size() % 2 == 0);
+    const std::string& hex = data.get_ref<const std::string&>();
+    engine::RawValue value{Number(json["type"]), {}};
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        value.data.push_back(static_cast<BYTE>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+    return value;
+}
+
+GUID Guid(const Json& json) {
+    Require(json.is_string());
+    const std::string& text = json.get_ref<const std::string&>();
+    Require(text.size() == 38 && text.front() == '{' && text.back() == '}');
+    GUID guid{};
+    std::size_t at = 1;
+    const auto take = [&](std::size_t digits) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < digits; ++i) value = value * 16 + static_cast<std::uint32_t>(HexDigit(text[at++]));
+        return value;
+    };
+    const auto dash = [&] { Require(text[at++] == '-'); };
+    guid.Data1 = take(8);
+    dash();
+    guid.Data2 = static_cast<WORD>(take(4));
+    dash();
+    guid.Data3 = static_cast<WORD>(take(4));
+    dash();
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (i == 2) dash();
+        guid.Data4[i] = static_cast<BYTE>(take(2));
+    }
+    return guid;
+}
+
+// Fills the values of the settings that `record` covers.
+void ReadSettings(const Json& json, TSwitchRecord& record) {
+    std::vector<const char*> names;
+    if (record.startup) names.push_back("AutoAdminLogon");
+    if (record.resume) names.insert(names.end(), {"lockOnWake", "passwordOnResume", "DelayLockInterval"});
+    if (record.screenSaver) names.insert(names.end(), {"ScreenSaverIsSecure", "screenSaverParameter"});
+    Require(json.is_object() && json.size() == names.size());
+    for (const char* name : names) Require(json.contains(name));
+
+    if (record.startup) record.autoAdminLogon = Raw(json["AutoAdminLogon"]);
+    if (record.resume) {
+        const Json& schemes = json["lockOnWake"];
+        Require(schemes.is_array());
+        for (const Json& scheme : schemes) {
+            Object(scheme, {"scheme", "active", "ac", "dc"});
+            record.lockOnWake.push_back(
+                {Guid(scheme["scheme"]), Flag(scheme["active"]), Number(scheme["ac"]), Number(scheme["dc"])});
+        }
+        record.passwordOnResumeFlag = OptionalFlag(json["passwordOnResume"]);
+        record.delayLockInterval = Raw(json["DelayLockInterval"]);
+    }
+    if (record.screenSaver) {
+        record.screenSaverIsSecure = Raw(json["ScreenSaverIsSecure"]);
+        record.screenSaverParameter = OptionalFlag(json["screenSaverParameter"]);
+    }
+}
+
+TLastSwitch ReadRecord(const Json& json) {
+    Require(json.is_object() && json.contains("version"));
+    Require(json["version"] == kVersion);
+    const bool finished = json.contains("after");
+    Require(json.size() == (finished ? 6u : 5u));
+    for (const char* name : {"time", "mode", "covers", "before"}) Require(json.contains(name));
+
+    TLastSwitch last;
+    Require(json["time"].is_number_integer() && json["time"].get<std::int64_t>() >= 0);
+    last.time = json["time"].get<std::int64_t>();
+    TSwitchRecord& before = last.before;
+    const Json& mode = json["mode"];
+    Require(mode == "secure" || mode == "relaxed");
+    before.mode = mode == "secure" ? pmSecure : pmRelaxed;
+    const Json& covers = Object(json["covers"], {"startup", "resume", "screenSaver", "allSchemes", "modernStandby"});
+    before.startup = Flag(covers["startup"]);
+    before.resume = Flag(covers["resume"]);
+    before.screenSaver = Flag(covers["screenSaver"]);
+    before.allSchemes = Flag(covers["allSchemes"]);
+    before.modernStandby = Flag(covers["modernStandby"]);
+
+    TSwitchRecord coverage = before;
+    ReadSettings(json["before"], before);
+    if (finished) {
+        last.after = coverage;
+        ReadSettings(json["after"], *last.after);
+    }
+    return last;
+}
+
+std::string TimeText(std::int64_t time, const char* format, bool local) {
+    const std::time_t seconds = static_cast<std::time_t>(time);
+    const std::tm* parts = local ? std::localtime(&seconds) : std::gmtime(&seconds);
+    char text[32];
+    if (!parts || !std::strftime(text, sizeof text, format, parts)) return std::to_string(time);
+    return text;
+}
+
+}  // namespace
+
+std::string LastSwitchText(const TLastSwitch& last) {
+    const TSwitchRecord& before = last.before;
+    Json json{{"version", kVersion},
+              {"time", last.time},
+              {"mode", before.mode == pmSecure ? "secure" : "relaxed"},
+              {"covers",
+               {{"startup", before.startup},
+                {"resume", before.resume},
+                {"screenSaver", before.screenSaver},
+                {"allSchemes", before.allSchemes},
+                {"modernStandby", before.modernStandby}}},
+              {"before", SettingsJson(before)}};
+    if (last.after) json["after"] = SettingsJson(*last.after);
+    return json.dump();
+}
+
+std::optional<TLastSwitch> ParseLastSwitch(const std::string& text) {
+    const Json json = Json::parse(text, nullptr, false);
+    if (json.is_discarded()) return std::nullopt;
+    try {
+        return ReadRecord(json);
+    } catch (const Damaged&) {
+        return std::nullopt;
+    }
+}
+
+TStoredSwitch ReadLastSwitch(const TPersistentOptions& options) {
+    std::optional<engine::RawValue> value;
+    try {
+        value = engine::ReadSettingValue(RecordPlace(options).Value());
+    } catch (const std::exception& error) {
+        return {std::nullopt, Described(options) + " could not be read: " + error.what()};
+    }
+    if (!value) return {};
+    if (value->type != REG_SZ) return {std::nullopt, Described(options) + " is not text, so it was not used."};
+    std::optional<TLastSwitch> last = ParseLastSwitch(TextOf(*value));
+    if (!last) return {std::nullopt, Described(options) + " is damaged or of another version, so it was not used."};
+    return {std::move(last), {}};
+}
+
+bool ForgetLastSwitch(const TPersistentOptions& options) {
+    try {
+        engine::PutBackSettingValue(RecordPlace(options).Value(), std::nullopt);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+TSwitchJournal::TSwitchJournal(const TPersistentOptions& options, const TSwitchRecord& record)
+    : options_(options), last_{record, std::nullopt, Now()} {
+    try {
+        const RecordPlace place(options);
+        previous_ = engine::ReadSettingValue(place.Value());
+        engine::PutBackSettingValue(place.Value(), TextValue(LastSwitchText(last_)));
+        stored_ = true;
+    } catch (const std::exception&) {
+        // The switch goes on without a record; Complete says so.
+    }
+}
+
+TSwitchJournal::~TSwitchJournal() {
+    if (!stored_ || completed_) return;
+    try {
+        engine::PutBackSettingValue(RecordPlace(options_).Value(), previous_);
+    } catch (const std::exception&) {
+        // The record of the failed switch stays; undo then finds the settings changed since.
+    }
+}
+
+bool TSwitchJournal::Complete() {
+    completed_ = true;
+    if (!stored_) return false;
+    try {
+        last_.after = ReadRecordedSettings(last_.before);
+        engine::PutBackSettingValue(RecordPlace(options_).Value(), TextValue(LastSwitchText(last_)));
+        return true;
+    } catch (const std::exception&) {
+        ForgetLastSwitch(options_);
+        return false;
+    }
+}
+
+TUndoOutcome UndoLastSwitch(const TPersistentOptions& options, bool force) {
+    TStoredSwitch stored = ReadLastSwitch(options);
+    TUndoOutcome outcome;
+    outcome.problem = std::move(stored.problem);
+    if (!stored.last) return outcome;
+    outcome.last = std::move(stored.last);
+    const TLastSwitch& last = *outcome.last;
+    if ((last.before.startup || last.before.resume) && !engine::IsAdministrator()) {
+        outcome.result = TUndoResult::NeedsAdministrator;
+        return outcome;
+    }
+    TSwitchRecord now;
+    try {
+        now = ReadRecordedSettings(last.before);
+    } catch (const std::exception& error) {
+        throw ESwitchFailed(error.what(), {});
+    }
+    if (last.after) outcome.changed = DifferentSettings(*last.after, now);
+    if ((!last.after || !outcome.changed.empty()) && !force) {
+        outcome.result = TUndoResult::ChangedSince;
+        return outcome;
+    }
+    RestoreSwitchOrRaise(last.before, now);
+    ForgetLastSwitch(options);
+    outcome.result = TUndoResult::Done;
+    return outcome;
+}
+
+std::string LocalTimeText(std::int64_t time) { return TimeText(time, "%Y-%m-%d %H:%M", true); }
+
+std::string UtcTimeText(std::int64_t time) { return TimeText(time, "%Y-%m-%dT%H:%M:%SZ", false); }
+
+}  // namespace settings
