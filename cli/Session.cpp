@@ -349,6 +349,8 @@ int Session::Status() {
         Warn("Warning: the registry value " + value + " under HKEY_LOCAL_MACHINE\\" + kWinlogonKey +
              " is not text; it is shown as missing.");
 
+    // With nobody signed in, the options are no one's: what a switch would use are their defaults.
+    const bool noUser = engine::PerUserSettingsOutOfReach();
     std::ostream& out = console_.out;
     if (json_) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
@@ -357,7 +359,7 @@ int Session::Status() {
                               {"resume", SettingKey(settings.resume)},
                               {"screenSaver", SettingKey(settings.screenSaver)}}},
                             {"account", AccountJson(account)},
-                            {"options", OptionsJson(options)},
+                            {"options", noUser ? Json(nullptr) : OptionsJson(options)},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
                             {"wakeSignInDelay", WakeSignInDelayJson()},
@@ -372,8 +374,12 @@ int Session::Status() {
         << "Auto-logon:    "
         << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
-        << "Elevated:      " << (elevated ? "yes" : "no") << '\n'
-        << "Options:\n";
+        << "Elevated:      " << (elevated ? "yes" : "no") << '\n';
+    if (noUser) {
+        out << "Options:       not shown: they belong to the user\n";
+        return kDone;
+    }
+    out << "Options:\n";
     ShowOptions();
     return kDone;
 }

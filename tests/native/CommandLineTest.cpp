@@ -1014,6 +1014,7 @@ TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {
     status = Status();
     EXPECT_EQ(status["settingsOf"], nullptr);
     EXPECT_EQ(status["settings"]["screenSaver"], "no-user");
+    EXPECT_EQ(status["options"], nullptr);
     EXPECT_NE(Run({"status"}).out.find("No user is signed in at the console"), std::string::npos);
 }
 
