@@ -223,7 +223,12 @@ Json WakeSignInDelayJson() {
 
 engine::PerUserTarget TargetOf(bool localSystem) {
     if (!localSystem) return {};
-    const std::optional<engine::ConsoleUser> user = engine::FindConsoleUser();
+    std::optional<engine::ConsoleUser> user;
+    try {
+        user = engine::FindConsoleUser();
+    } catch (const engine::Exception& error) {
+        throw CommandFailure(kSystemError, std::string(error.what()) + " Nothing was changed.");
+    }
     if (!user) return {engine::PerUserTarget::Nobody, {}};
     return {engine::PerUserTarget::Console, *user};
 }

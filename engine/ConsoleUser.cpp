@@ -32,7 +32,7 @@ PerUserTarget& Target() {
 
 [[noreturn]] void RaiseWithCode(const std::string& what, DWORD code) {
     const std::string text = SysErrorMessage(code);
-    throw EOSError(what + " (" + (text.empty() ? "system error " + std::to_string(code) : text) + ").", code);
+    throw EOSError(what + ": " + (text.empty() ? "system error " + std::to_string(code) + "." : text), code);
 }
 
 // TOKEN_USER of a token, in a buffer aligned for it.

@@ -1054,11 +1054,11 @@ TEST_F(SystemRunTest, WhatKeepsTheUsersSettingsOutOfReachChangesNothing) {
         EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
     };
     machine.Fail("WTSQueryUserToken", ERROR_ACCESS_DENIED, 0, 1);
-    expectNothingChanged(Run({"secure"}), "sign-in token of the user at the console cannot be had");
+    expectNothingChanged(Run({"secure"}), "cannot be reached: Access is denied. Nothing was changed.");
 
     failStartedPart = true;
     machine.SetString(HKEY_USERS, AliceKey(kDesktop), WSTR("ScreenSaverIsSecure"), WSTR("0"));
-    expectNothingChanged(Run({"secure"}), "could not be changed (Access is denied.)");
+    expectNothingChanged(Run({"secure"}), "could not be changed: Access is denied.");
     EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("0"));  // written, then put back
     failStartedPart = false;
 
