@@ -928,7 +928,9 @@ protected:
         machine.userProgram = [this](const os::WString& commandLine) { return RunStarted(commandLine); };
     }
 
-    static os::WString AliceKey(const WCHAR* path) { return SidText(os::sim::AliceSid()) + WSTR("\\") + path; }
+    static os::WString AliceKey(const WCHAR* path) {
+        return os::sim::SidText(os::sim::AliceSid()) + WSTR("\\") + path;
+    }
     std::optional<os::WString> AliceValue(const WCHAR* path, const WCHAR* name) const {
         return machine.String(HKEY_USERS, AliceKey(path), name);
     }
@@ -949,8 +951,6 @@ protected:
     std::vector<std::string> started;
     bool failStartedPart = false;
 };
-
-using os::sim::SidText;
 
 TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     MakeRelaxed();
