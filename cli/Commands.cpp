@@ -4,6 +4,7 @@
 #include "cli/Session.h"
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
+#include "engine/ConsoleUser.h"
 
 #include <algorithm>
 #include <functional>
@@ -122,6 +123,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force).\n";
 
@@ -190,6 +192,9 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
+    // The part that a run as SYSTEM starts in the console user's session.
+    if (arguments.size() == 2 && arguments[0] == engine::kSessionScreenSaverSwitch)
+        return static_cast<int>(engine::RunSessionScreenSaverPart(arguments[1]));
     const int code = RunCommand(arguments, optionsKey, console);
     // A result that does not reach its reader is no success (a full disk, a closed handle).
     if (!console.out.flush()) {

@@ -21,6 +21,7 @@ enum ExitCode : int {
     kNoAutologonAccount = 4,  // relaxed mode refused: no auto-logon account with a password
     kPasswordRejected = 5,    // nothing was changed
     kProblemFound = 6,        // diagnose found at least one problem
+    kNoConsoleUser = 7,       // run as LocalSystem with nobody signed in at the console: per-user settings left
     kSelfTestFailed = 8,      // selftest: at least one check failed
     kNothingToUndo = 9,       // undo found no record of a switch
     kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed

@@ -74,7 +74,7 @@ const char* ModeName(TPromptMode mode) {
 }
 
 // One of the three settings as status reports it.
-enum class SettingState { Asks, DoesNotAsk, NotManaged };
+enum class SettingState { Asks, DoesNotAsk, NotManaged, NoUser };
 
 SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
     if (!managed) return SettingState::NotManaged;
@@ -91,7 +91,9 @@ struct SettingStates {
 SettingStates ReadSettings(settings::TOptions& options) {
     return {ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup),
             ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume),
-            ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
+            engine::PerUserSettingsOutOfReach()
+                ? SettingState::NoUser
+                : ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
 }
 
 const char* SettingKey(SettingState state) {
@@ -100,6 +102,8 @@ const char* SettingKey(SettingState state) {
         return "asks";
     case SettingState::DoesNotAsk:
         return "does-not-ask";
+    case SettingState::NoUser:
+        return "no-user";
     case SettingState::NotManaged:
         break;
     }
@@ -112,6 +116,8 @@ const char* SettingText(SettingState state) {
         return "asks for the password";
     case SettingState::DoesNotAsk:
         return "does not ask for the password";
+    case SettingState::NoUser:
+        return "not shown: no user is signed in at the console";
     case SettingState::NotManaged:
         break;
     }
@@ -215,6 +221,20 @@ Json WakeSignInDelayJson() {
     }
 }
 
+engine::PerUserTarget TargetOf(bool localSystem) {
+    if (!localSystem) return {};
+    std::optional<engine::ConsoleUser> user;
+    try {
+        user = engine::FindConsoleUser();
+    } catch (const engine::Exception& error) {
+        throw CommandFailure(kSystemError, std::string(error.what()) + " Nothing was changed.");
+    }
+    if (!user) return {engine::PerUserTarget::Nobody, {}};
+    return {engine::PerUserTarget::Console, *user};
+}
+
+const char kNoUserLeft[] = "No user is signed in at the console";
+
 os::WString CurrentDomain() {
     try {
         return engine::GetCurrentUserAccount().domain;
@@ -247,6 +267,14 @@ engine::UserAccount NamedAccount(const std::string& user, const std::string& dom
     return {bare, givenDomain.empty() ? CurrentDomain() : givenDomain};
 }
 
+Json OrNull(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
+
+// Where the per-user settings are, as messages name it.
+std::string UserRootName() {
+    if (const engine::ConsoleUser* user = engine::TargetConsoleUser()) return "HKEY_USERS\\" + os::ToUtf8(user->sid);
+    return "HKEY_CURRENT_USER";
+}
+
 const char* VerificationName(std::optional<engine::TPasswordCheck> check) {
     if (!check) return "skipped";
     return *check == engine::pcAccepted ? "accepted" : "could-not-verify";
@@ -255,7 +283,11 @@ const char* VerificationName(std::optional<engine::TPasswordCheck> check) {
 }  // namespace
 
 Session::Session(Console& console, const os::WString& optionsKey, bool json)
-    : console_(console), json_(json), options_(settings::Create<settings::TOptions>(false, optionsKey)) {
+    : console_(console),
+      json_(json),
+      localSystem_(engine::RunsAsLocalSystem()),
+      target_(TargetOf(localSystem_)),
+      options_(settings::Create<settings::TOptions>(false, optionsKey)) {
     // The commands save only when they change an option.
     options_->SetSaveOnDestroy(false);
 }
@@ -282,6 +314,33 @@ void Session::Warn(const std::string& message) {
     warnings_.push_back(message);
 }
 
+std::optional<std::string> Session::SettingsOwner() const {
+    const engine::PerUserTarget& target = engine::CurrentPerUserTarget();
+    switch (target.kind) {
+    case engine::PerUserTarget::Console:
+        return os::ToUtf8(target.user.account);
+    case engine::PerUserTarget::Nobody:
+        return std::nullopt;
+    case engine::PerUserTarget::OwnUser:
+        break;
+    }
+    try {
+        const engine::UserAccount own = engine::GetCurrentUserAccount();
+        return diagnostics::AccountDisplayName(own.user, own.domain);
+    } catch (const engine::Exception&) {
+        return std::nullopt;
+    }
+}
+
+std::string Session::SettingsOwnerLine() const {
+    if (!localSystem_) return {};
+    const std::optional<std::string> owner = SettingsOwner();
+    if (!owner)
+        return std::string(kNoUserLeft) +
+               ", so the per-user settings (screen saver, wake sign-in, options) are not shown.\n";
+    return "Per-user settings of " + Printable(*owner) + ", signed in at the console (gatewisecmd runs as SYSTEM).\n";
+}
+
 // ---------------------------------------------------------------- status
 
 int Session::Status() {
@@ -295,6 +354,8 @@ int Session::Status() {
         Warn("Warning: the registry value " + value + " under HKEY_LOCAL_MACHINE\\" + kWinlogonKey +
              " is not text; it is shown as missing.");
 
+    // With nobody signed in, the options are no one's: what a switch would use are their defaults.
+    const bool noUser = engine::PerUserSettingsOutOfReach();
     std::ostream& out = console_.out;
     if (json_) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
@@ -303,22 +364,27 @@ int Session::Status() {
                               {"resume", SettingKey(settings.resume)},
                               {"screenSaver", SettingKey(settings.screenSaver)}}},
                             {"account", AccountJson(account)},
-                            {"options", OptionsJson(options)},
+                            {"options", noUser ? Json(nullptr) : OptionsJson(options)},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
                             {"wakeSignInDelay", WakeSignInDelayJson()},
+                            {"settingsOf", OrNull(SettingsOwner())},
                             {"warnings", warnings_}});
         return kDone;
     }
-    out << "Mode:          " << ModeName(mode) << '\n'
+    out << SettingsOwnerLine() << "Mode:          " << ModeName(mode) << '\n'
         << "Start-up:      " << SettingText(settings.startup) << '\n'
         << "Resume:        " << SettingText(settings.resume) << '\n'
         << "Screen saver:  " << SettingText(settings.screenSaver) << '\n'
         << "Auto-logon:    "
         << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
-        << "Elevated:      " << (elevated ? "yes" : "no") << '\n'
-        << "Options:\n";
+        << "Elevated:      " << (elevated ? "yes" : "no") << '\n';
+    if (noUser) {
+        out << "Options:       not shown: they belong to the user\n";
+        return kDone;
+    }
+    out << "Options:\n";
     ShowOptions();
     return kDone;
 }
@@ -332,8 +398,16 @@ void Session::ShowOptions() {
 
 int Session::Switch(TPromptMode mode, bool verify) {
     settings::TOptions& options = *options_;
+    if (verify && localSystem_)
+        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
+                                        "could check: leave it out. Nothing was changed.");
     options.AdoptStoredChanges();  // as the switch will take them
     const bool administrator = engine::IsAdministrator();
+    const bool noUser = engine::PerUserSettingsOutOfReach();
+    if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
+        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
+                                                 ", and the options enable only the screen saver setting, which is "
+                                                 "theirs. Nothing was switched.");
     if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
         if (!administrator)
             throw CommandFailure(kNeedsAdministrator,
@@ -360,8 +434,8 @@ int Session::Switch(TPromptMode mode, bool verify) {
     }
     const settings::TSwitchRecord& record = result.record;
     if (!result.undoAvailable)
-        Warn("Warning: undo will not be available: the settings before the switch could not be stored under "
-             "HKEY_CURRENT_USER\\" + os::ToUtf8(options.KeyPath()) + ".");
+        Warn("Warning: undo will not be available: the settings before the switch could not be stored under " +
+             UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
 
     const SettingState now = mode == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
     Json changes = Json::array();
@@ -370,19 +444,31 @@ int Session::Switch(TPromptMode mode, bool verify) {
                                              std::tuple{"screenSaver", record.screenSaver, before.screenSaver}})
         if (covered && was != now) changes.push_back(Change(name, SettingKey(was), SettingKey(now)));
     const char* leftOutNote = "Left out, as they need administrator rights: the start-up and resume settings.";
+    Json leftOut = administrator ? Json::array() : Json::array({"startup", "resume"});
+    std::string noUserNote;
+    if (noUser) {
+        const bool delay = engine::HasModernStandby();
+        leftOut.push_back("screenSaver");
+        if (delay) leftOut.push_back("wakeSignInDelay");
+        noUserNote = std::string(kNoUserLeft) + ": only the machine-wide settings were switched. Left, as they are "
+                     "the user's: the screen saver setting" + (delay ? " and the wake sign-in delay." : ".");
+    }
 
     if (json_) {
         if (!administrator) warnings_.push_back(leftOutNote);
+        if (noUser) Warn(noUserNote);
         WriteJson(console_.out, Json{{"mode", ModeName(mode)},
                                      {"previousMode", ModeName(previous)},
                                      {"changes", changes},
-                                     {"leftOut", administrator ? Json::array() : Json::array({"startup", "resume"})},
+                                     {"leftOut", leftOut},
+                                     {"settingsOf", OrNull(SettingsOwner())},
                                      {"warnings", warnings_}});
     } else {
-        console_.out << "Switched to " << ModeName(mode) << " mode.\n";
+        console_.out << SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode.\n";
         if (!administrator) console_.out << leftOutNote << '\n';
+        if (noUser) console_.out << noUserNote << '\n';
     }
-    return kDone;
+    return noUser ? kNoConsoleUser : kDone;
 }
 
 void Session::VerifyCurrentPassword() {
@@ -416,6 +502,10 @@ void Session::RequireAdministrator(const char* what) {
 
 int Session::SetAccount(const std::string& user, const std::string& domain, bool verify) {
     RequireAdministrator("Setting the auto-logon account");
+    if (localSystem_ && domain.empty() && user.find('\\') == std::string::npos && user.find('@') == std::string::npos)
+        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd cannot take the domain from its own account: "
+                                        "give --domain (the computer's name for a local account) or --user "
+                                        "DOMAIN\\NAME. Nothing was changed.");
     const engine::UserAccount account = NamedAccount(user, domain);
     if (account.user.empty())
         throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use gatewisecmd account "
@@ -476,6 +566,9 @@ int Session::ClearAccount() {
 // ---------------------------------------------------------------- options
 
 int Session::Options(const std::vector<CommandArgument>& assignments) {
+    if (engine::PerUserSettingsOutOfReach())
+        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
+                                                 ", and the options are theirs: nothing was shown or saved.");
     settings::TOptions& options = *options_;
     std::vector<Assignment> assigned;
     for (const CommandArgument& argument : assignments) assigned.push_back(ParseAssignment(options, argument));
@@ -536,8 +629,8 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
     }
     if (!lost.empty())
         throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
-                                               " (under HKEY_CURRENT_USER\\" + os::ToUtf8(options_->KeyPath()) +
-                                               ").");
+                                               " (under " + UserRootName() + "\\" +
+                                               os::ToUtf8(options_->KeyPath()) + ").");
 }
 
 // ---------------------------------------------------------------- undo
@@ -621,8 +714,10 @@ int Session::Diagnose(TPromptMode target) {
         WriteJson(out, Json{{"problems", problems},
                             {"warnings", warnings},
                             {"checks", checks},
-                            {"for", target == settings::pmCustom ? Json(nullptr) : Json(ModeName(target))}});
+                            {"for", target == settings::pmCustom ? Json(nullptr) : Json(ModeName(target))},
+                            {"settingsOf", OrNull(SettingsOwner())}});
     } else {
+        out << SettingsOwnerLine();
         diagnostics::SortBySeverity(results);
         for (const diagnostics::CheckResult& result : results) {
             std::string verdict = diagnostics::VerdictName(result.verdict);

@@ -4,9 +4,11 @@
 // engine error, which the caller reports with exit code 1).
 
 #include "cli/Console.h"
+#include "engine/ConsoleUser.h"
 #include "settings/Options.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,9 @@ struct CommandArgument {
 // The commands. With `json`, each writes one JSON object (cli/JsonOutput.h)
 // instead of text; warnings go to standard error either way, and into the
 // object's "warnings". Each change a command makes is written to the event
-// log; a failure to write it does not fail the command but is a warning.
+// log; a failure to write it does not fail the command but is a warning. Run
+// as LocalSystem, the commands work on the per-user settings of the user
+// signed in at the console (engine/ConsoleUser.h).
 class Session {
 public:
     Session(Console& console, const os::WString& optionsKey, bool json);
@@ -54,11 +58,17 @@ private:
     void SaveOptions(const std::vector<std::string>& names);
     // A warning: on standard error now, and in the JSON object's "warnings".
     void Warn(const std::string& message);
+    // Whose per-user settings the command shows or changes: "settingsOf" in
+    // JSON, and a line of text when that is not the caller's own.
+    std::string SettingsOwnerLine() const;
+    std::optional<std::string> SettingsOwner() const;
     class AuditWarnings;
 
     Console& console_;
     bool json_;
     std::vector<std::string> warnings_;
+    bool localSystem_;
+    engine::PerUserTargetScope target_;
     settings::OptionsPtr<settings::TOptions> options_;
 };
 

@@ -125,6 +125,7 @@ LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme{kPowrprof, "PowerDeleteSc
 LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};
+LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
 }  // namespace late
 
 }  // namespace engine

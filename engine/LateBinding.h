@@ -100,6 +100,7 @@ extern LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme;
 extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
 extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
 extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;
+extern LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken;
 }  // namespace late
 
 }  // namespace engine

@@ -2,25 +2,13 @@
 
 #include "engine/LateBinding.h"
 #include "engine/OsError.h"
+#include "engine/SecurityHandles.h"
 #include "engine/WindowsVersion.h"
-#include "os/UniqueHandle.h"
 
 #include <vector>
 
 namespace engine {
 namespace {
-
-struct SidTraits {
-    using Handle = PSID;
-    static void Close(PSID sid) { late::FreeSid(sid); }
-};
-using Sid = os::UniqueHandle<SidTraits>;
-
-struct TokenTraits {
-    using Handle = HANDLE;
-    static void Close(HANDLE token) { late::CloseHandle(token); }
-};
-using Token = os::UniqueHandle<TokenTraits>;
 
 // The token that decides: the thread's while it impersonates, else the process's.
 HANDLE OpenEffectiveToken() {

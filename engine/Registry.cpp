@@ -1,5 +1,6 @@
 #include "engine/Registry.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/Exception.h"
 #include "engine/OsError.h"
 #include "engine/WindowsVersion.h"
@@ -28,17 +29,46 @@ void RegKeyTraits::Close(HKEY key) { os::Api().RegCloseKey(key); }
 REGSAM SettingsKeyAccess() { return KEY_ALL_ACCESS | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
 REGSAM SettingsReadAccess() { return KEY_READ | (IsWindows6OrLater() ? KEY_WOW64_64KEY : 0); }
 
+namespace {
+
+// Where HKEY_CURRENT_USER\<path> is for the per-user target in place: the
+// console user's hive, or, with nobody's settings in reach, nowhere.
+struct UserLocation {
+    bool reachable = true;
+    HKEY root;
+    os::WString path;
+};
+
+UserLocation Locate(HKEY root, const WCHAR* path) {
+    UserLocation location{true, root, path ? os::WString(path) : os::WString()};
+    if (root != HKEY_CURRENT_USER) return location;
+    if (PerUserSettingsOutOfReach()) location.reachable = false;
+    if (const ConsoleUser* user = TargetConsoleUser()) {
+        location.root = HKEY_USERS;
+        location.path = location.path.empty() ? user->sid : user->sid + WSTR("\\") + location.path;
+    }
+    return location;
+}
+
+}  // namespace
+
 LSTATUS CreateKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key) {
+    const UserLocation location = Locate(root, path);
+    key = RegKey();
+    if (!location.reachable) return ERROR_FILE_NOT_FOUND;
     HKEY handle = nullptr;
-    LSTATUS status = os::Api().RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                                               &handle, nullptr);
+    LSTATUS status = os::Api().RegCreateKeyExW(location.root, location.path.c_str(), 0, nullptr,
+                                               REG_OPTION_NON_VOLATILE, access, nullptr, &handle, nullptr);
     key = RegKey(status == ERROR_SUCCESS ? handle : nullptr);
     return status;
 }
 
 LSTATUS OpenKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key) {
+    const UserLocation location = Locate(root, path);
+    key = RegKey();
+    if (!location.reachable) return ERROR_FILE_NOT_FOUND;
     HKEY handle = nullptr;
-    LSTATUS status = os::Api().RegOpenKeyExW(root, path, 0, access, &handle);
+    LSTATUS status = os::Api().RegOpenKeyExW(location.root, location.path.c_str(), 0, access, &handle);
     key = RegKey(status == ERROR_SUCCESS ? handle : nullptr);
     return status;
 }

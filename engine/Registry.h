@@ -24,7 +24,8 @@ REGSAM SettingsKeyAccess();
 REGSAM SettingsReadAccess();
 
 // Create-or-open (non-volatile, no class, default security). On failure the
-// key stays empty and the registry's error code is returned.
+// key stays empty and the registry's error code is returned. A key under
+// HKEY_CURRENT_USER is the per-user target's (engine/ConsoleUser.h).
 LSTATUS CreateKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key);
 LSTATUS OpenKey(HKEY root, const WCHAR* path, REGSAM access, RegKey& key);
 

@@ -1,5 +1,6 @@
 #include "engine/Utilities.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/Exception.h"
 #include "engine/LateBinding.h"
 #include "engine/OsError.h"
@@ -129,8 +130,10 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
 
 // ---------------------------------------------------------------- resume
 
+bool WakeSignInDelayCovered() { return HasModernStandby() && !PerUserSettingsOutOfReach(); }
+
 bool GetAskPasswordOnResume() {
-    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume() || (HasModernStandby() && WakeSignInAsks());
+    if (IsWindows6OrLater()) return VistaGetAskPasswordOnResume() || (WakeSignInDelayCovered() && WakeSignInAsks());
     GLOBAL_POWER_POLICY policy{};
     if (!late::ReadGlobalPwrPolicy(&policy)) RaiseOsError();
     return (policy.user.GlobalFlags & os::kEnablePasswordLogon) != 0;
@@ -139,7 +142,7 @@ bool GetAskPasswordOnResume() {
 void SetAskPasswordOnResume(bool ask, bool allSchemes) {
     if (IsWindows6OrLater()) {
         VistaSetAskPasswordOnResume(ask, allSchemes);
-        if (HasModernStandby()) SetWakeSignInDelay(ask ? kSignInEveryTime : kSignInNever);
+        if (WakeSignInDelayCovered()) SetWakeSignInDelay(ask ? kSignInEveryTime : kSignInNever);
         return;
     }
     GLOBAL_POWER_POLICY policy{};
@@ -169,6 +172,7 @@ void SetWakeSignInDelay(DWORD seconds) {
 
 bool GetAskPasswordOnScreenSaver() {
     if (IsWindows6OrLater()) {
+        if (const ConsoleUser* user = TargetConsoleUser()) return RunScreenSaverPartInSession(*user, std::nullopt);
         BOOL secure = FALSE;
         if (!os::Api().SystemParametersInfoW(SPI_GETSCREENSAVESECURE, 0, &secure, 0)) RaiseOsError();
         return secure != FALSE;
@@ -195,6 +199,10 @@ void SetAskPasswordOnScreenSaver(bool ask) {
 }
 
 void SetScreenSaverParameter(bool ask) {
+    if (const ConsoleUser* user = TargetConsoleUser()) {
+        RunScreenSaverPartInSession(*user, ask);
+        return;
+    }
     if (!os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
         RaiseOsError();
 }

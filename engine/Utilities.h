@@ -55,6 +55,9 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
 // writes the delay too (0 to ask, kSignInNever not to).
 bool GetAskPasswordOnResume();
 void SetAskPasswordOnResume(bool ask, bool allSchemes);
+// Whether the resume setting covers the wake sign-in delay: on a Modern
+// Standby PC, while the per-user settings are in reach.
+bool WakeSignInDelayCovered();
 
 // The current user's "DelayLockInterval" under Control Panel\Desktop, which
 // Settings shows as "If you've been away, when should Windows require you to
@@ -74,7 +77,8 @@ extern const SettingValue kAutoAdminLogonValue;       // start-up, under Winlogo
 extern const SettingValue kDelayLockIntervalValue;    // resume on Modern Standby PCs
 extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
 
-// Leaving the screen saver.
+// Leaving the screen saver. For the console user (engine/ConsoleUser.h), the
+// system parameter is that of their session.
 bool GetAskPasswordOnScreenSaver();
 void SetAskPasswordOnScreenSaver(bool ask);
 // The running session's screen saver setting alone (Windows 6 and later); a

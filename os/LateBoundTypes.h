@@ -75,6 +75,9 @@ using PFN_CallNtPowerInformation = NTSTATUS(WINAPI*)(POWER_INFORMATION_LEVEL, PV
 using PFN_NetGetJoinInformation = NET_API_STATUS(WINAPI*)(LPCWSTR, LPWSTR*, PNETSETUP_JOIN_STATUS);
 using PFN_NetApiBufferFree = NET_API_STATUS(WINAPI*)(LPVOID);
 
+// wtsapi32
+using PFN_WTSQueryUserToken = BOOL(WINAPI*)(ULONG, PHANDLE);
+
 // winmm
 using PFN_PlaySoundA = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);
 

@@ -131,6 +131,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_LOGON_FAILURE 1326L
 #define ERROR_ACCOUNT_RESTRICTION 1327L
 #define ERROR_NONE_MAPPED 1332L
+#define ERROR_TIMEOUT 1460L
 
 #define S_OK ((HRESULT)0L)
 #define E_FAIL ((HRESULT)0x80004005L)
@@ -186,6 +187,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define DOMAIN_ALIAS_RID_ADMINS 0x00000220L
 #define DOMAIN_ALIAS_RID_USERS 0x00000221L
 #define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+#define SECURITY_LOCAL_SYSTEM_RID 0x00000012L
 #define POLICY_CREATE_SECRET 0x00000020L
 
 typedef struct _GUID {
@@ -336,6 +338,50 @@ typedef struct _TOKEN_GROUPS {
     SID_AND_ATTRIBUTES Groups[ANYSIZE_ARRAY];
 } TOKEN_GROUPS, *PTOKEN_GROUPS;
 typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER, *PTOKEN_USER;
+typedef enum _SID_NAME_USE {
+    SidTypeUser = 1,
+    SidTypeGroup,
+    SidTypeDomain,
+    SidTypeAlias,
+    SidTypeWellKnownGroup
+} SID_NAME_USE, *PSID_NAME_USE;
+
+// Processes.
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED 0xFFFFFFFF
+#define STILL_ACTIVE 259L
+#define CREATE_NO_WINDOW 0x08000000
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
 // Local security authority.
 typedef struct _LSA_UNICODE_STRING {

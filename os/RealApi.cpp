@@ -205,6 +205,31 @@ public:
                     PHANDLE token) override {
         return ::LogonUserW(user, domain, password, logonType, provider, token);
     }
+    BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
+                           LPDWORD domainSize, PSID_NAME_USE use) override {
+        return ::LookupAccountSidW(systemName, sid, name, nameSize, domain, domainSize, use);
+    }
+
+    DWORD WTSGetActiveConsoleSessionId() override { return ::WTSGetActiveConsoleSessionId(); }
+    BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                              LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                              BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                              LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                              LPPROCESS_INFORMATION processInformation) override {
+        return ::CreateProcessAsUserW(token, applicationName, commandLine, processAttributes, threadAttributes,
+                                      inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
+                                      processInformation);
+    }
+    DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override {
+        return ::WaitForSingleObject(object, milliseconds);
+    }
+    BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) override {
+        return ::GetExitCodeProcess(process, exitCode);
+    }
+    BOOL TerminateProcess(HANDLE process, UINT exitCode) override { return ::TerminateProcess(process, exitCode); }
+    DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) override {
+        return ::GetModuleFileNameW(module, fileName, size);
+    }
 
     // GDI (gdi32, user32)
     HDC CreateCompatibleDC(HDC dc) override { return ::CreateCompatibleDC(dc); }

@@ -82,6 +82,29 @@ public:
     // Logon (advapi32).
     virtual BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                             PHANDLE token) = 0;
+    // The account of a SID (advapi32). Sizes in characters; when a buffer is
+    // too small, both sizes receive what is needed (with the terminator) and
+    // the last error is ERROR_INSUFFICIENT_BUFFER.
+    virtual BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
+                                   LPDWORD domainSize, PSID_NAME_USE use) = 0;
+
+    // Sessions and processes (kernel32, advapi32).
+    // The session attached to the physical console; 0xFFFFFFFF while none is.
+    virtual DWORD WTSGetActiveConsoleSessionId() = 0;
+    // Starts a process in the session and with the rights of `token` (a
+    // primary token); lpCommandLine must be writable.
+    virtual BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                                      LPSECURITY_ATTRIBUTES processAttributes,
+                                      LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                                      DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                                      LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation) = 0;
+    // WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED with the last error set.
+    virtual DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) = 0;
+    virtual BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) = 0;
+    virtual BOOL TerminateProcess(HANDLE process, UINT exitCode) = 0;
+    // The full path of a module's file (null: the program's); the number of
+    // characters written, `size` when the path was cut short, 0 on failure.
+    virtual DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) = 0;
 
     // GDI (gdi32, user32): what the markup renderer measures and draws with,
     // and the memory DCs that tests and off-screen measuring use.

@@ -1,5 +1,6 @@
 #include "settings/Options.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 
@@ -54,6 +55,8 @@ bool TOptions::AutochangeStandby() {
     if (!engine::IsAdministrator()) autochangeStandby_ = false;
     return autochangeStandby_;
 }
+
+bool TOptions::AutochangeScreenSaver() { return autochangeScreenSaver_ && !engine::PerUserSettingsOutOfReach(); }
 
 TPromptMode TOptions::GetCurrentMode() {
     int relaxed = 0;

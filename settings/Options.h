@@ -30,7 +30,8 @@ public:
     bool AutochangeStandby();
     void SetAutochangeStandby(bool value) { autochangeStandby_ = value; }
 
-    bool AutochangeScreenSaver() { return autochangeScreenSaver_; }
+    // False, whatever is stored, while no user's per-user settings are in reach.
+    bool AutochangeScreenSaver();
     void SetAutochangeScreenSaver(bool value) { autochangeScreenSaver_ = value; }
     bool VerifyPassword() { return verifyPassword_; }
     void SetVerifyPassword(bool value) { verifyPassword_ = value; }

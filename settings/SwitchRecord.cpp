@@ -129,7 +129,7 @@ TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
     if (record.startup) record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
     if (record.resume && windows6) {
         record.lockOnWake = engine::VistaReadLockOnWake(record.allSchemes);
-        record.modernStandby = engine::HasModernStandby();
+        record.modernStandby = engine::WakeSignInDelayCovered();
         if (record.modernStandby) record.delayLockInterval = engine::ReadSettingValue(engine::kDelayLockIntervalValue);
     } else if (record.resume) {
         record.passwordOnResumeFlag = engine::GetAskPasswordOnResume();

@@ -74,6 +74,7 @@ void SimMachine::RegisterExports() {
                                       false};
     modules_["netapi32.dll"] = Module{
         "netapi32.dll", {GATEWISE_SIM_EXPORT(NetGetJoinInformation), GATEWISE_SIM_EXPORT(NetApiBufferFree)}, false};
+    modules_["wtsapi32.dll"] = Module{"wtsapi32.dll", {GATEWISE_SIM_EXPORT(WTSQueryUserToken)}, false};
     modules_["winmm.dll"] = Module{"winmm.dll", {GATEWISE_SIM_EXPORT(PlaySoundA)}, false};
 }
 

@@ -42,6 +42,7 @@ std::string GuidText(const GUID* guid) {
 std::string RootName(HKEY key) {
     if (key == HKEY_LOCAL_MACHINE) return "HKLM";
     if (key == HKEY_CURRENT_USER) return "HKCU";
+    if (key == HKEY_USERS) return "HKU";
     return Hex(reinterpret_cast<uintptr_t>(key));
 }
 
@@ -89,6 +90,16 @@ bool CaseInsensitiveLess::operator()(const WString& a, const WString& b) const {
 
 SidValue AdministratorsSid() { return SidValue{{0, 0, 0, 0, 0, 5}, {32, 544}}; }
 SidValue UsersSid() { return SidValue{{0, 0, 0, 0, 0, 5}, {32, 545}}; }
+SidValue LocalSystemSid() { return SidValue{{0, 0, 0, 0, 0, 5}, {18}}; }
+SidValue AliceSid() { return SidValue{{0, 0, 0, 0, 0, 5}, {21, 1004336348, 1177238915, 682003330, 1001}}; }
+
+WString SidText(const SidValue& sid) {
+    unsigned long long authority = 0;
+    for (BYTE part : sid.authority) authority = authority << 8 | part;
+    std::string text = "S-1-" + std::to_string(authority);
+    for (DWORD part : sid.subAuthorities) text += "-" + std::to_string(part);
+    return FromUtf8(text);
+}
 
 SimMachine& Current() {
     auto* machine = dynamic_cast<SimMachine*>(&Api());
@@ -97,10 +108,16 @@ SimMachine& Current() {
 }
 
 SimMachine::SimMachine()
-    : localMachine_(std::make_unique<RegistryKey>()), currentUser_(std::make_unique<RegistryKey>()) {
+    : localMachine_(std::make_unique<RegistryKey>()),
+      currentUser_(std::make_unique<RegistryKey>()),
+      users_(std::make_unique<RegistryKey>()) {
     lastError = 0;
     accounts.push_back({WSTR("alice"), WSTR("GATEWISE-PC"), WSTR("wonderland")});
     processGroups = {{UsersSid(), SE_GROUP_ENABLED}, {AdministratorsSid(), SE_GROUP_ENABLED}};
+    sessionUserGroups_ = {{UsersSid(), SE_GROUP_ENABLED}};
+    consoleUser = SessionUser{AliceSid(), WSTR("alice"), WSTR("GATEWISE-PC")};
+    sidAccounts = {{AliceSid(), WSTR("alice"), WSTR("GATEWISE-PC")},
+                   {LocalSystemSid(), WSTR("SYSTEM"), WSTR("NT AUTHORITY"), SidTypeWellKnownGroup}};
     powerSchemes = {{MakeGuid(0x381B4222), 1, 1}, {MakeGuid(0x8C5E7FDA), 1, 1}, {MakeGuid(0xA1841308), 1, 1}};
     globalPowerPolicy.user.Revision = 1;
     globalPowerPolicy.user.GlobalFlags = 0x01 | kEnablePasswordLogon;
@@ -124,6 +141,7 @@ SimMachine::SimMachine()
         {ERROR_LOGON_FAILURE, WSTR("The user name or password is incorrect.\r\n")},
     };
     Key(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"));
+    users_->readOnly = true;  // hives are loaded under it, never created
     SetString(HKEY_CURRENT_USER, WSTR("Control Panel\\Desktop"), WSTR("ScreenSaverIsSecure"), WSTR("1"));
     RegisterExports();
 }
@@ -140,6 +158,7 @@ SimMachine::~SimMachine() {
 RegistryKey* SimMachine::Root(HKEY root) {
     if (root == HKEY_LOCAL_MACHINE) return localMachine_.get();
     if (root == HKEY_CURRENT_USER) return currentUser_.get();
+    if (root == HKEY_USERS) return users_.get();
     return nullptr;
 }
 
@@ -217,7 +236,7 @@ int SimMachine::CountCalls(const std::string& function) const {
 int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
                             sids_.size() + localBuffers_.size() + lsaBuffers_.size() + netBuffers_.size() +
-                            eventSources_.size()) +
+                            processes_.size() + threads_.size() + eventSources_.size()) +
            gdi.OpenObjects();
 }
 
@@ -599,7 +618,8 @@ HANDLE SimMachine::LocalFree(HANDLE memory) {
 BOOL SimMachine::CloseHandle(HANDLE object) {
     Log("CloseHandle");
     if (auto code = Injected("CloseHandle")) return FailWithLastError(*code);
-    if (tokens_.erase(object) || logonTokens_.erase(object)) return TRUE;
+    if (tokens_.erase(object) || logonTokens_.erase(object) || processes_.erase(object) || threads_.erase(object))
+        return TRUE;
     return FailWithLastError(ERROR_INVALID_HANDLE);
 }
 
@@ -621,6 +641,138 @@ BOOL SimMachine::LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWOR
     return FailWithLastError(ERROR_LOGON_FAILURE);
 }
 
+BOOL SimMachine::LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
+                                   LPDWORD domainSize, PSID_NAME_USE use) {
+    Log("LookupAccountSidW", Text(systemName));
+    if (auto code = Injected("LookupAccountSidW")) return FailWithLastError(*code);
+    const auto found = std::find_if(sidAccounts.begin(), sidAccounts.end(), [&](const SidAccount& account) {
+        const std::vector<BYTE> bytes = SidBytes(account.sid);
+        return sid && bytes.size() == SidLength(sid) && std::memcmp(bytes.data(), sid, bytes.size()) == 0;
+    });
+    if (found == sidAccounts.end()) return FailWithLastError(ERROR_NONE_MAPPED);
+    if (*nameSize <= found->user.size() || *domainSize <= found->domain.size()) {
+        *nameSize = static_cast<DWORD>(found->user.size() + 1);
+        *domainSize = static_cast<DWORD>(found->domain.size() + 1);
+        return FailWithLastError(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::copy(found->user.begin(), found->user.end(), name);
+    name[found->user.size()] = 0;
+    std::copy(found->domain.begin(), found->domain.end(), domain);
+    domain[found->domain.size()] = 0;
+    *nameSize = static_cast<DWORD>(found->user.size());
+    *domainSize = static_cast<DWORD>(found->domain.size());
+    *use = found->use;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------- sessions and processes
+
+DWORD SimMachine::WTSGetActiveConsoleSessionId() {
+    Log("WTSGetActiveConsoleSessionId");
+    return consoleSession;
+}
+
+BOOL SimMachine::WTSQueryUserToken(ULONG session, PHANDLE token) {
+    Log("WTSQueryUserToken", std::to_string(session));
+    if (auto code = Injected("WTSQueryUserToken")) return FailWithLastError(*code);
+    if (!token) return FailWithLastError(ERROR_INVALID_PARAMETER);
+    if (processUser != LocalSystemSid()) return FailWithLastError(ERROR_PRIVILEGE_NOT_HELD);
+    if (session != consoleSession) return FailWithLastError(ERROR_FILE_NOT_FOUND);
+    if (!consoleUser) return FailWithLastError(ERROR_NO_TOKEN);
+    *token = NewHandle();
+    tokens_[*token] = Token{&sessionUserGroups_, consoleUser->sid};
+    return TRUE;
+}
+
+BOOL SimMachine::CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                                      LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL inheritHandles,
+                                      DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                                      LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation) {
+    Log("CreateProcessAsUserW",
+        Text(applicationName) + "|" + Text(commandLine) + "|desktop=" +
+            Text(startupInfo ? startupInfo->lpDesktop : nullptr) + "|inherit=" + std::to_string(inheritHandles) +
+            "|flags=" + Hex(creationFlags) + "|environment=" + (environment ? "set" : "null") +
+            "|directory=" + Text(currentDirectory));
+    if (auto code = Injected("CreateProcessAsUserW")) return FailWithLastError(*code);
+    const auto owner = tokens_.find(token);
+    if (owner == tokens_.end() || !commandLine || !startupInfo || startupInfo->cb != sizeof(STARTUPINFOW))
+        return FailWithLastError(ERROR_INVALID_PARAMETER);
+    if (!consoleUser || owner->second.user != consoleUser->sid) return FailWithLastError(ERROR_ACCESS_DENIED);
+    if (!userProgram || !applicationName || !EqualsIgnoringCase(WString(applicationName), programPath))
+        return FailWithLastError(ERROR_FILE_NOT_FOUND);
+    DWORD exitCode = STILL_ACTIVE;
+    if (!userProgramHangs) {
+        // The child runs at once, as the console user in their session.
+        const SidValue ownUser = processUser;
+        const BOOL ownScreenSaver = screenSaverSecure;
+        processUser = consoleUser->sid;
+        screenSaverSecure = consoleUser->screenSaverSecure;
+        exitCode = userProgram(commandLine);
+        consoleUser->screenSaverSecure = screenSaverSecure;
+        processUser = ownUser;
+        screenSaverSecure = ownScreenSaver;
+    }
+    processInformation->hProcess = NewHandle();
+    processInformation->hThread = NewHandle();
+    processInformation->dwProcessId = 4000 + static_cast<DWORD>(processes_.size());
+    processInformation->dwThreadId = 5000;
+    processes_[processInformation->hProcess] = exitCode;
+    threads_.insert(processInformation->hThread);
+    return TRUE;
+}
+
+DWORD SimMachine::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    Log("WaitForSingleObject", std::to_string(milliseconds));
+    if (auto code = Injected("WaitForSingleObject")) {
+        lastError = *code;
+        return WAIT_FAILED;
+    }
+    const auto process = processes_.find(object);
+    if (process == processes_.end()) {
+        lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    return process->second == STILL_ACTIVE ? WAIT_TIMEOUT : WAIT_OBJECT_0;
+}
+
+BOOL SimMachine::GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+    Log("GetExitCodeProcess");
+    if (auto code = Injected("GetExitCodeProcess")) return FailWithLastError(*code);
+    const auto found = processes_.find(process);
+    if (found == processes_.end()) return FailWithLastError(ERROR_INVALID_HANDLE);
+    *exitCode = found->second;
+    return TRUE;
+}
+
+BOOL SimMachine::TerminateProcess(HANDLE process, UINT exitCode) {
+    Log("TerminateProcess", std::to_string(exitCode));
+    if (auto code = Injected("TerminateProcess")) return FailWithLastError(*code);
+    const auto found = processes_.find(process);
+    if (found == processes_.end()) return FailWithLastError(ERROR_INVALID_HANDLE);
+    if (found->second == STILL_ACTIVE) found->second = exitCode;
+    return TRUE;
+}
+
+DWORD SimMachine::GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+    Log("GetModuleFileNameW");
+    if (auto code = Injected("GetModuleFileNameW")) {
+        lastError = *code;
+        return 0;
+    }
+    if (module || !fileName || size == 0) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    const DWORD length = static_cast<DWORD>(std::min<std::size_t>(programPath.size(), size - 1));
+    std::copy_n(programPath.begin(), length, fileName);
+    fileName[length] = 0;
+    if (length < programPath.size()) {
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+    return length;
+}
+
 // ---------------------------------------------------------------- tokens and SIDs
 
 DWORD SimMachine::GetVersion() {
@@ -638,7 +790,7 @@ BOOL SimMachine::OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     if (auto code = Injected("OpenProcessToken")) return FailWithLastError(*code);
     if (process != kCurrentProcess) return FailWithLastError(ERROR_INVALID_HANDLE);
     *token = NewHandle();
-    tokens_[*token] = &processGroups;
+    tokens_[*token] = Token{&processGroups, processUser};
     return TRUE;
 }
 
@@ -648,7 +800,7 @@ BOOL SimMachine::OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, P
     if (thread != kCurrentThread) return FailWithLastError(ERROR_INVALID_HANDLE);
     if (!threadGroups) return FailWithLastError(ERROR_NO_TOKEN);
     *token = NewHandle();
-    tokens_[*token] = &*threadGroups;
+    tokens_[*token] = Token{&*threadGroups, processUser};
     return TRUE;
 }
 
@@ -658,8 +810,19 @@ BOOL SimMachine::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoC
     if (auto code = Injected("GetTokenInformation")) return FailWithLastError(*code);
     auto it = tokens_.find(token);
     if (it == tokens_.end()) return FailWithLastError(ERROR_INVALID_HANDLE);
+    if (infoClass == TokenUser) {
+        const std::vector<BYTE> sid = SidBytes(it->second.user);
+        *returnLength = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+        if (!info || length < *returnLength) return FailWithLastError(ERROR_INSUFFICIENT_BUFFER);
+        auto* result = static_cast<TOKEN_USER*>(info);
+        BYTE* sidArea = static_cast<BYTE*>(info) + sizeof(TOKEN_USER);
+        std::memcpy(sidArea, sid.data(), sid.size());
+        result->User.Sid = sidArea;
+        result->User.Attributes = 0;
+        return TRUE;
+    }
     if (infoClass != TokenGroups) return FailWithLastError(ERROR_INVALID_PARAMETER);
-    const std::vector<TokenGroup>& groups = *it->second;
+    const std::vector<TokenGroup>& groups = *it->second.groups;
     const std::size_t header = offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
     std::size_t needed = header;
     for (const TokenGroup& group : groups) needed += SidBytes(group.sid).size();

@@ -16,6 +16,7 @@
 #include "os/sim/SimGdi.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -66,6 +67,25 @@ struct TokenGroup {
 
 SidValue AdministratorsSid();  // S-1-5-32-544
 SidValue UsersSid();           // S-1-5-32-545
+SidValue LocalSystemSid();     // S-1-5-18
+SidValue AliceSid();           // S-1-5-21-...-1001, the machine's own user
+WString SidText(const SidValue& sid);
+
+// A user signed in to a session, with the session's own screen saver setting.
+struct SessionUser {
+    SidValue sid;
+    WString user;
+    WString domain;
+    BOOL screenSaverSecure = TRUE;
+};
+
+// The account that LookupAccountSidW finds for a SID.
+struct SidAccount {
+    SidValue sid;
+    WString user;
+    WString domain;
+    SID_NAME_USE use = SidTypeUser;
+};
 
 class SimMachine : public WinApi {
 public:
@@ -84,6 +104,10 @@ public:
     WString samAccountName = WSTR("GATEWISE-PC\\alice");  // what GetUserNameExW(NameSamCompatible) answers
     std::vector<Account> accounts;
 
+    // The process's token: its user and groups. A program run by a management
+    // agent has LocalSystemSid() here, and runs in session 0, whose screen
+    // saver setting is screenSaverSecure.
+    SidValue processUser = AliceSid();
     std::vector<TokenGroup> processGroups;
     std::optional<std::vector<TokenGroup>> threadGroups;  // set while the thread impersonates
 
@@ -101,6 +125,22 @@ public:
     std::optional<std::vector<ULONG>> bitLockerProtectors = std::vector<ULONG>{};
     BOOL highContrast = FALSE;  // SPI_GETHIGHCONTRAST's HCF_HIGHCONTRASTON; the colours are gdi.sysColors
     SimGdi gdi;  // device contexts, fonts, brushes and the record of drawing
+
+    // The session at the physical console (0xFFFFFFFF: none attached) and the
+    // user signed in there (nullopt: the sign-in screen). A user's hive is
+    // loaded while HKEY_USERS holds a key named after their SID.
+    DWORD consoleSession = 1;
+    std::optional<SessionUser> consoleUser;
+    std::vector<SidAccount> sidAccounts;
+    // The program's own file, as GetModuleFileNameW(nullptr) answers.
+    WString programPath = WSTR("C:\\Program Files\\Gatewise\\gatewisecmd.exe");
+    // What a process started with CreateProcessAsUserW runs: called with its
+    // command line inside the console user's session (processUser and
+    // screenSaverSecure are theirs meanwhile), it returns the exit code.
+    // Unset: the program file cannot be started. With userProgramHangs the
+    // process never ends, until it is terminated.
+    std::function<DWORD(const WString& commandLine)> userProgram;
+    bool userProgramHangs = false;
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
     bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
@@ -203,6 +243,18 @@ public:
     BOOL DeregisterEventSource(HANDLE handle) override;
     BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonType, DWORD provider,
                     PHANDLE token) override;
+    BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameSize, LPWSTR domain,
+                           LPDWORD domainSize, PSID_NAME_USE use) override;
+    DWORD WTSGetActiveConsoleSessionId() override;
+    BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                              LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                              BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                              LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                              LPPROCESS_INFORMATION processInformation) override;
+    DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override;
+    BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) override;
+    BOOL TerminateProcess(HANDLE process, UINT exitCode) override;
+    DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) override;
 
     // ---- WinApi: GDI (defined in SimGdi.cpp)
     HDC CreateCompatibleDC(HDC dc) override;
@@ -276,6 +328,8 @@ public:
                                     ULONG outputLength);
     NET_API_STATUS NetGetJoinInformation(LPCWSTR server, LPWSTR* name, PNETSETUP_JOIN_STATUS status);
     NET_API_STATUS NetApiBufferFree(LPVOID buffer);
+    // Needs LocalSystem; ERROR_NO_TOKEN for a session with nobody signed in.
+    BOOL WTSQueryUserToken(ULONG session, PHANDLE token);
     // Plays nothing; the call log keeps the sound's name and the flags.
     BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
@@ -288,6 +342,10 @@ private:
         DWORD code;
         int skip;
         int times;
+    };
+    struct Token {
+        const std::vector<TokenGroup>* groups;
+        SidValue user;
     };
     struct Module {
         std::string name;
@@ -314,9 +372,13 @@ private:
 
     std::unique_ptr<RegistryKey> localMachine_;
     std::unique_ptr<RegistryKey> currentUser_;
+    std::unique_ptr<RegistryKey> users_;
     std::map<HKEY, OpenKey> openKeys_;
     std::set<HANDLE> policies_;
-    std::map<HANDLE, const std::vector<TokenGroup>*> tokens_;
+    std::map<HANDLE, Token> tokens_;
+    std::vector<TokenGroup> sessionUserGroups_;
+    std::map<HANDLE, DWORD> processes_;  // exit codes, STILL_ACTIVE while running
+    std::set<HANDLE> threads_;
     std::set<HANDLE> logonTokens_;
     std::set<PSID> sids_;
     std::set<void*> localBuffers_;

@@ -109,7 +109,8 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "account": {"user": "", "domain": "", "password": "none"},
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false},
-        "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "warnings": []})"));
+        "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "settingsOf": "GATEWISE-PC\\alice",
+        "warnings": []})"));
     MakeRelaxed();
     json status = Status();
     EXPECT_EQ(status["mode"], "relaxed");
@@ -844,14 +845,14 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
         "mode": "secure", "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
                     {"name": "resume", "from": "does-not-ask", "to": "asks"}],
-        "leftOut": [], "warnings": []})"));
+        "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
     EXPECT_EQ(json::parse(Run({"secure", "--json"}).out)["changes"], json::array()) << "nothing left to change";
 
     BecomeStandardUser();
     EXPECT_EQ(json::parse(Run({"relaxed", "--json"}).out), json::parse(R"({
         "mode": "relaxed", "previousMode": "secure",
         "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "leftOut": ["startup", "resume"],
-        "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
+        "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
 }
 
 TEST_F(CommandLineTest, AccountJsonSaysWhatChangedAndWhereThePasswordWent) {
@@ -913,4 +914,186 @@ TEST_F(CommandLineTest, UserNameCarriesItsDomainOrIsStoredWholeAsAPrincipalName)
                   c.stored.empty() ? " " : c.stored);
         EXPECT_EQ(Args("LogonUserW"), c.logon.empty() ? "" : c.logon + ",type=2,provider=0");
     }
+}
+
+// ---------------------------------------------------------------- run as SYSTEM
+
+// gatewisecmd started by a management agent: LocalSystem in session 0, whose
+// own hive is HKEY_CURRENT_USER, with alice signed in at the console.
+class SystemRunTest : public CommandLineTest {
+protected:
+    void SetUp() override {
+        machine.processUser = os::sim::LocalSystemSid();
+        machine.SetString(HKEY_USERS, AliceKey(kDesktop), WSTR("ScreenSaverIsSecure"), WSTR("1"));
+        machine.userProgram = [this](const os::WString& commandLine) { return RunStarted(commandLine); };
+    }
+
+    static os::WString AliceKey(const WCHAR* path) {
+        return os::sim::SidText(os::sim::AliceSid()) + WSTR("\\") + path;
+    }
+    std::optional<os::WString> AliceValue(const WCHAR* path, const WCHAR* name) const {
+        return machine.String(HKEY_USERS, AliceKey(path), name);
+    }
+
+    // The program as CreateProcessAsUserW starts it: its arguments after the quoted path.
+    DWORD RunStarted(const os::WString& commandLine) {
+        started.push_back(os::ToUtf8(commandLine));
+        std::istringstream words(os::ToUtf8(commandLine.substr(commandLine.find(WCHAR('"'), 1) + 1)));
+        std::vector<std::string> arguments;
+        for (std::string word; words >> word;) arguments.push_back(word);
+        if (failStartedPart && arguments.back() != "read") return ERROR_ACCESS_DENIED;
+        std::ostringstream out;
+        std::ostringstream err;
+        cli::Console console{out, err, input};
+        return static_cast<DWORD>(cli::RunCommandLine(arguments, kOptionsKey, console));
+    }
+
+    std::vector<std::string> started;
+    bool failStartedPart = false;
+};
+
+TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
+    MakeRelaxed();
+    machine.modernStandby = true;
+    machine.consoleUser->screenSaverSecure = FALSE;
+    machine.screenSaverSecure = TRUE;  // session 0
+    // The options are alice's: all power schemes. SYSTEM's own would leave the screen saver alone.
+    machine.SetString(HKEY_USERS, AliceKey(kOptionsKey), WSTR("ModifyAllPowerProfiles"), WSTR("True"));
+    StoreOption(WSTR("AutochangeScreenSaver"), WSTR("False"));
+
+    const Result result = Run({"secure", "--json"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    const json answer = json::parse(result.out);
+    EXPECT_EQ(answer["settingsOf"], "GATEWISE-PC\\alice");
+    EXPECT_EQ(answer["changes"].back(), json::parse(R"({"name": "screenSaver", "from": "does-not-ask", "to": "asks"})"));
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+    EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("1"));
+    EXPECT_EQ(machine.Value(HKEY_USERS, AliceKey(kDesktop), WSTR("DelayLockInterval"))->data,
+              (std::vector<BYTE>{0, 0, 0, 0}));
+    for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc, 1u);
+    // SYSTEM's own session and hive are left as they were.
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), nullptr);
+    // The part in alice's session: the program itself, with her token, on her desktop, without a window.
+    const std::string program = "\"C:\\Program Files\\Gatewise\\gatewisecmd.exe\" --session-screen-saver ";
+    EXPECT_EQ(std::count(started.begin(), started.end(), program + "ask"), 1);
+    EXPECT_NE(Args("CreateProcessAsUserW").find("desktop=winsta0\\default|inherit=0|flags=0x8000000"),
+              std::string::npos);
+
+    machine.ClearCalls();
+    const Result text = Run({"relaxed"});
+    EXPECT_EQ(text.code, 0) << text.err;
+    EXPECT_NE(text.out.find("Per-user settings of GATEWISE-PC\\alice, signed in at the console"), std::string::npos);
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, FALSE);
+    EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("0"));
+    EXPECT_EQ(std::count(started.begin(), started.end(), program + "no-ask"), 1);
+
+    // The record of the switch is alice's, and undo puts back her hive and session.
+    EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch")), nullptr);
+    EXPECT_NE(machine.Value(HKEY_USERS, AliceKey(kOptionsKey), WSTR("LastSwitch")), nullptr);
+    const Result undone = Run({"undo"});
+    EXPECT_EQ(undone.code, 0) << undone.err;
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+    EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("1"));
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+}
+
+TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {
+    machine.consoleUser->screenSaverSecure = FALSE;
+    machine.screenSaverSecure = TRUE;
+    json status = Status();
+    EXPECT_EQ(status["settingsOf"], "GATEWISE-PC\\alice");
+    EXPECT_EQ(status["settings"]["screenSaver"], "does-not-ask");  // alice's session, read by the program there
+    EXPECT_EQ(started.back().substr(started.back().rfind(' ') + 1), "read");
+    EXPECT_NE(Run({"status"}).out.find("Per-user settings of GATEWISE-PC\\alice"), std::string::npos);
+    EXPECT_EQ(json::parse(Run({"diagnose", "--json"}).out)["settingsOf"], "GATEWISE-PC\\alice");
+    EXPECT_NE(Run({"diagnose"}).out.find("Per-user settings of GATEWISE-PC\\alice"), std::string::npos);
+
+    // Nobody at the console: the per-user settings are not shown.
+    machine.consoleUser.reset();
+    status = Status();
+    EXPECT_EQ(status["settingsOf"], nullptr);
+    EXPECT_EQ(status["settings"]["screenSaver"], "no-user");
+    EXPECT_EQ(status["options"], nullptr);
+    EXPECT_NE(Run({"status"}).out.find("No user is signed in at the console"), std::string::npos);
+}
+
+TEST_F(SystemRunTest, WithNobodyAtTheConsoleOnlyTheMachineWideSettingsSwitchWithExitCodeSeven) {
+    MakeRelaxed();
+    machine.modernStandby = true;
+    for (const bool attached : {true, false}) {
+        SCOPED_TRACE(attached ? "the sign-in screen" : "no session at the console");
+        machine.consoleSession = attached ? 1 : 0xFFFFFFFF;
+        machine.consoleUser.reset();
+        SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+        machine.screenSaverSecure = FALSE;
+
+        const Result result = Run({"secure", "--json"});
+        EXPECT_EQ(result.code, 7) << result.err;
+        const json answer = json::parse(result.out);
+        EXPECT_EQ(answer["leftOut"], json::parse(R"(["screenSaver", "wakeSignInDelay"])"));
+        EXPECT_EQ(answer["settingsOf"], nullptr);
+        EXPECT_NE(result.err.find("only the machine-wide settings were switched"), std::string::npos);
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+        EXPECT_EQ(machine.screenSaverSecure, FALSE);
+        EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), nullptr);
+        EXPECT_EQ(machine.CountCalls("CreateProcessAsUserW"), 0);
+
+        EXPECT_EQ(Run({"options", "AutochangeStartup=False"}).code, 7);
+        EXPECT_EQ(StoredOption(WSTR("AutochangeStartup")), std::nullopt);
+    }
+}
+
+TEST_F(SystemRunTest, WhatKeepsTheUsersSettingsOutOfReachChangesNothing) {
+    MakeRelaxed();
+    const auto expectNothingChanged = [&](const Result& result, const std::string& reason) {
+        EXPECT_EQ(result.code, 1) << result.err;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+        EXPECT_EQ(machine.powerSchemes[0].lockOnWakeAc, 0u);
+        EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+    };
+    machine.Fail("WTSQueryUserToken", ERROR_ACCESS_DENIED, 0, 1);
+    expectNothingChanged(Run({"secure"}), "cannot be reached: Access is denied. Nothing was changed.");
+
+    failStartedPart = true;
+    machine.SetString(HKEY_USERS, AliceKey(kDesktop), WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    expectNothingChanged(Run({"secure"}), "could not be changed: Access is denied.");
+    EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("0"));  // written, then put back
+    failStartedPart = false;
+
+    machine.userProgramHangs = true;
+    machine.ClearCalls();
+    expectNothingChanged(Run({"secure"}), "cannot be reached");
+    EXPECT_EQ(machine.CountCalls("TerminateProcess"), 1);
+    machine.userProgramHangs = false;
+
+    machine.Key(HKEY_USERS, WSTR("")).subkeys.clear();  // alice's hive unloaded
+    expectNothingChanged(Run({"secure"}), "are not loaded (no HKEY_USERS\\S-1-5-21-");
+    EXPECT_TRUE(machine.Key(HKEY_USERS, WSTR("")).subkeys.empty());
+}
+
+TEST_F(SystemRunTest, WhatDefaultsToTheCurrentAccountIsRefused) {
+    EXPECT_EQ(Run({"secure", "--verify"}, "wonderland\n").code, 2);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 0);
+
+    const Result bare = Run({"account", "set", "--user", "bob", "--no-verify"}, "secret\n");
+    EXPECT_EQ(bare.code, 2);
+    EXPECT_NE(bare.err.find("give --domain"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+    EXPECT_EQ(Run({"account", "set", "--user", "bob", "--domain", "GATEWISE-PC", "--no-verify"}, "secret\n").code, 0);
+    EXPECT_EQ(Run({"account", "set", "--user", "OFFICE\\bob", "--no-verify"}, "secret\n").code, 0);
+    EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WSTR("OFFICE"));
+}
+
+TEST_F(SystemRunTest, StartedPartAnswersThroughItsExitCodeAndOnlyForItsOwnSession) {
+    machine.processUser = os::sim::AliceSid();  // as it runs: in alice's session
+    machine.screenSaverSecure = FALSE;
+    EXPECT_EQ(Run({"--session-screen-saver", "read"}).code, 0x20000000);
+    EXPECT_EQ(Run({"--session-screen-saver", "ask"}).code, 0x20000001);
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    EXPECT_EQ(machine.CountCalls("CreateProcessAsUserW"), 0);
+    EXPECT_EQ(Run({"--session-screen-saver", "maybe"}).code, ERROR_INVALID_PARAMETER);
+    machine.Fail("SystemParametersInfoW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run({"--session-screen-saver", "no-ask"}).code, ERROR_ACCESS_DENIED);
 }

@@ -22,6 +22,12 @@ TEST(WinTypesLayout, SystemStructuresHaveTheirWindowsSizes) {
     EXPECT_EQ(sizeof(LONG), 4u);
     EXPECT_EQ(sizeof(LSA_UNICODE_STRING), 2 * sizeof(USHORT) + (sizeof(void*) - 2 * sizeof(USHORT)) + sizeof(void*));
     EXPECT_EQ(offsetof(TOKEN_GROUPS, Groups), sizeof(void*));
+    EXPECT_EQ(sizeof(TOKEN_USER), 2 * sizeof(void*));
+    // The process start-up structures: 104 and 24 bytes in 64-bit Windows, 68 and 16 in 32-bit.
+    EXPECT_EQ(sizeof(STARTUPINFOW), sizeof(void*) == 8 ? 104u : 68u);
+    EXPECT_EQ(offsetof(STARTUPINFOW, lpDesktop), 2 * sizeof(void*));
+    EXPECT_EQ(offsetof(STARTUPINFOW, hStdInput), sizeof(void*) == 8 ? 80u : 56u);
+    EXPECT_EQ(sizeof(PROCESS_INFORMATION), 2 * sizeof(void*) + 8);
     // AoAc, read by its offset, is the byte before DiskSpinDown.
     EXPECT_EQ(sizeof(SYSTEM_POWER_CAPABILITIES), 76u);
     EXPECT_EQ(offsetof(SYSTEM_POWER_CAPABILITIES, DiskSpinDown), os::kAoAcOffset + 1);

@@ -1,5 +1,6 @@
 // The engine and the options on the real forwarding layer, against Wine's own
 // registry, security and power functions.
+#include "engine/ConsoleUser.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/ProtectedPassword.h"
@@ -180,6 +181,10 @@ TEST_F(EngineOnWine, AutologonPasswordFallsBackToThePlainValueWhenTheProtectedSt
 
 TEST_F(EngineOnWine, AdministratorCheckAgreesWithTheShell) {
     EXPECT_EQ(engine::IsAdministrator(), IsUserAnAdmin() != FALSE);
+}
+
+TEST_F(EngineOnWine, ProgramRunByTheUserIsNotLocalSystem) {
+    EXPECT_FALSE(engine::RunsAsLocalSystem());
 }
 
 TEST_F(EngineOnWine, CurrentAccountIsTheLoggedOnUser) {
