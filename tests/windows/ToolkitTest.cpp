@@ -510,4 +510,40 @@ TEST_F(ToolkitKeys, PasswordEditGivesItsTextAsASecret) {
     EXPECT_FALSE(SendMessageW(code.Handle(), EM_CANUNDO, 0, 0));
 }
 
+// A window taller than the paint buffer's band is painted whole: figures
+// across several bands, and where bands meet, show in their own colours.
+TEST_F(FormTest, TallWindowIsPaintedWholeThroughItsBuffer) {
+    TForm form(nullptr);
+    form.LoadLayout(R"(object frmPaint: form
+  BorderStyle = none
+  ClientSize = 200 300
+  object pnlTall: panel
+    Bounds = 0 0 200 300
+    Color = #FFFFFF
+    object shpBar: shape
+      Bounds = 20 10 40 280
+      Brush.Color = #FF0000
+      Pen.Color = #FF0000
+    end
+    object shpLow: shape
+      Bounds = 100 230 40 40
+      Brush.Color = #0000FF
+      Pen.Color = #0000FF
+    end
+  end
+end
+)",
+                    "paint layout");
+    form.AfterConstruction();
+    form.Show();
+    const HWND panel = form.Get<TPanel>(L"pnlTall").Handle();
+    RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(panel);
+    for (int y : {12, 63, 64, 65, 127, 128, 200, 287})
+        EXPECT_EQ(RGB(0xFF, 0, 0), GetPixel(dc, 40, y)) << "bar at row " << y;
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetPixel(dc, 120, 250));
+    for (int y : {5, 64, 200, 295}) EXPECT_EQ(RGB(0xFF, 0xFF, 0xFF), GetPixel(dc, 180, y)) << "row " << y;
+    ReleaseDC(panel, dc);
+}
+
 }  // namespace
