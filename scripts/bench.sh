@@ -6,8 +6,8 @@
 # default, after one round of warm-up) under one Wine prefix on one virtual
 # display. Prints the medians of the time from process start to the visible
 # window and to the first wait for input, the working set and private bytes
-# once the window shows, the ratios to the bare window, and the size of the
-# stripped gatewise.exe with and without its images.
+# once the window shows, the ratios to the bare window and to the styled one,
+# and the size of the stripped gatewise.exe with and without its images.
 #
 #   bench.sh [RUNS [PROGRAM...]]   further programs (another build of
 #                                  gatewise.exe, say) run in the same rounds
@@ -36,7 +36,7 @@ for program in "$windows_build/tests/bench/bare_window.exe" "$windows_build/test
 done
 
 echo "Start-up of gatewise.exe (${build_type:-default} build), $runs starts each:"
-wine "$windows_build/tests/bench/startup_probe.exe" "$runs" "${programs[@]}" | tr -d '\r'
+wine "$windows_build/tests/bench/startup_probe.exe" --yardsticks 2 "$runs" "${programs[@]}" | tr -d '\r'
 echo
 echo "Size of the stripped program:"
 wine "$windows_build/tests/bench/startup_probe.exe" --size "${programs[2]}" | tr -d '\r'

@@ -79,6 +79,29 @@ std::mt19937& Random() {
 struct TPersistentOptions::Key {
     engine::RegKey key;
     bool readOnly;
+    bool created;
+};
+
+// While one lives, the values of one operation share the key that the first
+// of them opened, instead of opening it each (which is what costs: a trip to
+// the registry per open).
+class TPersistentOptions::KeyBatch {
+public:
+    explicit KeyBatch(TPersistentOptions& options) : options_(options), owner_(options.batch_ == nullptr) {
+        if (owner_) options_.batch_ = this;
+    }
+    ~KeyBatch() {
+        if (owner_) options_.batch_ = nullptr;
+    }
+    KeyBatch(const KeyBatch&) = delete;
+    KeyBatch& operator=(const KeyBatch&) = delete;
+
+    std::optional<Key> key;
+    bool opened = false;
+
+private:
+    TPersistentOptions& options_;
+    bool owner_;
 };
 
 // A value as the key holds it, decoded; `text` is the stored text of an
@@ -106,13 +129,37 @@ std::optional<TPersistentOptions::Key> TPersistentOptions::OpenKey() const {
     try {
         engine::RegKey key;
         if (engine::OpenKey(root, keyPath_.c_str(), KEY_ALL_ACCESS, key) == ERROR_SUCCESS)
-            return Key{std::move(key), false};
-        if (engine::OpenKey(root, keyPath_.c_str(), KEY_READ, key) == ERROR_SUCCESS) return Key{std::move(key), true};
+            return Key{std::move(key), false, false};
+        if (engine::OpenKey(root, keyPath_.c_str(), KEY_READ, key) == ERROR_SUCCESS)
+            return Key{std::move(key), true, false};
         if (engine::CreateKey(root, keyPath_.c_str(), KEY_READ, key) == ERROR_SUCCESS)
-            return Key{std::move(key), true};
+            return Key{std::move(key), true, true};
     } catch (const std::exception&) {
     }
     return std::nullopt;
+}
+
+// Runs `use` with the open key, or with null when it is unavailable. In a
+// batch, the key opened for the first value serves the others; but a key
+// that had to be created was opened read-only, and the next value opens it
+// again, as it would on its own, so that later writes land.
+template <typename Use>
+auto TPersistentOptions::WithKey(Use use) const -> decltype(use(nullptr)) {
+    if (!batch_) {
+        std::optional<Key> key = OpenKey();
+        return use(key ? &*key : nullptr);
+    }
+    if (!batch_->opened) {
+        batch_->key = OpenKey();
+        batch_->opened = true;
+    }
+    if (batch_->key && batch_->key->created) {
+        const Key created = std::move(*batch_->key);
+        batch_->key.reset();
+        batch_->opened = false;
+        return use(&created);
+    }
+    return use(batch_->key ? &*batch_->key : nullptr);
 }
 
 // Runs `read` on the open key. A value stored with the wrong type is treated as
@@ -120,26 +167,29 @@ std::optional<TPersistentOptions::Key> TPersistentOptions::OpenKey() const {
 // proper form.
 template <typename Reader>
 auto TPersistentOptions::ReadValue(const std::string& name, Reader read) const -> decltype(read(HKEY{}, nullptr)) {
-    std::optional<Key> key = OpenKey();
-    if (!key) return std::nullopt;
-    try {
-        return read(key->key.get(), ValueName(name).c_str());
-    } catch (const engine::ERegistryException&) {
-        return std::nullopt;
-    }
+    using Result = decltype(read(HKEY{}, nullptr));
+    return WithKey([&](const Key* key) -> Result {
+        if (!key) return std::nullopt;
+        try {
+            return read(key->key.get(), ValueName(name).c_str());
+        } catch (const engine::ERegistryException&) {
+            return std::nullopt;
+        }
+    });
 }
 
 // Runs `write` on the key when it is open for writing; reports whether it wrote.
 template <typename Writer>
 bool TPersistentOptions::WriteValue(const std::string& name, Writer write) const {
-    std::optional<Key> key = OpenKey();
-    if (!key || key->readOnly) return false;
-    try {
-        write(key->key.get(), ValueName(name).c_str());
-        return true;
-    } catch (const engine::ERegistryException&) {
-        return false;
-    }
+    return WithKey([&](const Key* key) {
+        if (!key || key->readOnly) return false;
+        try {
+            write(key->key.get(), ValueName(name).c_str());
+            return true;
+        } catch (const engine::ERegistryException&) {
+            return false;
+        }
+    });
 }
 
 std::optional<os::WString> TPersistentOptions::ReadText(const std::string& name) const {
@@ -175,14 +225,15 @@ std::optional<engine::RawValue> TPersistentOptions::ReadRaw(const std::string& n
 }
 
 bool TPersistentOptions::DeleteValue(const std::string& name) const {
-    std::optional<Key> key = OpenKey();
-    if (!key || key->readOnly) return false;
-    return engine::DeleteValue(key->key.get(), ValueName(name).c_str()) == ERROR_SUCCESS;
+    return WithKey([&](const Key* key) {
+        return key && !key->readOnly && engine::DeleteValue(key->key.get(), ValueName(name).c_str()) == ERROR_SUCCESS;
+    });
 }
 
 // ---------------------------------------------------------------- load and save
 
 bool TPersistentOptions::Load() {
+    const KeyBatch batch(*this);
     bool changed = false;
     for (const PublishedProperty& property : Properties()) {
         lastStored_[property.name] = ReadRaw(property.name);
@@ -192,6 +243,7 @@ bool TPersistentOptions::Load() {
 }
 
 bool TPersistentOptions::AdoptStoredChanges() {
+    const KeyBatch batch(*this);
     bool adopted = false;
     for (const PublishedProperty& property : Properties()) {
         std::optional<engine::RawValue> stored = ReadRaw(property.name);
@@ -294,6 +346,7 @@ bool TPersistentOptions::SaveProperty(const PublishedProperty& property) {
 }
 
 void TPersistentOptions::Save(std::string_view propName) {
+    const KeyBatch batch(*this);
     bool matched = false;
     notStored_.clear();
     for (const PublishedProperty& property : Properties()) {

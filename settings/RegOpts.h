@@ -3,7 +3,8 @@
 // properties, each stored as one value of a single registry key under the
 // property's own name. A descendant declares its properties once, in
 // Properties(); the base reads, writes and exports them from that list
-// without knowing any name. No registry handle outlives a single operation.
+// without knowing any name. No registry handle outlives a single operation;
+// Load, Save and AdoptStoredChanges open the key once for all their values.
 
 #include "engine/Registry.h"
 #include "os/Text.h"
@@ -123,7 +124,10 @@ protected:
 private:
     struct Key;
     struct Stored;
+    class KeyBatch;
     std::optional<Key> OpenKey() const;
+    template <typename Use>
+    auto WithKey(Use use) const -> decltype(use(nullptr));
     template <typename Reader>
     auto ReadValue(const std::string& name, Reader read) const -> decltype(read(HKEY{}, nullptr));
     template <typename Writer>
@@ -150,6 +154,7 @@ private:
     std::map<std::string, std::optional<engine::RawValue>> lastStored_;
     std::vector<std::string> notStored_;
     bool notStoredNoticeTaken_ = false;
+    KeyBatch* batch_ = nullptr;
 };
 
 template <typename Options>

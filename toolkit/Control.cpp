@@ -439,18 +439,26 @@ void TWinControl::PaintContent(HDC dc, const RECT& area) {
     }
 }
 
+// The buffer holds one band of rows at a time: one for the whole client area
+// would stay with the process after the paint (under Wine, most of a megabyte
+// for the main window).
 void TWinControl::PaintBuffered() {
+    constexpr LONG kBandHeight = 64;
     PAINTSTRUCT paint;
     HDC target = BeginPaint(handle_, &paint);
-    RECT client{};
-    GetClientRect(handle_, &client);
+    const RECT area = paint.rcPaint;
+    const LONG bandHeight = std::clamp<LONG>(area.bottom - area.top, 1, kBandHeight);
     HDC buffer = CreateCompatibleDC(target);
-    GdiObject bitmap(CreateCompatibleBitmap(target, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
+    GdiObject bitmap(CreateCompatibleBitmap(target, std::max<LONG>(area.right - area.left, 1), bandHeight));
     {
         SelectedObject selected(buffer, bitmap.Get());
-        PaintContent(buffer, paint.rcPaint);
-        BitBlt(target, paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right - paint.rcPaint.left,
-               paint.rcPaint.bottom - paint.rcPaint.top, buffer, paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
+        for (LONG top = area.top; top < area.bottom; top += bandHeight) {
+            const RECT band{area.left, top, area.right, std::min(top + bandHeight, area.bottom)};
+            SetViewportOrgEx(buffer, -band.left, -band.top, nullptr);
+            PaintContent(buffer, band);
+            BitBlt(target, band.left, band.top, band.right - band.left, band.bottom - band.top, buffer, band.left,
+                   band.top, SRCCOPY);
+        }
     }
     DeleteDC(buffer);
     EndPaint(handle_, &paint);

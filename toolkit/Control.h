@@ -187,8 +187,8 @@ public:
     bool Focused() const;
     POINT ClientToScreen(POINT point) const override;
 
-    int ClientWidth() const;
-    int ClientHeight() const;
+    virtual int ClientWidth() const;
+    virtual int ClientHeight() const;
 
     // The window procedure of the control; the default handles the parent's
     // part for its graphic children and passes the rest on.
@@ -213,6 +213,9 @@ protected:
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
     void FontChanged() override;
     virtual void ClientResized(int dx);
+    // The client width that the aligned children were laid out for: the next
+    // WM_SIZE to another width moves them by the difference.
+    void SetAlignedClientWidth(int width) { lastClientWidth_ = width; }
     void UpdateZOrder();
 
 private:

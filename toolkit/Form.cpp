@@ -114,9 +114,35 @@ void TForm::UpdateStyle() {
     if (!Handle()) return;
     SetWindowLongPtrW(Handle(), GWL_STYLE, static_cast<LONG_PTR>(WindowStyle()));
     SetWindowLongPtrW(Handle(), GWL_EXSTYLE, static_cast<LONG_PTR>(WindowExStyle() & ~WS_EX_TOPMOST));
-    HWND order = formStyle_ == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST;
-    SetWindowPos(Handle(), order, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    if (deferPlacement_) {
+        framePending_ = true;
+    } else {
+        HWND order = formStyle_ == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST;
+        SetWindowPos(Handle(), order, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     if (clientWidth_ >= 0) SetClientSize(clientWidth_, clientHeight_);
+}
+
+// Each SetWindowPos of a window costs a round of messages (and under Wine
+// a trip to the X server), hidden or not: while the form is made, its size,
+// frame and z-order go in one call.
+void TForm::ApplyDeferredPlacement() {
+    if (!deferPlacement_) return;
+    if (!boundsPending_ && !framePending_) {
+        deferPlacement_ = false;
+        return;
+    }
+    UINT flags = SWP_NOACTIVATE;
+    if (framePending_) flags |= SWP_FRAMECHANGED;
+    else flags |= SWP_NOZORDER;
+    HWND order = formStyle_ == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST;
+    // The controls were laid out for the client width asked for, not for the
+    // one the window still has.
+    SetAlignedClientWidth(ClientWidth());
+    deferPlacement_ = false;
+    boundsPending_ = framePending_ = false;
+    SetWindowPos(Handle(), order, Left(), Top(), Width(), Height(), flags);
+    if (clientWidth_ >= 0) FitFrameToClient();
 }
 
 void TForm::SetBorderStyle(TBorderStyle style) {
@@ -147,6 +173,12 @@ void TForm::SetClientSize(int width, int height) {
     RECT frame{0, 0, width, height};
     AdjustWindowRectEx(&frame, WindowStyle(), menu_ != nullptr, WindowExStyle());
     SetBounds(Left(), Top(), frame.right - frame.left, frame.bottom - frame.top);
+    if (!deferPlacement_) FitFrameToClient();
+}
+
+void TForm::FitFrameToClient() {
+    const int width = clientWidth_;
+    const int height = clientHeight_;
     // The frame of a window on a screen of another resolution than the
     // system's differs from the estimate; a menu bar that wraps onto a second
     // line takes client height away. Both show in the client area.
@@ -160,9 +192,18 @@ void TForm::SetClientSize(int width, int height) {
         SetBounds(Left(), Top(), Width(), Height() + height - client.bottom);
 }
 
+int TForm::ClientWidth() const {
+    return deferPlacement_ && clientWidth_ >= 0 ? clientWidth_ : TWinControl::ClientWidth();
+}
+
+int TForm::ClientHeight() const {
+    return deferPlacement_ && clientHeight_ >= 0 ? clientHeight_ : TWinControl::ClientHeight();
+}
+
 void TForm::SetBounds(int left, int top, int width, int height) {
     TControl::SetBounds(left, top, width, height);
-    if (Handle()) SetWindowPos(Handle(), nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (deferPlacement_) boundsPending_ = true;
+    else if (Handle()) SetWindowPos(Handle(), nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm::SetVisible(bool visible) {
@@ -212,6 +253,7 @@ void TForm::Center() {
 }
 
 void TForm::Show() {
+    ApplyDeferredPlacement();
     ApplyPosition();
     bool wasVisible = Visible();
     TControl::SetVisible(true);
@@ -354,6 +396,7 @@ void TForm::ColorsChanged() {
 void TForm::LoadLayout(const std::string& text, const std::string& source) {
     auto root = std::make_unique<LayoutNode>(ReadLayout(text, source));
     if (root->kind != "form") throw ELayoutError("Layout " + root->where + ": the first object must be a form");
+    deferPlacement_ = true;
     layout_ = std::make_unique<TLayoutContext>(*this, pixelsPerInch_);
     toolkit::LoadLayout(*this, *root, *layout_);
     design_ = std::move(root);
@@ -378,9 +421,11 @@ void TForm::AfterConstruction(TCreateErrors createErrors) {
         layout_->BindEvents(handlers_);
         layout_.reset();
     }
-    if (!OnCreate) return;
-    if (createErrors == TCreateErrors::Raise) OnCreate(this);
-    else Guarded([this] { OnCreate(this); });
+    if (OnCreate) {
+        if (createErrors == TCreateErrors::Raise) OnCreate(this);
+        else Guarded([this] { OnCreate(this); });
+    }
+    ApplyDeferredPlacement();
 }
 
 bool TForm::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& context) {
@@ -490,6 +535,9 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_MOVE:
         case WM_SIZE: {
+            // The window still has its old place while a new one waits, and
+            // its aligned controls already have their new widths.
+            if (deferPlacement_) return 0;
             RECT window{};
             GetWindowRect(Handle(), &window);
             TControl::SetBounds(window.left, window.top, window.right - window.left, window.bottom - window.top);

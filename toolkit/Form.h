@@ -42,6 +42,8 @@ public:
     ~TForm() override;
 
     // Reads a stored layout into the form: its own properties and its controls.
+    // From then until AfterConstruction (or the first Show), the hidden
+    // window's size, frame and z-order are kept and applied in one pass.
     void LoadLayout(const std::string& text, const std::string& source);
     // Makes a handler available to the layout's event properties.
     void RegisterHandler(const std::string& name, std::any handler) { handlers_[name] = std::move(handler); }
@@ -75,6 +77,9 @@ public:
     void SetMenu(TMainMenu* menu);
     // Sizes the window so that its client area has this size.
     void SetClientSize(int width, int height);
+    // While the form is being made, the client size it will have.
+    int ClientWidth() const override;
+    int ClientHeight() const override;
     void SetClientWidth(int width) { SetClientSize(width, ClientHeight()); }
     void SetClientHeight(int height) { SetClientSize(ClientWidth(), height); }
 
@@ -162,6 +167,10 @@ private:
     void SaveFocus();
     bool RestoreFocus();
     void UpdateStyle();
+    // Corrects the window's size where its frame or a wrapping menu bar
+    // leaves the client area another size than asked for.
+    void FitFrameToClient();
+    void ApplyDeferredPlacement();
     void ApplyPosition();
     void Center();
     DWORD WindowStyle() const;
@@ -178,6 +187,10 @@ private:
     TModalResult modalResult_ = mrNone;
     bool modal_ = false;
     bool placed_ = false;
+    // Set between LoadLayout and ApplyDeferredPlacement: what is kept for it.
+    bool deferPlacement_ = false;
+    bool boundsPending_ = false;
+    bool framePending_ = false;
     HWND savedFocus_ = nullptr;
     int clientWidth_ = -1;
     int clientHeight_ = -1;

@@ -28,7 +28,6 @@ TBalloonHelp::TBalloonHelp(toolkit::TComponent* owner) : toolkit::TComponent(own
     font_.SetCharset(DEFAULT_CHARSET);
     font_.SetHeight(-11);
     font_.SetName(L"Verdana");
-    CreateTipWindow();
     SetTitle(toolkit::Application().Title);
     SetText(toolkit::Application().Title);
 }
@@ -39,7 +38,14 @@ TBalloonHelp::~TBalloonHelp() {
     DestroyWindow(window_);
 }
 
+HWND TBalloonHelp::Handle() {
+    CreateTipWindow();
+    return window_;
+}
+
 void TBalloonHelp::CreateTipWindow() {
+    if (windowTried_) return;
+    windowTried_ = true;
     if (IsWindows9x()) return;
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
@@ -52,6 +58,9 @@ void TBalloonHelp::CreateTipWindow() {
     // without visual styles.
     tool_.cbSize = TTTOOLINFOW_V2_SIZE;
     tool_.uFlags = TTF_TRACK;
+    tool_.lpszText = text_.data();
+    Send(TTM_SETTITLEW, BalloonIcon % 4, reinterpret_cast<LPARAM>(title_.c_str()));
+    ApplyFont();
 }
 
 LRESULT TBalloonHelp::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -79,6 +88,7 @@ void TBalloonHelp::SetOnClick(toolkit::TNotifyEvent handler) {
 }
 
 void TBalloonHelp::ShowAt(int x, int y) {
+    CreateTipWindow();
     shownAt_ = {x, y};
     Send(TTM_TRACKPOSITION, 0, MAKELPARAM(x & 0xFFFF, y & 0xFFFF));
     UpdateTool();

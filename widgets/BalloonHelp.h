@@ -1,7 +1,8 @@
 #pragma once
 // A balloon-shaped tooltip with an icon, a title and a text whose stem points
 // at a given screen point, whatever control lies under the mouse. It is a
-// tracking tool of the common controls' tooltip window; every setting is
+// tracking tool of the common controls' tooltip window, made when the balloon
+// is first shown (or its window first asked for); every setting is
 // re-applied each time the balloon is shown.
 
 #include "toolkit/Component.h"
@@ -56,12 +57,14 @@ public:
     // Font.Name, Font.Height, Font.Style, Font.Charset, and every component's.
     bool ApplyLayoutProperty(const toolkit::LayoutProperty& property, toolkit::TLayoutContext& context) override;
 
-    // The tooltip window; null on Windows 95/98 or when it could not be made.
-    HWND Handle() const { return window_; }
+    // The tooltip window, made at the first call; null on Windows 95/98 or
+    // when it could not be made.
+    HWND Handle();
 
 private:
     static LRESULT CALLBACK TipWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR subclassId, DWORD_PTR self);
+    // Makes the tooltip window once, with the current title, text and font.
     void CreateTipWindow();
     void UpdateTool();
     void ApplyFont();
@@ -69,6 +72,7 @@ private:
     LPARAM ToolParam() { return reinterpret_cast<LPARAM>(&tool_); }
 
     HWND window_ = nullptr;
+    bool windowTried_ = false;
     TTTOOLINFOW tool_{};
     std::wstring title_;
     std::wstring text_;

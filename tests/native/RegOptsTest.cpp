@@ -281,7 +281,36 @@ TEST_F(RegOptsTest, MissingKeyIsCreatedReadOnlyByTheFirstOpenSoOnlyLaterWritesLa
     EXPECT_NE(Args("RegCreateKeyExW").find("access=0x20019"), std::string::npos);
     options->Save();
     EXPECT_TRUE(Text(WSTR("Title")));
+
+    // Within one save too: the value that creates the key is skipped, the
+    // ones after it are written.
+    machine.Key(HKEY_CURRENT_USER, WSTR("SOFTWARE\\Test")).subkeys.clear();
+    options->Save();
+    EXPECT_FALSE(Raw(WSTR("Count")));
+    EXPECT_TRUE(Text(WSTR("Title")));
+    EXPECT_EQ(options->NotStored(), std::vector<std::string>{"Count"});
     options->SetSaveOnDestroy(false);
+}
+
+TEST_F(RegOptsTest, LoadSaveAndAdoptOpenTheKeyOnceForAllValues) {
+    auto options = CreateSample();
+    options->SetSaveOnDestroy(false);
+    options->Save();
+    machine.ClearCalls();
+    options->title = WSTR("changed");
+    options->Save();
+    EXPECT_EQ(machine.CountCalls("RegOpenKeyExW"), 1);
+    EXPECT_EQ(machine.CountCalls("RegSetValueExW"), 7);
+    EXPECT_EQ(Text(WSTR("Title")), os::WString(WSTR("changed")));
+
+    machine.SetString(HKEY_CURRENT_USER, kKey, WSTR("Title"), WSTR("elsewhere"));
+    machine.ClearCalls();
+    EXPECT_TRUE(options->AdoptStoredChanges());
+    EXPECT_EQ(options->title, WSTR("elsewhere"));
+    machine.ClearCalls();
+    EXPECT_FALSE(options->Load());
+    EXPECT_EQ(machine.CountCalls("RegOpenKeyExW"), 1);
+    EXPECT_EQ(machine.CountCalls("RegCloseKey"), 1);
 }
 
 TEST_F(RegOptsTest, KeyUnderTheMachineRootWhenAskedFor) {

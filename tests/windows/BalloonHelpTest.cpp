@@ -51,6 +51,42 @@ std::wstring TipText(HWND window) {
     return buffer;
 }
 
+BOOL CALLBACK CountTooltip(HWND window, LPARAM count) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (std::wstring(className) == TOOLTIPS_CLASSW) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int TooltipWindowsOfThisThread() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountTooltip, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+TEST(BalloonHelpTest, WindowIsMadeAtTheFirstShowWithTheSettingsGivenBefore) {
+    const int before = TooltipWindowsOfThisThread();
+    TBalloonHelp balloon(nullptr);
+    balloon.SetText(L"made when first shown");
+    toolkit::TFont bold;
+    bold.SetName(L"Tahoma");
+    bold.SetHeight(-14);
+    balloon.SetFont(&bold);
+    balloon.Hide();
+    EXPECT_EQ(before, TooltipWindowsOfThisThread()) << "no window while nothing was shown";
+
+    balloon.ShowAt(300, 200);
+    Pump();
+    EXPECT_EQ(before + 1, TooltipWindowsOfThisThread());
+    EXPECT_TRUE(IsWindowVisible(balloon.Handle()));
+    EXPECT_EQ(L"made when first shown", TipText(balloon.Handle()));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(balloon.Handle(), WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(-14, font.lfHeight);
+    balloon.ShowAt(300, 250);
+    EXPECT_EQ(before + 1, TooltipWindowsOfThisThread()) << "one window for the balloon's life";
+}
+
 TEST(BalloonHelpTest, NewBalloonIsAHiddenTopmostTrackingTooltip) {
     TBalloonHelp balloon(nullptr);
     ASSERT_NE(nullptr, balloon.Handle());

@@ -510,4 +510,97 @@ TEST_F(ToolkitKeys, PasswordEditGivesItsTextAsASecret) {
     EXPECT_FALSE(SendMessageW(code.Handle(), EM_CANUNDO, 0, 0));
 }
 
+// A window taller than the paint buffer's band is painted whole: figures
+// across several bands, and where bands meet, show in their own colours.
+TEST_F(FormTest, TallWindowIsPaintedWholeThroughItsBuffer) {
+    TForm form(nullptr);
+    form.LoadLayout(R"(object frmPaint: form
+  BorderStyle = none
+  ClientSize = 200 300
+  object pnlTall: panel
+    Bounds = 0 0 200 300
+    Color = #FFFFFF
+    object shpBar: shape
+      Bounds = 20 10 40 280
+      Brush.Color = #FF0000
+      Pen.Color = #FF0000
+    end
+    object shpLow: shape
+      Bounds = 100 230 40 40
+      Brush.Color = #0000FF
+      Pen.Color = #0000FF
+    end
+  end
+end
+)",
+                    "paint layout");
+    form.AfterConstruction();
+    form.Show();
+    const HWND panel = form.Get<TPanel>(L"pnlTall").Handle();
+    RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(panel);
+    for (int y : {12, 63, 64, 65, 127, 128, 200, 287})
+        EXPECT_EQ(RGB(0xFF, 0, 0), GetPixel(dc, 40, y)) << "bar at row " << y;
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetPixel(dc, 120, 250));
+    for (int y : {5, 64, 200, 295}) EXPECT_EQ(RGB(0xFF, 0xFF, 0xFF), GetPixel(dc, 180, y)) << "row " << y;
+    ReleaseDC(panel, dc);
+}
+
+class MoveCountingForm : public TForm {
+public:
+    using TForm::TForm;
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_WINDOWPOSCHANGED) ++moves;
+        return TForm::WndProc(message, wParam, lParam);
+    }
+    int moves = 0;
+};
+
+// Size, frame, menu and z-order set while the form is made (by its layout and
+// its creation handler) reach the hidden window together, and hold.
+TEST_F(FormTest, FormBeingMadeIsPlacedInOnePass) {
+    MoveCountingForm form(nullptr);
+    form.LoadLayout(R"(object frmPlaced: form
+  BorderStyle = single
+  BorderIcons = [systemMenu]
+  FormStyle = stayOnTop
+  ClientSize = 300 200
+  Menu = mnuMain
+  OnCreate = Created
+  object mnuMain: mainmenu
+    object mnuFile: menuitem
+      Caption = "&File"
+    end
+  end
+end
+)",
+                    "placed layout");
+    int heightSeenInHandler = 0;
+    form.RegisterHandler("Created", TNotifyEvent([&](TComponent*) {
+                             form.SetClientHeight(250);
+                             heightSeenInHandler = form.ClientHeight();
+                         }));
+    form.AfterConstruction();
+    EXPECT_LE(form.moves, 2) << "the menu bar's own frame change, then one pass";
+    EXPECT_EQ(250, heightSeenInHandler);
+    RECT client{};
+    GetClientRect(form.Handle(), &client);
+    EXPECT_EQ(300, client.right);
+    EXPECT_EQ(250, client.bottom);
+    EXPECT_EQ(250, form.ClientHeight());
+    RECT window{};
+    GetWindowRect(form.Handle(), &window);
+    EXPECT_EQ(form.Width(), window.right - window.left);
+    EXPECT_EQ(form.Height(), window.bottom - window.top);
+    EXPECT_NE(nullptr, GetMenu(form.Handle()));
+    EXPECT_TRUE(GetWindowLongPtrW(form.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(GetWindowLongPtrW(form.Handle(), GWL_STYLE) & WS_THICKFRAME);
+
+    const int moves = form.moves;
+    form.SetClientHeight(220);
+    EXPECT_GT(form.moves, moves) << "once made, a change goes to the window at once";
+    GetClientRect(form.Handle(), &client);
+    EXPECT_EQ(220, client.bottom);
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 // startup_probe.exe: measures programs from outside, as a user meets them.
 //
-//   startup_probe RUNS PROGRAM...
+//   startup_probe [--yardsticks K] RUNS PROGRAM...
 //       Starts the programs in turn, one round of warm-up and then RUNS
 //       rounds. Each start is timed from CreateProcess to the first visible
 //       top-level window of the new process titled "Gatewise" ("window"),
@@ -8,7 +8,7 @@
 //       shown and painted ("idle"). Half a second later its working set and
 //       private bytes are read with GetProcessMemoryInfo; then the window is
 //       closed. Prints the medians per program and the ratios of every
-//       program to the first.
+//       program to each of the first K (1 by default), the yardsticks.
 //   startup_probe --size PROGRAM...
 //       Prints each file's size and its size without its PNG_ images.
 //
@@ -133,7 +133,18 @@ double Median(const std::vector<Start>& starts, double Start::*field) {
 
 double Megabytes(double bytes) { return bytes / (1024.0 * 1024.0); }
 
-int RunStarts(int rounds, std::vector<Program>& programs) {
+void PrintRatios(const Program& base, const std::vector<Program>& programs) {
+    std::wprintf(L"\nRatios to %ls:\n", FileName(base.path).c_str());
+    for (const Program& program : programs) {
+        if (&program == &base) continue;
+        auto ratio = [&](double Start::*field) { return Median(program.starts, field) / Median(base.starts, field); };
+        std::wprintf(L"  %-22ls %9.2fx %9.2fx %12.2fx %12.2fx\n", FileName(program.path).c_str(),
+                     ratio(&Start::windowMs), ratio(&Start::idleMs), ratio(&Start::workingSet),
+                     ratio(&Start::privateBytes));
+    }
+}
+
+int RunStarts(int rounds, std::size_t yardsticks, std::vector<Program>& programs) {
     for (int round = 0; round <= rounds; ++round) {
         for (Program& program : programs) {
             Start start;
@@ -153,16 +164,7 @@ int RunStarts(int rounds, std::vector<Program>& programs) {
                      Median(program.starts, &Start::windowMs), Median(program.starts, &Start::idleMs),
                      Megabytes(Median(program.starts, &Start::workingSet)),
                      Megabytes(Median(program.starts, &Start::privateBytes)));
-    const Program& base = programs.front();
-    std::wprintf(L"\nRatios to %ls:\n", FileName(base.path).c_str());
-    for (std::size_t i = 1; i < programs.size(); ++i) {
-        auto ratio = [&](double Start::*field) {
-            return Median(programs[i].starts, field) / Median(base.starts, field);
-        };
-        std::wprintf(L"  %-22ls %9.2fx %9.2fx %12.2fx %12.2fx\n", FileName(programs[i].path).c_str(),
-                     ratio(&Start::windowMs), ratio(&Start::idleMs), ratio(&Start::workingSet),
-                     ratio(&Start::privateBytes));
-    }
+    for (std::size_t i = 0; i < yardsticks && i < programs.size(); ++i) PrintRatios(programs[i], programs);
     std::fflush(stdout);
     return 0;
 }
@@ -199,12 +201,19 @@ int PrintSizes(int count, wchar_t** paths) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"--size") == 0) return PrintSizes(argc - 2, argv + 2);
-    const int rounds = argc >= 3 ? _wtoi(argv[1]) : 0;
-    if (rounds < 1) {
-        std::fputs("usage: startup_probe RUNS PROGRAM... | startup_probe --size PROGRAM...\n", stderr);
+    int first = 1;
+    int yardsticks = 1;
+    if (argc >= 3 && std::wcscmp(argv[1], L"--yardsticks") == 0) {
+        yardsticks = _wtoi(argv[2]);
+        first = 3;
+    }
+    const int rounds = argc >= first + 2 ? _wtoi(argv[first]) : 0;
+    if (rounds < 1 || yardsticks < 1) {
+        std::fputs("usage: startup_probe [--yardsticks K] RUNS PROGRAM... | startup_probe --size PROGRAM...\n",
+                   stderr);
         return 2;
     }
     std::vector<Program> programs;
-    for (int i = 2; i < argc; ++i) programs.push_back({argv[i], {}});
-    return RunStarts(rounds, programs);
+    for (int i = first + 1; i < argc; ++i) programs.push_back({argv[i], {}});
+    return RunStarts(rounds, static_cast<std::size_t>(yardsticks), programs);
 }
