@@ -19,12 +19,6 @@ constexpr DWORD kNoConsoleSession = 0xFFFFFFFF;
 constexpr DWORD kAnswer = 0x20000000;
 constexpr DWORD kAnswerMilliseconds = 30000;
 
-struct ProcessTraits {
-    using Handle = HANDLE;
-    static void Close(HANDLE handle) { os::Api().CloseHandle(handle); }
-};
-using ProcessHandle = os::UniqueHandle<ProcessTraits>;
-
 PerUserTarget& Target() {
     static PerUserTarget target;
     return target;
@@ -114,8 +108,8 @@ DWORD RunInSession(HANDLE token, const os::WString& commandLine, const os::WStri
     if (!api.CreateProcessAsUserW(token, program.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                                   nullptr, nullptr, &startup, &started))
         RaiseOsError();
-    const ProcessHandle process(started.hProcess);
-    const ProcessHandle thread(started.hThread);
+    const KernelHandle process(started.hProcess);
+    const KernelHandle thread(started.hThread);
     const DWORD waited = api.WaitForSingleObject(process.get(), kAnswerMilliseconds);
     if (waited == WAIT_TIMEOUT) {
         api.TerminateProcess(process.get(), ERROR_TIMEOUT);

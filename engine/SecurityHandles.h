@@ -1,5 +1,6 @@
 #pragma once
-// Owned security handles: a SID from AllocateAndInitializeSid and a token.
+// Owned security handles: a SID from AllocateAndInitializeSid, and kernel
+// handles closed by CloseHandle (tokens, processes, threads).
 
 #include "engine/LateBinding.h"
 #include "os/UniqueHandle.h"
@@ -12,10 +13,11 @@ struct SidTraits {
 };
 using Sid = os::UniqueHandle<SidTraits>;
 
-struct TokenTraits {
+struct KernelHandleTraits {
     using Handle = HANDLE;
-    static void Close(HANDLE token) { late::CloseHandle(token); }
+    static void Close(HANDLE handle) { late::CloseHandle(handle); }
 };
-using Token = os::UniqueHandle<TokenTraits>;
+using KernelHandle = os::UniqueHandle<KernelHandleTraits>;
+using Token = KernelHandle;
 
 }  // namespace engine
