@@ -234,6 +234,10 @@ engine::PerUserTarget TargetOf(bool localSystem) {
 }
 
 const char kNoUserLeft[] = "No user is signed in at the console";
+const char kAccountLockedOutText[] = "This account is locked out after too many wrong passwords; try again later.";
+const char kSessionLockedText[] =
+    "The screen saver setting of the session cannot change while the computer is locked; nothing was changed. Run "
+    "again when the user is signed in and the screen is unlocked.";
 
 os::WString CurrentDomain() {
     try {
@@ -428,9 +432,14 @@ int Session::Switch(TPromptMode mode, bool verify) {
     const SettingStates before = ReadSettings(options);
     const TPromptMode previous = options.GetCurrentMode();
     settings::TSwitchResult result;
-    {
+    try {
         AuditWarnings logged(*this);
         result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+    } catch (const settings::ESwitchFailed& failure) {
+        // Put back whole: a management tool may run the same command again later.
+        if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
+            throw CommandFailure(kSessionLocked, kSessionLockedText);
+        throw;
     }
     const settings::TSwitchRecord& record = result.record;
     if (!result.undoAvailable)
@@ -483,6 +492,9 @@ void Session::VerifyCurrentPassword() {
     case engine::pcRejected:
         throw CommandFailure(kPasswordRejected,
                              "The password does not match your Windows password, so secure mode was not enabled.");
+    case engine::pcLockedOut:
+        throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) +
+                                               " Secure mode was not enabled.");
     case engine::pcCannotVerify:
         break;
     }
@@ -506,7 +518,8 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd cannot take the domain from its own account: "
                                         "give --domain (the computer's name for a local account) or --user "
                                         "DOMAIN\\NAME. Nothing was changed.");
-    const engine::UserAccount account = NamedAccount(user, domain);
+    const engine::UserAccount named = NamedAccount(user, domain);
+    const engine::UserAccount account = engine::WindowsAccountName(named.user, named.domain);
     if (account.user.empty())
         throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use gatewisecmd account "
                                         "clear.");
@@ -517,6 +530,8 @@ int Session::SetAccount(const std::string& user, const std::string& domain, bool
         if (check == engine::pcRejected)
             throw CommandFailure(kPasswordRejected,
                                  "The user name and password are not valid on this computer. Nothing was changed.");
+        if (check == engine::pcLockedOut)
+            throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Nothing was changed.");
         if (check == engine::pcCannotVerify) Warn("The password could not be verified; it is stored as given.");
     }
     const diagnostics::AutologonState before = diagnostics::ReadAutologonState();

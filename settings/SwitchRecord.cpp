@@ -1,5 +1,6 @@
 #include "settings/SwitchRecord.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
 #include "settings/LastSwitch.h"
@@ -113,10 +114,19 @@ std::vector<engine::SchemeLockOnWake> SchemesNow(const std::vector<engine::Schem
     return now;
 }
 
+// The record less the session's screen saver setting, which is then not put back.
+TSwitchRecord WithoutSessionParameter(TSwitchRecord record) {
+    record.screenSaverParameter.reset();
+    return record;
+}
+
 }  // namespace
 
-ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged)
-    : engine::Exception(FailureMessage(cause, leftChanged)), Cause(cause), LeftChanged(std::move(leftChanged)) {}
+ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged, DWORD causeCode)
+    : engine::Exception(FailureMessage(cause, leftChanged)),
+      Cause(cause),
+      LeftChanged(std::move(leftChanged)),
+      CauseCode(causeCode) {}
 
 TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
     TSwitchRecord record;
@@ -144,6 +154,12 @@ TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
 void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
+    } catch (const engine::ESessionLocked& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)), error.ErrorCode);
+    } catch (const engine::EConsoleUserLeft& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)));
+    } catch (const engine::EOSError& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(record), error.ErrorCode);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), RestoreSwitch(record));
     }
