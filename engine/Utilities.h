@@ -4,6 +4,7 @@
 // resume setting (power policy), the screen saver setting, the current account
 // and password verification. Every failure raises; nothing returns an error code.
 
+#include "engine/Exception.h"
 #include "engine/Registry.h"
 #include "os/Text.h"
 

@@ -54,7 +54,7 @@ struct Account {
     DWORD logonError = 0;  // when not 0, every logon of this account fails with it
     // The Microsoft account that this local account is connected to, as
     // NetUserGetInfo level 24 names it; empty for an account of its own.
-    WString microsoftAccount;
+    WString microsoftAccount = {};
 };
 
 struct SidValue {
