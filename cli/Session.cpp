@@ -10,8 +10,8 @@
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
-#include "settings/LastSwitch.h"
-#include "settings/SwitchRecord.h"
+#include "switching/Switch.h"
+#include "switching/Undo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -427,12 +427,12 @@ int Session::Switch(TPromptMode mode, bool verify) {
     }
     const SettingStates before = ReadSettings(options);
     const TPromptMode previous = options.GetCurrentMode();
-    settings::TSwitchResult result;
+    switching::TSwitchResult result;
     {
         AuditWarnings logged(*this);
         result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
     }
-    const settings::TSwitchRecord& record = result.record;
+    const switching::TSwitchRecord& record = result.record;
     if (!result.undoAvailable)
         Warn("Warning: undo will not be available: the settings before the switch could not be stored under " +
              UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
@@ -636,30 +636,30 @@ void Session::SaveOptions(const std::vector<std::string>& names) {
 // ---------------------------------------------------------------- undo
 
 int Session::Undo(bool force) {
-    settings::TUndoOutcome outcome;
+    switching::TUndoOutcome outcome;
     {
         AuditWarnings logged(*this);
         outcome = audit::UndoLastSwitch(*options_, force, audit::orCommandLine, logged.list);
     }
     if (!outcome.problem.empty()) Warn(outcome.problem);
-    const std::optional<settings::TLastSwitch>& last = outcome.last;
+    const std::optional<switching::TLastSwitch>& last = outcome.last;
     const std::string described =
         last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
-                   settings::LocalTimeText(last->time)
+                   switching::LocalTimeText(last->time)
              : std::string();
     std::string refusal;
     int code = kDone;
     switch (outcome.result) {
-    case settings::TUndoResult::NeedsAdministrator:
+    case switching::TUndoResult::NeedsAdministrator:
         throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
                                                       " needs administrator rights, as it changed the start-up or "
                                                       "resume setting: run gatewisecmd from an elevated command "
                                                       "prompt. Nothing was changed.");
-    case settings::TUndoResult::NothingToUndo:
+    case switching::TUndoResult::NothingToUndo:
         refusal = "There is no switch to undo.";
         code = kNothingToUndo;
         break;
-    case settings::TUndoResult::ChangedSince: {
+    case switching::TUndoResult::ChangedSince: {
         std::string names;
         for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
         refusal = (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
@@ -669,7 +669,7 @@ int Session::Undo(bool force) {
         code = kChangedSinceSwitch;
         break;
     }
-    case settings::TUndoResult::Done:
+    case switching::TUndoResult::Done:
         break;
     }
     if (!refusal.empty()) console_.err << refusal << '\n';
@@ -681,7 +681,7 @@ int Session::Undo(bool force) {
     for (const std::string& name : outcome.changed) changed.push_back(name);
     Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
                 {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
-                                       {"time", settings::UtcTimeText(last->time)},
+                                       {"time", switching::UtcTimeText(last->time)},
                                        {"finished", last->after.has_value()}}
                                 : Json(nullptr)},
                 {"changedSince", changed},
