@@ -1,13 +1,12 @@
-#include "settings/SwitchRecord.h"
+#include "switching/SwitchRecord.h"
 
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
-#include "settings/LastSwitch.h"
 
 #include <algorithm>
 #include <functional>
 
-namespace settings {
+namespace switching {
 namespace {
 
 std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
@@ -118,7 +117,7 @@ std::vector<engine::SchemeLockOnWake> SchemesNow(const std::vector<engine::Schem
 ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged)
     : engine::Exception(FailureMessage(cause, leftChanged)), Cause(cause), LeftChanged(std::move(leftChanged)) {}
 
-TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode) {
     TSwitchRecord record;
     record.mode = mode;
     record.startup = options.AutochangeStartup();
@@ -141,7 +140,7 @@ TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
     return record;
 }
 
-void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
+void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
     } catch (const std::exception& error) {
@@ -193,18 +192,4 @@ std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const 
     return names;
 }
 
-TSwitchResult SwitchMode(TOptions& options, TPromptMode mode) {
-    if (mode != pmSecure && mode != pmRelaxed) return {};
-    options.AdoptStoredChanges();
-    TSwitchRecord record;
-    try {
-        record = RecordSwitch(options, mode);
-    } catch (const std::exception& error) {
-        throw ESwitchFailed(error.what(), {});
-    }
-    TSwitchJournal journal(options, record);
-    ApplySwitch(options, record);
-    return {record, journal.Complete()};
-}
-
-}  // namespace settings
+}  // namespace switching
