@@ -1,14 +1,13 @@
-#include "settings/SwitchRecord.h"
+#include "switching/SwitchRecord.h"
 
 #include "engine/ConsoleUser.h"
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
-#include "settings/LastSwitch.h"
 
 #include <algorithm>
 #include <functional>
 
-namespace settings {
+namespace switching {
 namespace {
 
 std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
@@ -128,7 +127,7 @@ ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> 
       LeftChanged(std::move(leftChanged)),
       CauseCode(causeCode) {}
 
-TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode) {
     TSwitchRecord record;
     record.mode = mode;
     record.startup = options.AutochangeStartup();
@@ -151,7 +150,7 @@ TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
     return record;
 }
 
-void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
+void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
     } catch (const engine::ESessionLocked& error) {
@@ -209,18 +208,4 @@ std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const 
     return names;
 }
 
-TSwitchResult SwitchMode(TOptions& options, TPromptMode mode) {
-    if (mode != pmSecure && mode != pmRelaxed) return {};
-    options.AdoptStoredChanges();
-    TSwitchRecord record;
-    try {
-        record = RecordSwitch(options, mode);
-    } catch (const std::exception& error) {
-        throw ESwitchFailed(error.what(), {});
-    }
-    TSwitchJournal journal(options, record);
-    ApplySwitch(options, record);
-    return {record, journal.Complete()};
-}
-
-}  // namespace settings
+}  // namespace switching
