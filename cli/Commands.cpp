@@ -130,7 +130,8 @@ const char kFooter[] =
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
-    "10 the settings changed since the switch (undo without --force).\n";
+    "10 the settings changed since the switch (undo without --force),\n"
+    "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 

@@ -15,6 +15,10 @@
 namespace cli {
 namespace {
 
+const char kSessionLockedText[] =
+    "The screen saver setting of the session cannot change while the computer is locked; nothing was changed. Run "
+    "again when the user is signed in and the screen is unlocked.";
+
 void VerifyCurrentPassword(Session& session) {
     const os::SecretString password = ReadPassword(session.In(), false);
     switch (engine::VerifyAccountPassword({}, {}, password)) {
@@ -27,6 +31,8 @@ void VerifyCurrentPassword(Session& session) {
     case engine::pcRejected:
         throw CommandFailure(kPasswordRejected,
                              "The password does not match your Windows password, so secure mode was not enabled.");
+    case engine::pcLockedOut:
+        throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Secure mode was not enabled.");
     case engine::pcCannotVerify:
         break;
     }
@@ -69,9 +75,14 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
     const SettingStates before = ReadSettings(options);
     const settings::TPromptMode previous = options.GetCurrentMode();
     switching::TSwitchResult result;
-    {
+    try {
         Session::AuditWarnings logged(session);
         result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+    } catch (const switching::ESwitchFailed& failure) {
+        // Put back whole: a management tool may run the same command again later.
+        if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
+            throw CommandFailure(kSessionLocked, kSessionLockedText);
+        throw;
     }
     const switching::TSwitchRecord& record = result.record;
     if (!result.undoAvailable)
