@@ -185,6 +185,23 @@ engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WS
     }
 }
 
+diagnostics::FixOutcome ApplyFix(std::string_view id, TOrigin origin, Warnings& warnings) {
+    const std::string name(id);
+    try {
+        diagnostics::FixOutcome outcome = diagnostics::ApplyFix(id);
+        if (outcome.changed)
+            Report({ckFix, origin, "Finding " + name + " fixed.",
+                    "Changed: " + outcome.what + " To reverse it: " + outcome.reverse, {}},
+                   warnings);
+        return outcome;
+    } catch (const diagnostics::EFixRefused&) {
+        throw;
+    } catch (const engine::Exception& error) {
+        Report({ckFix, origin, "Finding " + name + " not fixed.", "Changed: nothing.", error.what()}, warnings);
+        throw;
+    }
+}
+
 TOptionsChange::TOptionsChange(settings::TOptions& options, TOrigin origin)
     : options_(options), origin_(origin), before_(settings::OptionValues(options)) {}
 

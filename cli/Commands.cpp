@@ -9,6 +9,7 @@
 #include "cli/SwitchCommands.h"
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
+#include "diagnostics/Fixes.h"
 #include "engine/ConsoleUser.h"
 
 #include <algorithm>
@@ -24,6 +25,8 @@ struct Request {
     bool verify = false;
     bool noVerify = false;
     bool version = false;
+    bool verifyStored = false;
+    std::string fix;
     std::string user;
     std::string domain;
     std::string forMode;
@@ -103,9 +106,24 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     diagnose->add_option("--for", request.forMode, "Reports as problems only what stops a switch to that mode.")
         ->check(CLI::IsMember({"secure", "relaxed"}))
         ->type_name("MODE");
+    diagnose->add_option("--fix", request.fix,
+                         "Applies Gatewise's fix of that finding (administrator): password-less-sign-in sets "
+                         "DevicePasswordLessBuildVersion to 0, autologon-count deletes AutoLogonCount.")
+        ->check(CLI::IsMember(diagnostics::FixIds()))
+        ->type_name("CHECK");
+    diagnose->add_flag("--verify-stored", request.verifyStored,
+                       "Tries the stored auto-logon password once and says whether Windows still accepts it "
+                       "(administrator). A wrong password counts toward the account's lockout.");
     AddJsonFlag(*diagnose, request);
     diagnose->callback([&] {
-        request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
+        if (!request.fix.empty() + request.verifyStored + !request.forMode.empty() > 1)
+            request.command = [](Session&) -> int {
+                throw CommandFailure(kBadUsage, "gatewisecmd diagnose takes only one of --for, --fix and "
+                                                "--verify-stored.");
+            };
+        else if (!request.fix.empty()) request.command = [&](Session& s) { return FixFinding(s, request.fix); };
+        else if (request.verifyStored) request.command = [](Session& s) { return VerifyStoredPassword(s); };
+        else request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
     });
 
     CLI::App* selftest = app.add_subcommand(

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace diagnostics {
 namespace {
@@ -25,6 +26,10 @@ const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kDesktopPolicyKey[] = WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop");
 const WCHAR kLogonPolicyKey[] = WSTR("SOFTWARE\\Policies\\Microsoft\\Windows\\System");
 const WCHAR kUserWinlogonKey[] = WSTR("Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+const WCHAR kUserSystemPolicyKey[] = WSTR("Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+const WCHAR kDeviceLockKey[] = WSTR("SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\DeviceLock");
+const WCHAR kEasPoliciesKey[] = WSTR("SYSTEM\\CurrentControlSet\\Control\\EAS\\Policies");
+const char kWinlogonPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 // BitLocker's key protectors that ask for a PIN before Windows starts.
 constexpr ULONG kTpmAndPin = 4;
@@ -55,14 +60,31 @@ struct Stops {
 Stops StopsRelaxed(bool managed) { return {false, managed}; }
 Stops StopsSecure(bool managed) { return {managed, false}; }
 
+// The mode that a warning concerns, when it concerns only one: for a switch
+// to the other mode it is information.
+enum class Concerns { Both, Secure, Relaxed };
+
 struct Outcome {
     Verdict verdict;
     std::string finding;
     std::string fix;
     Stops stops{};
+    Concerns concerns = Concerns::Both;
+    bool fixable = false;
 };
 
-Outcome Ok(std::string finding) { return {Verdict::Ok, std::move(finding), {}}; }
+Outcome Ok(std::string finding, std::string fix = {}) { return {Verdict::Ok, std::move(finding), std::move(fix)}; }
+
+Outcome Concerning(Concerns mode, Outcome outcome) {
+    outcome.concerns = mode;
+    return outcome;
+}
+
+// A finding whose fix Gatewise applies on request (diagnostics/Fixes.h).
+Outcome Fixable(Outcome outcome) {
+    outcome.fixable = true;
+    return outcome;
+}
 
 // Something that defeats a switch is a problem when the options let the
 // switch change that setting, and only worth a warning otherwise.
@@ -165,10 +187,49 @@ Outcome CheckAutologonCount(const Scope& scope) {
         *count == 0 ? "AutoLogonCount is 0: Windows switches automatic logon off at the next start."
                     : "AutoLogonCount is " + std::to_string(*count) +
                           ": Windows switches automatic logon off after that many automatic logons.";
-    return {Defeats(scope.startup), finding,
-            "Delete the value AutoLogonCount under "
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon.",
-            StopsRelaxed(scope.startup)};
+    return Fixable({Defeats(scope.startup), finding,
+                    "Delete the value AutoLogonCount under " + std::string(kWinlogonPath) +
+                        " (Fix, or gatewisecmd diagnose --fix autologon-count as an administrator).",
+                    StopsRelaxed(scope.startup)});
+}
+
+// ForceAutoLogon = "1" logs the auto-logon account back on after each sign-out.
+Outcome CheckForceAutologon(const Scope&) {
+    if (ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("ForceAutoLogon")) != os::WString(WSTR("1")))
+        return Ok("ForceAutoLogon is not set: signing out leaves the computer at the sign-in screen.");
+    const std::string what = "ForceAutoLogon is \"1\": Windows logs the auto-logon account back on after each sign-out";
+    const std::string fix = "Delete the value ForceAutoLogon under " + std::string(kWinlogonPath) + ".";
+    if (!engine::GetAskPasswordOnStartup())
+        return Ok(what + ", so signing out does not leave the computer at the sign-in screen.",
+                  "If signing out should stop at the sign-in screen: " + fix);
+    const AutologonState state = ReadCheckedAutologonState();
+    if (state.user.empty()) return Ok(what + " once automatic logon is on; no account is stored now.");
+    return Concerning(Concerns::Secure,
+                      {Verdict::Warning,
+                       what + ". Automatic logon is off, but " + AccountDisplayName(state.user, state.domain) +
+                           " is still stored: whatever turns automatic logon on again also keeps it signed in.",
+                       fix + " Or clear the stored account (gatewisecmd account clear)."});
+}
+
+// A SID in "S-1-5-21-..." form, as kiosk set-ups write AutoLogonSID.
+Outcome CheckAutologonSid(const Scope&) {
+    const std::optional<os::WString> sid = ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("AutoLogonSID"));
+    if (!sid || sid->empty()) return Ok("AutoLogonSID is not set.");
+    const AutologonState state = ReadCheckedAutologonState();
+    const std::optional<engine::UserAccount> named = engine::AccountOfSid(*sid);
+    const bool same = named && !state.user.empty() && os::EqualsIgnoringCase(named->user, state.user) &&
+                      (state.domain.empty() || os::EqualsIgnoringCase(named->domain, state.domain));
+    const std::string sidName = "AutoLogonSID (" + os::ToUtf8(*sid) + ")";
+    if (same) return Ok(sidName + " names the auto-logon account.");
+    const std::string stored = state.user.empty() ? std::string("no auto-logon account is set")
+                                                  : "the auto-logon account is " +
+                                                        AccountDisplayName(state.user, state.domain);
+    return {Verdict::Warning,
+            sidName + ", which kiosk set-ups write, names " +
+                (named ? AccountDisplayName(named->user, named->domain) : std::string("no account of this computer")) +
+                ", while " + stored + ": Windows may log on another account than the one Gatewise stores, or none.",
+            "If the kiosk set-up is no longer used, delete the value AutoLogonSID under " + std::string(kWinlogonPath) +
+                "."};
 }
 
 Outcome CheckLogonBanner(const Scope& scope) {
@@ -201,16 +262,45 @@ Outcome CheckLogonBanner(const Scope& scope) {
             StopsRelaxed(scope.startup)};
 }
 
-Outcome CheckPasswordLessSignIn(const Scope&) {
+Outcome CheckPasswordLessSignIn(const Scope& scope) {
     const std::optional<DWORD> version =
         ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion"));
     if (version != DWORD{2}) return Ok("Password-less sign-in is not enforced.");
-    return {Verdict::Warning,
-            "Windows Hello sign-in is enforced for Microsoft accounts (DevicePasswordLessBuildVersion = 2): "
-            "Windows may skip automatic logon.",
-            "In Settings, Accounts, Sign-in options, turn off \"Require Windows Hello sign-in for Microsoft "
-            "accounts\" (Windows 10) or \"For improved security, only allow Windows Hello sign-in for Microsoft "
-            "accounts on this device\" (Windows 11)."};
+    const std::string fix =
+        "Let Gatewise turn the requirement off (Fix, or gatewisecmd diagnose --fix password-less-sign-in as an "
+        "administrator: it sets DevicePasswordLessBuildVersion to 0), or in Settings, Accounts, Sign-in options, turn "
+        "off \"Require Windows Hello sign-in for Microsoft accounts\" (Windows 10) or \"For improved security, only "
+        "allow Windows Hello sign-in for Microsoft accounts on this device\" (Windows 11).";
+    const std::string enforced = "Windows Hello sign-in is required for Microsoft accounts "
+                                 "(DevicePasswordLessBuildVersion = 2)";
+    const AutologonState state = ReadCheckedAutologonState();
+    if (!state.user.empty() && engine::IsMicrosoftAccount(state.user, state.domain))
+        return Fixable({Defeats(scope.startup),
+                        enforced + ", and the auto-logon account " + AccountDisplayName(state.user, state.domain) +
+                            " is a Microsoft account: Windows does not log it on automatically.",
+                        fix, StopsRelaxed(scope.startup)});
+    return Fixable({Verdict::Warning, enforced + ": Windows may skip automatic logon of a Microsoft account.", fix});
+}
+
+// Policies of a management service (MDM) or of a mail account (Exchange
+// ActiveSync) that require a password on this device.
+Outcome CheckDeviceLockPolicy(const Scope& scope) {
+    const bool mdm = ReadSettingDword(HKEY_LOCAL_MACHINE, kDeviceLockKey, WSTR("DevicePasswordEnabled")) == DWORD{0};
+    const bool eas = ReadSettingDword(HKEY_LOCAL_MACHINE, kEasPoliciesKey, WSTR("1")).value_or(0) != 0;
+    if (!mdm && !eas) return Ok("No device-lock policy of a management service or mail account requires a password.");
+    std::string by;
+    if (mdm) by = "a device-lock policy of a management service (DevicePasswordEnabled = 0)";
+    if (eas) by += std::string(mdm ? " and " : "") + "an Exchange ActiveSync policy of a mail account";
+    std::string finding = "A password is required by " + by + ": Windows does not log on automatically";
+    const std::optional<DWORD> idle =
+        mdm ? ReadSettingDword(HKEY_LOCAL_MACHINE, kDeviceLockKey, WSTR("MaxInactivityTimeDeviceLock")) : std::nullopt;
+    const bool locksWhenIdle = idle.value_or(0) != 0;
+    if (locksWhenIdle) finding += ", and it locks the computer after " + Duration(*idle * 60) + " without input";
+    const bool managed = scope.startup || (locksWhenIdle && scope.screenSaver);
+    return {Defeats(managed), finding + ".",
+            "Ask whoever manages the computer: the policy comes with its device management enrolment or with the mail "
+            "account that set it, and goes when that is removed.",
+            StopsRelaxed(managed)};
 }
 
 Outcome CheckBitLockerPin(const Scope& scope) {
@@ -379,6 +469,21 @@ Outcome CheckInactivityLimit(const Scope& scope) {
             StopsRelaxed(scope.screenSaver)};
 }
 
+Outcome CheckLockDisabled(const Scope&) {
+    const bool byUser = ReadSettingDword(HKEY_CURRENT_USER, kUserSystemPolicyKey, WSTR("DisableLockWorkstation")) ==
+                        DWORD{1};
+    const bool byMachine =
+        ReadSettingDword(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("DisableLockWorkstation")) == DWORD{1};
+    if (!byUser && !byMachine) return Ok("No policy keeps the user from locking the computer.");
+    return Concerning(Concerns::Secure,
+                      {Verdict::Warning,
+                       "A policy (\"Remove Lock Computer\", DisableLockWorkstation = 1) keeps the user from locking "
+                       "the computer with Windows+L or Ctrl+Alt+Del: in secure mode only the screen saver and sleep "
+                       "ask for the password of a computer left alone.",
+                       "Set the policy \"Remove Lock Computer\" to Not Configured (User Configuration, Administrative "
+                       "Templates, System, Ctrl+Alt+Del Options), or ask whoever manages the computer."});
+}
+
 Outcome CheckDynamicLock(const Scope&) {
     if (ReadSettingDword(HKEY_CURRENT_USER, kUserWinlogonKey, WSTR("EnableGoodbye")).value_or(0) == 0)
         return Ok("Dynamic Lock is off.");
@@ -399,8 +504,11 @@ constexpr Check kChecks[] = {
     {"autologon-user", CheckAutologonUser},
     {"plain-text-password", CheckPlainTextPassword},
     {"autologon-count", CheckAutologonCount},
+    {"autologon-sid", CheckAutologonSid},
+    {"force-autologon", CheckForceAutologon},
     {"logon-banner", CheckLogonBanner},
     {"password-less-sign-in", CheckPasswordLessSignIn},
+    {"device-lock-policy", CheckDeviceLockPolicy},
     {"bitlocker-pin", CheckBitLockerPin},
     {"wake-policy", CheckWakePolicy},
     {"power-schemes", CheckPowerSchemes},
@@ -409,6 +517,7 @@ constexpr Check kChecks[] = {
     {"screen-saver-policy", CheckScreenSaverPolicy},
     {"screen-saver-in-use", CheckScreenSaverInUse},
     {"inactivity-limit", CheckInactivityLimit},
+    {"lock-disabled", CheckLockDisabled},
     {"dynamic-lock", CheckDynamicLock},
 };
 
@@ -418,7 +527,31 @@ Verdict VerdictFor(const Outcome& outcome, settings::TPromptMode target) {
     const bool stopsTarget = target == settings::pmSecure ? outcome.stops.secure : outcome.stops.relaxed;
     if (stopsTarget) return Verdict::Problem;
     if (outcome.stops.secure || outcome.stops.relaxed) return Verdict::Ok;  // only the other mode's concern
+    const Concerns targetConcern = target == settings::pmSecure ? Concerns::Secure : Concerns::Relaxed;
+    if (outcome.concerns != Concerns::Both && outcome.concerns != targetConcern) return Verdict::Ok;
     return outcome.verdict == Verdict::Problem ? Verdict::Warning : outcome.verdict;
+}
+
+Scope ScopeOf(settings::TOptions& options) {
+    return {engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
+            options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
+}
+
+// A check that cannot read what it needs is a warning that says why.
+CheckResult Run(const Check& check, const Scope& scope, settings::TPromptMode target) {
+    CheckResult result;
+    result.id = check.id;
+    try {
+        Outcome outcome = check.run(scope);
+        result.verdict = VerdictFor(outcome, target);
+        result.finding = std::move(outcome.finding);
+        result.fix = std::move(outcome.fix);
+        result.fixable = outcome.fixable && result.verdict != Verdict::Ok;
+    } catch (const engine::Exception& e) {
+        result.verdict = Verdict::Warning;
+        result.finding = "Could not be checked: " + OneLine(e.what());
+    }
+    return result;
 }
 
 int Rank(Verdict verdict) {
@@ -448,24 +581,22 @@ const char* VerdictName(Verdict verdict) {
 }
 
 std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target) {
-    const Scope scope{engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
-                      options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
+    const Scope scope = ScopeOf(options);
     std::vector<CheckResult> results;
-    for (const Check& check : kChecks) {
-        CheckResult result;
-        result.id = check.id;
-        try {
-            Outcome outcome = check.run(scope);
-            result.verdict = VerdictFor(outcome, target);
-            result.finding = std::move(outcome.finding);
-            result.fix = std::move(outcome.fix);
-        } catch (const engine::Exception& e) {
-            result.verdict = Verdict::Warning;
-            result.finding = "Could not be checked: " + OneLine(e.what());
-        }
-        results.push_back(std::move(result));
-    }
+    for (const Check& check : kChecks) results.push_back(Run(check, scope, target));
     return results;
+}
+
+std::vector<std::string> CheckIds() {
+    std::vector<std::string> ids;
+    for (const Check& check : kChecks) ids.emplace_back(check.id);
+    return ids;
+}
+
+CheckResult RunCheck(std::string_view id, settings::TOptions& options, settings::TPromptMode target) {
+    for (const Check& check : kChecks)
+        if (check.id == id) return Run(check, ScopeOf(options), target);
+    throw std::invalid_argument("No check " + std::string(id) + ".");
 }
 
 void SortBySeverity(std::vector<CheckResult>& results) {

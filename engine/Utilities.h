@@ -118,6 +118,20 @@ TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const
 // of its own, one that is not local, or when it cannot be told.
 std::optional<os::WString> ConnectedMicrosoftAccount(const os::WString& localUser);
 
+// Whether automatic logon of this account signs in a Microsoft account: its
+// domain is "MicrosoftAccount" (or its name begins "MicrosoftAccount\"), or
+// it is a local account of this computer (no domain, or the computer's name)
+// connected to one.
+bool IsMicrosoftAccount(const os::WString& user, const os::WString& domain);
+
+// The computer's name; empty when it cannot be read.
+os::WString LocalComputerName();
+
+// The account that a SID in its text form ("S-1-5-21-...") names
+// (LookupAccountSidW); nullopt for text that is no SID, or a SID that Windows
+// finds no account for.
+std::optional<UserAccount> AccountOfSid(os::WStringView sidText);
+
 // The account as Windows takes it for LogonUserW and automatic logon. A
 // Microsoft account given by its e-mail address ("name@example.com" with no
 // domain, or with the domain "MicrosoftAccount") becomes the local account
