@@ -27,7 +27,8 @@ int Diagnose(Session& session, settings::TPromptMode target) {
             checks.push_back({{"id", result.id},
                               {"verdict", diagnostics::VerdictName(result.verdict)},
                               {"finding", result.finding},
-                              {"fix", result.fix}});
+                              {"fix", result.fix},
+                              {"fixable", result.fixable}});
         WriteJson(out, Json{{"problems", problems},
                             {"warnings", warnings},
                             {"checks", checks},

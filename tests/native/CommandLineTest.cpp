@@ -685,6 +685,64 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
 }
 
+TEST_F(CommandLineTest, DiagnoseFixesAFindingOnlyForAnAdministratorAndSaysHowToReverseIt) {
+    const WCHAR* key = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device");
+    machine.SetDword(HKEY_LOCAL_MACHINE, key, WSTR("DevicePasswordLessBuildVersion"), 2);
+    json report = json::parse(Run({"diagnose", "--json"}).out);
+    const auto finding = std::find_if(report["checks"].begin(), report["checks"].end(),
+                                      [](const json& check) { return check["id"] == "password-less-sign-in"; });
+    EXPECT_EQ((*finding)["fixable"], true);
+
+    BecomeStandardUser();
+    Result result = Run({"diagnose", "--fix", "password-less-sign-in"});
+    EXPECT_EQ(result.code, cli::kNeedsAdministrator);
+    EXPECT_NE(result.err.find("needs administrator rights"), std::string::npos) << result.err;
+    machine.processGroups = {{UsersSid(), SE_GROUP_ENABLED}, {os::sim::AdministratorsSid(), SE_GROUP_ENABLED}};
+
+    result = Run({"diagnose", "--fix", "password-less-sign-in"});
+    EXPECT_EQ(result.code, cli::kDone) << result.err;
+    EXPECT_EQ(result.out.rfind("Fixed password-less-sign-in: DevicePasswordLessBuildVersion under HKEY_LOCAL_MACHINE", 0),
+              0u) << result.out;
+    EXPECT_NE(result.out.find("\nTo reverse it, set DevicePasswordLessBuildVersion"), std::string::npos);
+    EXPECT_EQ(machine.eventLog.back().id, static_cast<DWORD>(audit::ckFix));
+
+    report = json::parse(Run({"diagnose", "--fix", "password-less-sign-in", "--json"}).out);
+    EXPECT_EQ(report["result"], "nothing-to-fix");
+    EXPECT_EQ(report["reverse"], nullptr);
+    EXPECT_EQ(Run({"diagnose", "--fix", "logon-banner"}).code, cli::kBadUsage) << "a policy has no fix";
+    result = Run({"diagnose", "--fix", "autologon-count", "--for", "relaxed"});
+    EXPECT_EQ(result.code, cli::kBadUsage);
+    EXPECT_EQ(result.err, "gatewisecmd diagnose takes only one of --for, --fix and --verify-stored.\n");
+}
+
+TEST_F(CommandLineTest, DiagnoseVerifyStoredTriesThePasswordOnceAfterAWarning) {
+    Result result = Run({"diagnose", "--verify-stored"});
+    EXPECT_EQ(result.code, cli::kNoAutologonAccount);
+    EXPECT_NE(result.err.find("No auto-logon account is stored"), std::string::npos) << result.err;
+
+    MakeRelaxed();
+    result = Run({"diagnose", "--verify-stored"});
+    EXPECT_EQ(result.code, cli::kDone) << result.err;
+    EXPECT_EQ(result.err.rfind("Warning: the stored password is tried once", 0), 0u) << "warned first";
+    EXPECT_EQ(result.out, "Windows accepts the stored password of GATEWISE-PC\\alice.\n");
+
+    machine.accounts[0].password = WSTR("changed");
+    machine.ClearCalls();
+    result = Run({"diagnose", "--verify-stored", "--json"});
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 1);
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["result"], "rejected");
+    EXPECT_EQ(report["tried"], "plain-value");
+    EXPECT_EQ(report["exitCode"], cli::kPasswordRejected);
+    EXPECT_EQ(result.out.find("wonderland"), std::string::npos);
+
+    BecomeStandardUser();
+    machine.ClearCalls();
+    EXPECT_EQ(Run({"diagnose", "--verify-stored"}).code, cli::kNeedsAdministrator);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 0);
+}
+
 // ---------------------------------------------------------------- event log
 
 TEST_F(CommandLineTest, EachChangeIsLoggedAndAFailureToLogIsAWarningNotAFailure) {
