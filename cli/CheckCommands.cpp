@@ -1,12 +1,12 @@
 #include "cli/CheckCommands.h"
 
-#include "cli/CommandText.h"
 #include "audit/Audit.h"
+#include "cli/CommandText.h"
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
 #include "diagnostics/Fixes.h"
-#include "engine/NTSecurity.h"
 #include "diagnostics/SelfTest.h"
+#include "engine/NTSecurity.h"
 
 #include <algorithm>
 
@@ -35,17 +35,8 @@ int Diagnose(Session& session, settings::TPromptMode target) {
                             {"for", target == settings::pmCustom ? Json(nullptr) : Json(ModeName(target))},
                             {"settingsOf", OrNull(session.SettingsOwner())}});
     } else {
-        out << session.SettingsOwnerLine();
-        diagnostics::SortBySeverity(results);
-        for (const diagnostics::CheckResult& result : results) {
-            std::string verdict = diagnostics::VerdictName(result.verdict);
-            verdict.resize(9, ' ');
-            out << verdict << result.id << "\n         " << Printable(result.finding) << '\n';
-            if (!result.fix.empty()) out << "         Fix: " << Printable(result.fix) << '\n';
-        }
-        out << problems << (problems == 1 ? " problem, " : " problems, ") << warnings
-            << (warnings == 1 ? " warning" : " warnings")
-            << (target == settings::pmCustom ? "" : std::string(" for ") + ModeName(target) + " mode") << ".\n";
+        out << session.SettingsOwnerLine()
+            << diagnostics::ReportText(results, target, [](std::string_view text) { return Printable(text); });
     }
     return problems > 0 ? kProblemFound : kDone;
 }

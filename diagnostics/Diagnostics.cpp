@@ -599,6 +599,26 @@ CheckResult RunCheck(std::string_view id, settings::TOptions& options, settings:
     throw std::invalid_argument("No check " + std::string(id) + ".");
 }
 
+std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode target,
+                       const std::function<std::string(std::string_view)>& printable) {
+    const auto count = [&](Verdict verdict) {
+        return std::count_if(results.begin(), results.end(), [&](const CheckResult& r) { return r.verdict == verdict; });
+    };
+    const auto problems = count(Verdict::Problem);
+    const auto warnings = count(Verdict::Warning);
+    SortBySeverity(results);
+    std::string text;
+    for (const CheckResult& result : results) {
+        std::string verdict = VerdictName(result.verdict);
+        verdict.resize(9, ' ');
+        text += verdict + result.id + "\n         " + printable(result.finding) + '\n';
+        if (!result.fix.empty()) text += "         Fix: " + printable(result.fix) + '\n';
+    }
+    const char* mode = target == settings::pmSecure ? " for secure mode" : target == settings::pmRelaxed ? " for relaxed mode" : "";
+    return text + std::to_string(problems) + (problems == 1 ? " problem, " : " problems, ") + std::to_string(warnings) +
+           (warnings == 1 ? " warning" : " warnings") + mode + ".\n";
+}
+
 void SortBySeverity(std::vector<CheckResult>& results) {
     std::stable_sort(results.begin(), results.end(),
                      [](const CheckResult& a, const CheckResult& b) { return Rank(a.verdict) < Rank(b.verdict); });

@@ -8,6 +8,7 @@
 
 #include "settings/Options.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,14 @@ std::vector<std::string> CheckIds();
 // One check alone, with the same verdicts; an unknown id raises std::invalid_argument.
 CheckResult RunCheck(std::string_view id, settings::TOptions& options,
                      settings::TPromptMode target = settings::pmCustom);
+
+// The report as gatewisecmd diagnose prints it and the check window copies
+// it: problems first, each finding as its verdict and id, then its text and
+// fix indented on the lines below, and last the number of problems and
+// warnings (for `target` when it is a mode). `printable` makes each text of a
+// finding fit for where it goes. Lines end in "\n".
+std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode target,
+                       const std::function<std::string(std::string_view)>& printable);
 
 // Problems first, then warnings, then the rest; each group keeps its order.
 void SortBySeverity(std::vector<CheckResult>& results);
