@@ -1,7 +1,6 @@
 #include "ui/GatewiseMainDlg.h"
 
 #include "audit/Audit.h"
-#include "diagnostics/Diagnostics.h"
 #include "engine/NTSecurity.h"
 #include "engine/Registry.h"
 #include "engine/Utilities.h"
@@ -18,6 +17,7 @@
 #include "toolkit/OptionalFunction.h"
 #include "ui/AboutDlg.h"
 #include "ui/AutologonDlg.h"
+#include "ui/CheckReportDlg.h"
 #include "ui/GatewiseMainDlgCore.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/InfoDlgExCore.h"
@@ -536,17 +536,8 @@ void TdlgGatewiseMain::mnuCommandsUsersManagementClick(toolkit::TComponent*) {
 
 void TdlgGatewiseMain::mnuCommandsCheckSettingsClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
-    std::vector<diagnostics::CheckResult> results;
-    {
-        toolkit::THourGlass busy;
-        results = diagnostics::RunDiagnostics(settings::GlobalOptions());
-    }
-    const TCheckReportTexts texts{shell::ResString(IDS_CHECK_PROBLEMS), shell::ResString(IDS_CHECK_WARNINGS),
-                                  shell::ResString(IDS_CHECK_FINE), shell::ResString(IDS_CHECK_FIX)};
-    const std::wstring report = CheckReportMarkup(results, texts);
-    const std::wstring caption = shell::ResString(IDS_CHECK_CAPTION);
-    if (diagnostics::HasProblem(results)) ShowErrorEx(this, report, caption, shell::IDH_CheckSettings);
-    else ShowInfoEx(this, report, caption, shell::IDH_CheckSettings);
+    shell::ExecuteModal<TdlgCheckReport>(this);
+    RefreshModeDisplay();  // a fix may have changed what the mode depends on
 }
 
 void TdlgGatewiseMain::mnuCommandsExitClick(toolkit::TComponent* sender) {

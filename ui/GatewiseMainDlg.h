@@ -79,7 +79,7 @@ public:
     void mnuCommandsOptionsClick(toolkit::TComponent* sender);
     void mnuCommandsSetAccountClick(toolkit::TComponent* sender);
     void mnuCommandsUsersManagementClick(toolkit::TComponent* sender);
-    // Shows the findings of the diagnostics in the message dialog.
+    // Shows the findings of the diagnostics in the check report.
     void mnuCommandsCheckSettingsClick(toolkit::TComponent* sender);
     void mnuCommandsExitClick(toolkit::TComponent* sender);
     void mnuHelpHelpClick(toolkit::TComponent* sender);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: gatewise.exe under Wine at 96, 144 and 192 dpi (LogPixels).
-# At each resolution: screenshots of the main window and of the About box
-# (build/e2e/main_window_DPI.png, about_DPI.png); the tree that screen readers
+# At each resolution: screenshots of the main window, of the About box and of
+# the check report (build/e2e/main_window_DPI.png, about_DPI.png,
+# check_report_DPI.png), the report inside the 1280x1024 screen; the tree that screen readers
 # see, read inside the program by window_probe.exe, holds both mode titles
 # (the active one marked), the three explanations with their links, and the
 # images with their names at their scaled size; Tab moves the focus through
@@ -94,6 +95,24 @@ for dpi in 96 144 192; do
   sleep 1
   import -window "$about" "$root/build/e2e/about_$dpi.png" || fail "$dpi dpi: no screenshot of the About box"
   timeout 10 xdotool windowfocus --sync "$about" 2>/dev/null
+  xdotool key Escape
+  sleep 0.5
+
+  # Commands > Check settings...: F10, C opens Commands, C chooses "&Check settings...".
+  timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key F10
+  sleep 0.3
+  xdotool key c
+  sleep 0.5
+  xdotool key c
+  report=$(gatewise_wait_window 'Check settings' 20)
+  [ -n "$report" ] || fail "$dpi dpi: the check report did not open"
+  sleep 1
+  import -window "$report" "$root/build/e2e/check_report_$dpi.png" || fail "$dpi dpi: no screenshot of the check report"
+  eval "$(xdotool getwindowgeometry --shell "$report")"
+  [ "$Y" -ge 0 ] && [ $((Y + HEIGHT)) -le 1024 ] && [ $((X + WIDTH)) -le 1280 ] ||
+    fail "$dpi dpi: the check report ($WIDTH x $HEIGHT at $X,$Y) leaves the screen"
+  timeout 10 xdotool windowfocus --sync "$report" 2>/dev/null
   xdotool key Escape
   sleep 0.5
   timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null

@@ -8,6 +8,7 @@
 #include "toolkit/Menu.h"
 #include "ui/AboutDlg.h"
 #include "ui/AutologonDlg.h"
+#include "ui/CheckReportDlg.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/OptionsDlg.h"
 #include "ui/VerifyPwdDlg.h"
@@ -244,7 +245,7 @@ TEST_F(MainWindowCommands, EveryCommandButUsersManagementHidesTheBalloon) {
     Application().OnHelpContents = [&helpShown] { ++helpShown; };
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
         .Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
-        .Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) { Click(report.Get<TButton>(L"btnOk")); })
+        .Then<ui::TdlgCheckReport>([](ui::TdlgCheckReport& report) { Click(report.Get<TButton>(L"btnClose")); })
         .Then<ui::TdlgAbout>([](ui::TdlgAbout& about) { Click(about.Get<TButton>(L"btnOK")); });
     for (const wchar_t* command : {L"mnuCommandsOptions", L"mnuCommandsSetAccount", L"mnuCommandsCheckSettings",
                                    L"mnuHelpHelp", L"mnuHelpWebSite", L"mnuHelpTechnicalSupport", L"mnuHelpAbout"}) {
@@ -263,7 +264,7 @@ TEST_F(MainWindowCommands, EveryCommandButUsersManagementHidesTheBalloon) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblemsFirst) {
+TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsListsProblemsFirst) {
     machine.screenSaverSecure = TRUE;
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Click(window->Get<TButton>(L"btnOptions"));
@@ -272,12 +273,12 @@ TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblem
 
     machine.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
                       L"legalnoticecaption", L"Notice");
-    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
+    script.Then<ui::TdlgCheckReport>([](ui::TdlgCheckReport& report) {
         EXPECT_EQ(L"Check settings", report.Caption());
         EXPECT_EQ(shell::IDH_CheckSettings, report.HelpContext);
-        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(
-                          L"<b>Problems</b><br>\u2022 A security policy shows a logon message"));
-        Click(report.Get<TButton>(L"btnOk"));
+        EXPECT_EQ("logon-banner", report.Findings().at(0).id);
+        EXPECT_EQ(diagnostics::Verdict::Problem, report.Findings().at(0).verdict);
+        Click(report.Get<TButton>(L"btnClose"));
     });
     window->Get<TMenuItem>(L"mnuCommandsCheckSettings").Click();
     EXPECT_TRUE(errors.empty());
