@@ -2,6 +2,7 @@
 
 #include "cli/CommandText.h"
 #include "cli/Password.h"
+#include "diagnostics/Diagnostics.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -41,6 +42,20 @@ void VerifyCurrentPassword(Session& session) {
                          "--verify to switch anyway.");
 }
 
+// The switch goes on: what stops automatic logon outside the start-up
+// setting is for the user to decide (diagnose --fix).
+void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& account) {
+    try {
+        if (!diagnostics::PasswordLessSignInStops(account.user, account.domain)) return;
+    } catch (const engine::Exception&) {
+        return;  // a value that cannot be read: diagnose tells
+    }
+    session.Warn("Warning: Windows requires Windows Hello sign-in for Microsoft accounts, and " +
+                 PrintableAccount(account.user, account.domain) +
+                 " is one, so Windows will not log it on automatically. gatewisecmd diagnose --fix "
+                 "password-less-sign-in turns that requirement off.");
+}
+
 }  // namespace
 
 int Switch(Session& session, settings::TPromptMode mode, bool verify) {
@@ -71,6 +86,7 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
             throw CommandFailure(kNoAutologonAccount,
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
+        WarnOfPasswordLessSignIn(session, account);
     }
     const SettingStates before = ReadSettings(options);
     const settings::TPromptMode previous = options.GetCurrentMode();

@@ -262,10 +262,12 @@ Outcome CheckLogonBanner(const Scope& scope) {
             StopsRelaxed(scope.startup)};
 }
 
+bool PasswordLessSignInRequired() {
+    return ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion")) == DWORD{2};
+}
+
 Outcome CheckPasswordLessSignIn(const Scope& scope) {
-    const std::optional<DWORD> version =
-        ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion"));
-    if (version != DWORD{2}) return Ok("Password-less sign-in is not enforced.");
+    if (!PasswordLessSignInRequired()) return Ok("Password-less sign-in is not enforced.");
     const std::string fix =
         "Let Gatewise turn the requirement off (Fix, or gatewisecmd diagnose --fix password-less-sign-in as an "
         "administrator: it sets DevicePasswordLessBuildVersion to 0), or in Settings, Accounts, Sign-in options, turn "
@@ -274,7 +276,7 @@ Outcome CheckPasswordLessSignIn(const Scope& scope) {
     const std::string enforced = "Windows Hello sign-in is required for Microsoft accounts "
                                  "(DevicePasswordLessBuildVersion = 2)";
     const AutologonState state = ReadCheckedAutologonState();
-    if (!state.user.empty() && engine::IsMicrosoftAccount(state.user, state.domain))
+    if (PasswordLessSignInStops(state.user, state.domain))
         return Fixable({Defeats(scope.startup),
                         enforced + ", and the auto-logon account " + AccountDisplayName(state.user, state.domain) +
                             " is a Microsoft account: Windows does not log it on automatically.",
@@ -578,6 +580,10 @@ const char* VerdictName(Verdict verdict) {
         break;
     }
     return "ok";
+}
+
+bool PasswordLessSignInStops(const os::WString& user, const os::WString& domain) {
+    return !user.empty() && PasswordLessSignInRequired() && engine::IsMicrosoftAccount(user, domain);
 }
 
 std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target) {

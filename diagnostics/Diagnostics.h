@@ -6,6 +6,7 @@
 // offer are diagnostics/Fixes.h). Each check runs on its own as well, and
 // all but bitlocker-pin read only the registry and the account.
 
+#include "os/Text.h"
 #include "settings/Options.h"
 
 #include <functional>
@@ -45,6 +46,12 @@ std::vector<std::string> CheckIds();
 // One check alone, with the same verdicts; an unknown id raises std::invalid_argument.
 CheckResult RunCheck(std::string_view id, settings::TOptions& options,
                      settings::TPromptMode target = settings::pmCustom);
+
+// Whether Windows' requirement of Windows Hello sign-in for Microsoft
+// accounts (DevicePasswordLessBuildVersion = 2) keeps it from logging this
+// account on automatically: it does for a Microsoft account. A value of
+// another type raises ERegistryException.
+bool PasswordLessSignInStops(const os::WString& user, const os::WString& domain);
 
 // The report as gatewisecmd diagnose prints it and the check window copies
 // it: problems first, each finding as its verdict and id, then its text and

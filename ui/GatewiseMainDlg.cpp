@@ -1,6 +1,8 @@
 #include "ui/GatewiseMainDlg.h"
 
 #include "audit/Audit.h"
+#include "diagnostics/AutologonState.h"
+#include "diagnostics/Diagnostics.h"
 #include "engine/NTSecurity.h"
 #include "engine/Registry.h"
 #include "engine/Utilities.h"
@@ -16,6 +18,7 @@
 #include "toolkit/DpiScale.h"
 #include "toolkit/OptionalFunction.h"
 #include "ui/AboutDlg.h"
+#include "ui/AccountDlgCore.h"
 #include "ui/AutologonDlg.h"
 #include "ui/CheckReportDlg.h"
 #include "ui/GatewiseMainDlgCore.h"
@@ -403,7 +406,39 @@ void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
 
 void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
-    if (CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
+    if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
+}
+
+bool TdlgGatewiseMain::PasswordLessSignInAllowsRelaxedMode() {
+    settings::GlobalOptions().AdoptStoredChanges();
+    if (!settings::GlobalOptions().AutochangeStartup()) return true;
+    const TAccountFields account = AutologonAccountFields();
+    bool stops = false;
+    try {
+        stops = diagnostics::PasswordLessSignInStops(account.user, account.domain);
+    } catch (const engine::Exception&) {
+        return true;  // a value that cannot be read: Check settings tells
+    }
+    if (!stops) return true;
+    const std::wstring name = os::FromUtf8(diagnostics::AccountDisplayName(account.user, account.domain));
+    const std::wstring caption = shell::ResString(IDS_PASSWORD_LESS_CAPTION);
+    switch (AskYesNoEx(this, os::Format(shell::ResString(IDS_PASSWORD_LESS_QUESTION), PlainTextMarkup(name)), caption,
+                       true, nullptr, HelpContext)) {
+    case iaNo:
+        return true;
+    case iaCancel:
+        return false;
+    case iaYes:
+        break;
+    }
+    audit::Warnings ignored;  // as for a switch
+    try {
+        audit::ApplyFix("password-less-sign-in", audit::orWindow, ignored);
+        return true;
+    } catch (const engine::Exception& error) {
+        ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(error.what())), caption, HelpContext);
+        return false;
+    }
 }
 
 bool TdlgGatewiseMain::CanEnterRelaxedMode() {

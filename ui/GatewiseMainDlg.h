@@ -72,7 +72,8 @@ public:
     // A verification dialog that cannot be shown raises its error and nothing
     // changes.
     void mnuCommandsSecureModeClick(toolkit::TComponent* sender);
-    // Asks for the auto-logon account first when the start-up setting needs one.
+    // Asks for the auto-logon account first when the start-up setting needs
+    // one, and before that says when password-less sign-in would stop it.
     void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
     // Undoes the last switch; when the settings changed since, asks first.
     void mnuCommandsUndoClick(toolkit::TComponent* sender);
@@ -128,6 +129,11 @@ private:
     // A change notification: the refresh follows once the burst is over.
     void SettingsChanged();
     void RefreshForOutsideChanges();
+    // When Windows requires Windows Hello sign-in for Microsoft accounts and
+    // the account that relaxed mode would log on is one, says so and offers
+    // to turn that requirement off first. False when the user cancels or the
+    // requirement cannot be turned off.
+    bool PasswordLessSignInAllowsRelaxedMode();
     // True when relaxed mode may be switched on: the start-up setting is left
     // alone, an account with its password is stored, or the user stores one now.
     bool CanEnterRelaxedMode();

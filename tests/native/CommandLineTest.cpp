@@ -715,6 +715,22 @@ TEST_F(CommandLineTest, DiagnoseFixesAFindingOnlyForAnAdministratorAndSaysHowToR
     EXPECT_EQ(result.err, "gatewisecmd diagnose takes only one of --for, --fix and --verify-stored.\n");
 }
 
+TEST_F(CommandLineTest, RelaxedWarnsWhenPasswordLessSignInStopsTheMicrosoftAccount) {
+    MakeRelaxed();
+    machine.accounts[0].microsoftAccount = WSTR("alice@example.com");
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device"),
+                     WSTR("DevicePasswordLessBuildVersion"), 2);
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kDone) << "the switch goes on";
+    EXPECT_EQ(result.err.rfind("Warning: Windows requires Windows Hello sign-in for Microsoft accounts, and "
+                               "GATEWISE-PC\\alice is one",
+                               0),
+              0u)
+        << result.err;
+    machine.accounts[0].microsoftAccount.clear();
+    EXPECT_EQ(Run({"relaxed"}).err, "");
+}
+
 TEST_F(CommandLineTest, DiagnoseVerifyStoredTriesThePasswordOnceAfterAWarning) {
     Result result = Run({"diagnose", "--verify-stored"});
     EXPECT_EQ(result.code, cli::kNoAutologonAccount);

@@ -3,6 +3,7 @@
 // "wonderland") with the password stored, the screen saver not asking; the
 // resume setting is left alone.
 #include "MainWindowFixture.h"
+#include "audit/Audit.h"
 #include "ModalScript.h"
 #include "shell/Gatewise_IDH.h"
 #include "toolkit/Menu.h"
@@ -186,6 +187,33 @@ TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne)
     Press(VK_F3);
     EXPECT_FALSE(machine.screenSaverSecure);
     EXPECT_EQ(2, machine.CountCalls("PlaySoundA"));
+    EXPECT_TRUE(errors.empty());
+}
+
+// Windows Hello sign-in required for Microsoft accounts stops automatic logon
+// of alice, connected to one: F3 says so before anything else and offers to
+// turn the requirement off.
+TEST_F(MainWindowCommands, F3SaysWhenPasswordLessSignInStopsTheAccountAndCanTurnItOff) {
+    const wchar_t* passwordLess = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device";
+    machine.SetDword(HKEY_LOCAL_MACHINE, passwordLess, L"DevicePasswordLessBuildVersion", 2);
+    machine.accounts[0].microsoftAccount = L"alice@example.com";
+    machine.screenSaverSecure = TRUE;
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) {
+        EXPECT_EQ(L"Windows Hello sign-in required", question.Caption());
+        EXPECT_NE(question.Get<TControl>(L"lblText").Caption().find(L", and alice is one"),
+                  std::wstring::npos);
+        Click(question.Get<TButton>(L"btnCancel"));
+    });
+    Press(VK_F3);
+    EXPECT_EQ(L"custom, 0 sounds", Seen()) << "Cancel changes nothing";
+
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) { Click(question.Get<TButton>(L"btnYes")); });
+    Press(VK_F3);
+    const os::sim::RegistryValue* version = machine.Value(HKEY_LOCAL_MACHINE, passwordLess, L"DevicePasswordLessBuildVersion");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(0, version->data[0]);
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode Changed, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(static_cast<DWORD>(audit::ckFix), machine.eventLog.at(0).id);
     EXPECT_TRUE(errors.empty());
 }
 
