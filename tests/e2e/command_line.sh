@@ -9,7 +9,8 @@
 # result that cannot be written exits with 1. --version, version and /? answer
 # as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
 # name beyond ASCII whole, and a failure is an object with its exit code.
-# selftest, with Wine reporting Windows 10, names Wine's gaps (no power
+# diagnose --fix turns off Windows Hello sign-in required for Microsoft
+# accounts in the registry. selftest, with Wine reporting Windows 10, names Wine's gaps (no power
 # functions, private data and the screen saver parameter refused) as failures
 # and exits with 8, while the rest passes. The password shows in no output.
 #
@@ -85,6 +86,17 @@ expect_code 0 "relaxed with an account"
 expect_mode relaxed
 [ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed mode did not switch automatic logon on"
 [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "relaxed mode did not clear ScreenSaverIsSecure"
+
+# Windows Hello sign-in required for Microsoft accounts: diagnose --fix turns
+# it off in the registry and says how to turn it back on.
+passwordless='HKLM\Software\Microsoft\Windows NT\CurrentVersion\PasswordLess\Device'
+wine reg add "$passwordless" /v DevicePasswordLessBuildVersion /t REG_DWORD /d 2 /f >/dev/null 2>&1
+gatewisecmd diagnose --fix password-less-sign-in
+expect_code 0 "diagnose --fix password-less-sign-in"
+[ "$(registry_value "$passwordless" DevicePasswordLessBuildVersion)" = 0x0 ] ||
+  fail "diagnose --fix left DevicePasswordLessBuildVersion at $(registry_value "$passwordless" DevicePasswordLessBuildVersion)"
+grep -q "^To reverse it, set DevicePasswordLessBuildVersion under HKEY_LOCAL_MACHINE" "$work/out.txt" ||
+  fail "diagnose --fix did not say how to reverse it"
 
 gatewisecmd status --frobnicate
 expect_code 2 "a bad argument"
