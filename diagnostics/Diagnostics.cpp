@@ -2,6 +2,7 @@
 
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/SettingsReader.h"
+#include "engine/ConsoleUser.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/OsError.h"
@@ -30,6 +31,8 @@ const WCHAR kUserSystemPolicyKey[] = WSTR("Software\\Microsoft\\Windows\\Current
 const WCHAR kDeviceLockKey[] = WSTR("SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\DeviceLock");
 const WCHAR kEasPoliciesKey[] = WSTR("SYSTEM\\CurrentControlSet\\Control\\EAS\\Policies");
 const char kWinlogonPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+const WCHAR kUserArsoKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UserARSO\\");
 
 // BitLocker's key protectors that ask for a PIN before Windows starts.
 constexpr ULONG kTpmAndPin = 4;
@@ -305,6 +308,24 @@ Outcome CheckDeviceLockPolicy(const Scope& scope) {
             StopsRelaxed(managed)};
 }
 
+// Automatic restart sign-on: after an update restart Windows signs the last
+// user in by itself and locks the session at once.
+Outcome CheckRestartSignOn(const Scope&) {
+    if (!engine::IsWindows8Point1OrLater())
+        return Ok("This Windows does not sign in by itself after an update restart.");
+    if (ReadSettingDword(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("DisableAutomaticRestartSignOn")) == DWORD{1})
+        return Ok("A policy keeps Windows from signing in by itself after an update restart.");
+    const std::optional<os::WString> sid = engine::PerUserTargetSid();
+    if (sid && ReadSettingDword(HKEY_LOCAL_MACHINE, (kUserArsoKey + *sid).c_str(), WSTR("OptOut")) == DWORD{1})
+        return Ok("Windows does not sign this user in by itself after an update restart: they turned it off.");
+    return Ok("After an update restart Windows may sign the last user in by itself and lock the session at once, in "
+              "either mode; the password is still needed to use it.",
+              "To turn it off: in Settings, Accounts, Sign-in options, \"Use my sign-in info to automatically finish "
+              "setting up after an update\"; for every user, the policy \"Sign-in and lock last interactive user "
+              "automatically after a restart\" (Computer Configuration, Administrative Templates, Windows Components, "
+              "Windows Logon Options) set to Disabled.");
+}
+
 Outcome CheckBitLockerPin(const Scope& scope) {
     if (!scope.administrator)
         return Ok("Not checked: only an administrator can read whether BitLocker asks for a PIN at start-up.");
@@ -511,6 +532,7 @@ constexpr Check kChecks[] = {
     {"logon-banner", CheckLogonBanner},
     {"password-less-sign-in", CheckPasswordLessSignIn},
     {"device-lock-policy", CheckDeviceLockPolicy},
+    {"restart-sign-on", CheckRestartSignOn},
     {"bitlocker-pin", CheckBitLockerPin},
     {"wake-policy", CheckWakePolicy},
     {"power-schemes", CheckPowerSchemes},

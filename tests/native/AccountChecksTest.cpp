@@ -159,6 +159,29 @@ TEST_F(AccountChecksTest, DeviceLockPoliciesThatRequireAPasswordStopRelaxedMode)
     EXPECT_EQ(Check("device-lock-policy").finding, "Could not be checked: Invalid data type for 'DevicePasswordEnabled'");
 }
 
+TEST_F(AccountChecksTest, RestartSignOnIsInformationThatSaysWhereToTurnItOff) {
+    CheckResult result = Check("restart-sign-on");
+    EXPECT_EQ(result.verdict, Verdict::Ok);
+    EXPECT_TRUE(Has(result.finding, "may sign the last user in by itself")) << result.finding;
+    EXPECT_TRUE(Has(result.fix, "Use my sign-in info to automatically finish setting up after an update"));
+
+    const os::WString optOut = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UserARSO\\") +
+                               os::sim::SidText(os::sim::AliceSid());
+    machine.SetDword(HKEY_LOCAL_MACHINE, optOut, WSTR("OptOut"), 1);
+    EXPECT_TRUE(Check("restart-sign-on").fix.empty()) << "the user turned it off";
+    machine.SetDword(HKEY_LOCAL_MACHINE, optOut, WSTR("OptOut"), 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, kMachinePolicy, WSTR("DisableAutomaticRestartSignOn"), 1);
+    EXPECT_TRUE(Has(Check("restart-sign-on").finding, "A policy keeps Windows"));
+    machine.SetString(HKEY_LOCAL_MACHINE, kMachinePolicy, WSTR("DisableAutomaticRestartSignOn"), WSTR("1"));
+    EXPECT_EQ(Check("restart-sign-on").verdict, Verdict::Warning) << "another type is no pass";
+}
+
+TEST_F(AccountChecksTest, WindowsSevenDoesNotSignInByItselfAfterAnUpdateRestart) {
+    machine.majorVersion = 6;
+    machine.minorVersion = 1;
+    EXPECT_TRUE(Has(Check("restart-sign-on").finding, "does not sign in by itself"));
+}
+
 TEST_F(AccountChecksTest, EachCheckRunsAloneWithTheVerdictOfTheWholeRun) {
     SetWinlogon(WSTR("DefaultPassword"), WSTR("plain"));
     auto options = settings::Create<settings::TOptions>(false, WSTR("SOFTWARE\\Vantrel\\Gatewise"));
