@@ -2,7 +2,8 @@
 # End to end: gatewise.exe under Wine at 96, 144 and 192 dpi (LogPixels).
 # At each resolution: screenshots of the main window, of the About box and of
 # the check report (build/e2e/main_window_DPI.png, about_DPI.png,
-# check_report_DPI.png), the report inside the 1280x1024 screen; the tree that screen readers
+# check_report_DPI.png), the report inside the 1280x1024 screen with its
+# first finding focused and named for screen readers; the tree that screen readers
 # see, read inside the program by window_probe.exe, holds both mode titles
 # (the active one marked), the three explanations with their links, and the
 # images with their names at their scaled size; Tab moves the focus through
@@ -112,6 +113,11 @@ for dpi in 96 144 192; do
   eval "$(xdotool getwindowgeometry --shell "$report")"
   [ "$Y" -ge 0 ] && [ $((Y + HEIGHT)) -le 1024 ] && [ $((X + WIDTH)) -le 1280 ] ||
     fail "$dpi dpi: the check report ($WIDTH x $HEIGHT at $X,$Y) leaves the screen"
+  # Screen readers find the first finding focused, named by its verdict, text and fix.
+  wine "$probe" 'Check settings' accessibility 2>"$work/probe.log" | tr -d '\r' >"$work/report_tree.txt"
+  grep -Eq '^ +client "Warning: No auto-logon account is set: .* Fix: Set the auto-logon account .*" focused$' \
+    "$work/report_tree.txt" || fail "$dpi dpi: the first finding is not focused and named:
+$(cat "$work/report_tree.txt")"
   timeout 10 xdotool windowfocus --sync "$report" 2>/dev/null
   xdotool key Escape
   sleep 0.5
