@@ -102,7 +102,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     });
 
     CLI::App* diagnose =
-        app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
+        app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found. "
+                                   "--fix and --verify-stored do one thing each, on request.");
     diagnose->add_option("--for", request.forMode, "Reports as problems only what stops a switch to that mode.")
         ->check(CLI::IsMember({"secure", "relaxed"}))
         ->type_name("MODE");
@@ -145,7 +146,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "4 no auto-logon account for relaxed mode (diagnose --verify-stored: no stored password),\n"
+    "5 password rejected (diagnose --verify-stored: Windows no longer accepts it), 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"
