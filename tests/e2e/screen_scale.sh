@@ -46,6 +46,23 @@ $(cat "$work/tree.txt")"
 }
 focused_button() { grep -E '^ +client ".*" focused$' "$work/tree.txt" | sed -E 's/^ +client "(.*)" focused$/\1/'; }
 
+# open_from_menu MENU ITEM TITLE SHOT: F10 enters the main window's menu bar,
+# MENU opens a menu, ITEM chooses the item; prints the X id of the window
+# titled TITLE that it opens, after a screenshot of it as build/e2e/SHOT_DPI.png.
+open_from_menu() {
+  xdotool key F10
+  sleep 0.3
+  xdotool key "$1"
+  sleep 0.5
+  xdotool key "$2"
+  local opened
+  opened=$(gatewise_wait_window "$3" 20)
+  [ -n "$opened" ] || fail "$dpi dpi: '$3' did not open"
+  sleep 1
+  import -window "$opened" "$root/build/e2e/$4_$dpi.png" || fail "$dpi dpi: no screenshot of '$3'"
+  echo "$opened"
+}
+
 for dpi in 96 144 192; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   wineserver -w
@@ -86,30 +103,14 @@ for dpi in 96 144 192; do
 
   # Help > About: F10 enters the menu bar, H opens Help (Alt+H is the Help
   # button's), A chooses "&About Gatewise"; Esc closes the box.
-  xdotool key F10
-  sleep 0.3
-  xdotool key h
-  sleep 0.5
-  xdotool key a
-  about=$(gatewise_wait_window 'About Gatewise' 20)
-  [ -n "$about" ] || fail "$dpi dpi: the About box did not open"
-  sleep 1
-  import -window "$about" "$root/build/e2e/about_$dpi.png" || fail "$dpi dpi: no screenshot of the About box"
+  about=$(open_from_menu h a 'About Gatewise' about) || exit 1
   timeout 10 xdotool windowfocus --sync "$about" 2>/dev/null
   xdotool key Escape
   sleep 0.5
 
-  # Commands > Check settings...: F10, C opens Commands, C chooses "&Check settings...".
+  # Commands > Check settings...: C opens Commands, C chooses "&Check settings...".
   timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
-  xdotool key F10
-  sleep 0.3
-  xdotool key c
-  sleep 0.5
-  xdotool key c
-  report=$(gatewise_wait_window 'Check settings' 20)
-  [ -n "$report" ] || fail "$dpi dpi: the check report did not open"
-  sleep 1
-  import -window "$report" "$root/build/e2e/check_report_$dpi.png" || fail "$dpi dpi: no screenshot of the check report"
+  report=$(open_from_menu c c 'Check settings' check_report) || exit 1
   eval "$(xdotool getwindowgeometry --shell "$report")"
   [ "$Y" -ge 0 ] && [ $((Y + HEIGHT)) -le 1024 ] && [ $((X + WIDTH)) -le 1280 ] ||
     fail "$dpi dpi: the check report ($WIDTH x $HEIGHT at $X,$Y) leaves the screen"
