@@ -30,9 +30,8 @@ const WCHAR kUserWinlogonKey[] = WSTR("Software\\Microsoft\\Windows NT\\CurrentV
 const WCHAR kUserSystemPolicyKey[] = WSTR("Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
 const WCHAR kDeviceLockKey[] = WSTR("SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\DeviceLock");
 const WCHAR kEasPoliciesKey[] = WSTR("SYSTEM\\CurrentControlSet\\Control\\EAS\\Policies");
-const char kWinlogonPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-
 const WCHAR kUserArsoKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UserARSO\\");
+const char kWinlogonPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 // BitLocker's key protectors that ask for a PIN before Windows starts.
 constexpr ULONG kTpmAndPin = 4;
