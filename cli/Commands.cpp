@@ -93,8 +93,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     clear->callback([&] { request.command = [](Session& s) { return ClearAccount(s); }; });
 
     CLI::App* options = app.add_subcommand(
-        "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
-                   "ModifyAllPowerProfiles, and turns VerifyPassword back on.");
+        "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver, "
+                   "ModifyAllPowerProfiles and ForgetPasswordInSecureMode, and turns VerifyPassword back on.");
     options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
     AddJsonFlag(*options, request);
     options->callback([&] {

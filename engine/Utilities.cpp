@@ -23,6 +23,7 @@ const WCHAR kAutoAdminLogon[] = WSTR("AutoAdminLogon");
 const WCHAR kDefaultUserName[] = WSTR("DefaultUserName");
 const WCHAR kDefaultDomainName[] = WSTR("DefaultDomainName");
 const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
+const WCHAR kAutoLogonCount[] = WSTR("AutoLogonCount");
 
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
@@ -59,6 +60,7 @@ bool WakeSignInAsks() {
 }  // namespace
 
 const SettingValue kAutoAdminLogonValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoAdminLogon};
+const SettingValue kAutoLogonCountValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoLogonCount};
 const SettingValue kDelayLockIntervalValue{HKEY_CURRENT_USER, kDesktopKey, kDelayLockInterval};
 const SettingValue kScreenSaverIsSecureValue{HKEY_CURRENT_USER, kDesktopKey, kScreenSaverIsSecure};
 
@@ -70,7 +72,9 @@ bool GetAskPasswordOnStartup() {
         std::optional<os::WString> autoLogon = ReadString(key.get(), kAutoAdminLogon);
         if (autoLogon != os::WString(WSTR("1"))) return true;
         std::optional<os::WString> user = ReadString(key.get(), kDefaultUserName);
-        return !user || user->empty();
+        if (!user || user->empty()) return true;
+        // At 0 Windows logs nobody on automatically.
+        return ReadDword(key.get(), kAutoLogonCount) == DWORD{0};
     } catch (const ERegistryException&) {
         return true;
     }
@@ -79,6 +83,24 @@ bool GetAskPasswordOnStartup() {
 void SetAskPasswordOnStartup(bool ask) {
     RegKey key = OpenWinlogonKey(KeyUse::Write);
     WriteString(key.get(), kAutoAdminLogon, ask ? WSTR("0") : WSTR("1"));
+}
+
+void SetAutoLogonCount(std::optional<DWORD> count) {
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
+    if (count) WriteDword(key.get(), kAutoLogonCount, *count);
+    else DeleteOrRaise(key.get(), kAutoLogonCount);
+}
+
+void ForgetAutologonPassword() {
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
+    const os::SecretString stored = RetrievePasswordSecret();
+    StorePasswordSecret(os::SecretString());
+    try {
+        DeleteOrRaise(key.get(), kDefaultPassword);
+    } catch (const Exception&) {
+        if (!stored.empty()) StorePasswordSecret(stored);
+        throw;
+    }
 }
 
 AutologonAccount GetAutologonAccount() {

@@ -13,11 +13,19 @@
 
 namespace engine {
 
-// Start-up: true unless automatic logon is on for a named account. Never raises
-// for a bad value (it answers true); raises EOSError when the key cannot be opened.
+// Start-up: true unless automatic logon is on for a named account, and
+// AutoLogonCount (when there is one) allows another automatic logon. Never
+// raises for a bad value (it answers true); raises EOSError when the key
+// cannot be opened.
 bool GetAskPasswordOnStartup();
 // Switches automatic logon off (true) or on (false); the account is not touched.
 void SetAskPasswordOnStartup(bool ask);
+
+// "AutoLogonCount" under Winlogon: while it is there, Windows logs on
+// automatically only that many times more, counting down, and at 0 turns
+// automatic logon off and removes it and the plain password value. Writes it
+// as REG_DWORD, or deletes it for nullopt; failures raise.
+void SetAutoLogonCount(std::optional<DWORD> count);
 
 struct AutologonAccount {
     os::WString user;
@@ -49,6 +57,12 @@ inline bool IsPlainValue(TPasswordStore store) { return store == psPlainValue ||
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password);
 
+// Removes the stored automatic-logon password, the protected one and the
+// plain value, and keeps the account's name. All or nothing: when the plain
+// value cannot be deleted, the protected password is stored again. Failures
+// raise; the password is never written anywhere else.
+void ForgetAutologonPassword();
+
 // Resume from standby or hibernation. `allSchemes` writes every power scheme
 // instead of the active one (Windows 6 and later). On a Modern Standby PC the
 // setting also covers the current user's wake sign-in delay: it asks when the
@@ -75,6 +89,7 @@ void SetWakeSignInDelay(DWORD seconds);
 
 // Where the values that a switch writes are stored.
 extern const SettingValue kAutoAdminLogonValue;       // start-up, under Winlogon
+extern const SettingValue kAutoLogonCountValue;       // start-up, under Winlogon
 extern const SettingValue kDelayLockIntervalValue;    // resume on Modern Standby PCs
 extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
 

@@ -109,7 +109,8 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "settings": {"startup": "asks", "resume": "asks", "screenSaver": "asks"},
         "account": {"user": "", "domain": "", "password": "none"},
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
-                    "VerifyPassword": true, "ModifyAllPowerProfiles": false},
+                    "VerifyPassword": true, "ModifyAllPowerProfiles": false,
+                    "ForgetPasswordInSecureMode": false},
         "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "settingsOf": "GATEWISE-PC\\alice",
         "warnings": []})"));
     MakeRelaxed();
@@ -148,7 +149,8 @@ TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
               "  AutochangeStandby=True\n"
               "  AutochangeScreenSaver=True\n"
               "  VerifyPassword=True\n"
-              "  ModifyAllPowerProfiles=False\n");
+              "  ModifyAllPowerProfiles=False\n"
+              "  ForgetPasswordInSecureMode=False\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -588,12 +590,12 @@ TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
 
 // ---------------------------------------------------------------- options
 
-TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesOnlyTheOptionsNamed) {
+TEST_F(CommandLineTest, OptionsShowsAllSixAndSavesOnlyTheOptionsNamed) {
     Result result = Run({"options"});
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out,
               "  AutochangeStartup=True\n  AutochangeStandby=True\n  AutochangeScreenSaver=True\n"
-              "  VerifyPassword=True\n  ModifyAllPowerProfiles=False\n");
+              "  VerifyPassword=True\n  ModifyAllPowerProfiles=False\n  ForgetPasswordInSecureMode=False\n");
     EXPECT_FALSE(StoredOption(WSTR("VerifyPassword")));  // showing saves nothing
 
     StoreOption(WSTR("VerifyPassword"), WSTR("false"));
