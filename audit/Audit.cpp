@@ -55,21 +55,30 @@ std::string ResumeSetting(const switching::TSwitchRecord& record) {
 // The settings that a switch covers, in the order it writes them.
 std::string SettingsWritten(const switching::TSwitchRecord& record) {
     std::vector<std::string> settings;
-    if (record.startup) settings.push_back("start-up (AutoAdminLogon)");
+    if (record.startup)
+        settings.push_back(record.autoLogonCountCovered ? "start-up (AutoAdminLogon, AutoLogonCount)"
+                                                        : "start-up (AutoAdminLogon)");
     if (record.resume) settings.push_back(ResumeSetting(record));
     if (record.screenSaver)
         settings.push_back(record.screenSaverParameter ? "screen saver (ScreenSaverIsSecure and the session's setting)"
                                                        : "screen saver (ScreenSaverIsSecure)");
-    return "Settings written: " + (settings.empty() ? std::string("none") : Joined(settings)) + ".";
+    std::string written = "Settings written: " + (settings.empty() ? std::string("none") : Joined(settings)) + ".";
+    if (record.forgetsPassword)
+        written += " The stored auto-logon password was removed (protected store and DefaultPassword).";
+    return written;
 }
 
-std::string ModeSummary(TChangeKind kind, bool done, std::optional<settings::TPromptMode> from,
-                        settings::TPromptMode to) {
+// The mode a switch or undo went to, as its event names it.
+std::string TargetName(settings::TPromptMode to, const switching::TSwitchRecord& record) {
+    return record.once ? "Relaxed Mode for the next start-up" : ModeName(to);
+}
+
+std::string ModeSummary(TChangeKind kind, bool done, std::optional<settings::TPromptMode> from, const std::string& to) {
     if (kind == ckUndo)
-        return done ? "Last switch undone: from " + FromMode(from) + " back to " + ModeName(to) + "."
+        return done ? "Last switch undone: from " + FromMode(from) + " back to " + to + "."
                     : "Last switch not undone: password prompting stays in " + FromMode(from) + ".";
     return std::string(done ? "Password prompting switched" : "Password prompting not switched") + " from " +
-           FromMode(from) + " to " + ModeName(to) + ".";
+           FromMode(from) + " to " + to + ".";
 }
 
 std::optional<settings::TPromptMode> CurrentMode(settings::TOptions& options) {
@@ -127,21 +136,23 @@ std::string ModeName(settings::TPromptMode mode) {
 
 TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                     settings::TPromptMode to, const switching::TSwitchRecord& record) {
-    return {kind, origin, ModeSummary(kind, true, from, to), SettingsWritten(record), {}};
+    const std::string target = kind == ckSwitch ? TargetName(to, record) : ModeName(to);
+    return {kind, origin, ModeSummary(kind, true, from, target), SettingsWritten(record), {}};
 }
 
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                        settings::TPromptMode to, const switching::ESwitchFailed& failure) {
     const std::string left = failure.LeftChanged.empty() ? "none" : Joined(failure.LeftChanged);
-    return {kind, origin, ModeSummary(kind, false, from, to), "Settings left changed: " + left + ".", failure.what()};
+    return {kind, origin, ModeSummary(kind, false, from, ModeName(to)), "Settings left changed: " + left + ".",
+            failure.what()};
 }
 
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings) {
+                                   Warnings& warnings, bool once) {
     options.AdoptStoredChanges();
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, once);
         Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
     } catch (const switching::ESwitchFailed& failure) {

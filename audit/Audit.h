@@ -64,7 +64,7 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
 // switching::SwitchMode, reported whether it goes through or not. Its own
 // failure passes through unchanged.
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings);
+                                   Warnings& warnings, bool once = false);
 
 // switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes

@@ -26,6 +26,7 @@ struct Request {
     bool noVerify = false;
     bool version = false;
     bool verifyStored = false;
+    bool once = false;
     std::string fix;
     std::string user;
     std::string domain;
@@ -71,8 +72,11 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+    relaxed->add_flag("--once", request.once,
+                      "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
     AddJsonFlag(*relaxed, request);
-    relaxed->callback([&] { request.command = [](Session& s) { return Switch(s, settings::pmRelaxed, false); }; });
+    relaxed->callback(
+        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmRelaxed, false, request.once); }; });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
     account->require_subcommand(1);

@@ -58,7 +58,7 @@ void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& 
 
 }  // namespace
 
-int Switch(Session& session, settings::TPromptMode mode, bool verify) {
+int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once) {
     settings::TOptions& options = session.ProgramOptions();
     if (verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
@@ -79,6 +79,13 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
                              "Nothing was switched: the options enable none of the three settings (see "
                              "gatewisecmd options).");
     }
+    if (once && !options.AutochangeStartup())
+        throw administrator
+            ? CommandFailure(kBadUsage, "--once limits automatic logon, and the options leave the start-up setting "
+                                        "alone (gatewisecmd options AutochangeStartup=True). Nothing was changed.")
+            : CommandFailure(kNeedsAdministrator, "--once limits automatic logon, which needs administrator rights: "
+                                                  "run gatewisecmd from an elevated command prompt. Nothing was "
+                                                  "changed.");
     if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
     if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
         const engine::AutologonAccount account = engine::GetAutologonAccount();
@@ -93,7 +100,7 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
     switching::TSwitchResult result;
     try {
         Session::AuditWarnings logged(session);
-        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list, once);
     } catch (const switching::ESwitchFailed& failure) {
         // Put back whole: a management tool may run the same command again later.
         if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
@@ -127,13 +134,18 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
         if (!administrator) session.AddWarning(leftOutNote);
         if (noUser) session.Warn(noUserNote);
         WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"once", record.once},
+                            {"passwordRemoved", record.forgetsPassword},
                             {"previousMode", ModeName(previous)},
                             {"changes", changes},
                             {"leftOut", leftOut},
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
-        out << session.SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode.\n";
+        out << session.SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode"
+            << (record.once ? " for the next start-up only" : "") << ".\n";
+        if (record.forgetsPassword)
+            out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
         if (!administrator) out << leftOutNote << '\n';
         if (noUser) out << noUserNote << '\n';
     }
@@ -178,8 +190,11 @@ int Undo(Session& session, bool force) {
         break;
     }
     if (!refusal.empty()) session.Err() << refusal << '\n';
+    const char* leftAsking = "The switch had removed the stored auto-logon password, so the start-up setting still "
+                             "asks until a password is stored again (gatewisecmd account set).";
     if (!session.WantsJson()) {
         if (code == kDone) session.Out() << "Undid " << described << ": the settings are as they were before it.\n";
+        if (code == kDone && outcome.startupLeftAsking) session.Out() << leftAsking << '\n';
         return code;
     }
     Json changed = Json::array();
@@ -190,6 +205,7 @@ int Undo(Session& session, bool force) {
                                        {"finished", last->after.has_value()}}
                                 : Json(nullptr)},
                 {"changedSince", changed},
+                {"startupLeftAsking", outcome.startupLeftAsking},
                 {"mode", ModeName(session.ProgramOptions().GetCurrentMode())},
                 {"warnings", session.Warnings()}};
     // A refusal carries what a failed command's object holds as well.

@@ -10,6 +10,7 @@
 #include "engine/VistaPower.h"
 #include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
+#include "switching/LastSwitch.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +51,7 @@ struct Scope {
     bool resume;
     bool screenSaver;
     bool allSchemes;
+    bool oneTimeLogon;  // the last switch's automatic logon for the next start only is still to come
 };
 
 // The modes whose switch a finding keeps from taking effect: what makes
@@ -185,6 +187,10 @@ Outcome CheckPlainTextPassword(const Scope&) {
 Outcome CheckAutologonCount(const Scope& scope) {
     const std::optional<DWORD> count = ReadSettingDword(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("AutoLogonCount"));
     if (!count) return Ok("AutoLogonCount is not set: automatic logon does not switch itself off.");
+    if (scope.oneTimeLogon)
+        return Ok("AutoLogonCount is " + std::to_string(*count) +
+                  ", as the last switch set it: Windows logs on automatically at the next start only, then asks "
+                  "again.");
     const std::string finding =
         *count == 0 ? "AutoLogonCount is 0: Windows switches automatic logon off at the next start."
                     : "AutoLogonCount is " + std::to_string(*count) +
@@ -557,7 +563,7 @@ Verdict VerdictFor(const Outcome& outcome, settings::TPromptMode target) {
 
 Scope ScopeOf(settings::TOptions& options) {
     return {engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
-            options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
+            options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles(), switching::OneTimeLogonPending(options)};
 }
 
 // A check that cannot read what it needs is a warning that says why.

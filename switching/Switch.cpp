@@ -4,12 +4,12 @@
 
 namespace switching {
 
-TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode) {
+TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, bool once) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
     options.AdoptStoredChanges();
     TSwitchRecord record;
     try {
-        record = RecordSwitch(options, mode);
+        record = RecordSwitch(options, mode, once);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), {});
     }

@@ -16,7 +16,8 @@ struct TSwitchResult {
 // settings are recorded, the record is stored for undo (switching/LastSwitch.h),
 // and the settings are written. A switch whose record cannot be stored still
 // happens. Every failure raises ESwitchFailed, and the record of the switch
-// before stays the one to undo.
-TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode);
+// before stays the one to undo. `once` limits relaxed mode to the next start
+// (switching/SwitchRecord.h).
+TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, bool once = false);
 
 }  // namespace switching

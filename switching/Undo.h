@@ -23,6 +23,9 @@ struct TUndoOutcome {
     std::optional<TLastSwitch> last;   // the switch concerned
     std::vector<std::string> changed;  // the settings that changed since, by name
     std::string problem;
+    // The switch removed the stored password: the start-up setting was left
+    // as it is, asking until a password is stored again.
+    bool startupLeftAsking = false;
 };
 
 // Undoes the last switch: every setting it covered gets its value from
@@ -30,8 +33,10 @@ struct TUndoOutcome {
 // nothing, when the settings changed since the switch (or the switch did not
 // finish, so that this cannot be told) unless `force`, and when the switch
 // covered a setting that only an administrator may change and this process
-// is none. All or nothing: a write that fails puts back what the undo had
-// changed and raises ESwitchFailed; the record stays.
+// is none. A switch that removed the stored password (forgetsPassword) has
+// every setting put back but the start-up setting, which keeps asking: no
+// password is recorded. All or nothing: a write that fails puts back what the
+// undo had changed and raises ESwitchFailed; the record stays.
 TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force);
 
 }  // namespace switching

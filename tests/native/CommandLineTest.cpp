@@ -107,7 +107,7 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(Status(), json::parse(R"({
         "mode": "secure",
         "settings": {"startup": "asks", "resume": "asks", "screenSaver": "asks"},
-        "account": {"user": "", "domain": "", "password": "none"},
+        "account": {"user": "", "domain": "", "password": "none"}, "autoLogonCount": null,
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false,
                     "ForgetPasswordInSecureMode": false},
@@ -944,7 +944,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
     MakeRelaxed();
     machine.screenSaverSecure = TRUE;  // custom: the screen saver asks already
     EXPECT_EQ(json::parse(Run({"secure", "--json"}).out), json::parse(R"({
-        "mode": "secure", "previousMode": "custom",
+        "mode": "secure", "once": false, "passwordRemoved": false, "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
                     {"name": "resume", "from": "does-not-ask", "to": "asks"}],
         "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
@@ -952,7 +952,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
 
     BecomeStandardUser();
     EXPECT_EQ(json::parse(Run({"relaxed", "--json"}).out), json::parse(R"({
-        "mode": "relaxed", "previousMode": "secure",
+        "mode": "relaxed", "once": false, "passwordRemoved": false, "previousMode": "secure",
         "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "leftOut": ["startup", "resume"],
         "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
 }
