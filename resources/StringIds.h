@@ -69,6 +69,9 @@
 #define IDS_CHECK_VERIFY_NOTHING 411
 #define IDS_PASSWORD_LESS_CAPTION 412
 #define IDS_PASSWORD_LESS_QUESTION 413
+#define IDS_RELAXED_ONCE_MODE 414
+#define IDS_UNDO_LEFT_ASKING 415
+#define IDS_RELAXED_ONCE_NO_STARTUP 416
 
 // What screen readers call the message dialog's icon.
 #define IDS_ICON_ERROR 260

@@ -146,6 +146,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       tmrRefresh(Get<toolkit::TTimer>(L"tmrRefresh")),
       mnuCommandsUndo(Get<toolkit::TMenuItem>(L"mnuCommandsUndo")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
+      mnuCommandsRelaxedOnce(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedOnce")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
     RegisterHandler("SubstFormCreate", &TdlgGatewiseMain::SubstFormCreate);
     RegisterHandler("ButtonMouseEnter", &TdlgGatewiseMain::ButtonMouseEnter);
@@ -157,6 +158,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
                     }));
     RegisterHandler("mnuCommandsSecureModeClick", &TdlgGatewiseMain::mnuCommandsSecureModeClick);
     RegisterHandler("mnuCommandsRelaxedModeClick", &TdlgGatewiseMain::mnuCommandsRelaxedModeClick);
+    RegisterHandler("mnuCommandsRelaxedOnceClick", &TdlgGatewiseMain::mnuCommandsRelaxedOnceClick);
     RegisterHandler("mnuCommandsUndoClick", &TdlgGatewiseMain::mnuCommandsUndoClick);
     RegisterHandler("tmrRefreshTimer", &TdlgGatewiseMain::tmrRefreshTimer);
     RegisterHandler("mnuCommandsOptionsClick", &TdlgGatewiseMain::mnuCommandsOptionsClick);
@@ -186,7 +188,10 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
     ButtonMouseLeave(&imgSecure);
     ButtonMouseLeave(&imgRelaxed);
 
-    if (!engine::IsAdministrator()) mnuCommandsSetAccount.SetEnabled(false);
+    if (!engine::IsAdministrator()) {
+        mnuCommandsSetAccount.SetEnabled(false);
+        mnuCommandsRelaxedOnce.SetEnabled(false);
+    }
 
     FitClientHeight();
 
@@ -317,7 +322,9 @@ void TdlgGatewiseMain::RefreshModeDisplay() {
     settings::TPromptMode mode = options.GetCurrentMode();
     std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
     lblSecureTitle.SetCaption(shell::ResString(IDS_SECURE_MODE) + (mode == settings::pmSecure ? active : L""));
-    lblRelaxedTitle.SetCaption(shell::ResString(IDS_RELAXED_MODE) + (mode == settings::pmRelaxed ? active : L""));
+    const bool once = mode == settings::pmRelaxed && switching::OneTimeLogonPending(options);
+    lblRelaxedTitle.SetCaption(shell::ResString(once ? IDS_RELAXED_ONCE_MODE : IDS_RELAXED_MODE) +
+                               (mode == settings::pmRelaxed ? active : L""));
     const std::wstring line = mode == settings::pmCustom ? CustomModeLine(ReadPromptStates(options), CustomModeTexts()) : L"";
     lblCustomMode.SetCaption(line);
     lblCustomMode.SetVisible(!line.empty());
@@ -409,6 +416,16 @@ void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) 
     if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
 }
 
+void TdlgGatewiseMain::mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    settings::GlobalOptions().AdoptStoredChanges();
+    if (!settings::GlobalOptions().AutochangeStartup()) {
+        ShowModeNotification(settings::pmRelaxed, shell::ResString(IDS_RELAXED_ONCE_NO_STARTUP));
+        return;
+    }
+    if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed, true);
+}
+
 bool TdlgGatewiseMain::PasswordLessSignInAllowsRelaxedMode() {
     settings::GlobalOptions().AdoptStoredChanges();
     if (!settings::GlobalOptions().AutochangeStartup()) return true;
@@ -449,14 +466,14 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
     return true;
 }
 
-void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
+void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode, bool once) {
     std::wstring failure;
     std::wstring note;
     // The window goes on without the event when it cannot be written: the
     // switch is done, and the event log is for administrators to read.
     audit::Warnings ignored;
     try {
-        if (!audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored).undoAvailable)
+        if (!audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored, once).undoAvailable)
             note = shell::ResString(IDS_UNDO_UNAVAILABLE);
     } catch (const switching::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
@@ -464,7 +481,7 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     // First, so that the balloon points at the title where it then stays:
     // the Custom Mode line may come or go and move the titles.
     RefreshModeDisplay();
-    ShowModeNotification(mode, failure, note);
+    ShowModeNotification(mode, failure, note, once);
 }
 
 void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
@@ -501,7 +518,8 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome) {
     switch (outcome.result) {
     case switching::TUndoResult::Done:
         Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
-               FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
+               FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}) +
+                   (outcome.startupLeftAsking ? shell::ResString(IDS_UNDO_LEFT_ASKING) : L""),
                false);
         break;
     case switching::TUndoResult::NothingToUndo: {
@@ -522,11 +540,11 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome) {
 }
 
 void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
-                                            const std::wstring& note) {
+                                            const std::wstring& note, bool once) {
     const bool changed = errorText.empty();
+    const std::wstring name = once ? shell::ResString(IDS_RELAXED_ONCE_MODE) : ModeName(mode);
     Notify(mode, shell::ResString(changed ? IDS_MODE_CHANGED : IDS_MODE_NOT_CHANGED),
-           changed ? os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), ModeName(mode)) + note : errorText,
-           !changed);
+           changed ? os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), name) + note : errorText, !changed);
 }
 
 void TdlgGatewiseMain::Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text,

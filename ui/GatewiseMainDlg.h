@@ -75,6 +75,9 @@ public:
     // Asks for the auto-logon account first when the start-up setting needs
     // one, and before that says when password-less sign-in would stop it.
     void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
+    // Relaxed mode with automatic logon for the next start only
+    // (AutoLogonCount 1); an administrator's command, as it covers start-up.
+    void mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender);
     // Undoes the last switch; when the settings changed since, asks first.
     void mnuCommandsUndoClick(toolkit::TComponent* sender);
     void mnuCommandsOptionsClick(toolkit::TComponent* sender);
@@ -114,13 +117,14 @@ private:
 
     void ShowAdvertisement();
     // Switches the machine with the options as stored now, then confirms, or
-    // says why nothing (or what) was changed, and refreshes.
-    void SwitchMode(settings::TPromptMode mode);
+    // says why nothing (or what) was changed, and refreshes. `once`: relaxed
+    // mode for the next start only.
+    void SwitchMode(settings::TPromptMode mode, bool once = false);
     // The exclamation sound, then the balloon at the mode's title or, with
     // balloon tips off, the message dialog. An empty error text confirms the
     // switch, followed by `note`; any other says why the mode was not changed.
     void ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
-                              const std::wstring& note = {});
+                              const std::wstring& note = {}, bool once = false);
     void Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text, bool error);
     // Asks whether to undo a switch after which the settings changed.
     bool AskUndoAnyway(const switching::TUndoOutcome& outcome);
@@ -161,6 +165,7 @@ private:
     toolkit::TTimer& tmrRefresh;
     toolkit::TMenuItem& mnuCommandsUndo;
     toolkit::TMenuItem& mnuCommandsSetAccount;
+    toolkit::TMenuItem& mnuCommandsRelaxedOnce;
     toolkit::TMenuItem& mnuHelpAbout;
 
     std::array<toolkit::Picture, 4> pictures_;

@@ -28,6 +28,7 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
       chkStandby(Get<toolkit::TCheckBox>(L"chkStandby")),
       chkScreenSaver(Get<toolkit::TCheckBox>(L"chkScreenSaver")),
       chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
+      chkForgetPassword(Get<toolkit::TCheckBox>(L"chkForgetPassword")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
       btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
@@ -46,9 +47,11 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
     chkScreenSaver.SetChecked(options.AutochangeScreenSaver());
     chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
     chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
+    chkForgetPassword.SetChecked(options.ForgetPasswordInSecureMode());
     if (!engine::IsAdministrator()) {
         chkStartup.SetEnabled(false);
         chkStandby.SetEnabled(false);
+        chkForgetPassword.SetEnabled(false);
         btnAutologon.SetEnabled(false);
     }
 }
@@ -66,6 +69,7 @@ void TdlgOptions::btnOkClick(toolkit::TComponent*) {
     options.SetAutochangeStandby(chkStandby.Checked());
     options.SetAutochangeScreenSaver(chkScreenSaver.Checked());
     options.SetModifyAllPowerProfiles(chkModifyAllPowerProfiles.Checked());
+    options.SetForgetPasswordInSecureMode(chkForgetPassword.Checked());
     options.Save();
     audit::Warnings ignored;  // as for a switch in the main window
     change.Report(ignored);

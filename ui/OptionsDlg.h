@@ -1,6 +1,7 @@
 #pragma once
 // The options dialog: which of the three password prompts a switch changes,
-// and whether the resume prompt is written to every power scheme. OK saves
+// whether the resume prompt is written to every power scheme, and whether a
+// switch to secure mode forgets the stored auto-logon password. OK saves
 // all the options; Cancel writes nothing.
 
 #include "shell/SubstFrm.h"
@@ -30,6 +31,7 @@ private:
     toolkit::TCheckBox& chkStandby;
     toolkit::TCheckBox& chkScreenSaver;
     toolkit::TCheckBox& chkModifyAllPowerProfiles;
+    toolkit::TCheckBox& chkForgetPassword;
     toolkit::TLabel& lblMismatch;
     toolkit::TButton& btnAutologon;
     toolkit::TButton& btnOk;

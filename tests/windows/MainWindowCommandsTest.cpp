@@ -217,6 +217,24 @@ TEST_F(MainWindowCommands, F3SaysWhenPasswordLessSignInStopsTheAccountAndCanTurn
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(MainWindowCommands, NextStartOnlyLogsOnOnceAndTheTitleSaysSoUntilASwitchForGood) {
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"0");
+    machine.screenSaverSecure = TRUE;
+    window->Get<TMenuItem>(L"mnuCommandsRelaxedOnce").Click();
+    Application().ProcessMessages();
+    const os::sim::RegistryValue* count = machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoLogonCount");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(1, count->data[0]);
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode Changed, Relaxed Mode for the next start-up (currently active)", Seen());
+    EXPECT_EQ(L"Password prompting has been successfully changed to Relaxed Mode for the next start-up.",
+              Balloon().Text());
+
+    Press(VK_F3);  // for good: the count goes
+    EXPECT_EQ(nullptr, machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoLogonCount"));
+    EXPECT_EQ(L"Relaxed Mode (currently active)", window->Get<TLabel>(L"lblRelaxedTitle").Caption());
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
     machine.SetDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
                      L"EnableBalloonTips", 0);
