@@ -126,6 +126,11 @@ LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "Cal
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};
 LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
+LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW{kKernel32, "CreateBoundaryDescriptorW"};
+LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor{kKernel32, "AddSIDToBoundaryDescriptor"};
+LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor{kKernel32, "DeleteBoundaryDescriptor"};
+LateBound<os::PFN_CreatePrivateNamespaceW> CreatePrivateNamespaceW{kKernel32, "CreatePrivateNamespaceW"};
+LateBound<os::PFN_ClosePrivateNamespace> ClosePrivateNamespace{kKernel32, "ClosePrivateNamespace"};
 }  // namespace late
 
 }  // namespace engine
