@@ -97,7 +97,8 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd cannot take the domain from its own account: "
                                         "give --domain (the computer's name for a local account) or --user "
                                         "DOMAIN\\NAME. Nothing was changed.");
-    const engine::UserAccount account = NamedAccount(user, domain);
+    const engine::UserAccount named = NamedAccount(user, domain);
+    const engine::UserAccount account = engine::WindowsAccountName(named.user, named.domain);
     if (account.user.empty())
         throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use gatewisecmd account "
                                         "clear.");
@@ -108,6 +109,8 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
         if (check == engine::pcRejected)
             throw CommandFailure(kPasswordRejected,
                                  "The user name and password are not valid on this computer. Nothing was changed.");
+        if (check == engine::pcLockedOut)
+            throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Nothing was changed.");
         if (check == engine::pcCannotVerify) session.Warn("The password could not be verified; it is stored as given.");
     }
     const AccountChange change = ChangeAccount(session, account.user, account.domain, password);

@@ -132,6 +132,7 @@ const char kFooter[] =
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"
+    "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed,\n"
     "12 another change went on for 10 seconds: nothing was changed.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }

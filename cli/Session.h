@@ -27,6 +27,9 @@
 namespace cli {
 
 inline constexpr char kNoUserLeft[] = "No user is signed in at the console";
+// Said by every command whose password check Windows refused for a locked-out account.
+inline constexpr char kAccountLockedOutText[] =
+    "This account is locked out after too many wrong passwords; try again later.";
 
 // An argument of the command line and its position (1 for the first after
 // the program's name), by which messages name it instead of repeating it.

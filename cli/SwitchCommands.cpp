@@ -16,6 +16,10 @@
 namespace cli {
 namespace {
 
+const char kSessionLockedText[] =
+    "The screen saver setting of the session cannot change while the computer is locked; nothing was changed. Run "
+    "again when the user is signed in and the screen is unlocked.";
+
 void VerifyCurrentPassword(Session& session) {
     const os::SecretString password = ReadPassword(session.In(), false);
     switch (engine::VerifyAccountPassword({}, {}, password)) {
@@ -28,6 +32,8 @@ void VerifyCurrentPassword(Session& session) {
     case engine::pcRejected:
         throw CommandFailure(kPasswordRejected,
                              "The password does not match your Windows password, so secure mode was not enabled.");
+    case engine::pcLockedOut:
+        throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Secure mode was not enabled.");
     case engine::pcCannotVerify:
         break;
     }
@@ -72,8 +78,15 @@ LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool 
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
     LockedSwitch done{ReadSettings(options), options.GetCurrentMode(), {}};
-    Session::AuditWarnings logged(session);
-    done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list);
+    try {
+        Session::AuditWarnings logged(session);
+        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list);
+    } catch (const switching::ESwitchFailed& failure) {
+        // Put back whole: a management tool may run the same command again later.
+        if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
+            throw CommandFailure(kSessionLocked, kSessionLockedText);
+        throw;
+    }
     return done;
 }
 

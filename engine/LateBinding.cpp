@@ -125,7 +125,10 @@ LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme{kPowrprof, "PowerDeleteSc
 LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};
+LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo{kNetapi32, "NetUserGetInfo"};
 LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
+LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock{"userenv.dll", "CreateEnvironmentBlock"};
+LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock{"userenv.dll", "DestroyEnvironmentBlock"};
 LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW{kKernel32, "CreateBoundaryDescriptorW"};
 LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor{kKernel32, "AddSIDToBoundaryDescriptor"};
 LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor{kKernel32, "DeleteBoundaryDescriptor"};

@@ -1,5 +1,6 @@
 #include "switching/SwitchRecord.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
 
@@ -112,10 +113,19 @@ std::vector<engine::SchemeLockOnWake> SchemesNow(const std::vector<engine::Schem
     return now;
 }
 
+// The record less the session's screen saver setting, which is then not put back.
+TSwitchRecord WithoutSessionParameter(TSwitchRecord record) {
+    record.screenSaverParameter.reset();
+    return record;
+}
+
 }  // namespace
 
-ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged)
-    : engine::Exception(FailureMessage(cause, leftChanged)), Cause(cause), LeftChanged(std::move(leftChanged)) {}
+ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged, DWORD causeCode)
+    : engine::Exception(FailureMessage(cause, leftChanged)),
+      Cause(cause),
+      LeftChanged(std::move(leftChanged)),
+      CauseCode(causeCode) {}
 
 TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode) {
     TSwitchRecord record;
@@ -143,6 +153,12 @@ TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mo
 void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
+    } catch (const engine::ESessionLocked& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)), error.ErrorCode);
+    } catch (const engine::EConsoleUserLeft& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)));
+    } catch (const engine::EOSError& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(record), error.ErrorCode);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), RestoreSwitch(record));
     }

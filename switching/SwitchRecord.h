@@ -43,13 +43,15 @@ struct TSwitchRecord {
 };
 
 // A switch that did not happen. Cause is the message of the error that
-// stopped it; LeftChanged names the settings that could not be put back
-// (empty: nothing was changed). The message says both.
+// stopped it, CauseCode its Windows error code (0 for none: not an
+// operating-system error); LeftChanged names the settings that could not be
+// put back (empty: nothing was changed). The message says both.
 class ESwitchFailed : public engine::Exception {
 public:
-    ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged);
+    ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged, DWORD causeCode = 0);
     std::string Cause;
     std::vector<std::string> LeftChanged;
+    DWORD CauseCode;
 };
 
 // What a switch to `mode` changes under the options as they are, with the
@@ -57,7 +59,10 @@ public:
 TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode);
 
 // Writes the record's mode with options.ApplyMode, which the record was taken
-// under. When a write fails, puts back what had changed and raises ESwitchFailed.
+// under. When a write fails, puts back what had changed and raises
+// ESwitchFailed. The session's screen saver setting is not put back when the
+// failure was its own write refused (a locked session, which changed nothing)
+// or its session gone (the user signed out).
 void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record);
 
 // Puts back, in the reverse order of a switch, every covered setting that no

@@ -35,17 +35,23 @@ void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
 
 void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
-    const std::wstring user = edtUserName.Text();
-    const std::wstring domain = edtDomain.Text();
-    if (engine::VerifyAccountPassword(user, domain, password) == engine::pcRejected) {
-        if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
+    const engine::UserAccount account = TypedAccount();
+    switch (engine::VerifyAccountPassword(account.user, account.domain, password)) {
+    case engine::pcRejected:
+        if (!AskAgainAfterRejection(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
         return;
+    case engine::pcLockedOut:
+        ShowLockedOut();
+        return;
+    case engine::pcAccepted:
+    case engine::pcCannotVerify:
+        break;
     }
     audit::Warnings ignored;  // as for a switch in the main window
     engine::TPasswordStore store;
     try {
         const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
-        store = audit::SetAutologonAccount(user, domain, password, audit::orWindow, ignored);
+        store = audit::SetAutologonAccount(account.user, account.domain, password, audit::orWindow, ignored);
     } catch (const engine::EChangeInProgress& busy) {
         ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(busy.what())), shell::ResString(IDS_ERROR_CAPTION), HelpContext);
         return;

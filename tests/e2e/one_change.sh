@@ -15,7 +15,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/e2e-session.sh"
 e2e_begin one_change
 
-program="$build/gatewisecmd.exe"
+# Both programs run from copies in the prefix's Program Files, as installed:
+# the build folder is not this test's alone (the release tests build in it).
+installed="$WINEPREFIX/drive_c/Program Files/Gatewise"
+mkdir -p "$installed"
+cp "$build/gatewisecmd.exe" "$build/tests/e2e/change_pause.exe" "$installed/" || fail "cannot copy the programs"
+program="$installed/gatewisecmd.exe"
 winlogon='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Winlogon'
 desktop='HKCU\Control Panel\Desktop'
 registry_value() {
@@ -23,7 +28,7 @@ registry_value() {
 }
 mode() { wine "$program" status --json 2>/dev/null | tr -d '\r' | sed -n 's/^  "mode": "\(.*\)",$/\1/p'; }
 # paused WHERE FIRST SECOND: the exit codes of the two commands, "FIRST SECOND".
-paused() { wine "$build/tests/e2e/change_pause.exe" "$1" "$(winepath -w "$program")" "$2" "$3" 2>"$work/first.err" | tr -d '\r'; }
+paused() { wine "$installed/change_pause.exe" "$1" "$(winepath -w "$program")" "$2" "$3" 2>"$work/first.err" | tr -d '\r'; }
 
 gatewise_prepare_prefix
 cd "$work" || fail "no scratch folder"

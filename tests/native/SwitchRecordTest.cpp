@@ -109,6 +109,24 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     EXPECT_EQ(switching::RecordSwitch(*options, pmRelaxed), record);
 }
 
+TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetryingTheRefusedWrite) {
+    const std::string before = Settings();
+    machine.sessionLocked = true;
+    ESwitchFailed locked = FailedSwitch();
+    EXPECT_EQ(locked.CauseCode, DWORD{ERROR_OPERATION_IN_PROGRESS});
+    EXPECT_TRUE(locked.LeftChanged.empty());
+    EXPECT_EQ(Settings(), before);
+    EXPECT_EQ(Args("SystemParametersInfoW").find("0x77,1"), std::string::npos);  // the refused write is not retried
+    machine.sessionLocked = false;
+
+    machine.Fail("PowerSetActiveScheme", ERROR_ACCESS_DENIED);
+    ESwitchFailed unactivated = FailedSwitch();
+    EXPECT_NE(unactivated.Cause.find("Windows did not activate the plan"), std::string::npos) << unactivated.Cause;
+    EXPECT_TRUE(unactivated.LeftChanged.empty());  // the values were written back; only activating failed
+    EXPECT_NE(std::string(unactivated.what()).find("Nothing was changed."), std::string::npos);
+    EXPECT_EQ(Settings(), before);
+}
+
 TEST_F(SwitchRecordTest, SettingsThatCannotBePutBackAreNamed) {
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
     // The delay's write fails, and so does every later one: AutoAdminLogon stays switched.
