@@ -136,24 +136,27 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
     return {kind, origin, ModeSummary(kind, false, from, to), "Settings left changed: " + left + ".", failure.what()};
 }
 
-switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings) {
-    options.AdoptStoredChanges();
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                                   TOrigin origin, Warnings& warnings) {
+    switching::LockForSwitch(options, lock);
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode);
-        Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock);
+        if (!result.changedNothing) Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
+    } catch (const switching::ENothingToSwitch&) {
+        throw;
     } catch (const switching::ESwitchFailed& failure) {
         Report(ModeNotChanged(ckSwitch, origin, from, mode, failure), warnings);
         throw;
     }
 }
 
-switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings) {
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, engine::TChangeLock& lock,
+                                       TOrigin origin, Warnings& warnings, const switching::TLastSwitch* named) {
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TUndoOutcome outcome = switching::UndoLastSwitch(options, force);
+        switching::TUndoOutcome outcome = switching::UndoLastSwitch(options, force, lock, named);
         if (outcome.result == switching::TUndoResult::Done)
             Report(ModeChanged(ckUndo, origin, from, CurrentMode(options).value_or(settings::pmCustom),
                                outcome.last->before),

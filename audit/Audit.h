@@ -60,15 +60,18 @@ TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TP
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                        settings::TPromptMode to, const switching::ESwitchFailed& failure);
 
-// switching::SwitchMode, reported whether it goes through or not. Its own
-// failure passes through unchanged.
-switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings);
+// switching::SwitchMode, reported when it changed the settings or failed to;
+// a switch that changed nothing, or had nothing to switch, is not reported.
+// Its own failure passes through unchanged.
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                                   TOrigin origin, Warnings& warnings);
 
 // switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes
 // through unchanged.
-switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings);
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, engine::TChangeLock& lock,
+                                       TOrigin origin, Warnings& warnings,
+                                       const switching::TLastSwitch* named = nullptr);
 
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.

@@ -2,6 +2,7 @@
 
 #include "cli/CommandText.h"
 #include "cli/Password.h"
+#include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -41,30 +42,34 @@ void VerifyCurrentPassword(Session& session) {
                          "--verify to switch anyway.");
 }
 
-}  // namespace
-
-int Switch(Session& session, settings::TPromptMode mode, bool verify) {
-    settings::TOptions& options = session.ProgramOptions();
-    if (verify && session.LocalSystem())
-        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
-                                        "could check: leave it out. Nothing was changed.");
-    options.AdoptStoredChanges();  // as the switch will take them
-    const bool administrator = engine::IsAdministrator();
-    const bool noUser = engine::PerUserSettingsOutOfReach();
+// Refuses a switch whose options, as they are stored now, leave it nothing to switch.
+void RequireSomethingToSwitch(settings::TOptions& options, bool administrator, bool noUser) {
     if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
         throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
                                                  ", and the options enable only the screen saver setting, which is "
                                                  "theirs. Nothing was switched.");
-    if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
-        if (!administrator)
-            throw CommandFailure(kNeedsAdministrator,
-                                 "Nothing was switched: without administrator rights only the screen saver setting "
-                                 "can be, and the options leave it alone.");
-        throw CommandFailure(kBadUsage,
-                             "Nothing was switched: the options enable none of the three settings (see "
-                             "gatewisecmd options).");
-    }
-    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
+    if (options.AutochangeStartup() || options.AutochangeStandby() || options.AutochangeScreenSaver()) return;
+    if (!administrator)
+        throw CommandFailure(kNeedsAdministrator,
+                             "Nothing was switched: without administrator rights only the screen saver setting can "
+                             "be, and the options leave it alone.");
+    throw CommandFailure(kBadUsage,
+                         "Nothing was switched: the options enable none of the three settings (see gatewisecmd "
+                         "options).");
+}
+
+// What a switch found and did while it held the lock.
+struct LockedSwitch {
+    SettingStates before;
+    settings::TPromptMode previous;
+    switching::TSwitchResult result;
+};
+
+LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool administrator, bool noUser) {
+    settings::TOptions& options = session.ProgramOptions();
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    switching::LockForSwitch(options, lock);  // as the switch will take them
+    RequireSomethingToSwitch(options, administrator, noUser);
     if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
         const engine::AutologonAccount account = engine::GetAutologonAccount();
         if (account.user.empty() || !account.hasPassword)
@@ -72,20 +77,38 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
     }
-    const SettingStates before = ReadSettings(options);
-    const settings::TPromptMode previous = options.GetCurrentMode();
-    switching::TSwitchResult result;
+    LockedSwitch done{ReadSettings(options), options.GetCurrentMode(), {}};
     try {
         Session::AuditWarnings logged(session);
-        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list);
     } catch (const switching::ESwitchFailed& failure) {
         // Put back whole: a management tool may run the same command again later.
         if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
             throw CommandFailure(kSessionLocked, kSessionLockedText);
         throw;
     }
+    return done;
+}
+
+}  // namespace
+
+int Switch(Session& session, settings::TPromptMode mode, bool verify) {
+    settings::TOptions& options = session.ProgramOptions();
+    if (verify && session.LocalSystem())
+        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
+                                        "could check: leave it out. Nothing was changed.");
+    const bool administrator = engine::IsAdministrator();
+    const bool noUser = engine::PerUserSettingsOutOfReach();
+    options.AdoptStoredChanges();
+    RequireSomethingToSwitch(options, administrator, noUser);
+    // The password is typed before the lock is taken: nobody waits for a user.
+    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
+    const LockedSwitch done = SwitchUnderLock(session, mode, administrator, noUser);
+    const SettingStates& before = done.before;
+    const settings::TPromptMode previous = done.previous;
+    const switching::TSwitchResult& result = done.result;
     const switching::TSwitchRecord& record = result.record;
-    if (!result.undoAvailable)
+    if (!result.undoAvailable && !result.changedNothing)
         session.Warn("Warning: undo will not be available: the settings before the switch could not be stored "
                      "under " + UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
 
@@ -113,11 +136,15 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
                             {"previousMode", ModeName(previous)},
                             {"changes", changes},
+                            {"alreadyInMode", result.changedNothing},
                             {"leftOut", leftOut},
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
-        out << session.SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode.\n";
+        out << session.SettingsOwnerLine()
+            << (result.changedNothing ? std::string("The PC was already in ") + ModeName(mode) +
+                                            " mode; nothing was changed.\n"
+                                      : std::string("Switched to ") + ModeName(mode) + " mode.\n");
         if (!administrator) out << leftOutNote << '\n';
         if (noUser) out << noUserNote << '\n';
     }
@@ -127,8 +154,9 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
 int Undo(Session& session, bool force) {
     switching::TUndoOutcome outcome;
     {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
         Session::AuditWarnings logged(session);
-        outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, audit::orCommandLine, logged.list);
+        outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, lock, audit::orCommandLine, logged.list);
     }
     if (!outcome.problem.empty()) session.Warn(outcome.problem);
     const std::optional<switching::TLastSwitch>& last = outcome.last;
@@ -158,6 +186,7 @@ int Undo(Session& session, bool force) {
         code = kChangedSinceSwitch;
         break;
     }
+    case switching::TUndoResult::RecordChanged:  // undo names no switch of its own
     case switching::TUndoResult::Done:
         break;
     }

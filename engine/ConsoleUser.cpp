@@ -164,6 +164,13 @@ DWORD RunInSession(HANDLE token, const os::WString& commandLine, const os::WStri
     return exitCode;
 }
 
+std::vector<ULONG_PTR> ProcessTokenUser() {
+    HANDLE handle = nullptr;
+    if (!late::OpenProcessToken(late::GetCurrentProcess(), TOKEN_QUERY, &handle)) RaiseOsError();
+    const Token token(handle);
+    return TokenUserOf(token.get());
+}
+
 }  // namespace
 
 bool IsNobodySignedIn(DWORD tokenQueryError) {
@@ -172,10 +179,7 @@ bool IsNobodySignedIn(DWORD tokenQueryError) {
 }
 
 bool RunsAsLocalSystem() {
-    HANDLE handle = nullptr;
-    if (!late::OpenProcessToken(late::GetCurrentProcess(), TOKEN_QUERY, &handle)) RaiseOsError();
-    const Token token(handle);
-    std::vector<ULONG_PTR> tokenUser = TokenUserOf(token.get());
+    std::vector<ULONG_PTR> tokenUser = ProcessTokenUser();
     SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
     PSID system = nullptr;
     if (!late::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system))
@@ -219,6 +223,19 @@ const ConsoleUser* TargetConsoleUser() {
 }
 
 bool PerUserSettingsOutOfReach() { return Target().kind == PerUserTarget::Nobody; }
+
+std::optional<os::WString> PerUserTargetSid() {
+    switch (Target().kind) {
+    case PerUserTarget::Console:
+        return Target().user.sid;
+    case PerUserTarget::Nobody:
+        return std::nullopt;
+    case PerUserTarget::OwnUser:
+        break;
+    }
+    std::vector<ULONG_PTR> tokenUser = ProcessTokenUser();
+    return SidText(UserSid(tokenUser));
+}
 
 bool RunScreenSaverPartInSession(const ConsoleUser& user, std::optional<bool> ask) {
     const std::string where = os::ToUtf8(user.account) + "'s session";

@@ -62,6 +62,10 @@ private:
 };
 
 const PerUserTarget& CurrentPerUserTarget();
+// The SID of the user whose per-user settings are in reach ("S-1-5-21-..."):
+// the console user's, or the process's own user's; nullopt with nobody. A
+// token that cannot be read raises EOSError.
+std::optional<os::WString> PerUserTargetSid();
 // The console user in place, or null.
 const ConsoleUser* TargetConsoleUser();
 bool PerUserSettingsOutOfReach();

@@ -129,6 +129,11 @@ LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo{kNetapi32, "NetUserGetInfo"};
 LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
 LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock{"userenv.dll", "CreateEnvironmentBlock"};
 LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock{"userenv.dll", "DestroyEnvironmentBlock"};
+LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW{kKernel32, "CreateBoundaryDescriptorW"};
+LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor{kKernel32, "AddSIDToBoundaryDescriptor"};
+LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor{kKernel32, "DeleteBoundaryDescriptor"};
+LateBound<os::PFN_CreatePrivateNamespaceW> CreatePrivateNamespaceW{kKernel32, "CreatePrivateNamespaceW"};
+LateBound<os::PFN_ClosePrivateNamespace> ClosePrivateNamespace{kKernel32, "ClosePrivateNamespace"};
 }  // namespace late
 
 }  // namespace engine

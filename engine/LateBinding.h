@@ -2,6 +2,7 @@
 // Functions that only some Windows versions export are bound on first use:
 // looked up by name in their DLL, the address kept in a process-wide slot.
 
+#include "engine/Exception.h"
 #include "os/LateBoundTypes.h"
 
 #include <cstdint>
@@ -49,6 +50,16 @@ public:
         : library_(libraryName), name_(functionName) {}
     LateBound(const LateBound&) = delete;
     LateBound& operator=(const LateBound&) = delete;
+
+    // Whether this Windows has the function; it is bound once it does.
+    bool Available() {
+        try {
+            BindOsFunction(slot_, library_, name_);
+            return true;
+        } catch (const EJwaError&) {
+            return false;
+        }
+    }
 
     template <typename... Args>
     auto operator()(Args... args) {
@@ -104,6 +115,11 @@ extern LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo;
 extern LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken;
 extern LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock;
 extern LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock;
+extern LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW;
+extern LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor;
+extern LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor;
+extern LateBound<os::PFN_CreatePrivateNamespaceW> CreatePrivateNamespaceW;
+extern LateBound<os::PFN_ClosePrivateNamespace> ClosePrivateNamespace;
 }  // namespace late
 
 }  // namespace engine
