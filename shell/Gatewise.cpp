@@ -10,7 +10,6 @@
 #include "shell/SubstFrm.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
-#include "toolkit/Picture.h"
 #include "ui/GatewiseMainDlg.h"
 
 #include <windows.h>
@@ -19,7 +18,7 @@
 
 namespace {
 
-// COM for the image decoder, for the life of the program.
+// COM for the features that need it, for the life of the program.
 class ComApartment {
 public:
     ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
@@ -67,7 +66,6 @@ int RunProgram() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     engine::RestrictDllSearchToSystemFolder();
     ComApartment com;
-    toolkit::ImagingScope imaging;
     InitializeCommonControls();
     try {
         return RunProgram();

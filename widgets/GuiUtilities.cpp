@@ -5,6 +5,7 @@
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ImageScale.h"
+#include "toolkit/PngImage.h"
 #include "toolkit/OptionalFunction.h"
 
 #include <utility>
