@@ -15,6 +15,8 @@
 #include "toolkit/ImageScale.h"
 #include "toolkit/PngImage.h"
 
+#include "FuzzInput.h"
+
 #include <zlib.h>
 
 #include <cstdint>
@@ -27,6 +29,8 @@
 
 namespace {
 
+using fuzz::Reader;
+
 using Bytes = std::vector<std::uint8_t>;
 
 void Check(bool condition, const char* what) {
@@ -34,18 +38,6 @@ void Check(bool condition, const char* what) {
     std::fprintf(stderr, "png_image_fuzzer: %s\n", what);
     std::abort();
 }
-
-class Reader {
-public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    bool AtEnd() const { return at_ >= bytes_.size(); }
-    std::uint8_t Byte() { return AtEnd() ? 0 : bytes_[at_++]; }
-    std::span<const std::uint8_t> Rest() const { return bytes_.subspan(std::min(at_, bytes_.size())); }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t at_ = 0;
-};
 
 void AppendBigEndian(Bytes& out, std::uint32_t value) {
     for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<std::uint8_t>(value >> shift));
