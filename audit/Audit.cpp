@@ -44,7 +44,7 @@ std::string FromMode(std::optional<settings::TPromptMode> from) {
     return from ? ModeName(*from) : std::string("an unknown mode");
 }
 
-std::string ResumeSetting(const settings::TSwitchRecord& record) {
+std::string ResumeSetting(const switching::TSwitchRecord& record) {
     std::string text = record.passwordOnResumeFlag ? "resume (the password on resume of the power policy"
                        : record.allSchemes         ? "resume (the password on wake of every power scheme"
                                                    : "resume (the password on wake of the active power scheme";
@@ -53,7 +53,7 @@ std::string ResumeSetting(const settings::TSwitchRecord& record) {
 }
 
 // The settings that a switch covers, in the order it writes them.
-std::string SettingsWritten(const settings::TSwitchRecord& record) {
+std::string SettingsWritten(const switching::TSwitchRecord& record) {
     std::vector<std::string> settings;
     if (record.startup) settings.push_back("start-up (AutoAdminLogon)");
     if (record.resume) settings.push_back(ResumeSetting(record));
@@ -126,40 +126,40 @@ std::string ModeName(settings::TPromptMode mode) {
 }
 
 TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
-                    settings::TPromptMode to, const settings::TSwitchRecord& record) {
+                    settings::TPromptMode to, const switching::TSwitchRecord& record) {
     return {kind, origin, ModeSummary(kind, true, from, to), SettingsWritten(record), {}};
 }
 
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
-                       settings::TPromptMode to, const settings::ESwitchFailed& failure) {
+                       settings::TPromptMode to, const switching::ESwitchFailed& failure) {
     const std::string left = failure.LeftChanged.empty() ? "none" : Joined(failure.LeftChanged);
     return {kind, origin, ModeSummary(kind, false, from, to), "Settings left changed: " + left + ".", failure.what()};
 }
 
-settings::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
                                    Warnings& warnings) {
     options.AdoptStoredChanges();
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        settings::TSwitchResult result = settings::SwitchMode(options, mode);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode);
         Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
-    } catch (const settings::ESwitchFailed& failure) {
+    } catch (const switching::ESwitchFailed& failure) {
         Report(ModeNotChanged(ckSwitch, origin, from, mode, failure), warnings);
         throw;
     }
 }
 
-settings::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings) {
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings) {
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        settings::TUndoOutcome outcome = settings::UndoLastSwitch(options, force);
-        if (outcome.result == settings::TUndoResult::Done)
+        switching::TUndoOutcome outcome = switching::UndoLastSwitch(options, force);
+        if (outcome.result == switching::TUndoResult::Done)
             Report(ModeChanged(ckUndo, origin, from, CurrentMode(options).value_or(settings::pmCustom),
                                outcome.last->before),
                    warnings);
         return outcome;
-    } catch (const settings::ESwitchFailed& failure) {
+    } catch (const switching::ESwitchFailed& failure) {
         Report(ModeNotChanged(ckUndo, origin, from, settings::pmCustom, failure), warnings);
         throw;
     }

@@ -8,9 +8,10 @@
 // back as a warning, which the caller may show.
 
 #include "engine/Utilities.h"
-#include "settings/LastSwitch.h"
 #include "settings/Options.h"
-#include "settings/SwitchRecord.h"
+#include "switching/Switch.h"
+#include "switching/SwitchRecord.h"
+#include "switching/Undo.h"
 
 #include <cstdint>
 #include <optional>
@@ -53,21 +54,21 @@ std::string ModeName(settings::TPromptMode mode);
 // A switch, or an undo, from `from` (nullopt: it could not be read) to `to`
 // that went through, having written the settings `record` covers.
 TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
-                    settings::TPromptMode to, const settings::TSwitchRecord& record);
+                    settings::TPromptMode to, const switching::TSwitchRecord& record);
 // One that did not: why, and what it left changed (an undo that did not
 // happen names no `to`).
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
-                       settings::TPromptMode to, const settings::ESwitchFailed& failure);
+                       settings::TPromptMode to, const switching::ESwitchFailed& failure);
 
-// settings::SwitchMode, reported whether it goes through or not. Its own
+// switching::SwitchMode, reported whether it goes through or not. Its own
 // failure passes through unchanged.
-settings::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
                                    Warnings& warnings);
 
-// settings::UndoLastSwitch, reported when it changed the settings or failed
+// switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes
 // through unchanged.
-settings::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings);
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings);
 
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.

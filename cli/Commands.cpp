@@ -1,7 +1,12 @@
 #include "cli/Commands.h"
 
+#include "cli/AccountCommands.h"
+#include "cli/CheckCommands.h"
 #include "cli/JsonOutput.h"
+#include "cli/OptionsCommand.h"
 #include "cli/Session.h"
+#include "cli/StatusCommand.h"
+#include "cli/SwitchCommands.h"
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
 #include "engine/ConsoleUser.h"
@@ -52,19 +57,19 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         "status", "Shows the mode, the three settings, the auto-logon account, the options and whether the "
                   "program runs with administrator rights.");
     AddJsonFlag(*status, request);
-    status->callback([&] { request.command = [](Session& s) { return s.Status(); }; });
+    status->callback([&] { request.command = [](Session& s) { return Status(s); }; });
 
     CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
     AddJsonFlag(*secure, request);
     secure->callback(
-        [&] { request.command = [&](Session& s) { return s.Switch(settings::pmSecure, request.verify); }; });
+        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmSecure, request.verify); }; });
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
     AddJsonFlag(*relaxed, request);
-    relaxed->callback([&] { request.command = [](Session& s) { return s.Switch(settings::pmRelaxed, false); }; });
+    relaxed->callback([&] { request.command = [](Session& s) { return Switch(s, settings::pmRelaxed, false); }; });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
     account->require_subcommand(1);
@@ -78,11 +83,11 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
     AddJsonFlag(*set, request);
     set->callback([&] {
-        request.command = [&](Session& s) { return s.SetAccount(request.user, request.domain, !request.noVerify); };
+        request.command = [&](Session& s) { return SetAccount(s, request.user, request.domain, !request.noVerify); };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
     AddJsonFlag(*clear, request);
-    clear->callback([&] { request.command = [](Session& s) { return s.ClearAccount(); }; });
+    clear->callback([&] { request.command = [](Session& s) { return ClearAccount(s); }; });
 
     CLI::App* options = app.add_subcommand(
         "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
@@ -90,7 +95,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
     AddJsonFlag(*options, request);
     options->callback([&] {
-        request.command = [&](Session& s) { return s.Options(Assignments(arguments, request)); };
+        request.command = [&](Session& s) { return Options(s, Assignments(arguments, request)); };
     });
 
     CLI::App* diagnose =
@@ -100,20 +105,20 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         ->type_name("MODE");
     AddJsonFlag(*diagnose, request);
     diagnose->callback([&] {
-        request.command = [&](Session& s) { return s.Diagnose(TargetMode(request.forMode)); };
+        request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
     });
 
     CLI::App* selftest = app.add_subcommand(
         "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
                     "fails; without administrator rights the steps that need them are skipped.");
     AddJsonFlag(*selftest, request);
-    selftest->callback([&] { request.command = [](Session& s) { return s.SelfTest(); }; });
+    selftest->callback([&] { request.command = [](Session& s) { return SelfTest(s); }; });
     CLI::App* undo = app.add_subcommand(
         "undo", "Undoes the last switch: puts back the three settings exactly as they were before it. Exit code 9 "
                 "when there is none, 10 when the settings changed since.");
     undo->add_flag("--force", request.force, "Undoes the switch also when the settings changed since.");
     AddJsonFlag(*undo, request);
-    undo->callback([&] { request.command = [&](Session& s) { return s.Undo(request.force); }; });
+    undo->callback([&] { request.command = [&](Session& s) { return Undo(s, request.force); }; });
 
     CLI::App* version = app.add_subcommand("version", "Shows the program's name and version.");
     AddJsonFlag(*version, request);
@@ -125,7 +130,8 @@ const char kFooter[] =
     "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
-    "10 the settings changed since the switch (undo without --force).\n";
+    "10 the settings changed since the switch (undo without --force),\n"
+    "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 

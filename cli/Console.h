@@ -25,6 +25,7 @@ enum ExitCode : int {
     kSelfTestFailed = 8,      // selftest: at least one check failed
     kNothingToUndo = 9,       // undo found no record of a switch
     kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed
+    kSessionLocked = 11,      // the session's screen saver setting refused while locked; nothing was changed
 };
 
 // Standard input.

@@ -28,13 +28,24 @@ std::string Hex4(unsigned value) {
     return text;
 }
 
-// Writes the scheme's two indexes and reads them back.
+std::string IndexText(std::optional<DWORD> index) { return index ? std::to_string(*index) : "none"; }
+
+// Writes the scheme's two indexes and reads them back, through the power
+// functions and from where Windows stores them: a write that lands elsewhere
+// reads back through the one but not the other.
 void WriteAndReadBack(const GUID& scheme, DWORD ac, DWORD dc) {
     engine::VistaWriteLockOnWake({scheme, false, ac, dc});
+    const std::string written = "AC " + std::to_string(ac) + " and DC " + std::to_string(dc) + " were written, ";
     const engine::SchemeLockOnWake read = engine::VistaReadSchemeLockOnWake(scheme);
     if (read.ac != ac || read.dc != dc)
-        throw engine::Exception("AC " + std::to_string(ac) + " and DC " + std::to_string(dc) + " were written, AC " +
-                                std::to_string(read.ac) + " and DC " + std::to_string(read.dc) + " read back.");
+        throw engine::Exception(written + "AC " + std::to_string(read.ac) + " and DC " + std::to_string(read.dc) +
+                                " read back.");
+    const engine::StoredLockOnWake stored = engine::VistaReadStoredLockOnWake(scheme);
+    if (stored.ac != ac || stored.dc != dc)
+        throw engine::Exception(written + "but the registry holds ACSettingIndex " + IndexText(stored.ac) +
+                                " and DCSettingIndex " + IndexText(stored.dc) + " under HKEY_LOCAL_MACHINE\\" +
+                                os::ToUtf8(os::PowerValueKeyPath(scheme, os::kNoSubgroup, os::kLockConsoleOnWake)) +
+                                ".");
 }
 
 SelfTestResult CheckGlobalPowerPolicy() {
@@ -78,7 +89,8 @@ SelfTestResult CheckPowerScheme(bool administrator) {
     }
     if (!failure.empty()) return {id, Outcome::Failed, failure + cleanup};
     return {id, Outcome::Passed,
-            "A copy of the active power scheme took the password on wake on AC and DC, read back both ways." +
+            "A copy of the active power scheme took the password on wake on AC and DC, read back both ways "
+            "through the power functions and from the registry." +
                 cleanup};
 }
 

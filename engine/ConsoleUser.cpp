@@ -72,10 +72,47 @@ os::WString AccountOf(PSID sid) {
     return domainSize ? os::WString(domain, domainSize) + WSTR("\\") + user : user;
 }
 
-Token UserToken(DWORD session) {
+Token UserToken(const ConsoleUser& user) {
     HANDLE token = nullptr;
-    if (!late::WTSQueryUserToken(session, &token)) RaiseOsError();
-    return Token(token);
+    if (late::WTSQueryUserToken(user.session, &token)) return Token(token);
+    const DWORD error = late::GetLastError();
+    if (IsNobodySignedIn(error))
+        throw EConsoleUserLeft(os::ToUtf8(user.account) +
+                               " signed out during the switch, so the screen saver setting of their session was not "
+                               "changed.");
+    RaiseOsError(error);
+}
+
+// CreateProcessAsUserW refused the program's file to the user: they may not read it.
+class EProgramNotRunnable : public EOSError {
+public:
+    explicit EProgramNotRunnable(const os::WString& program)
+        : EOSError("The user at the console may not run " + os::ToUtf8(program) +
+                       " (a folder that only SYSTEM can read, such as a management agent's cache). Install "
+                       "gatewisecmd where every user may run it, such as C:\\Program Files\\Gatewise, and run it "
+                       "from there.",
+                   ERROR_ACCESS_DENIED) {}
+};
+
+// The environment block of a user's token, which the program started for them
+// gets instead of LocalSystem's.
+struct EnvironmentTraits {
+    using Handle = LPVOID;
+    static void Close(LPVOID block) { late::DestroyEnvironmentBlock(block); }
+};
+using EnvironmentBlock = os::UniqueHandle<EnvironmentTraits>;
+
+EnvironmentBlock EnvironmentOf(HANDLE token) {
+    LPVOID block = nullptr;
+    if (!late::CreateEnvironmentBlock(&block, token, FALSE)) RaiseOsError();
+    return EnvironmentBlock(block);
+}
+
+os::WString SystemFolder() {
+    char folder[MAX_PATH];
+    const UINT length = os::Api().GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) RaiseOsError();
+    return os::FromUtf8(std::string(folder, length));
 }
 
 os::WString ProgramPath() {
@@ -98,6 +135,8 @@ os::WString PartCommandLine(const os::WString& program, std::optional<bool> ask)
 // Starts the program in the user's session and waits for its exit code.
 DWORD RunInSession(HANDLE token, const os::WString& commandLine, const os::WString& program) {
     os::WinApi& api = os::Api();
+    const EnvironmentBlock environment = EnvironmentOf(token);
+    const os::WString folder = SystemFolder();
     std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
     writable.push_back(0);
     WCHAR desktop[] = WSTR("winsta0\\default");
@@ -105,9 +144,13 @@ DWORD RunInSession(HANDLE token, const os::WString& commandLine, const os::WStri
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop;
     PROCESS_INFORMATION started{};
-    if (!api.CreateProcessAsUserW(token, program.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &startup, &started))
-        RaiseOsError();
+    if (!api.CreateProcessAsUserW(token, program.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.get(), folder.c_str(),
+                                  &startup, &started)) {
+        const DWORD error = api.GetLastError();
+        if (error == ERROR_ACCESS_DENIED) throw EProgramNotRunnable(program);
+        RaiseOsError(error);
+    }
     const KernelHandle process(started.hProcess);
     const KernelHandle thread(started.hThread);
     const DWORD waited = api.WaitForSingleObject(process.get(), kAnswerMilliseconds);
@@ -122,6 +165,11 @@ DWORD RunInSession(HANDLE token, const os::WString& commandLine, const os::WStri
 }
 
 }  // namespace
+
+bool IsNobodySignedIn(DWORD tokenQueryError) {
+    return tokenQueryError == ERROR_NO_TOKEN || tokenQueryError == ERROR_CTX_WINSTATION_NOT_FOUND ||
+           tokenQueryError == ERROR_FILE_NOT_FOUND;
+}
 
 bool RunsAsLocalSystem() {
     HANDLE handle = nullptr;
@@ -142,8 +190,7 @@ std::optional<ConsoleUser> FindConsoleUser() {
     HANDLE handle = nullptr;
     if (!late::WTSQueryUserToken(session, &handle)) {
         const DWORD error = late::GetLastError();
-        // The sign-in screen, or a session that went away since.
-        if (error == ERROR_NO_TOKEN || error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (IsNobodySignedIn(error)) return std::nullopt;
         RaiseWithCode("The sign-in token of the user at the console cannot be had, so their settings cannot be "
                       "reached",
                       error);
@@ -177,15 +224,18 @@ bool RunScreenSaverPartInSession(const ConsoleUser& user, std::optional<bool> as
     const std::string where = os::ToUtf8(user.account) + "'s session";
     DWORD answer = 0;
     try {
-        const Token token = UserToken(user.session);
+        const Token token = UserToken(user);
         std::vector<ULONG_PTR> tokenUser = TokenUserOf(token.get());
         if (SidText(UserSid(tokenUser)) != user.sid)
             throw Exception("Another user signed in at the console meanwhile.");
         const os::WString program = ProgramPath();
         answer = RunInSession(token.get(), PartCommandLine(program, ask), program);
+    } catch (const EProgramNotRunnable&) {
+        throw;
     } catch (const EOSError& error) {
         RaiseWithCode("The screen saver setting of " + where + " cannot be reached", error.ErrorCode);
     }
+    if (answer == ERROR_OPERATION_IN_PROGRESS) throw ESessionLocked();
     if ((answer & ~DWORD{1}) != kAnswer)
         RaiseWithCode("The screen saver setting of " + where + " could not be " + (ask ? "changed" : "read"), answer);
     const bool asks = (answer & 1) != 0;

@@ -67,10 +67,24 @@ const ConsoleUser* TargetConsoleUser();
 bool PerUserSettingsOutOfReach();
 
 // The screen saver parameter of the console user's session: sets it to `ask`
-// (nullopt: only reads it) through the program started in their session, and
-// returns its value afterwards. Whatever keeps that part from its answer
-// raises, with a message that names the user.
+// (nullopt: only reads it) through the program started in their session, with
+// their environment and the system folder as its current folder, and returns
+// its value afterwards. Whatever keeps that part from its answer raises, with
+// a message that names the user: EConsoleUserLeft when they signed out
+// meanwhile, ESessionLocked (engine/Utilities.h) while their screen is locked.
 bool RunScreenSaverPartInSession(const ConsoleUser& user, std::optional<bool> ask);
+
+// The console user signed out after the program found them; their session's
+// setting was not changed.
+class EConsoleUserLeft : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Whether WTSQueryUserToken failed because nobody is signed in to the session:
+// its sign-in screen (ERROR_NO_TOKEN) or a session that no longer exists
+// (ERROR_CTX_WINSTATION_NOT_FOUND; ERROR_FILE_NOT_FOUND on some versions).
+bool IsNobodySignedIn(DWORD tokenQueryError);
 
 // The internal switch of that part, followed by "read", "ask" or "no-ask",
 // and what the program started with it runs: it works on its own session's

@@ -125,7 +125,10 @@ LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme{kPowrprof, "PowerDeleteSc
 LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};
+LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo{kNetapi32, "NetUserGetInfo"};
 LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
+LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock{"userenv.dll", "CreateEnvironmentBlock"};
+LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock{"userenv.dll", "DestroyEnvironmentBlock"};
 }  // namespace late
 
 }  // namespace engine

@@ -109,7 +109,10 @@ extern LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme;
 extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
 extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
 extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;
+extern LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo;
 extern LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken;
+extern LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock;
+extern LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock;
 }  // namespace late
 
 }  // namespace engine

@@ -34,10 +34,13 @@ using LsaSecretBuffer = os::UniqueHandle<LsaSecretTraits>;
     throw EOSError(message, 0);
 }
 
-LSA_HANDLE OpenPolicy() {
+// Storing asks for POLICY_CREATE_SECRET, which LsaStorePrivateData needs for
+// a new entry; reading for POLICY_GET_PRIVATE_INFORMATION, which
+// LsaRetrievePrivateData needs. An administrator holds both.
+LSA_HANDLE OpenPolicy(ACCESS_MASK access) {
     LSA_OBJECT_ATTRIBUTES attributes{};
     LSA_HANDLE policy = nullptr;
-    NTSTATUS status = late::LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_SECRET, &policy);
+    NTSTATUS status = late::LsaOpenPolicy(nullptr, &attributes, access, &policy);
     if (status != STATUS_SUCCESS) RaiseLsaError("LsaOpenPolicy", late::LsaNtStatusToWinError(status));
     return policy;
 }
@@ -75,7 +78,7 @@ void StorePrivateData(os::WStringView keyName, const os::SecretString& data) {
     const os::WString key(keyName);
     ULONG code;
     {
-        LsaPolicy policy(OpenPolicy());
+        LsaPolicy policy(OpenPolicy(POLICY_CREATE_SECRET));
         code = StoreOrDelete(policy.get(), key, data);
     }
     if (code != ERROR_SUCCESS) RaiseLsaError("LsaStorePrivateData", code);
@@ -86,7 +89,7 @@ os::SecretString RetrievePrivateData(os::WStringView keyName) {
     os::SecretString secret;
     ULONG code = ERROR_SUCCESS;
     {
-        LsaPolicy policy(OpenPolicy());
+        LsaPolicy policy(OpenPolicy(POLICY_GET_PRIVATE_INFORMATION));
         LSA_UNICODE_STRING name = KeyName(key);
         PLSA_UNICODE_STRING data = nullptr;
         NTSTATUS status = late::LsaRetrievePrivateData(policy.get(), &name, &data);

@@ -198,13 +198,19 @@ void SetAskPasswordOnScreenSaver(bool ask) {
     if (IsWindows6OrLater()) SetScreenSaverParameter(ask);
 }
 
+ESessionLocked::ESessionLocked()
+    : EOSError("The screen saver setting of the session cannot change while the computer is locked.",
+               ERROR_OPERATION_IN_PROGRESS) {}
+
 void SetScreenSaverParameter(bool ask) {
     if (const ConsoleUser* user = TargetConsoleUser()) {
         RunScreenSaverPartInSession(*user, ask);
         return;
     }
-    if (!os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE))
-        RaiseOsError();
+    if (os::Api().SystemParametersInfoW(SPI_SETSCREENSAVESECURE, ask ? 1 : 0, nullptr, SPIF_SENDCHANGE)) return;
+    const DWORD error = os::Api().GetLastError();
+    if (error == ERROR_OPERATION_IN_PROGRESS) throw ESessionLocked();
+    RaiseOsError(error);
 }
 
 // ---------------------------------------------------------------- accounts
@@ -234,15 +240,55 @@ TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const
         return pcAccepted;
     }
     switch (api.GetLastError()) {
-    case ERROR_PRIVILEGE_NOT_HELD:
-        return pcAccepted;
     case ERROR_ACCOUNT_RESTRICTION:
         return password.empty() ? pcAccepted : pcCannotVerify;
     case ERROR_LOGON_FAILURE:
         return pcRejected;
+    case ERROR_ACCOUNT_LOCKED_OUT:
+        return pcLockedOut;
     default:
         return pcCannotVerify;
     }
+}
+
+std::optional<os::WString> ConnectedMicrosoftAccount(const os::WString& localUser) {
+    LPBYTE buffer = nullptr;
+    NET_API_STATUS status;
+    try {
+        status = late::NetUserGetInfo(nullptr, localUser.c_str(), 24, &buffer);
+    } catch (const EJwaError&) {
+        return std::nullopt;  // no such function: a Windows without Microsoft accounts
+    }
+    if (status != NERR_Success || !buffer) return std::nullopt;
+    std::optional<os::WString> name;
+    const auto* info = reinterpret_cast<const USER_INFO_24*>(buffer);
+    if (info->usri24_internet_identity && info->usri24_internet_principal_name &&
+        *info->usri24_internet_principal_name)
+        name = os::WString(info->usri24_internet_principal_name);
+    late::NetApiBufferFree(buffer);
+    return name;
+}
+
+UserAccount WindowsAccountName(const os::WString& user, const os::WString& domain) {
+    const bool microsoftDomain = os::EqualsIgnoringCase(domain, WSTR("MicrosoftAccount"));
+    if (user.find(WCHAR('@')) == os::WString::npos || (!domain.empty() && !microsoftDomain)) return {user, domain};
+    std::optional<UserAccount> candidate;
+    if (const ConsoleUser* console = TargetConsoleUser()) {
+        const auto backslash = console->account.find(WCHAR('\\'));
+        if (backslash != os::WString::npos)
+            candidate = UserAccount{console->account.substr(backslash + 1), console->account.substr(0, backslash)};
+    } else {
+        try {
+            candidate = GetCurrentUserAccount();
+        } catch (const Exception&) {
+            // Nobody to compare with: the name stays as given.
+        }
+    }
+    if (candidate) {
+        const std::optional<os::WString> connected = ConnectedMicrosoftAccount(candidate->user);
+        if (connected && os::EqualsIgnoringCase(*connected, user)) return *candidate;
+    }
+    return {user, microsoftDomain ? domain : os::WString()};
 }
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 // resume setting (power policy), the screen saver setting, the current account
 // and password verification. Every failure raises; nothing returns an error code.
 
+#include "engine/Exception.h"
 #include "engine/Registry.h"
 #include "os/Text.h"
 
@@ -82,8 +83,16 @@ extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
 bool GetAskPasswordOnScreenSaver();
 void SetAskPasswordOnScreenSaver(bool ask);
 // The running session's screen saver setting alone (Windows 6 and later); a
-// failure raises EOSError.
+// failure raises EOSError, and ESessionLocked while the session is locked.
 void SetScreenSaverParameter(bool ask);
+
+// SystemParametersInfo refused the screen saver setting with
+// ERROR_OPERATION_IN_PROGRESS: the session is locked (or in power saving).
+// Nothing was changed.
+class ESessionLocked : public EOSError {
+public:
+    ESessionLocked();
+};
 
 // The logged-on account, split from its SAM-compatible name "DOMAIN\user".
 struct UserAccount {
@@ -92,11 +101,30 @@ struct UserAccount {
 };
 UserAccount GetCurrentUserAccount();
 
-enum TPasswordCheck : std::uint8_t { pcCannotVerify = 0, pcRejected = 1, pcAccepted = 2 };
+// pcLockedOut: Windows refuses the account for a while after too many wrong
+// passwords (ERROR_ACCOUNT_LOCKED_OUT); nothing was checked.
+enum TPasswordCheck : std::uint8_t { pcCannotVerify = 0, pcRejected = 1, pcAccepted = 2, pcLockedOut = 3 };
 // Asks Windows to log the account on and discards the logon at once. An empty
 // user or domain is taken from the current account, except that a user
 // principal name ("name@domain") is checked without a domain, as Windows
-// requires for such names.
+// requires for such names. Every wrong password counts toward the account's
+// lockout threshold: callers never retry on their own. Only a logon that
+// succeeds, or ERROR_ACCOUNT_RESTRICTION with an empty password (an account
+// without one, where blank passwords may not log on), is accepted.
 TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const os::SecretString& password);
+
+// The Microsoft account ("name@example.com") that a local account of this
+// computer is connected to (NetUserGetInfo level 24); nullopt for an account
+// of its own, one that is not local, or when it cannot be told.
+std::optional<os::WString> ConnectedMicrosoftAccount(const os::WString& localUser);
+
+// The account as Windows takes it for LogonUserW and automatic logon. A
+// Microsoft account given by its e-mail address ("name@example.com" with no
+// domain, or with the domain "MicrosoftAccount") becomes the local account
+// connected to it (its name and this computer) when that is the current user
+// (or the console user, for a program run as LocalSystem); any other
+// "name@domain" with no domain stays a user principal name; the rest is
+// returned as given.
+UserAccount WindowsAccountName(const os::WString& user, const os::WString& domain);
 
 }  // namespace engine

@@ -3,11 +3,14 @@
 #include "engine/Exception.h"
 #include "engine/LateBinding.h"
 #include "engine/OsError.h"
+#include "engine/Registry.h"
 #include "engine/WindowsVersion.h"
+#include "os/Text.h"
 #include "os/WinApi.h"
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace engine {
 namespace {
@@ -38,6 +41,23 @@ void Check(DWORD result) {
     if (result != ERROR_SUCCESS) RaiseOsError(result);
 }
 
+void Activate(const GUID* scheme) {
+    const DWORD result = late::PowerSetActiveScheme(nullptr, scheme);
+    if (result == ERROR_SUCCESS) return;
+    const std::string text = SysErrorMessage(result);
+    throw EPowerSchemeNotActivated("The password on wake was written to the power plan, but Windows did not "
+                                   "activate the plan (PowerSetActiveScheme failed: " +
+                                       (text.empty() ? "system error " + std::to_string(result) + "." : text) +
+                                       "), so it still uses its old value.",
+                                   result);
+}
+
+// The lock on wake belongs to no subgroup: the power functions address it with NO_SUBGROUP_GUID.
+DWORD ReadIndex(bool ac, const GUID* scheme, DWORD* value) {
+    return ac ? late::PowerReadACValueIndex(nullptr, scheme, &os::kNoSubgroup, &os::kLockConsoleOnWake, value)
+              : late::PowerReadDCValueIndex(nullptr, scheme, &os::kNoSubgroup, &os::kLockConsoleOnWake, value);
+}
+
 bool OnBattery() {
     SYSTEM_POWER_STATUS status{};
     return os::Api().GetSystemPowerStatus(&status) && status.ACLineStatus == 0;
@@ -64,8 +84,7 @@ ULONG EnumerateSchemes(GUID* schemes) {
 bool VistaGetAskPasswordOnResume() {
     ActiveScheme active;
     DWORD index = 0;
-    Check(OnBattery() ? late::PowerReadDCValueIndex(nullptr, active.get(), nullptr, &os::kLockConsoleOnWake, &index)
-                      : late::PowerReadACValueIndex(nullptr, active.get(), nullptr, &os::kLockConsoleOnWake, &index));
+    Check(ReadIndex(!OnBattery(), active.get(), &index));
     return index != 0;
 }
 
@@ -80,7 +99,7 @@ void VistaSetAskPasswordOnResume(bool ask, bool allSchemes) {
 
     const DWORD value = ask ? 1 : 0;
     for (ULONG i = 0; i < count; ++i) VistaWriteLockOnWake({schemes[i], false, value, value});
-    late::PowerSetActiveScheme(nullptr, active.get());
+    Activate(active.get());
 }
 
 std::vector<SchemeLockOnWake> VistaReadLockOnWake(bool allSchemes) {
@@ -96,23 +115,30 @@ std::vector<SchemeLockOnWake> VistaReadLockOnWake(bool allSchemes) {
         SchemeLockOnWake& values = result[i];
         values.scheme = schemes[i];
         values.active = os::SameGuid(schemes[i], *active.get());
-        Check(late::PowerReadACValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.ac));
-        Check(late::PowerReadDCValueIndex(nullptr, &schemes[i], nullptr, &os::kLockConsoleOnWake, &values.dc));
+        Check(ReadIndex(true, &schemes[i], &values.ac));
+        Check(ReadIndex(false, &schemes[i], &values.dc));
     }
     return result;
 }
 
 void VistaWriteLockOnWake(const SchemeLockOnWake& values) {
-    Check(late::PowerWriteACValueIndex(nullptr, &values.scheme, nullptr, &os::kLockConsoleOnWake, values.ac));
-    Check(late::PowerWriteDCValueIndex(nullptr, &values.scheme, nullptr, &os::kLockConsoleOnWake, values.dc));
+    Check(late::PowerWriteACValueIndex(nullptr, &values.scheme, &os::kNoSubgroup, &os::kLockConsoleOnWake, values.ac));
+    Check(late::PowerWriteDCValueIndex(nullptr, &values.scheme, &os::kNoSubgroup, &os::kLockConsoleOnWake, values.dc));
 }
 
 SchemeLockOnWake VistaReadSchemeLockOnWake(const GUID& scheme) {
     ActiveScheme active;
     SchemeLockOnWake values{scheme, os::SameGuid(scheme, *active.get()), 0, 0};
-    Check(late::PowerReadACValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, &values.ac));
-    Check(late::PowerReadDCValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, &values.dc));
+    Check(ReadIndex(true, &scheme, &values.ac));
+    Check(ReadIndex(false, &scheme, &values.dc));
     return values;
+}
+
+StoredLockOnWake VistaReadStoredLockOnWake(const GUID& scheme) {
+    const os::WString path = os::PowerValueKeyPath(scheme, os::kNoSubgroup, os::kLockConsoleOnWake);
+    RegKey key = OpenSettingForReading(HKEY_LOCAL_MACHINE, path.c_str());
+    if (!key) return {};
+    return {ReadDword(key.get(), WSTR("ACSettingIndex")), ReadDword(key.get(), WSTR("DCSettingIndex"))};
 }
 
 GUID VistaDuplicateActiveScheme() {
@@ -128,7 +154,7 @@ void VistaDeleteScheme(const GUID& scheme) { Check(late::PowerDeleteScheme(nullp
 
 void VistaReapplyActiveScheme() {
     ActiveScheme active;
-    late::PowerSetActiveScheme(nullptr, active.get());
+    Activate(active.get());
 }
 
 bool HasModernStandby() {

@@ -74,9 +74,14 @@ using PFN_CallNtPowerInformation = NTSTATUS(WINAPI*)(POWER_INFORMATION_LEVEL, PV
 // netapi32
 using PFN_NetGetJoinInformation = NET_API_STATUS(WINAPI*)(LPCWSTR, LPWSTR*, PNETSETUP_JOIN_STATUS);
 using PFN_NetApiBufferFree = NET_API_STATUS(WINAPI*)(LPVOID);
+using PFN_NetUserGetInfo = NET_API_STATUS(WINAPI*)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*);
 
 // wtsapi32
 using PFN_WTSQueryUserToken = BOOL(WINAPI*)(ULONG, PHANDLE);
+
+// userenv
+using PFN_CreateEnvironmentBlock = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
+using PFN_DestroyEnvironmentBlock = BOOL(WINAPI*)(LPVOID);
 
 // winmm
 using PFN_PlaySoundA = BOOL(WINAPI*)(LPCSTR, HMODULE, DWORD);

@@ -125,12 +125,16 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NO_TOKEN 1008L
+#define ERROR_OPERATION_IN_PROGRESS 329L
 #define ERROR_INVALID_SPI_VALUE 1439L
 #define ERROR_PRIVILEGE_NOT_HELD 1314L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_LOGON_FAILURE 1326L
 #define ERROR_ACCOUNT_RESTRICTION 1327L
 #define ERROR_NONE_MAPPED 1332L
+#define ERROR_ACCOUNT_LOCKED_OUT 1909L
+#define ERROR_CTX_WINSTATION_NOT_FOUND 7022L
+#define NERR_UserNotFound 2221L
 #define ERROR_TIMEOUT 1460L
 
 #define S_OK ((HRESULT)0L)
@@ -188,6 +192,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define DOMAIN_ALIAS_RID_USERS 0x00000221L
 #define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
 #define SECURITY_LOCAL_SYSTEM_RID 0x00000012L
+#define POLICY_GET_PRIVATE_INFORMATION 0x00000004L
 #define POLICY_CREATE_SECRET 0x00000020L
 
 typedef struct _GUID {
@@ -324,6 +329,15 @@ typedef enum _NETSETUP_JOIN_STATUS {
     NetSetupWorkgroupName,
     NetSetupDomainName
 } NETSETUP_JOIN_STATUS, *PNETSETUP_JOIN_STATUS;
+// NetUserGetInfo level 24: whether a local account is connected to an
+// internet identity (a Microsoft account), and its names.
+typedef struct _USER_INFO_24 {
+    BOOL usri24_internet_identity;
+    DWORD usri24_flags;
+    LPWSTR usri24_internet_provider_name;
+    LPWSTR usri24_internet_principal_name;
+    PSID usri24_user_sid;
+} USER_INFO_24, *PUSER_INFO_24, *LPUSER_INFO_24;
 
 // Security identifiers and tokens.
 typedef struct _SID_IDENTIFIER_AUTHORITY {
@@ -355,6 +369,7 @@ typedef enum _SID_NAME_USE {
 #define WAIT_TIMEOUT 258L
 #define WAIT_FAILED 0xFFFFFFFF
 #define STILL_ACTIVE 259L
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400
 #define CREATE_NO_WINDOW 0x08000000
 typedef struct _STARTUPINFOW {
     DWORD cb;

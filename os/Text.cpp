@@ -159,6 +159,15 @@ std::string GuidText(const GUID& guid) {
     return text;
 }
 
+WString PowerValueKeyPath(const GUID& scheme, const GUID& subgroup, const GUID& setting) {
+    const auto bare = [](const GUID& guid) {
+        const std::string text = GuidText(guid);
+        return FromUtf8(text.substr(1, text.size() - 2));
+    };
+    return WSTR("SYSTEM\\CurrentControlSet\\Control\\Power\\User\\PowerSchemes\\") + bare(scheme) + WSTR("\\") +
+           bare(subgroup) + WSTR("\\") + bare(setting);
+}
+
 bool EqualsIgnoringCase(WStringView a, WStringView b) { return EqualsIgnoringAsciiCase(a, b); }
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return EqualsIgnoringAsciiCase(a, b); }
 

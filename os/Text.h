@@ -71,6 +71,11 @@ WString Format(WStringView format, WStringView argument);
 
 // "{0e796bdb-100d-47d6-a2d5-f7d2daa51f51}", as powercfg writes a GUID.
 std::string GuidText(const GUID& guid);
+// Where Windows keeps a power scheme's changed value of a setting, under
+// HKEY_LOCAL_MACHINE: ...\PowerSchemes\<scheme>\<subgroup>\<setting>, the
+// GUIDs in lower case without braces, with the DWORD values ACSettingIndex and
+// DCSettingIndex.
+WString PowerValueKeyPath(const GUID& scheme, const GUID& subgroup, const GUID& setting);
 
 // Case-insensitive comparison of ASCII letters, as the registry and the option
 // names need it.

@@ -12,6 +12,7 @@
 #include <lmcons.h>
 #include <lmerr.h>
 #include <lmjoin.h>
+#include <lmaccess.h>
 #define SECURITY_WIN32
 #include <security.h>
 #include <secext.h>
@@ -38,6 +39,9 @@
 #ifndef STATUS_BUFFER_TOO_SMALL
 #define STATUS_BUFFER_TOO_SMALL ((NTSTATUS)0xC0000023L)
 #endif
+#ifndef ERROR_OPERATION_IN_PROGRESS
+#define ERROR_OPERATION_IN_PROGRESS 329L
+#endif
 #ifndef SPI_GETSCREENSAVESECURE
 #define SPI_GETSCREENSAVESECURE 0x0076
 #define SPI_SETSCREENSAVESECURE 0x0077
@@ -51,6 +55,12 @@ inline constexpr ULONG kEnablePasswordLogon = 0x04;
 // {0E796BDB-100D-47D6-A2D5-F7D2DAA51F51}: lock the console on wake.
 inline constexpr GUID kLockConsoleOnWake = {
     0x0E796BDB, 0x100D, 0x47D6, {0xA2, 0xD5, 0xF7, 0xD2, 0xDA, 0xA5, 0x1F, 0x51}};
+
+// NO_SUBGROUP_GUID {FEA3413E-7E05-4911-9A71-700331F1C294}: the subgroup of
+// power settings that belong to no subgroup, as the lock on wake does
+// (powercfg's SUB_NONE).
+inline constexpr GUID kNoSubgroup = {
+    0xFEA3413E, 0x7E05, 0x4911, {0x9A, 0x71, 0x70, 0x03, 0x31, 0xF1, 0xC2, 0x94}};
 
 // SYSTEM_POWER_CAPABILITIES.AoAc (Modern Standby), which the SDK's older
 // layout keeps in its spare bytes: the byte after FastSystemS4, Hiberboot and

@@ -44,7 +44,7 @@ public:
     // Writes `mode` into every enabled setting, in the order start-up, resume,
     // screen saver; pmCustom writes nothing. Failures pass through unchanged
     // and what was written before them stays: a switch of the mode is
-    // SwitchMode (settings/SwitchRecord.h), which puts that back.
+    // SwitchMode (switching/Switch.h), which puts that back.
     void ApplyMode(TPromptMode mode);
 
 private:

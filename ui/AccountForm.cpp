@@ -1,6 +1,7 @@
 #include "ui/AccountForm.h"
 
 #include "os/Text.h"
+#include "resources/StringIds.h"
 #include "shell/ResStrings.h"
 #include "toolkit/Layout.h"
 #include "ui/InfoDlgEx.h"
@@ -8,6 +9,10 @@
 
 namespace ui {
 namespace {
+
+// Windows 11 locks an account for a while after 10 wrong passwords by default;
+// the warning comes well before that.
+constexpr int kRejectionsBeforeWarning = 3;
 
 std::string AccountLayout(const wchar_t* resource) {
     widgets::RegisterKXLabel();
@@ -54,6 +59,22 @@ void TAccountForm::DoHide() {
 
 bool TAccountForm::AskYes(unsigned messageId) {
     return AskYesNoEx(this, shell::ResString(messageId), Caption(), false, nullptr, HelpContext) == iaYes;
+}
+
+bool TAccountForm::AskAgainAfterRejection(unsigned messageId) {
+    std::wstring text = shell::ResString(messageId);
+    if (++rejections_ >= kRejectionsBeforeWarning) text += shell::ResString(IDS_LOCKOUT_WARNING);
+    return AskYesNoEx(this, text, Caption(), false, nullptr, HelpContext) == iaYes;
+}
+
+void TAccountForm::ShowLockedOut() { ShowErrorEx(this, shell::ResString(IDS_ACCOUNT_LOCKED_OUT), Caption(), HelpContext); }
+
+engine::UserAccount TAccountForm::TypedAccount() {
+    const std::wstring user = edtUserName.Text();
+    // An e-mail address typed over a local account's name carries its own
+    // domain: the hidden row's computer name is not it.
+    const bool ownDomain = localAccount_ && user.find(L'@') != std::wstring::npos;
+    return engine::WindowsAccountName(user, ownDomain ? std::wstring() : edtDomain.Text());
 }
 
 void TAccountForm::btnHelpClick(toolkit::TComponent*) { toolkit::Application().HelpContext(HelpContext); }

@@ -6,6 +6,7 @@
 #include "shell/SubstFrm.h"
 #include "toolkit/Label.h"
 #include "toolkit/StdCtrls.h"
+#include "engine/Utilities.h"
 #include "ui/AccountDlgCore.h"
 
 #include <string>
@@ -35,6 +36,16 @@ protected:
     // Asks a question with Yes and No, under this dialog's caption and with
     // its help topic; true for Yes.
     bool AskYes(unsigned messageId);
+    // After Windows rejected the password: asks the question `messageId`, to
+    // which from the third rejection in this dialog a warning is added that
+    // more wrong passwords may lock the account out; true for Yes.
+    bool AskAgainAfterRejection(unsigned messageId);
+    // Windows refuses the account for now after too many wrong passwords:
+    // says so; the dialog stays open.
+    void ShowLockedOut();
+    // The names as typed, in the form Windows takes (engine::WindowsAccountName);
+    // an e-mail address typed while the domain row is hidden has no domain.
+    engine::UserAccount TypedAccount();
 
     toolkit::TLabel& lblDomain;
     toolkit::TEdit& edtUserName;
@@ -43,6 +54,7 @@ protected:
 
 private:
     bool localAccount_ = false;
+    int rejections_ = 0;
 };
 
 }  // namespace ui

@@ -33,15 +33,21 @@ void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
 
 void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
-    const std::wstring user = edtUserName.Text();
-    const std::wstring domain = edtDomain.Text();
-    if (engine::VerifyAccountPassword(user, domain, password) == engine::pcRejected) {
-        if (!AskYes(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
+    const engine::UserAccount account = TypedAccount();
+    switch (engine::VerifyAccountPassword(account.user, account.domain, password)) {
+    case engine::pcRejected:
+        if (!AskAgainAfterRejection(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);
         return;
+    case engine::pcLockedOut:
+        ShowLockedOut();
+        return;
+    case engine::pcAccepted:
+    case engine::pcCannotVerify:
+        break;
     }
     audit::Warnings ignored;  // as for a switch in the main window
     const engine::TPasswordStore store =
-        audit::SetAutologonAccount(user, domain, password, audit::orWindow, ignored);
+        audit::SetAutologonAccount(account.user, account.domain, password, audit::orWindow, ignored);
     if (engine::IsPlainValue(store)) {
         std::wstring message = shell::ResString(IDS_PASSWORD_NOT_PROTECTED);
         if (store == engine::psPlainValueBehindProtected) message += shell::ResString(IDS_PASSWORD_OLD_PROTECTED_KEPT);

@@ -7,12 +7,12 @@
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
 #include "os/LateBoundTypes.h"
-#include "settings/SwitchRecord.h"
 #include "resources/StringIds.h"
 #include "shell/Gatewise_IDH.h"
 #include "shell/HelpViewer.h"
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
+#include "switching/LastSwitch.h"
 #include "toolkit/Application.h"
 #include "toolkit/DpiScale.h"
 #include "toolkit/OptionalFunction.h"
@@ -91,8 +91,8 @@ std::wstring ModeName(settings::TPromptMode mode) {
 }
 
 // "Secure Mode", "2024-05-01 10:32": the switch as the undo messages name it.
-std::wstring SwitchModeName(const settings::TLastSwitch& last) { return ModeName(last.before.mode); }
-std::wstring SwitchTime(const settings::TLastSwitch& last) { return os::FromUtf8(settings::LocalTimeText(last.time)); }
+std::wstring SwitchModeName(const switching::TLastSwitch& last) { return ModeName(last.before.mode); }
+std::wstring SwitchTime(const switching::TLastSwitch& last) { return os::FromUtf8(switching::LocalTimeText(last.time)); }
 
 }  // namespace
 
@@ -320,7 +320,7 @@ void TdlgGatewiseMain::RefreshModeDisplay() {
     lblCustomMode.SetVisible(!line.empty());
     PlaceCustomModeLine();
     // A record that cannot be used keeps the command, which then says why.
-    const settings::TStoredSwitch stored = settings::ReadLastSwitch(options);
+    const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
     mnuCommandsUndo.SetEnabled(stored.last || !stored.problem.empty());
 }
 
@@ -423,7 +423,7 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     try {
         if (!audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored).undoAvailable)
             note = shell::ResString(IDS_UNDO_UNAVAILABLE);
-    } catch (const settings::ESwitchFailed& error) {
+    } catch (const switching::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
     }
     // First, so that the balloon points at the title where it then stays:
@@ -435,14 +435,14 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
 void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
     settings::TOptions& options = settings::GlobalOptions();
-    settings::TUndoOutcome outcome;
+    switching::TUndoOutcome outcome;
     std::wstring failure;
     audit::Warnings ignored;  // as for a switch
     try {
         outcome = audit::UndoLastSwitch(options, false, audit::orWindow, ignored);
-        if (outcome.result == settings::TUndoResult::ChangedSince && AskUndoAnyway(outcome))
+        if (outcome.result == switching::TUndoResult::ChangedSince && AskUndoAnyway(outcome))
             outcome = audit::UndoLastSwitch(options, true, audit::orWindow, ignored);
-    } catch (const settings::ESwitchFailed& error) {
+    } catch (const switching::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
     }
     RefreshModeDisplay();
@@ -450,8 +450,8 @@ void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
     else Notify(options.GetCurrentMode(), shell::ResString(IDS_UNDO_NOT_DONE_CAPTION), failure, true);
 }
 
-bool TdlgGatewiseMain::AskUndoAnyway(const settings::TUndoOutcome& outcome) {
-    const settings::TLastSwitch& last = *outcome.last;
+bool TdlgGatewiseMain::AskUndoAnyway(const switching::TUndoOutcome& outcome) {
+    const switching::TLastSwitch& last = *outcome.last;
     std::wstring names;
     for (const std::string& name : outcome.changed) names += (names.empty() ? L"" : L", ") + os::FromUtf8(name);
     const std::wstring question =
@@ -461,27 +461,27 @@ bool TdlgGatewiseMain::AskUndoAnyway(const settings::TUndoOutcome& outcome) {
     return AskYesNoEx(this, question, shell::ResString(IDS_UNDO_CAPTION), false, nullptr, HelpContext) == iaYes;
 }
 
-void TdlgGatewiseMain::ShowUndoOutcome(const settings::TUndoOutcome& outcome) {
+void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome) {
     const std::wstring caption = shell::ResString(IDS_UNDO_CAPTION);
     switch (outcome.result) {
-    case settings::TUndoResult::Done:
+    case switching::TUndoResult::Done:
         Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
                FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
                false);
         break;
-    case settings::TUndoResult::NothingToUndo: {
+    case switching::TUndoResult::NothingToUndo: {
         std::wstring text = shell::ResString(IDS_UNDO_NOTHING);
         if (!outcome.problem.empty()) text = PlainTextMarkup(os::FromUtf8(outcome.problem)) + L"<br><br>" + text;
         ShowInfoEx(this, text, caption, HelpContext);
         break;
     }
-    case settings::TUndoResult::NeedsAdministrator:
+    case switching::TUndoResult::NeedsAdministrator:
         ShowErrorEx(this,
                     FormatAll(shell::ResString(IDS_UNDO_NEEDS_ADMINISTRATOR),
                               {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
                     caption, HelpContext);
         break;
-    case settings::TUndoResult::ChangedSince:
+    case switching::TUndoResult::ChangedSince:
         break;  // the user said No
     }
 }

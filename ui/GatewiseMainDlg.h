@@ -2,9 +2,9 @@
 // The main window: the two modes with their padlocks, titles and
 // explanations, the advertisement box, the buttons and the menu.
 
-#include "settings/LastSwitch.h"
 #include "settings/Options.h"
 #include "shell/SubstFrm.h"
+#include "switching/Undo.h"
 #include "toolkit/ChangeWatch.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
@@ -122,8 +122,8 @@ private:
                               const std::wstring& note = {});
     void Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text, bool error);
     // Asks whether to undo a switch after which the settings changed.
-    bool AskUndoAnyway(const settings::TUndoOutcome& outcome);
-    void ShowUndoOutcome(const settings::TUndoOutcome& outcome);
+    bool AskUndoAnyway(const switching::TUndoOutcome& outcome);
+    void ShowUndoOutcome(const switching::TUndoOutcome& outcome);
     void WatchSettings();
     // A change notification: the refresh follows once the burst is over.
     void SettingsChanged();

@@ -20,7 +20,8 @@ void TdlgVerifyPwd::FormCreate(toolkit::TComponent*) { ShowAccount(CurrentAccoun
 
 void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
-    switch (engine::VerifyAccountPassword(edtUserName.Text(), edtDomain.Text(), password)) {
+    const engine::UserAccount account = TypedAccount();
+    switch (engine::VerifyAccountPassword(account.user, account.domain, password)) {
         case engine::pcAccepted:
             // Accepted with an empty password: the account has none to ask for.
             if (password.empty()) {
@@ -31,7 +32,10 @@ void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
             SaveVerifyPassword();
             return;
         case engine::pcRejected:
-            if (!AskYes(IDS_VERIFY_REJECTED)) SetModalResult(toolkit::mrCancel);
+            if (!AskAgainAfterRejection(IDS_VERIFY_REJECTED)) SetModalResult(toolkit::mrCancel);
+            return;
+        case engine::pcLockedOut:
+            ShowLockedOut();
             return;
         case engine::pcCannotVerify:
             SetModalResult(AskYes(IDS_VERIFY_IMPOSSIBLE) ? toolkit::mrOk : toolkit::mrCancel);

@@ -73,8 +73,11 @@ void SimMachine::RegisterExports() {
                                       },
                                       false};
     modules_["netapi32.dll"] = Module{
-        "netapi32.dll", {GATEWISE_SIM_EXPORT(NetGetJoinInformation), GATEWISE_SIM_EXPORT(NetApiBufferFree)}, false};
+        "netapi32.dll", {GATEWISE_SIM_EXPORT(NetGetJoinInformation), GATEWISE_SIM_EXPORT(NetApiBufferFree),
+                                GATEWISE_SIM_EXPORT(NetUserGetInfo)}, false};
     modules_["wtsapi32.dll"] = Module{"wtsapi32.dll", {GATEWISE_SIM_EXPORT(WTSQueryUserToken)}, false};
+    modules_["userenv.dll"] = Module{
+        "userenv.dll", {GATEWISE_SIM_EXPORT(CreateEnvironmentBlock), GATEWISE_SIM_EXPORT(DestroyEnvironmentBlock)}, false};
     modules_["winmm.dll"] = Module{"winmm.dll", {GATEWISE_SIM_EXPORT(PlaySoundA)}, false};
 }
 

@@ -139,6 +139,9 @@ SimMachine::SimMachine()
         {ERROR_NO_TOKEN, WSTR("An attempt was made to reference a token that does not exist.\r\n")},
         {ERROR_INVALID_SPI_VALUE, WSTR("Invalid system-wide (SPI_*) parameter.\r\n")},
         {ERROR_LOGON_FAILURE, WSTR("The user name or password is incorrect.\r\n")},
+        {ERROR_OPERATION_IN_PROGRESS, WSTR("An operation is in progress.\r\n")},
+        {ERROR_ACCOUNT_LOCKED_OUT, WSTR("The referenced account is currently locked out and may not be logged on to.\r\n")},
+        {ERROR_CTX_WINSTATION_NOT_FOUND, WSTR("The specified session cannot be found.\r\n")},
     };
     Key(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"));
     users_->readOnly = true;  // hives are loaded under it, never created
@@ -150,7 +153,8 @@ SimMachine::~SimMachine() {
     for (PSID sid : sids_) delete[] static_cast<BYTE*>(sid);
     for (void* buffer : localBuffers_) delete static_cast<GUID*>(buffer);
     for (void* buffer : lsaBuffers_) delete[] static_cast<BYTE*>(buffer);
-    for (void* buffer : netBuffers_) delete[] static_cast<WCHAR*>(buffer);
+    for (void* buffer : netBuffers_) delete[] static_cast<BYTE*>(buffer);
+    for (void* block : environmentBlocks_) delete[] static_cast<WCHAR*>(block);
 }
 
 // ---------------------------------------------------------------- test helpers
@@ -235,7 +239,7 @@ int SimMachine::CountCalls(const std::string& function) const {
 
 int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
-                            sids_.size() + localBuffers_.size() + lsaBuffers_.size() + netBuffers_.size() +
+                            sids_.size() + localBuffers_.size() + lsaBuffers_.size() + netBuffers_.size() + environmentBlocks_.size() +
                             processes_.size() + threads_.size() + eventSources_.size()) +
            gdi.OpenObjects();
 }
@@ -548,6 +552,9 @@ BOOL SimMachine::SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam,
         *static_cast<BOOL*>(pvParam) = screenSaverSecure;
         return TRUE;
     case SPI_SETSCREENSAVESECURE:
+        // SystemParametersInfo: the screen saver's settings cannot change
+        // while the session is locked or in power saving.
+        if (sessionLocked) return FailWithLastError(ERROR_OPERATION_IN_PROGRESS);
         screenSaverSecure = uiParam ? TRUE : FALSE;
         return TRUE;
     case SPI_GETHIGHCONTRAST: {
@@ -676,9 +683,12 @@ BOOL SimMachine::WTSQueryUserToken(ULONG session, PHANDLE token) {
     Log("WTSQueryUserToken", std::to_string(session));
     if (auto code = Injected("WTSQueryUserToken")) return FailWithLastError(*code);
     if (!token) return FailWithLastError(ERROR_INVALID_PARAMETER);
+    // WTSQueryUserToken: ERROR_PRIVILEGE_NOT_HELD without LocalSystem's
+    // SE_TCB_NAME, ERROR_CTX_WINSTATION_NOT_FOUND for a session that does not
+    // exist, ERROR_NO_TOKEN for one where nobody is signed in (session 0 too).
     if (processUser != LocalSystemSid()) return FailWithLastError(ERROR_PRIVILEGE_NOT_HELD);
-    if (session != consoleSession) return FailWithLastError(ERROR_FILE_NOT_FOUND);
-    if (!consoleUser) return FailWithLastError(ERROR_NO_TOKEN);
+    if (session != consoleSession && session != 0) return FailWithLastError(ERROR_CTX_WINSTATION_NOT_FOUND);
+    if (session == 0 || !consoleUser) return FailWithLastError(ERROR_NO_TOKEN);
     *token = NewHandle();
     tokens_[*token] = Token{&sessionUserGroups_, consoleUser->sid};
     return TRUE;
@@ -691,7 +701,8 @@ BOOL SimMachine::CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPW
     Log("CreateProcessAsUserW",
         Text(applicationName) + "|" + Text(commandLine) + "|desktop=" +
             Text(startupInfo ? startupInfo->lpDesktop : nullptr) + "|inherit=" + std::to_string(inheritHandles) +
-            "|flags=" + Hex(creationFlags) + "|environment=" + (environment ? "set" : "null") +
+            "|flags=" + Hex(creationFlags) + "|environment=" +
+            (!environment ? "null" : environmentBlocks_.count(environment) ? "user" : "other") +
             "|directory=" + Text(currentDirectory));
     if (auto code = Injected("CreateProcessAsUserW")) return FailWithLastError(*code);
     const auto owner = tokens_.find(token);
@@ -700,17 +711,25 @@ BOOL SimMachine::CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPW
     if (!consoleUser || owner->second.user != consoleUser->sid) return FailWithLastError(ERROR_ACCESS_DENIED);
     if (!userProgram || !applicationName || !EqualsIgnoringCase(WString(applicationName), programPath))
         return FailWithLastError(ERROR_FILE_NOT_FOUND);
+    if (!userMayRunProgram) return FailWithLastError(ERROR_ACCESS_DENIED);
+    // CreateProcessAsUserW: a Unicode environment block (CreateEnvironmentBlock
+    // makes one) needs CREATE_UNICODE_ENVIRONMENT; read as ANSI it is garbage.
+    if (environment && environmentBlocks_.count(environment) && !(creationFlags & CREATE_UNICODE_ENVIRONMENT))
+        return FailWithLastError(ERROR_INVALID_PARAMETER);
     DWORD exitCode = STILL_ACTIVE;
     if (!userProgramHangs) {
         // The child runs at once, as the console user in their session.
         const SidValue ownUser = processUser;
         const BOOL ownScreenSaver = screenSaverSecure;
+        const bool ownLock = sessionLocked;
         processUser = consoleUser->sid;
         screenSaverSecure = consoleUser->screenSaverSecure;
+        sessionLocked = consoleUser->locked;
         exitCode = userProgram(commandLine);
         consoleUser->screenSaverSecure = screenSaverSecure;
         processUser = ownUser;
         screenSaverSecure = ownScreenSaver;
+        sessionLocked = ownLock;
     }
     processInformation->hProcess = NewHandle();
     processInformation->hThread = NewHandle();
@@ -718,6 +737,31 @@ BOOL SimMachine::CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPW
     processInformation->dwThreadId = 5000;
     processes_[processInformation->hProcess] = exitCode;
     threads_.insert(processInformation->hThread);
+    return TRUE;
+}
+
+BOOL SimMachine::CreateEnvironmentBlock(LPVOID* environment, HANDLE token, BOOL inherit) {
+    Log("CreateEnvironmentBlock", std::string(token ? "token" : "null") + ",inherit=" + std::to_string(inherit));
+    if (auto code = Injected("CreateEnvironmentBlock")) return FailWithLastError(*code);
+    if (!environment) return FailWithLastError(ERROR_INVALID_PARAMETER);
+    const auto owner = tokens_.find(token);
+    if (token && owner == tokens_.end()) return FailWithLastError(ERROR_INVALID_HANDLE);
+    WString user = WSTR("SYSTEM");
+    for (const SidAccount& account : sidAccounts)
+        if (token && account.sid == owner->second.user) user = account.user;
+    const WString block = WSTR("USERNAME=") + user + WString(1, 0) + WSTR("USERPROFILE=C:\\Users\\") + user +
+                          WString(2, 0);
+    WCHAR* copy = new WCHAR[block.size()];
+    std::copy(block.begin(), block.end(), copy);
+    environmentBlocks_.insert(copy);
+    *environment = copy;
+    return TRUE;
+}
+
+BOOL SimMachine::DestroyEnvironmentBlock(LPVOID environment) {
+    Log("DestroyEnvironmentBlock");
+    if (!environmentBlocks_.erase(environment)) return FailWithLastError(ERROR_INVALID_PARAMETER);
+    delete[] static_cast<WCHAR*>(environment);
     return TRUE;
 }
 
@@ -901,7 +945,7 @@ NTSTATUS SimMachine::LsaOpenPolicy(PLSA_UNICODE_STRING system, PLSA_OBJECT_ATTRI
                              ",access=" + Hex(access));
     if (auto code = Injected("LsaOpenPolicy")) return static_cast<NTSTATUS>(*code);
     *policy = NewHandle();
-    policies_.insert(*policy);
+    policies_[*policy] = access;
     return STATUS_SUCCESS;
 }
 
@@ -913,8 +957,11 @@ NTSTATUS SimMachine::LsaStorePrivateData(LSA_HANDLE policy, PLSA_UNICODE_STRING 
                                                ",dataMax=" + std::to_string(data->MaximumLength)
                                          : std::string(",data=null")));
     if (auto code = Injected("LsaStorePrivateData")) return static_cast<NTSTATUS>(*code);
-    if (!policies_.count(policy)) return static_cast<NTSTATUS>(0xC0000008);  // STATUS_INVALID_HANDLE
+    const auto opened = policies_.find(policy);
+    if (opened == policies_.end()) return static_cast<NTSTATUS>(0xC0000008);  // STATUS_INVALID_HANDLE
     if (!data) return lsaSecrets.erase(name) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_NOT_FOUND;
+    // LsaStorePrivateData: storing under a new key name needs POLICY_CREATE_SECRET.
+    if (!lsaSecrets.count(name) && !(opened->second & POLICY_CREATE_SECRET)) return STATUS_ACCESS_DENIED;
     const BYTE* bytes = reinterpret_cast<const BYTE*>(data->Buffer);
     lsaSecrets[name] = std::vector<BYTE>(bytes, bytes + data->Length);
     return STATUS_SUCCESS;
@@ -925,7 +972,10 @@ NTSTATUS SimMachine::LsaRetrievePrivateData(LSA_HANDLE policy, PLSA_UNICODE_STRI
     Log("LsaRetrievePrivateData", ToUtf8(name));
     *data = nullptr;
     if (auto code = Injected("LsaRetrievePrivateData")) return static_cast<NTSTATUS>(*code);
-    if (!policies_.count(policy)) return static_cast<NTSTATUS>(0xC0000008);
+    const auto opened = policies_.find(policy);
+    if (opened == policies_.end()) return static_cast<NTSTATUS>(0xC0000008);
+    // LsaRetrievePrivateData: the handle must carry POLICY_GET_PRIVATE_INFORMATION.
+    if (!(opened->second & POLICY_GET_PRIVATE_INFORMATION)) return STATUS_ACCESS_DENIED;
     auto it = lsaSecrets.find(name);
     if (it == lsaSecrets.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
     const std::vector<BYTE>& secret = it->second;
@@ -1064,6 +1114,10 @@ DWORD SimMachine::PowerDeleteScheme(HKEY root, const GUID* scheme) {
     if (!found) return ERROR_FILE_NOT_FOUND;
     const std::size_t index = static_cast<std::size_t>(found - powerSchemes.data());
     if (index == activeScheme) return ERROR_ACCESS_DENIED;
+    const std::vector<WString> schemePath = SplitPath(PowerValueKeyPath(found->guid, kNoSubgroup, kLockConsoleOnWake));
+    WString parent;
+    for (std::size_t i = 0; i + 3 < schemePath.size(); ++i) parent += schemePath[i] + WSTR("\\");
+    if (HasKey(HKEY_LOCAL_MACHINE, parent)) Key(HKEY_LOCAL_MACHINE, parent).subkeys.erase(schemePath[schemePath.size() - 3]);
     powerSchemes.erase(powerSchemes.begin() + static_cast<std::ptrdiff_t>(index));
     if (index < activeScheme) --activeScheme;
     return ERROR_SUCCESS;
@@ -1086,12 +1140,23 @@ DWORD SimMachine::PowerEnumerate(HKEY root, const GUID* scheme, const GUID* subg
     return ERROR_SUCCESS;
 }
 
+// Power{Read,Write}{AC,DC}ValueIndex: a setting outside any subgroup, as the
+// lock on wake is, is addressed with NO_SUBGROUP_GUID. Refusing the null
+// subgroup, whose meaning no page documents, is our model of that rule.
+DWORD SimMachine::CheckPowerSetting(const GUID* scheme, const GUID* subgroup, const GUID* setting) {
+    if (!subgroup) return ERROR_INVALID_PARAMETER;
+    if (!FindScheme(scheme) || !SameGuid(*subgroup, kNoSubgroup) || !setting ||
+        !SameGuid(*setting, kLockConsoleOnWake))
+        return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
 DWORD SimMachine::ReadIndex(const char* function, const GUID* scheme, const GUID* subgroup, const GUID* setting,
                             bool ac, LPDWORD value) {
     Log(function, GuidText(scheme) + "," + GuidText(subgroup) + "," + GuidText(setting));
     if (auto code = Injected(function)) return *code;
-    PowerScheme* found = FindScheme(scheme);
-    if (!found || subgroup || !setting || !SameGuid(*setting, kLockConsoleOnWake)) return ERROR_FILE_NOT_FOUND;
+    if (const DWORD refused = CheckPowerSetting(scheme, subgroup, setting)) return refused;
+    const PowerScheme* found = FindScheme(scheme);
     *value = ac ? found->lockOnWakeAc : found->lockOnWakeDc;
     return ERROR_SUCCESS;
 }
@@ -1101,9 +1166,13 @@ DWORD SimMachine::WriteIndex(const char* function, const GUID* scheme, const GUI
     Log(function, GuidText(scheme) + "," + GuidText(subgroup) + "," + GuidText(setting) + "," +
                       std::to_string(value));
     if (auto code = Injected(function)) return *code;
+    if (const DWORD refused = CheckPowerSetting(scheme, subgroup, setting)) return refused;
     PowerScheme* found = FindScheme(scheme);
-    if (!found || subgroup || !setting || !SameGuid(*setting, kLockConsoleOnWake)) return ERROR_FILE_NOT_FOUND;
     (ac ? found->lockOnWakeAc : found->lockOnWakeDc) = value;
+    if (powerValuesReachRegistry) {
+        const WString path = PowerValueKeyPath(found->guid, kNoSubgroup, kLockConsoleOnWake);
+        SetDword(HKEY_LOCAL_MACHINE, path, ac ? WSTR("ACSettingIndex") : WSTR("DCSettingIndex"), value);
+    }
     return ERROR_SUCCESS;
 }
 
@@ -1185,9 +1254,10 @@ NET_API_STATUS SimMachine::NetGetJoinInformation(LPCWSTR server, LPWSTR* name, P
     Log("NetGetJoinInformation", Text(server));
     if (auto code = Injected("NetGetJoinInformation")) return *code;
     const WString joined = joinStatus == NetSetupDomainName ? WString(WSTR("OFFICE")) : WString(WSTR("WORKGROUP"));
-    WCHAR* buffer = new WCHAR[joined.size() + 1]();
+    BYTE* memory = new BYTE[(joined.size() + 1) * sizeof(WCHAR)]();
+    auto* buffer = reinterpret_cast<WCHAR*>(memory);
     std::copy(joined.begin(), joined.end(), buffer);
-    netBuffers_.insert(buffer);
+    netBuffers_.insert(memory);
     *name = buffer;
     *status = joinStatus;
     return NERR_Success;
@@ -1196,7 +1266,33 @@ NET_API_STATUS SimMachine::NetGetJoinInformation(LPCWSTR server, LPWSTR* name, P
 NET_API_STATUS SimMachine::NetApiBufferFree(LPVOID buffer) {
     Log("NetApiBufferFree");
     if (!netBuffers_.erase(buffer)) return ERROR_INVALID_PARAMETER;
-    delete[] static_cast<WCHAR*>(buffer);
+    delete[] static_cast<BYTE*>(buffer);
+    return NERR_Success;
+}
+
+NET_API_STATUS SimMachine::NetUserGetInfo(LPCWSTR server, LPCWSTR user, DWORD level, LPBYTE* buffer) {
+    Log("NetUserGetInfo", Text(server) + "," + Text(user) + "," + std::to_string(level));
+    if (auto code = Injected("NetUserGetInfo")) return *code;
+    if (!user || !buffer) return ERROR_INVALID_PARAMETER;
+    if (level != 24) return 124;  // ERROR_INVALID_LEVEL
+    const auto found = std::find_if(accounts.begin(), accounts.end(), [&](const Account& account) {
+        return EqualsIgnoringCase(account.user, user) && EqualsIgnoringCase(account.domain, computerName);
+    });
+    if (found == accounts.end()) return NERR_UserNotFound;
+    // One block, as the network management functions hand it out: the
+    // structure, then its strings.
+    const WString provider = found->microsoftAccount.empty() ? WString() : WString(WSTR("MicrosoftAccount"));
+    const std::size_t strings = (provider.size() + 1 + found->microsoftAccount.size() + 1) * sizeof(WCHAR);
+    BYTE* memory = new BYTE[sizeof(USER_INFO_24) + strings]();
+    auto* info = reinterpret_cast<USER_INFO_24*>(memory);
+    auto* text = reinterpret_cast<WCHAR*>(memory + sizeof(USER_INFO_24));
+    info->usri24_internet_identity = found->microsoftAccount.empty() ? FALSE : TRUE;
+    info->usri24_internet_provider_name = text;
+    text = std::copy(provider.begin(), provider.end(), text) + 1;
+    info->usri24_internet_principal_name = text;
+    std::copy(found->microsoftAccount.begin(), found->microsoftAccount.end(), text);
+    netBuffers_.insert(memory);
+    *buffer = memory;
     return NERR_Success;
 }
 

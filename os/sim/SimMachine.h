@@ -52,6 +52,9 @@ struct Account {
     WString domain;
     WString password;
     DWORD logonError = 0;  // when not 0, every logon of this account fails with it
+    // The Microsoft account that this local account is connected to, as
+    // NetUserGetInfo level 24 names it; empty for an account of its own.
+    WString microsoftAccount = {};
 };
 
 struct SidValue {
@@ -77,6 +80,7 @@ struct SessionUser {
     WString user;
     WString domain;
     BOOL screenSaverSecure = TRUE;
+    bool locked = false;  // their session's screen is locked
 };
 
 // The account that LookupAccountSidW finds for a SID.
@@ -118,6 +122,11 @@ public:
     SYSTEM_POWER_STATUS powerStatus{};
     bool modernStandby = false;  // what CallNtPowerInformation reports as AoAc
     BOOL screenSaverSecure = TRUE;
+    bool sessionLocked = false;  // the running session's screen is locked (or in power saving)
+    // Whether the power functions keep a scheme's written values where
+    // Windows keeps them (os::PowerValueKeyPath); false models a Windows whose
+    // API and store disagree.
+    bool powerValuesReachRegistry = true;
     NETSETUP_JOIN_STATUS joinStatus = NetSetupWorkgroupName;
     WString windowsDirectory = WSTR("C:\\Windows");
     // The key protector types of the Windows drive's encryptable volume;
@@ -141,6 +150,9 @@ public:
     // process never ends, until it is terminated.
     std::function<DWORD(const WString& commandLine)> userProgram;
     bool userProgramHangs = false;
+    // False when the console user may not read the program's file (a cache
+    // that only LocalSystem can read).
+    bool userMayRunProgram = true;
 
     std::map<WString, std::vector<BYTE>> lsaSecrets;  // private data by key name
     bool lsaBuffersWipedBeforeFree = true;            // false once a freed buffer still held its secret
@@ -328,8 +340,14 @@ public:
                                     ULONG outputLength);
     NET_API_STATUS NetGetJoinInformation(LPCWSTR server, LPWSTR* name, PNETSETUP_JOIN_STATUS status);
     NET_API_STATUS NetApiBufferFree(LPVOID buffer);
-    // Needs LocalSystem; ERROR_NO_TOKEN for a session with nobody signed in.
+    // Needs LocalSystem; ERROR_NO_TOKEN for a session with nobody signed in,
+    // ERROR_CTX_WINSTATION_NOT_FOUND for one that does not exist.
     BOOL WTSQueryUserToken(ULONG session, PHANDLE token);
+    // The environment of the token's user, as a Unicode block.
+    BOOL CreateEnvironmentBlock(LPVOID* environment, HANDLE token, BOOL inherit);
+    BOOL DestroyEnvironmentBlock(LPVOID environment);
+    // Level 24 of a local account; the buffer goes back with NetApiBufferFree.
+    NET_API_STATUS NetUserGetInfo(LPCWSTR server, LPCWSTR user, DWORD level, LPBYTE* buffer);
     // Plays nothing; the call log keeps the sound's name and the flags.
     BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
@@ -362,6 +380,7 @@ private:
     LSTATUS OpenPath(HKEY key, LPCWSTR subKey, REGSAM desired, bool create, PHKEY result, LPDWORD disposition);
     HANDLE NewHandle();
     PowerScheme* FindScheme(const GUID* guid);
+    DWORD CheckPowerSetting(const GUID* scheme, const GUID* subgroup, const GUID* setting);
     DWORD ReadIndex(const char* function, const GUID* scheme, const GUID* subgroup, const GUID* setting, bool ac,
                     LPDWORD value);
     DWORD WriteIndex(const char* function, const GUID* scheme, const GUID* subgroup, const GUID* setting, bool ac,
@@ -374,7 +393,7 @@ private:
     std::unique_ptr<RegistryKey> currentUser_;
     std::unique_ptr<RegistryKey> users_;
     std::map<HKEY, OpenKey> openKeys_;
-    std::set<HANDLE> policies_;
+    std::map<HANDLE, ACCESS_MASK> policies_;  // with the access each was opened for
     std::map<HANDLE, Token> tokens_;
     std::vector<TokenGroup> sessionUserGroups_;
     std::map<HANDLE, DWORD> processes_;  // exit codes, STILL_ACTIVE while running
@@ -383,7 +402,8 @@ private:
     std::set<PSID> sids_;
     std::set<void*> localBuffers_;
     std::set<void*> lsaBuffers_;
-    std::set<void*> netBuffers_;
+    std::set<void*> netBuffers_;  // BYTE arrays
+    std::set<void*> environmentBlocks_;  // WCHAR arrays
     std::map<HANDLE, WString> eventSources_;
     std::map<std::string, Module> modules_;
     std::map<std::string, Failure> failures_;

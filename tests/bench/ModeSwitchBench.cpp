@@ -6,7 +6,7 @@
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
 #include "settings/Options.h"
-#include "settings/SwitchRecord.h"
+#include "switching/Switch.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,7 +24,7 @@ void SwitchMode(benchmark::State& state) {
     bool secure = false;
     for (auto _ : state) {
         const settings::TPromptMode mode = secure ? settings::pmSecure : settings::pmRelaxed;
-        settings::SwitchMode(options, mode);
+        switching::SwitchMode(options, mode);
         if (options.GetCurrentMode() != mode) state.SkipWithError("the mode did not change");
         secure = !secure;
         machine.ClearCalls();

@@ -21,6 +21,13 @@ root=$(cd "$here/../.." && pwd)
 
 source "$here/e2e-session.sh"
 e2e_begin command_line
+# The program runs from a copy in the prefix's Program Files, as installed: the
+# build folder is not this test's alone (the release tests configure and build
+# in it while this one runs), and cmd.exe then meets a path with a space.
+installed="$WINEPREFIX/drive_c/Program Files/Gatewise"
+mkdir -p "$installed"
+cp "$program" "$installed/" || { echo "e2e.command_line: cannot copy $program" >&2; exit 1; }
+program="$installed/$(basename "$program")"
 fail() {
   echo "e2e.command_line: $*" >&2
   echo "--- standard output:" >&2

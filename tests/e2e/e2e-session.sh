@@ -20,7 +20,10 @@ e2e_begin() {
 }
 
 e2e_end() {
+  # Waits until the prefix's wineserver is gone: a server still shutting down
+  # would be found by a later test whose new prefix reuses this one's inode.
   wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
   gatewise_stop_display
   rm -rf "$work"
 }

@@ -105,10 +105,10 @@ class ProjectChecker(unittest.TestCase):
 
     def test_exit_codes_that_the_help_and_the_reference_tell_differently_fail(self):
         self.edit(self.exit_codes, "| 6 | `diagnose` found at least one problem. |",
-                  "| 6 | `diagnose` found at least one problem. |\n| 11 | Cancelled. |")
+                  "| 6 | `diagnose` found at least one problem. |\n| 99 | Cancelled. |")
         self.edit("command_line.htm", "<td>3</td><td>Needs administrator rights;", "<td>3</td><td>Needs elevation;")
         self.edit("command_line.htm", "<tr><td>0</td><td>Done.</td></tr>\n", "")
-        self.assertFault("exit code 11 of command-line.md is missing")
+        self.assertFault("exit code 99 of command-line.md is missing")
         self.assertFault("exit code 3 reads 'Needs elevation;", "says 'Needs administrator rights;")
         self.assertFault("exit code 0 of command-line.md is missing")
 

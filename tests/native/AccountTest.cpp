@@ -74,10 +74,34 @@ TEST_F(AccountTest, LogonErrorsMapToTheirOutcomes) {
     machine.accounts.push_back({WSTR("priv"), WSTR("PC"), WSTR(""), ERROR_PRIVILEGE_NOT_HELD});
     machine.accounts.push_back({WSTR("blank"), WSTR("PC"), WSTR(""), ERROR_ACCOUNT_RESTRICTION});
     machine.accounts.push_back({WSTR("locked"), WSTR("PC"), WSTR(""), 1909});  // account locked out
-    EXPECT_EQ(VerifyAccountPassword(WSTR("priv"), WSTR("PC"), SecretString(WSTR("x"))), engine::pcAccepted);
+    // A check that Windows did not answer is never taken for an accepted one.
+    EXPECT_EQ(VerifyAccountPassword(WSTR("priv"), WSTR("PC"), SecretString(WSTR("x"))), engine::pcCannotVerify);
     EXPECT_EQ(VerifyAccountPassword(WSTR("blank"), WSTR("PC"), SecretString()), engine::pcAccepted);
     EXPECT_EQ(VerifyAccountPassword(WSTR("blank"), WSTR("PC"), SecretString(WSTR("x"))), engine::pcCannotVerify);
-    EXPECT_EQ(VerifyAccountPassword(WSTR("locked"), WSTR("PC"), SecretString(WSTR("x"))), engine::pcCannotVerify);
+    EXPECT_EQ(VerifyAccountPassword(WSTR("locked"), WSTR("PC"), SecretString(WSTR("x"))), engine::pcLockedOut);
+}
+
+TEST_F(AccountTest, MicrosoftAccountByItsAddressIsTheLocalAccountConnectedToIt) {
+    machine.accounts[0].microsoftAccount = WSTR("alice@outlook.com");
+    EXPECT_EQ(engine::ConnectedMicrosoftAccount(WSTR("alice")), WSTR("alice@outlook.com"));
+    EXPECT_EQ(engine::ConnectedMicrosoftAccount(WSTR("nobody")), std::nullopt);
+    EXPECT_EQ(Args("NetUserGetInfo"), "(null),alice,24 | (null),nobody,24");
+
+    for (const os::WString& domain : {os::WString(), os::WString(WSTR("MicrosoftAccount"))}) {
+        const engine::UserAccount local = engine::WindowsAccountName(WSTR("Alice@Outlook.com"), domain);
+        EXPECT_EQ(local.user, WSTR("alice"));
+        EXPECT_EQ(local.domain, WSTR("GATEWISE-PC"));
+    }
+    // Another address stays as typed: a principal name, or the Microsoft account's own form.
+    EXPECT_EQ(engine::WindowsAccountName(WSTR("bob@contoso.com"), WSTR("")).domain, WSTR(""));
+    EXPECT_EQ(engine::WindowsAccountName(WSTR("bob@outlook.com"), WSTR("MicrosoftAccount")).domain,
+              WSTR("MicrosoftAccount"));
+    EXPECT_EQ(engine::WindowsAccountName(WSTR("alice"), WSTR("OFFICE")).domain, WSTR("OFFICE"));
+
+    machine.accounts[0].microsoftAccount.clear();
+    EXPECT_EQ(engine::WindowsAccountName(WSTR("alice@outlook.com"), WSTR("")).user, WSTR("alice@outlook.com"));
+    machine.RemoveLibrary("netapi32.dll");
+    EXPECT_EQ(engine::ConnectedMicrosoftAccount(WSTR("alice")), std::nullopt);
 }
 
 TEST_F(AccountTest, OnlyAMissingNameCanMakeVerificationRaise) {

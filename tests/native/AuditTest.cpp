@@ -47,7 +47,7 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
 
     // The first write is the switch's record for undo; the second, a setting.
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1, 1);
-    EXPECT_THROW(audit::SwitchMode(*options, settings::pmSecure, audit::orWindow, warnings), settings::ESwitchFailed);
+    EXPECT_THROW(audit::SwitchMode(*options, settings::pmSecure, audit::orWindow, warnings), switching::ESwitchFailed);
     const auto failed = OnlyEvent(audit::ckSwitch, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(failed[0], "Password prompting not switched from Relaxed Mode to Secure Mode.");
     EXPECT_EQ(failed[2], "Program: gatewise.exe (the window)");
@@ -62,18 +62,18 @@ TEST_F(AuditTest, AnUndoIsOneEventAndARefusedOneNone) {
     machine.eventLog.clear();
 
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 0, 1);
-    EXPECT_THROW(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings), settings::ESwitchFailed);
+    EXPECT_THROW(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings), switching::ESwitchFailed);
     EXPECT_EQ(OnlyEvent(audit::ckUndo, EVENTLOG_ERROR_TYPE)[0],
               "Last switch not undone: password prompting stays in Relaxed Mode.");
 
     EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
-              settings::TUndoResult::Done);
+              switching::TUndoResult::Done);
     const auto undone = OnlyEvent(audit::ckUndo, EVENTLOG_INFORMATION_TYPE);
     EXPECT_EQ(undone[0], "Last switch undone: from Relaxed Mode back to Secure Mode.");
     EXPECT_EQ(undone[4], "Result: done.");
 
     EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
-              settings::TUndoResult::NothingToUndo);
+              switching::TUndoResult::NothingToUndo);
     EXPECT_TRUE(machine.eventLog.empty());
     EXPECT_TRUE(warnings.empty());
 }

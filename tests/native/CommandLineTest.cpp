@@ -403,6 +403,30 @@ TEST_F(CommandLineTest, AccountSetWithARejectedPasswordExitsWithFiveAndStoresNot
     EXPECT_EQ(Secret(), "wonderland");
 }
 
+TEST_F(CommandLineTest, LockedOutAccountIsNeitherSwitchedNorStoredAndNeverCheckedTwice) {
+    machine.accounts[0].logonError = ERROR_ACCOUNT_LOCKED_OUT;
+    const Result secure = Run({"secure", "--verify"}, "wonderland\n");
+    EXPECT_EQ(secure.code, 1);
+    EXPECT_NE(secure.err.find("This account is locked out after too many wrong passwords; try again later."),
+              std::string::npos) << secure.err;
+    const Result set = Run({"account", "set", "--user", "alice"}, "wonderland\nwonderland\n");
+    EXPECT_EQ(set.code, 1);
+    EXPECT_NE(set.err.find("locked out"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 2);
+}
+
+TEST_F(CommandLineTest, MicrosoftAccountAddressIsStoredAsTheLocalAccountConnectedToIt) {
+    machine.accounts[0].microsoftAccount = WSTR("alice@outlook.com");
+    for (const char* name : {"alice@outlook.com", "MicrosoftAccount\\alice@outlook.com"}) {
+        const Result result = Run({"account", "set", "--user", name}, "wonderland\nwonderland\n");
+        EXPECT_EQ(result.code, 0) << result.err;
+        EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("alice"));
+        EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WSTR("GATEWISE-PC"));
+    }
+    EXPECT_EQ(Args("LogonUserW"), "alice,GATEWISE-PC,type=2,provider=0 | alice,GATEWISE-PC,type=2,provider=0");
+}
+
 TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
     machine.accounts[0].logonError = 1311;
     const Result result = Run({"account", "set", "--user", "alice"}, "wonderland");  // no line end
@@ -780,6 +804,7 @@ TEST_F(CommandLineTest, HelpOfEveryCommandAndTheVersionGoToStandardOutput) {
     }
     EXPECT_NE(Run({"account", "set", "--help"}).out.find("--no-verify"), std::string::npos);
     EXPECT_NE(Run({"--help"}).out.find("6 diagnose found a problem"), std::string::npos);
+    EXPECT_NE(Run({"--help"}).out.find("11 the computer is locked"), std::string::npos);
 
     EXPECT_EQ(Run({"status", "/?"}).out, Run({"status", "--help"}).out);
 
@@ -977,7 +1002,10 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     // The part in alice's session: the program itself, with her token, on her desktop, without a window.
     const std::string program = "\"C:\\Program Files\\Gatewise\\gatewisecmd.exe\" --session-screen-saver ";
     EXPECT_EQ(std::count(started.begin(), started.end(), program + "ask"), 1);
-    EXPECT_NE(Args("CreateProcessAsUserW").find("desktop=winsta0\\default|inherit=0|flags=0x8000000"),
+    // With alice's own environment (a Unicode block) and the system folder as its current folder.
+    EXPECT_NE(Args("CreateProcessAsUserW")
+                  .find("desktop=winsta0\\default|inherit=0|flags=0x8000400|environment=user|"
+                        "directory=C:\\Windows\\system32"),
               std::string::npos);
 
     machine.ClearCalls();
@@ -1071,6 +1099,61 @@ TEST_F(SystemRunTest, WhatKeepsTheUsersSettingsOutOfReachChangesNothing) {
     machine.Key(HKEY_USERS, WSTR("")).subkeys.clear();  // alice's hive unloaded
     expectNothingChanged(Run({"secure"}), "are not loaded (no HKEY_USERS\\S-1-5-21-");
     EXPECT_TRUE(machine.Key(HKEY_USERS, WSTR("")).subkeys.empty());
+}
+
+TEST_F(SystemRunTest, LockedScreenOrSignOutDuringTheSwitchPutsItBackAndSaysWhy) {
+    MakeRelaxed();
+    machine.consoleUser->screenSaverSecure = FALSE;
+    machine.SetString(HKEY_USERS, AliceKey(kDesktop), WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    const auto expectPutBack = [&] {
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+        EXPECT_EQ(machine.powerSchemes[0].lockOnWakeAc, 0u);
+        EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("0"));
+        EXPECT_EQ(machine.consoleUser->screenSaverSecure, FALSE);
+    };
+    machine.consoleUser->locked = true;
+    const Result locked = Run({"secure", "--json"});
+    EXPECT_EQ(locked.code, 11) << locked.err;
+    EXPECT_EQ(json::parse(locked.out)["error"],
+              "The screen saver setting of the session cannot change while the computer is locked; nothing was "
+              "changed. Run again when the user is signed in and the screen is unlocked.");
+    expectPutBack();
+    const auto writes = std::count_if(started.begin(), started.end(), [](const std::string& line) {
+        return line.size() > 4 && line.compare(line.size() - 4, 4, " ask") == 0;
+    });
+    EXPECT_EQ(writes, 1);  // the refused write is not tried again
+    machine.consoleUser->locked = false;
+
+    // Alice signs out after the switch began: the token query of its write finds no session.
+    machine.ClearCalls();
+    Run({"secure"});
+    int queriesBeforeWrite = 0;
+    for (const auto& call : machine.Calls()) {
+        if (call.function == "CreateProcessAsUserW" && call.args.find(" ask|") != std::string::npos) break;
+        if (call.function == "WTSQueryUserToken") ++queriesBeforeWrite;
+    }
+    MakeRelaxed();
+    machine.consoleUser->screenSaverSecure = FALSE;
+    machine.SetString(HKEY_USERS, AliceKey(kDesktop), WSTR("ScreenSaverIsSecure"), WSTR("0"));
+    machine.Fail("WTSQueryUserToken", ERROR_CTX_WINSTATION_NOT_FOUND, queriesBeforeWrite - 1);
+    const Result left = Run({"secure"});
+    EXPECT_EQ(left.code, 1) << left.err;
+    EXPECT_NE(left.err.find("GATEWISE-PC\\alice signed out during the switch"), std::string::npos) << left.err;
+    EXPECT_NE(left.err.find("Nothing was changed."), std::string::npos) << left.err;
+    expectPutBack();
+
+    // A session that is gone by the time the command starts: nobody is at the console.
+    MakeRelaxed();
+    EXPECT_EQ(Run({"secure"}).code, 7);
+}
+
+TEST_F(SystemRunTest, ProgramThatTheConsoleUserMayNotRunSaysWhereToInstallIt) {
+    machine.userMayRunProgram = false;
+    const Result result = Run({"status"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("may not run C:\\Program Files\\Gatewise\\gatewisecmd.exe"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("Install gatewisecmd where every user may run it"), std::string::npos);
 }
 
 TEST_F(SystemRunTest, WhatDefaultsToTheCurrentAccountIsRefused) {

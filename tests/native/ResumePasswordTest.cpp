@@ -1,5 +1,6 @@
 #include "engine/Exception.h"
 #include "engine/Utilities.h"
+#include "engine/VistaPower.h"
 #include "MachineTest.h"
 
 #include <cstring>
@@ -53,13 +54,38 @@ TEST_F(ResumePasswordTest, ActiveSchemeOnlyWritesAcThenDcAndActivatesItAgain) {
     EXPECT_EQ(machine.powerSchemes[2].lockOnWakeDc, 0u);
     EXPECT_EQ(machine.powerSchemes[0].lockOnWakeAc, 1u);
     EXPECT_EQ(machine.activeScheme, 2u);
-    EXPECT_NE(Args("PowerWriteACValueIndex").find(",(null),{0E796BDB-100D-47D6-A2D5-F7D2DAA51F51},0"),
+    // NO_SUBGROUP_GUID, for a setting outside any subgroup.
+    EXPECT_NE(Args("PowerWriteACValueIndex")
+                  .find(",{FEA3413E-7E05-4911-9A71-700331F1C294},{0E796BDB-100D-47D6-A2D5-F7D2DAA51F51},0"),
               std::string::npos);
 }
 
-TEST_F(ResumePasswordTest, FailingReactivationOfTheSchemeIsIgnored) {
+TEST_F(ResumePasswordTest, PowerFunctionsRefuseTheNullSubgroupAndKeepWrittenValuesInTheRegistry) {
+    const GUID scheme = machine.powerSchemes[1].guid;
+    DWORD index = 7;
+    EXPECT_EQ(machine.PowerReadACValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, &index),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(machine.PowerWriteDCValueIndex(nullptr, &scheme, nullptr, &os::kLockConsoleOnWake, 0),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(machine.powerSchemes[1].lockOnWakeDc, 1u);
+
+    engine::SetAskPasswordOnResume(false, true);
+    const os::WString path = os::PowerValueKeyPath(scheme, os::kNoSubgroup, os::kLockConsoleOnWake);
+    EXPECT_EQ(os::ToUtf8(path), "SYSTEM\\CurrentControlSet\\Control\\Power\\User\\PowerSchemes\\8c5e7fda-1234-5678-0111-"
+                                "213141516171\\fea3413e-7e05-4911-9a71-700331f1c294\\0e796bdb-100d-47d6-a2d5-f7d2daa51f51");
+    const engine::StoredLockOnWake stored = engine::VistaReadStoredLockOnWake(scheme);
+    EXPECT_EQ(stored.ac, 0u);
+    EXPECT_EQ(stored.dc, 0u);
+    EXPECT_FALSE(engine::VistaReadStoredLockOnWake(os::kNoSubgroup).ac);  // no such scheme: nothing stored
+}
+
+TEST_F(ResumePasswordTest, FailedActivationRaisesAfterTheValuesWereWritten) {
     machine.Fail("PowerSetActiveScheme", ERROR_ACCESS_DENIED);
-    EXPECT_NO_THROW(engine::SetAskPasswordOnResume(false, false));
+    const std::string message = MessageOf<engine::EPowerSchemeNotActivated>([] {
+        engine::SetAskPasswordOnResume(false, false);
+    });
+    EXPECT_NE(message.find("was written to the power plan, but Windows did not activate the plan"), std::string::npos)
+        << message;
     EXPECT_EQ(machine.CountCalls("PowerSetActiveScheme"), 1);
     EXPECT_EQ(machine.powerSchemes[0].lockOnWakeAc, 0u);
     EXPECT_EQ(machine.powerSchemes[0].lockOnWakeDc, 0u);

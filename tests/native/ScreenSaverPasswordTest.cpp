@@ -50,6 +50,17 @@ TEST_F(ScreenSaverPasswordTest, FailingParameterRaisesAfterTheRegistryWasWritten
     EXPECT_THROW(engine::GetAskPasswordOnScreenSaver(), engine::EOSError);
 }
 
+TEST_F(ScreenSaverPasswordTest, LockedSessionRefusesTheParameterAndChangesNothing) {
+    machine.sessionLocked = true;
+    const std::string message = MessageOf<engine::ESessionLocked>([] { engine::SetAskPasswordOnScreenSaver(false); });
+    EXPECT_EQ(message, "The screen saver setting of the session cannot change while the computer is locked.");
+    EXPECT_TRUE(machine.screenSaverSecure);
+    EXPECT_TRUE(engine::GetAskPasswordOnScreenSaver());  // reading works all the same
+    machine.sessionLocked = false;
+    engine::SetAskPasswordOnScreenSaver(false);
+    EXPECT_FALSE(machine.screenSaverSecure);
+}
+
 TEST_F(ScreenSaverPasswordTest, RefusedRegistryWriteLeavesTheParameterAlone) {
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED);
     EXPECT_EQ(MessageOf<engine::ERegistryException>([] { engine::SetAskPasswordOnScreenSaver(false); }),

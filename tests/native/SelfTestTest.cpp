@@ -51,6 +51,23 @@ TEST_F(SelfTestTest, EveryPathPassesOnAWorkingWindowsAndLeavesNothingBehind) {
     ExpectNothingLeft("all passed");
 }
 
+TEST_F(SelfTestTest, PowerValuesThatTheRegistryDoesNotHoldFailTheCheck) {
+    EXPECT_EQ(Run().at("power-scheme").outcome, SelfTestOutcome::Passed);
+    EXPECT_FALSE(machine.HasKey(HKEY_LOCAL_MACHINE, WSTR("SYSTEM\\CurrentControlSet\\Control\\Power\\User\\"
+                                                         "PowerSchemes\\c0ff0000-1234-5678-0111-213141516171")))
+        << "the copy's values go with it";
+
+    machine.powerValuesReachRegistry = false;  // the power functions read back what they wrote, elsewhere
+    const SelfTestResult result = Run().at("power-scheme");
+    EXPECT_EQ(result.outcome, SelfTestOutcome::Failed);
+    EXPECT_NE(result.detail.find("AC 1 and DC 0 were written, but the registry holds ACSettingIndex none and "
+                                 "DCSettingIndex none under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+                                 "Control\\Power\\User\\PowerSchemes\\c0ff0001-"),
+              std::string::npos)
+        << result.detail;
+    ExpectNothingLeft("values not in the registry");
+}
+
 TEST_F(SelfTestTest, AFailingStepIsNamedAndItsScratchIsStillDeleted) {
     const struct {
         const char* function;

@@ -127,6 +127,28 @@ TEST_F(StartupPasswordTest, PrivateDataKeepsThePasswordWithTheLsaStringLengths) 
     EXPECT_TRUE(machine.lsaBuffersWipedBeforeFree);
     EXPECT_EQ(machine.CountCalls("LsaFreeMemory"), 1);
     EXPECT_EQ(machine.CountCalls("LsaClose"), 2);
+    // Reading asks for the right that LsaRetrievePrivateData names, not the storing one.
+    EXPECT_EQ(Args("LsaOpenPolicy"), "local,attributes=zero,access=0x20 | local,attributes=zero,access=0x4");
+}
+
+TEST_F(StartupPasswordTest, PrivateDataFunctionsCheckTheRightsOfThePolicyHandle) {
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'a', 0};
+    LSA_OBJECT_ATTRIBUTES attributes{};
+    WCHAR keyText[] = WSTR("DefaultPassword");
+    LSA_UNICODE_STRING key{30, 32, keyText};
+    PLSA_UNICODE_STRING data = nullptr;
+    LSA_HANDLE storing = nullptr;
+    ASSERT_EQ(machine.LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_SECRET, &storing), STATUS_SUCCESS);
+    EXPECT_EQ(machine.LsaRetrievePrivateData(storing, &key, &data), STATUS_ACCESS_DENIED);
+    LSA_HANDLE reading = nullptr;
+    ASSERT_EQ(machine.LsaOpenPolicy(nullptr, &attributes, POLICY_GET_PRIVATE_INFORMATION, &reading), STATUS_SUCCESS);
+    WCHAR newText[] = WSTR("Other");
+    LSA_UNICODE_STRING newKey{10, 12, newText};
+    LSA_UNICODE_STRING value{2, 4, keyText};
+    EXPECT_EQ(machine.LsaStorePrivateData(reading, &newKey, &value), STATUS_ACCESS_DENIED);
+    EXPECT_EQ(machine.LsaStorePrivateData(storing, &newKey, &value), STATUS_SUCCESS);
+    machine.LsaClose(storing);
+    machine.LsaClose(reading);
 }
 
 TEST_F(StartupPasswordTest, EmptyPasswordDeletesTheEntryAndAMissingEntryIsFine) {

@@ -1,8 +1,10 @@
 // A switch is all or nothing: what it changed before a failing write is put
 // back exactly, and it acts on the options as they are stored now. Its record
 // is kept, and undoing it puts the settings back unless others changed them.
-#include "settings/LastSwitch.h"
-#include "settings/SwitchRecord.h"
+#include "switching/LastSwitch.h"
+#include "switching/Switch.h"
+#include "switching/SwitchRecord.h"
+#include "switching/Undo.h"
 #include "MachineTest.h"
 
 #include <nlohmann/json.hpp>
@@ -10,10 +12,10 @@
 #include <chrono>
 #include <cstring>
 
-using settings::ESwitchFailed;
 using settings::pmRelaxed;
 using settings::pmSecure;
-using settings::TUndoResult;
+using switching::ESwitchFailed;
+using switching::TUndoResult;
 
 class SwitchRecordTest : public MachineTest {
 protected:
@@ -48,7 +50,7 @@ protected:
 
     ESwitchFailed FailedSwitch() {
         try {
-            settings::SwitchMode(*options, pmRelaxed);
+            switching::SwitchMode(*options, pmRelaxed);
         } catch (const ESwitchFailed& failure) {
             return failure;
         }
@@ -91,11 +93,29 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     }
 
     // The record of a switch that went through puts everything back as well.
-    const settings::TSwitchRecord record = settings::SwitchMode(*options, pmRelaxed).record;
+    const switching::TSwitchRecord record = switching::SwitchMode(*options, pmRelaxed).record;
     EXPECT_NE(Settings(), before);
-    EXPECT_TRUE(settings::RestoreSwitch(record).empty());
+    EXPECT_TRUE(switching::RestoreSwitch(record).empty());
     EXPECT_EQ(Settings(), before);
-    EXPECT_EQ(settings::RecordSwitch(*options, pmRelaxed), record);
+    EXPECT_EQ(switching::RecordSwitch(*options, pmRelaxed), record);
+}
+
+TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetryingTheRefusedWrite) {
+    const std::string before = Settings();
+    machine.sessionLocked = true;
+    ESwitchFailed locked = FailedSwitch();
+    EXPECT_EQ(locked.CauseCode, DWORD{ERROR_OPERATION_IN_PROGRESS});
+    EXPECT_TRUE(locked.LeftChanged.empty());
+    EXPECT_EQ(Settings(), before);
+    EXPECT_EQ(Args("SystemParametersInfoW").find("0x77,1"), std::string::npos);  // the refused write is not retried
+    machine.sessionLocked = false;
+
+    machine.Fail("PowerSetActiveScheme", ERROR_ACCESS_DENIED);
+    ESwitchFailed unactivated = FailedSwitch();
+    EXPECT_NE(unactivated.Cause.find("Windows did not activate the plan"), std::string::npos) << unactivated.Cause;
+    EXPECT_TRUE(unactivated.LeftChanged.empty());  // the values were written back; only activating failed
+    EXPECT_NE(std::string(unactivated.what()).find("Nothing was changed."), std::string::npos);
+    EXPECT_EQ(Settings(), before);
 }
 
 TEST_F(SwitchRecordTest, SettingsThatCannotBePutBackAreNamed) {
@@ -115,7 +135,7 @@ TEST_F(SwitchRecordTest, OptionsStoredByAnotherProcessAreTakenBeforeASwitch) {
     other->SetSaveOnDestroy(false);
     other->SetAutochangeStartup(false);
     other->Save();
-    settings::SwitchMode(*options, pmRelaxed);
+    switching::SwitchMode(*options, pmRelaxed);
     EXPECT_FALSE(Winlogon(WSTR("AutoAdminLogon"))) << "the start-up setting is no longer managed";
     EXPECT_FALSE(options->AutochangeStartup());
     EXPECT_FALSE(machine.screenSaverSecure);
@@ -139,7 +159,7 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
     SetWinlogon(WSTR("DefaultPassword"), WSTR("Sesame-42"));
     machine.lsaSecrets[WSTR("DefaultPassword")] = {'S', 0, 'e', 0, 's', 0};
     const std::int64_t start = Now();
-    const settings::TSwitchResult result = settings::SwitchMode(*options, pmRelaxed);
+    const switching::TSwitchResult result = switching::SwitchMode(*options, pmRelaxed);
     EXPECT_TRUE(result.undoAvailable);
 
     const std::vector<std::string> writes = machine.CallsTo("RegSetValueExW");
@@ -147,7 +167,7 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
     EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record is written before any setting";
     EXPECT_EQ(writes[1].rfind("AutoAdminLogon,", 0), 0u);
 
-    const settings::TStoredSwitch stored = settings::ReadLastSwitch(*options);
+    const switching::TStoredSwitch stored = switching::ReadLastSwitch(*options);
     ASSERT_TRUE(stored.last) << stored.problem;
     EXPECT_EQ(stored.last->before, result.record);
     ASSERT_TRUE(stored.last->after);
@@ -161,7 +181,7 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
 }
 
 TEST_F(SwitchRecordTest, FailedSwitchKeepsTheRecordBeforeItAndAKeyThatRefusesTheRecordStillSwitches) {
-    settings::SwitchMode(*options, pmSecure);
+    switching::SwitchMode(*options, pmSecure);
     const std::optional<os::WString> recorded = StoredRecord();
     ASSERT_TRUE(recorded);
     machine.Fail("PowerWriteDCValueIndex", ERROR_ACCESS_DENIED, 0, 1);
@@ -169,7 +189,7 @@ TEST_F(SwitchRecordTest, FailedSwitchKeepsTheRecordBeforeItAndAKeyThatRefusesThe
     EXPECT_EQ(StoredRecord(), recorded);
 
     machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
-    EXPECT_FALSE(settings::SwitchMode(*options, pmRelaxed).undoAvailable);
+    EXPECT_FALSE(switching::SwitchMode(*options, pmRelaxed).undoAvailable);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
 }
 
@@ -179,25 +199,25 @@ TEST_F(SwitchRecordTest, UndoPutsBackACustomMixExactlyAndForgetsTheSwitch) {
     machine.powerSchemes[machine.activeScheme].lockOnWakeAc = 0;
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
     const std::string custom = Settings();
-    settings::SwitchMode(*options, pmSecure);
+    switching::SwitchMode(*options, pmSecure);
     ASSERT_NE(Settings(), custom);
 
-    const settings::TUndoOutcome undone = settings::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome undone = switching::UndoLastSwitch(*options, false);
     EXPECT_EQ(undone.result, TUndoResult::Done);
     EXPECT_EQ(undone.last->before.mode, pmSecure);
     EXPECT_EQ(Settings(), custom);
     EXPECT_FALSE(StoredRecord());
-    EXPECT_EQ(settings::UndoLastSwitch(*options, false).result, TUndoResult::NothingToUndo);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, false).result, TUndoResult::NothingToUndo);
 }
 
 TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNothing) {
     const std::string before = Settings();
-    settings::SwitchMode(*options, pmRelaxed);
+    switching::SwitchMode(*options, pmRelaxed);
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
     machine.powerSchemes[machine.activeScheme].lockOnWakeDc = 1;
     const std::string changed = Settings();
 
-    const settings::TUndoOutcome refused = settings::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome refused = switching::UndoLastSwitch(*options, false);
     EXPECT_EQ(refused.result, TUndoResult::ChangedSince);
     EXPECT_EQ(refused.changed,
               (std::vector<std::string>{"the password on wake of power scheme " +
@@ -207,35 +227,35 @@ TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNot
 
     // A write refused halfway: what the undo had changed goes back, and the switch stays undoable.
     machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED, 0, 1);
-    EXPECT_EQ(MessageOf<ESwitchFailed>([&] { settings::UndoLastSwitch(*options, true); }),
+    EXPECT_EQ(MessageOf<ESwitchFailed>([&] { switching::UndoLastSwitch(*options, true); }),
               "System Error.  Code: 5.\r\nAccess is denied.\r\nNothing was changed.");
     EXPECT_EQ(Settings(), changed);
     EXPECT_TRUE(StoredRecord());
 
-    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::Done);
     EXPECT_EQ(Settings(), before);
 }
 
 TEST_F(SwitchRecordTest, UndoFollowsTheAdministratorRulesOfASwitch) {
-    settings::SwitchMode(*options, pmRelaxed);
+    switching::SwitchMode(*options, pmRelaxed);
     const std::string relaxed = Settings();
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
-    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::NeedsAdministrator);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::NeedsAdministrator);
     EXPECT_EQ(Settings(), relaxed);
 
     // A standard user's own switch covers the screen saver alone, and its undo goes through.
-    settings::SwitchMode(*options, pmSecure);
+    switching::SwitchMode(*options, pmSecure);
     EXPECT_NE(Settings(), relaxed);
-    EXPECT_EQ(settings::UndoLastSwitch(*options, false).result, TUndoResult::Done);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, false).result, TUndoResult::Done);
     EXPECT_EQ(Settings(), relaxed);
 }
 
 TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
     using nlohmann::json;
-    settings::SwitchMode(*options, pmRelaxed);
+    switching::SwitchMode(*options, pmRelaxed);
     const std::string text = os::ToUtf8(StoredRecord().value());
     const json record = json::parse(text);
-    EXPECT_EQ(settings::LastSwitchText(*settings::ParseLastSwitch(text)), text);
+    EXPECT_EQ(switching::LastSwitchText(*switching::ParseLastSwitch(text)), text);
     const auto edited = [&](auto edit) {
         json copy = record;
         edit(copy);
@@ -249,21 +269,21 @@ TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
           edited([](json& r) { r["after"]["lockOnWake"][0]["scheme"] = "{not-a-guid}"; }),
           edited([](json& r) { r["after"]["lockOnWake"][0]["ac"] = -1; })}) {
         StoreRecord(damaged);
-        const settings::TUndoOutcome outcome = settings::UndoLastSwitch(*options, true);
+        const switching::TUndoOutcome outcome = switching::UndoLastSwitch(*options, true);
         EXPECT_EQ(outcome.result, TUndoResult::NothingToUndo) << damaged;
         EXPECT_NE(outcome.problem.find("LastSwitch under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise) is damaged"),
                   std::string::npos)
             << outcome.problem;
     }
     machine.SetDword(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch"), 1);
-    EXPECT_NE(settings::UndoLastSwitch(*options, true).problem.find("is not text"), std::string::npos);
+    EXPECT_NE(switching::UndoLastSwitch(*options, true).problem.find("is not text"), std::string::npos);
     EXPECT_EQ(Settings(), relaxed);
 
     // A switch that did not finish: whether the settings changed since cannot be told.
     StoreRecord(edited([](json& r) { r.erase("after"); }));
-    const settings::TUndoOutcome unfinished = settings::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome unfinished = switching::UndoLastSwitch(*options, false);
     EXPECT_EQ(unfinished.result, TUndoResult::ChangedSince);
     EXPECT_TRUE(unfinished.changed.empty());
-    EXPECT_EQ(settings::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::Done);
     EXPECT_NE(Settings(), relaxed);
 }

@@ -205,6 +205,45 @@ TEST_F(AccountDialogs, RejectedAccountAsksForACorrectionYesKeepsTheDialogNoCance
     EXPECT_EQ(0u, machine.lsaSecrets.count(L"DefaultPassword"));
 }
 
+// Every wrong password counts toward the lockout: from the third one the
+// question warns of it; a locked-out account is said so, nothing is stored
+// and the dialog stays open.
+TEST_F(AccountDialogs, RepeatedRejectionsWarnOfLockoutAndALockedOutAccountStoresNothing) {
+    std::vector<std::wstring> shown;
+    const auto answer = [&shown](const wchar_t* button) {
+        return [&shown, button](TdlgKVInfoEx& box) {
+            shown.push_back(box.Get<TControl>(L"lblText").Caption());
+            Click(box.Get<TButton>(button));
+        };
+    };
+    const auto pressOk = [](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnOk")); };
+    ModalScript script;
+    script.Then<TdlgAutologon>([](TdlgAutologon& dialog) { EnterPassword(dialog, L"rabbit"); })
+        .Then<TdlgKVInfoEx>(answer(L"btnYes"))
+        .Then<TdlgAutologon>(pressOk)
+        .Then<TdlgKVInfoEx>(answer(L"btnYes"))
+        .Then<TdlgAutologon>(pressOk)
+        .Then<TdlgKVInfoEx>(answer(L"btnYes"))
+        .Then<TdlgAutologon>([this](TdlgAutologon& dialog) {
+            machine.accounts[0].logonError = ERROR_ACCOUNT_LOCKED_OUT;
+            Click(dialog.Get<TButton>(L"btnOk"));
+        })
+        .Then<TdlgKVInfoEx>(answer(L"btnOk"))
+        .Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
+    EXPECT_EQ(mrCancel, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
+    const std::wstring rejected =
+        L"The user name and password you entered are not valid on this computer. Do you want to correct them?";
+    const std::wstring warning =
+        L"<br><br>Windows locks an account after too many wrong passwords: more wrong passwords may lock this one.";
+    EXPECT_EQ((std::vector<std::wstring>{rejected, rejected, rejected + warning,
+                                         L"This account is locked out after too many wrong passwords; try again "
+                                         L"later."}),
+              shown);
+    EXPECT_EQ(4, machine.CountCalls("LogonUserW"));
+    EXPECT_FALSE(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"));
+    EXPECT_EQ(0u, machine.lsaSecrets.count(L"DefaultPassword"));
+}
+
 // Clear keeps the domain; OK then checks the current account with an empty
 // password, which this one (without a password) passes: the account goes.
 TEST_F(AccountDialogs, ClearThenOkRemovesTheStoredAccountOfAUserWithoutPassword) {

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-namespace settings {
+namespace switching {
 
 struct TSwitchRecord {
-    TPromptMode mode = pmCustom;  // what the switch writes; pmCustom: nothing
+    settings::TPromptMode mode = settings::pmCustom;  // what the switch writes; pmCustom: nothing
     // The settings it covers, as the options enabled them.
     bool startup = false;
     bool resume = false;
@@ -43,22 +43,27 @@ struct TSwitchRecord {
 };
 
 // A switch that did not happen. Cause is the message of the error that
-// stopped it; LeftChanged names the settings that could not be put back
-// (empty: nothing was changed). The message says both.
+// stopped it, CauseCode its Windows error code (0 for none: not an
+// operating-system error); LeftChanged names the settings that could not be
+// put back (empty: nothing was changed). The message says both.
 class ESwitchFailed : public engine::Exception {
 public:
-    ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged);
+    ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged, DWORD causeCode = 0);
     std::string Cause;
     std::vector<std::string> LeftChanged;
+    DWORD CauseCode;
 };
 
 // What a switch to `mode` changes under the options as they are, with the
 // values the machine holds now. Only reads; a setting that cannot be read raises.
-TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode);
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode);
 
 // Writes the record's mode with options.ApplyMode, which the record was taken
-// under. When a write fails, puts back what had changed and raises ESwitchFailed.
-void ApplySwitch(TOptions& options, const TSwitchRecord& record);
+// under. When a write fails, puts back what had changed and raises
+// ESwitchFailed. The session's screen saver setting is not put back when the
+// failure was its own write refused (a locked session, which changed nothing)
+// or its session gone (the user signed out).
+void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record);
 
 // Puts back, in the reverse order of a switch, every covered setting that no
 // longer holds its recorded value. Returns the names of those that could not
@@ -77,16 +82,4 @@ TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record);
 // missing from `now` differs.
 std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const TSwitchRecord& now);
 
-struct TSwitchResult {
-    TSwitchRecord record;         // the settings as they were before
-    bool undoAvailable = false;   // its record is stored for undo
-};
-
-// A whole switch: the options that another process stored since are taken
-// first, then the settings are recorded, the record is stored for undo (see
-// settings/LastSwitch.h), and the settings are written. A switch whose
-// record cannot be stored still happens. Every failure raises ESwitchFailed,
-// and the record of the switch before stays the one to undo.
-TSwitchResult SwitchMode(TOptions& options, TPromptMode mode);
-
-}  // namespace settings
+}  // namespace switching

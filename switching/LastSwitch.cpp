@@ -1,6 +1,5 @@
-#include "settings/LastSwitch.h"
+#include "switching/LastSwitch.h"
 
-#include "engine/NTSecurity.h"
 #include "os/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -10,7 +9,7 @@
 #include <ctime>
 #include <cstring>
 
-namespace settings {
+namespace switching {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -21,7 +20,7 @@ const WCHAR kValueName[] = WSTR("LastSwitch");
 // Where the record is kept: the options key's value "LastSwitch".
 class RecordPlace {
 public:
-    explicit RecordPlace(const TPersistentOptions& options)
+    explicit RecordPlace(const settings::TPersistentOptions& options)
         : path_(options.KeyPath()),
           value_{options.LocalMachine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(), kValueName} {}
     RecordPlace(const RecordPlace&) = delete;
@@ -33,7 +32,7 @@ private:
     engine::SettingValue value_;
 };
 
-std::string Described(const TPersistentOptions& options) {
+std::string Described(const settings::TPersistentOptions& options) {
     return std::string("The record of the last switch (") + kLastSwitchValue + " under " +
            (options.LocalMachine() ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") + os::ToUtf8(options.KeyPath()) +
            ")";
@@ -207,7 +206,7 @@ TLastSwitch ReadRecord(const Json& json) {
     TSwitchRecord& before = last.before;
     const Json& mode = json["mode"];
     Require(mode == "secure" || mode == "relaxed");
-    before.mode = mode == "secure" ? pmSecure : pmRelaxed;
+    before.mode = mode == "secure" ? settings::pmSecure : settings::pmRelaxed;
     const Json& covers = Object(json["covers"], {"startup", "resume", "screenSaver", "allSchemes", "modernStandby"});
     before.startup = Flag(covers["startup"]);
     before.resume = Flag(covers["resume"]);
@@ -238,7 +237,7 @@ std::string LastSwitchText(const TLastSwitch& last) {
     const TSwitchRecord& before = last.before;
     Json json{{"version", kVersion},
               {"time", last.time},
-              {"mode", before.mode == pmSecure ? "secure" : "relaxed"},
+              {"mode", before.mode == settings::pmSecure ? "secure" : "relaxed"},
               {"covers",
                {{"startup", before.startup},
                 {"resume", before.resume},
@@ -260,7 +259,7 @@ std::optional<TLastSwitch> ParseLastSwitch(const std::string& text) {
     }
 }
 
-TStoredSwitch ReadLastSwitch(const TPersistentOptions& options) {
+TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options) {
     std::optional<engine::RawValue> value;
     try {
         value = engine::ReadSettingValue(RecordPlace(options).Value());
@@ -274,7 +273,7 @@ TStoredSwitch ReadLastSwitch(const TPersistentOptions& options) {
     return {std::move(last), {}};
 }
 
-bool ForgetLastSwitch(const TPersistentOptions& options) {
+bool ForgetLastSwitch(const settings::TPersistentOptions& options) {
     try {
         engine::PutBackSettingValue(RecordPlace(options).Value(), std::nullopt);
         return true;
@@ -283,7 +282,7 @@ bool ForgetLastSwitch(const TPersistentOptions& options) {
     }
 }
 
-TSwitchJournal::TSwitchJournal(const TPersistentOptions& options, const TSwitchRecord& record)
+TSwitchJournal::TSwitchJournal(const settings::TPersistentOptions& options, const TSwitchRecord& record)
     : options_(options), last_{record, std::nullopt, Now()} {
     try {
         const RecordPlace place(options);
@@ -317,36 +316,8 @@ bool TSwitchJournal::Complete() {
     }
 }
 
-TUndoOutcome UndoLastSwitch(const TPersistentOptions& options, bool force) {
-    TStoredSwitch stored = ReadLastSwitch(options);
-    TUndoOutcome outcome;
-    outcome.problem = std::move(stored.problem);
-    if (!stored.last) return outcome;
-    outcome.last = std::move(stored.last);
-    const TLastSwitch& last = *outcome.last;
-    if ((last.before.startup || last.before.resume) && !engine::IsAdministrator()) {
-        outcome.result = TUndoResult::NeedsAdministrator;
-        return outcome;
-    }
-    TSwitchRecord now;
-    try {
-        now = ReadRecordedSettings(last.before);
-    } catch (const std::exception& error) {
-        throw ESwitchFailed(error.what(), {});
-    }
-    if (last.after) outcome.changed = DifferentSettings(*last.after, now);
-    if ((!last.after || !outcome.changed.empty()) && !force) {
-        outcome.result = TUndoResult::ChangedSince;
-        return outcome;
-    }
-    RestoreSwitchOrRaise(last.before, now);
-    ForgetLastSwitch(options);
-    outcome.result = TUndoResult::Done;
-    return outcome;
-}
-
 std::string LocalTimeText(std::int64_t time) { return TimeText(time, "%Y-%m-%d %H:%M", true); }
 
 std::string UtcTimeText(std::int64_t time) { return TimeText(time, "%Y-%m-%dT%H:%M:%SZ", false); }
 
-}  // namespace settings
+}  // namespace switching

@@ -7,14 +7,15 @@
 // the switch is done. A value that is damaged, of another type or of another
 // version counts as no record, and says why.
 
-#include "settings/SwitchRecord.h"
+#include "settings/RegOpts.h"
+#include "switching/SwitchRecord.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace settings {
+namespace switching {
 
 inline constexpr char kLastSwitchValue[] = "LastSwitch";
 
@@ -36,9 +37,9 @@ struct TStoredSwitch {
     std::optional<TLastSwitch> last;
     std::string problem;  // a value that is there but was not taken: why
 };
-TStoredSwitch ReadLastSwitch(const TPersistentOptions& options);
+TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options);
 // Removes the record; false when it is still there.
-bool ForgetLastSwitch(const TPersistentOptions& options);
+bool ForgetLastSwitch(const settings::TPersistentOptions& options);
 
 // The record of one switch. Made before the switch writes anything, it stores
 // the record (when the options key takes it); destroyed without Complete, as
@@ -46,7 +47,7 @@ bool ForgetLastSwitch(const TPersistentOptions& options);
 // that the switch before stays the one to undo.
 class TSwitchJournal {
 public:
-    TSwitchJournal(const TPersistentOptions& options, const TSwitchRecord& record);
+    TSwitchJournal(const settings::TPersistentOptions& options, const TSwitchRecord& record);
     ~TSwitchJournal();
     TSwitchJournal(const TSwitchJournal&) = delete;
     TSwitchJournal& operator=(const TSwitchJournal&) = delete;
@@ -56,39 +57,16 @@ public:
     bool Complete();
 
 private:
-    const TPersistentOptions& options_;
+    const settings::TPersistentOptions& options_;
     std::optional<engine::RawValue> previous_;
     TLastSwitch last_;
     bool stored_ = false;
     bool completed_ = false;
 };
 
-enum class TUndoResult {
-    Done,                // the settings are back as they were before the switch
-    NothingToUndo,       // no record (or one that was not taken: problem says why)
-    ChangedSince,        // the settings no longer hold what the switch wrote; nothing was changed
-    NeedsAdministrator,  // the switch covered the start-up or resume setting; nothing was changed
-};
-
-struct TUndoOutcome {
-    TUndoResult result = TUndoResult::NothingToUndo;
-    std::optional<TLastSwitch> last;   // the switch concerned
-    std::vector<std::string> changed;  // the settings that changed since, by name
-    std::string problem;
-};
-
-// Undoes the last switch: every setting it covered gets its value from
-// before it, exactly, and the record is forgotten. It refuses, changing
-// nothing, when the settings changed since the switch (or the switch did not
-// finish, so that this cannot be told) unless `force`, and when the switch
-// covered a setting that only an administrator may change and this process
-// is none. All or nothing: a write that fails puts back what the undo had
-// changed and raises ESwitchFailed; the record stays.
-TUndoOutcome UndoLastSwitch(const TPersistentOptions& options, bool force);
-
 // The switch's time on the user's clock, "2024-05-01 10:32".
 std::string LocalTimeText(std::int64_t time);
 // In UTC, ISO 8601: "2024-05-01T10:32:05Z".
 std::string UtcTimeText(std::int64_t time);
 
-}  // namespace settings
+}  // namespace switching

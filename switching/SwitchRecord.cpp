@@ -1,13 +1,13 @@
-#include "settings/SwitchRecord.h"
+#include "switching/SwitchRecord.h"
 
+#include "engine/ConsoleUser.h"
 #include "engine/Utilities.h"
 #include "engine/WindowsVersion.h"
-#include "settings/LastSwitch.h"
 
 #include <algorithm>
 #include <functional>
 
-namespace settings {
+namespace switching {
 namespace {
 
 std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
@@ -113,12 +113,21 @@ std::vector<engine::SchemeLockOnWake> SchemesNow(const std::vector<engine::Schem
     return now;
 }
 
+// The record less the session's screen saver setting, which is then not put back.
+TSwitchRecord WithoutSessionParameter(TSwitchRecord record) {
+    record.screenSaverParameter.reset();
+    return record;
+}
+
 }  // namespace
 
-ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged)
-    : engine::Exception(FailureMessage(cause, leftChanged)), Cause(cause), LeftChanged(std::move(leftChanged)) {}
+ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> leftChanged, DWORD causeCode)
+    : engine::Exception(FailureMessage(cause, leftChanged)),
+      Cause(cause),
+      LeftChanged(std::move(leftChanged)),
+      CauseCode(causeCode) {}
 
-TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode) {
     TSwitchRecord record;
     record.mode = mode;
     record.startup = options.AutochangeStartup();
@@ -141,9 +150,15 @@ TSwitchRecord RecordSwitch(TOptions& options, TPromptMode mode) {
     return record;
 }
 
-void ApplySwitch(TOptions& options, const TSwitchRecord& record) {
+void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
+    } catch (const engine::ESessionLocked& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)), error.ErrorCode);
+    } catch (const engine::EConsoleUserLeft& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)));
+    } catch (const engine::EOSError& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(record), error.ErrorCode);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), RestoreSwitch(record));
     }
@@ -193,18 +208,4 @@ std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const 
     return names;
 }
 
-TSwitchResult SwitchMode(TOptions& options, TPromptMode mode) {
-    if (mode != pmSecure && mode != pmRelaxed) return {};
-    options.AdoptStoredChanges();
-    TSwitchRecord record;
-    try {
-        record = RecordSwitch(options, mode);
-    } catch (const std::exception& error) {
-        throw ESwitchFailed(error.what(), {});
-    }
-    TSwitchJournal journal(options, record);
-    ApplySwitch(options, record);
-    return {record, journal.Complete()};
-}
-
-}  // namespace settings
+}  // namespace switching

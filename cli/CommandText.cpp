@@ -1,0 +1,136 @@
+#include "cli/CommandText.h"
+
+#include "engine/ConsoleUser.h"
+#include "engine/Utilities.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+// JSON's short escape of a control character, or null.
+const char* ShortEscape(unsigned code) {
+    switch (code) {
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+    }
+}
+
+SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
+    if (!managed) return SettingState::NotManaged;
+    return asksPassword() ? SettingState::Asks : SettingState::DoesNotAsk;
+}
+
+}  // namespace
+
+std::string Printable(std::string_view text) {
+    std::string printable;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned code = static_cast<unsigned char>(text[i]);
+        const bool c1 = code == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c1) code = static_cast<unsigned char>(text[++i]);
+        if (!c1 && code >= 0x20 && code != 0x7F) {
+            printable += text[i];
+        } else if (const char* escape = ShortEscape(code)) {
+            printable += escape;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+            printable += escaped;
+        }
+    }
+    return printable;
+}
+
+std::string PrintableAccount(const os::WString& user, const os::WString& domain) {
+    return Printable(diagnostics::AccountDisplayName(user, domain));
+}
+
+const char* ModeName(settings::TPromptMode mode) {
+    switch (mode) {
+    case settings::pmSecure:
+        return "secure";
+    case settings::pmRelaxed:
+        return "relaxed";
+    case settings::pmCustom:
+        break;
+    }
+    return "custom";
+}
+
+SettingStates ReadSettings(settings::TOptions& options) {
+    return {ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup),
+            ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume),
+            engine::PerUserSettingsOutOfReach()
+                ? SettingState::NoUser
+                : ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
+}
+
+const char* SettingKey(SettingState state) {
+    switch (state) {
+    case SettingState::Asks:
+        return "asks";
+    case SettingState::DoesNotAsk:
+        return "does-not-ask";
+    case SettingState::NoUser:
+        return "no-user";
+    case SettingState::NotManaged:
+        break;
+    }
+    return "not-managed";
+}
+
+const char* SettingText(SettingState state) {
+    switch (state) {
+    case SettingState::Asks:
+        return "asks for the password";
+    case SettingState::DoesNotAsk:
+        return "does not ask for the password";
+    case SettingState::NoUser:
+        return "not shown: no user is signed in at the console";
+    case SettingState::NotManaged:
+        break;
+    }
+    return "not managed by the options";
+}
+
+const char* PasswordText(diagnostics::PasswordStore store) {
+    switch (store) {
+    case diagnostics::PasswordStore::None:
+        return "no password stored";
+    case diagnostics::PasswordStore::Protected:
+        return "password in the protected store";
+    case diagnostics::PasswordStore::Plain:
+        return "password in a plain registry value";
+    case diagnostics::PasswordStore::Both:
+        return "password in the protected store and in a plain registry value";
+    case diagnostics::PasswordStore::Unknown:
+        break;
+    }
+    return "whether a password is stored could not be read";
+}
+
+Json OptionsJson(settings::TOptions& options) {
+    Json json = Json::object();
+    for (const auto& [name, value] : settings::OptionValues(options)) json[name] = value;
+    return json;
+}
+
+Json AccountJson(const diagnostics::AutologonState& account) {
+    return Json{{"user", os::ToUtf8(account.user)},
+                {"domain", os::ToUtf8(account.domain)},
+                {"password", diagnostics::PasswordStoreName(account.password)}};
+}
+
+Json OrNull(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
+
+void ShowOptions(std::ostream& out, settings::TOptions& options) {
+    for (const auto& [name, value] : settings::OptionValues(options))
+        out << "  " << name << '=' << (value ? "True" : "False") << '\n';
+}
+
+}  // namespace cli

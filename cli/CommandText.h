@@ -1,0 +1,51 @@
+#pragma once
+// How gatewisecmd's commands show what they read: terminal-safe text, the
+// names of modes and settings, the account and the options.
+
+#include "cli/JsonOutput.h"
+#include "diagnostics/AutologonState.h"
+#include "os/Text.h"
+#include "settings/Options.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+// UTF-8 text for a terminal, with its control characters (C0, DEL and C1)
+// escaped as JSON escapes them: a name from the registry must not move the
+// cursor, change colours or forge a line of the output.
+std::string Printable(std::string_view text);
+std::string PrintableAccount(const os::WString& user, const os::WString& domain);
+
+// "secure", "relaxed" or "custom".
+const char* ModeName(settings::TPromptMode mode);
+
+// One of the three settings as status reports it.
+enum class SettingState { Asks, DoesNotAsk, NotManaged, NoUser };
+
+struct SettingStates {
+    SettingState startup;
+    SettingState resume;
+    SettingState screenSaver;
+};
+
+// The three settings, those that the options leave alone as not managed.
+SettingStates ReadSettings(settings::TOptions& options);
+// Its name in JSON, and in text.
+const char* SettingKey(SettingState state);
+const char* SettingText(SettingState state);
+
+const char* PasswordText(diagnostics::PasswordStore store);
+// The account as status shows it: user, domain and where its password is.
+Json AccountJson(const diagnostics::AutologonState& account);
+
+Json OptionsJson(settings::TOptions& options);
+// The five options, one "  NAME=True" line each.
+void ShowOptions(std::ostream& out, settings::TOptions& options);
+
+Json OrNull(const std::optional<std::string>& text);
+
+}  // namespace cli

@@ -1,0 +1,77 @@
+#include "cli/StatusCommand.h"
+
+#include "cli/CommandText.h"
+#include "diagnostics/AutologonState.h"
+#include "engine/ConsoleUser.h"
+#include "engine/NTSecurity.h"
+#include "engine/Registry.h"
+#include "engine/Utilities.h"
+#include "engine/VistaPower.h"
+
+namespace cli {
+namespace {
+
+const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+// The wake sign-in delay in seconds; null when it is missing or its key cannot
+// be read, 0 (every time, as it then counts) for a value of another type.
+Json WakeSignInDelayJson() {
+    try {
+        const std::optional<DWORD> delay = engine::GetWakeSignInDelay();
+        return delay ? Json(*delay) : Json(nullptr);
+    } catch (const engine::ERegistryException&) {
+        return engine::kSignInEveryTime;
+    } catch (const engine::EOSError&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+int Status(Session& session) {
+    settings::TOptions& options = session.ProgramOptions();
+    const SettingStates states = ReadSettings(options);
+    const settings::TPromptMode mode = options.GetCurrentMode();
+    const diagnostics::AutologonState account = diagnostics::ReadAutologonState();
+    const bool elevated = engine::IsAdministrator();
+
+    for (const std::string& value : account.unreadable)
+        session.Warn("Warning: the registry value " + value + " under HKEY_LOCAL_MACHINE\\" + kWinlogonKey +
+                     " is not text; it is shown as missing.");
+
+    // With nobody signed in, the options are no one's: what a switch would use are their defaults.
+    const bool noUser = engine::PerUserSettingsOutOfReach();
+    std::ostream& out = session.Out();
+    if (session.WantsJson()) {
+        WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"settings",
+                             {{"startup", SettingKey(states.startup)},
+                              {"resume", SettingKey(states.resume)},
+                              {"screenSaver", SettingKey(states.screenSaver)}}},
+                            {"account", AccountJson(account)},
+                            {"options", noUser ? Json(nullptr) : OptionsJson(options)},
+                            {"elevated", elevated},
+                            {"modernStandby", engine::HasModernStandby()},
+                            {"wakeSignInDelay", WakeSignInDelayJson()},
+                            {"settingsOf", OrNull(session.SettingsOwner())},
+                            {"warnings", session.Warnings()}});
+        return kDone;
+    }
+    out << session.SettingsOwnerLine() << "Mode:          " << ModeName(mode) << '\n'
+        << "Start-up:      " << SettingText(states.startup) << '\n'
+        << "Resume:        " << SettingText(states.resume) << '\n'
+        << "Screen saver:  " << SettingText(states.screenSaver) << '\n'
+        << "Auto-logon:    "
+        << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
+        << ", " << PasswordText(account.password) << '\n'
+        << "Elevated:      " << (elevated ? "yes" : "no") << '\n';
+    if (noUser) {
+        out << "Options:       not shown: they belong to the user\n";
+        return kDone;
+    }
+    out << "Options:\n";
+    ShowOptions(out, options);
+    return kDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,185 @@
+#include "cli/SwitchCommands.h"
+
+#include "cli/CommandText.h"
+#include "cli/Password.h"
+#include "engine/ConsoleUser.h"
+#include "engine/NTSecurity.h"
+#include "engine/Utilities.h"
+#include "engine/VistaPower.h"
+#include "switching/LastSwitch.h"
+#include "switching/Switch.h"
+#include "switching/Undo.h"
+
+#include <tuple>
+
+namespace cli {
+namespace {
+
+const char kSessionLockedText[] =
+    "The screen saver setting of the session cannot change while the computer is locked; nothing was changed. Run "
+    "again when the user is signed in and the screen is unlocked.";
+
+void VerifyCurrentPassword(Session& session) {
+    const os::SecretString password = ReadPassword(session.In(), false);
+    switch (engine::VerifyAccountPassword({}, {}, password)) {
+    case engine::pcAccepted:
+        if (password.empty())
+            throw CommandFailure(kPasswordRejected,
+                                 "Your user account is not password protected, so secure mode cannot be enabled. "
+                                 "Set a password first.");
+        return;
+    case engine::pcRejected:
+        throw CommandFailure(kPasswordRejected,
+                             "The password does not match your Windows password, so secure mode was not enabled.");
+    case engine::pcLockedOut:
+        throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Secure mode was not enabled.");
+    case engine::pcCannotVerify:
+        break;
+    }
+    throw CommandFailure(kSystemError,
+                         "Your Windows password cannot be verified, so secure mode was not enabled. Leave out "
+                         "--verify to switch anyway.");
+}
+
+}  // namespace
+
+int Switch(Session& session, settings::TPromptMode mode, bool verify) {
+    settings::TOptions& options = session.ProgramOptions();
+    if (verify && session.LocalSystem())
+        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
+                                        "could check: leave it out. Nothing was changed.");
+    options.AdoptStoredChanges();  // as the switch will take them
+    const bool administrator = engine::IsAdministrator();
+    const bool noUser = engine::PerUserSettingsOutOfReach();
+    if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
+        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
+                                                 ", and the options enable only the screen saver setting, which is "
+                                                 "theirs. Nothing was switched.");
+    if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
+        if (!administrator)
+            throw CommandFailure(kNeedsAdministrator,
+                                 "Nothing was switched: without administrator rights only the screen saver setting "
+                                 "can be, and the options leave it alone.");
+        throw CommandFailure(kBadUsage,
+                             "Nothing was switched: the options enable none of the three settings (see "
+                             "gatewisecmd options).");
+    }
+    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
+    if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
+        const engine::AutologonAccount account = engine::GetAutologonAccount();
+        if (account.user.empty() || !account.hasPassword)
+            throw CommandFailure(kNoAutologonAccount,
+                                 "Relaxed mode needs an auto-logon account with its password: set it with "
+                                 "gatewisecmd account set --user NAME. Nothing was changed.");
+    }
+    const SettingStates before = ReadSettings(options);
+    const settings::TPromptMode previous = options.GetCurrentMode();
+    switching::TSwitchResult result;
+    try {
+        Session::AuditWarnings logged(session);
+        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list);
+    } catch (const switching::ESwitchFailed& failure) {
+        // Put back whole: a management tool may run the same command again later.
+        if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
+            throw CommandFailure(kSessionLocked, kSessionLockedText);
+        throw;
+    }
+    const switching::TSwitchRecord& record = result.record;
+    if (!result.undoAvailable)
+        session.Warn("Warning: undo will not be available: the settings before the switch could not be stored "
+                     "under " + UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
+
+    const SettingState now = mode == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
+    Json changes = Json::array();
+    for (const auto& [name, covered, was] : {std::tuple{"startup", record.startup, before.startup},
+                                             std::tuple{"resume", record.resume, before.resume},
+                                             std::tuple{"screenSaver", record.screenSaver, before.screenSaver}})
+        if (covered && was != now) changes.push_back(Change(name, SettingKey(was), SettingKey(now)));
+    const char* leftOutNote = "Left out, as they need administrator rights: the start-up and resume settings.";
+    Json leftOut = administrator ? Json::array() : Json::array({"startup", "resume"});
+    std::string noUserNote;
+    if (noUser) {
+        const bool delay = engine::HasModernStandby();
+        leftOut.push_back("screenSaver");
+        if (delay) leftOut.push_back("wakeSignInDelay");
+        noUserNote = std::string(kNoUserLeft) + ": only the machine-wide settings were switched. Left, as they are "
+                     "the user's: the screen saver setting" + (delay ? " and the wake sign-in delay." : ".");
+    }
+
+    std::ostream& out = session.Out();
+    if (session.WantsJson()) {
+        if (!administrator) session.AddWarning(leftOutNote);
+        if (noUser) session.Warn(noUserNote);
+        WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"previousMode", ModeName(previous)},
+                            {"changes", changes},
+                            {"leftOut", leftOut},
+                            {"settingsOf", OrNull(session.SettingsOwner())},
+                            {"warnings", session.Warnings()}});
+    } else {
+        out << session.SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode.\n";
+        if (!administrator) out << leftOutNote << '\n';
+        if (noUser) out << noUserNote << '\n';
+    }
+    return noUser ? kNoConsoleUser : kDone;
+}
+
+int Undo(Session& session, bool force) {
+    switching::TUndoOutcome outcome;
+    {
+        Session::AuditWarnings logged(session);
+        outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, audit::orCommandLine, logged.list);
+    }
+    if (!outcome.problem.empty()) session.Warn(outcome.problem);
+    const std::optional<switching::TLastSwitch>& last = outcome.last;
+    const std::string described =
+        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+                   switching::LocalTimeText(last->time)
+             : std::string();
+    std::string refusal;
+    int code = kDone;
+    switch (outcome.result) {
+    case switching::TUndoResult::NeedsAdministrator:
+        throw CommandFailure(kNeedsAdministrator, "Undoing " + described +
+                                                      " needs administrator rights, as it changed the start-up or "
+                                                      "resume setting: run gatewisecmd from an elevated command "
+                                                      "prompt. Nothing was changed.");
+    case switching::TUndoResult::NothingToUndo:
+        refusal = "There is no switch to undo.";
+        code = kNothingToUndo;
+        break;
+    case switching::TUndoResult::ChangedSince: {
+        std::string names;
+        for (const std::string& name : outcome.changed) names += (names.empty() ? "" : ", ") + name;
+        refusal = (last->after ? "The settings changed since " + described + ": " + Printable(names) + "."
+                               : "It cannot be told whether the settings changed since " + described +
+                                     ", as that switch did not finish.") +
+                  " Nothing was changed; gatewisecmd undo --force undoes the switch anyway.";
+        code = kChangedSinceSwitch;
+        break;
+    }
+    case switching::TUndoResult::Done:
+        break;
+    }
+    if (!refusal.empty()) session.Err() << refusal << '\n';
+    if (!session.WantsJson()) {
+        if (code == kDone) session.Out() << "Undid " << described << ": the settings are as they were before it.\n";
+        return code;
+    }
+    Json changed = Json::array();
+    for (const std::string& name : outcome.changed) changed.push_back(name);
+    Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
+                {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
+                                       {"time", switching::UtcTimeText(last->time)},
+                                       {"finished", last->after.has_value()}}
+                                : Json(nullptr)},
+                {"changedSince", changed},
+                {"mode", ModeName(session.ProgramOptions().GetCurrentMode())},
+                {"warnings", session.Warnings()}};
+    // A refusal carries what a failed command's object holds as well.
+    if (code != kDone) object.update(FailureJson(refusal, code));
+    WriteJson(session.Out(), object);
+    return code;
+}
+
+}  // namespace cli
