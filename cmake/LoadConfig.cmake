@@ -16,6 +16,8 @@ function(gatewise_load_configuration target)
   gatewise_host_tool(gatewise_loadconfig ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tools/LoadConfigTool.cpp)
   get_property(tool GLOBAL PROPERTY GATEWISE_HOST_TOOL_gatewise_loadconfig)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/shell/LoadConfig.cpp ${PROJECT_SOURCE_DIR}/shell/DelayLoad.cpp)
+  # Nothing in the program refers to the structure: kept from the link's garbage collection.
+  target_link_options(${target} PRIVATE -Wl,--require-defined=_load_config_used)
   add_dependencies(${target} gatewise_loadconfig)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${tool} $<TARGET_FILE:${target}>
