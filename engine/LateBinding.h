@@ -7,6 +7,10 @@
 
 #include <cstdint>
 
+namespace os {
+class WinApi;
+}
+
 namespace engine {
 
 // A function's address, empty until the first call binds it. An address
@@ -34,6 +38,11 @@ TDllSearch RestrictDllSearchToSystemFolder();
 // What the last RestrictDllSearchToSystemFolder on the machine in use achieved.
 // Windows cannot be asked: SetDefaultDllDirectories has no reading counterpart.
 TDllSearch DllSearchInForce();
+
+// Loads libraryName from the system folder of `api`'s machine, never from
+// elsewhere: with LOAD_LIBRARY_SEARCH_SYSTEM32 where Windows supports it, else
+// by its full path there. Null when it cannot be loaded.
+HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName);
 
 // Makes sure that `slot` holds the address of `functionName` in `libraryName`,
 // loading the library from the system folder if it is not loaded yet (with
