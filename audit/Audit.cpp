@@ -1,6 +1,7 @@
 #include "audit/Audit.h"
 
 #include "diagnostics/AutologonState.h"
+#include "engine/ChangeLock.h"
 #include "engine/OsError.h"
 #include "os/UniqueHandle.h"
 #include "os/WinApi.h"
@@ -147,24 +148,27 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
             failure.what()};
 }
 
-switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings, bool once) {
-    options.AdoptStoredChanges();
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                                   TOrigin origin, Warnings& warnings, bool once) {
+    switching::LockForSwitch(options, lock);
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode, once);
-        Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once);
+        if (!result.changedNothing) Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
+    } catch (const switching::ENothingToSwitch&) {
+        throw;
     } catch (const switching::ESwitchFailed& failure) {
         Report(ModeNotChanged(ckSwitch, origin, from, mode, failure), warnings);
         throw;
     }
 }
 
-switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings) {
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, engine::TChangeLock& lock,
+                                       TOrigin origin, Warnings& warnings, const switching::TLastSwitch* named) {
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TUndoOutcome outcome = switching::UndoLastSwitch(options, force);
+        switching::TUndoOutcome outcome = switching::UndoLastSwitch(options, force, lock, named);
         if (outcome.result == switching::TUndoResult::Done)
             Report(ModeChanged(ckUndo, origin, from, CurrentMode(options).value_or(settings::pmCustom),
                                outcome.last->before),
@@ -206,6 +210,8 @@ diagnostics::FixOutcome ApplyFix(std::string_view id, TOrigin origin, Warnings& 
                    warnings);
         return outcome;
     } catch (const diagnostics::EFixRefused&) {
+        throw;
+    } catch (const engine::EChangeInProgress&) {
         throw;
     } catch (const engine::Exception& error) {
         Report({ckFix, origin, "Finding " + name + " not fixed.", "Changed: nothing.", error.what()}, warnings);

@@ -61,15 +61,18 @@ TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TP
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                        settings::TPromptMode to, const switching::ESwitchFailed& failure);
 
-// switching::SwitchMode, reported whether it goes through or not. Its own
-// failure passes through unchanged.
-switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, TOrigin origin,
-                                   Warnings& warnings, bool once = false);
+// switching::SwitchMode, reported when it changed the settings or failed to;
+// a switch that changed nothing, or had nothing to switch, is not reported.
+// Its own failure passes through unchanged.
+switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                                   TOrigin origin, Warnings& warnings, bool once = false);
 
 // switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes
 // through unchanged.
-switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, TOrigin origin, Warnings& warnings);
+switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, engine::TChangeLock& lock,
+                                       TOrigin origin, Warnings& warnings,
+                                       const switching::TLastSwitch* named = nullptr);
 
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.
@@ -77,8 +80,9 @@ engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WS
                                            const os::SecretString& password, TOrigin origin, Warnings& warnings);
 
 // diagnostics::ApplyFix, reported when it changed the setting, with how to
-// reverse it, or failed to; a refusal (EFixRefused) or a setting that needed
-// no fix is not reported. Its failure passes through unchanged.
+// reverse it, or failed to; a refusal (EFixRefused), another change in
+// progress or a setting that needed no fix is not reported. Its failure
+// passes through unchanged.
 diagnostics::FixOutcome ApplyFix(std::string_view id, TOrigin origin, Warnings& warnings);
 
 // The options as they were before a change; Report compares them with the

@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "cli/Password.h"
 #include "diagnostics/AutologonState.h"
+#include "engine/ChangeLock.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -68,6 +69,25 @@ void RequireAdministrator(const char* what) {
                                                       "elevated command prompt. Nothing was changed.");
 }
 
+// The account before and after a change, made under the machine-wide lock.
+struct AccountChange {
+    diagnostics::AutologonState before;
+    diagnostics::AutologonState after;
+    engine::TPasswordStore store;
+};
+
+AccountChange ChangeAccount(Session& session, const os::WString& user, const os::WString& domain,
+                            const os::SecretString& password) {
+    const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
+    AccountChange change{diagnostics::ReadAutologonState(), {}, {}};
+    {
+        Session::AuditWarnings logged(session);
+        change.store = audit::SetAutologonAccount(user, domain, password, audit::orCommandLine, logged.list);
+    }
+    change.after = diagnostics::ReadAutologonState();
+    return change;
+}
+
 }  // namespace
 
 int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify) {
@@ -93,12 +113,8 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
             throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Nothing was changed.");
         if (check == engine::pcCannotVerify) session.Warn("The password could not be verified; it is stored as given.");
     }
-    const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
-    engine::TPasswordStore store;
-    {
-        Session::AuditWarnings logged(session);
-        store = audit::SetAutologonAccount(account.user, account.domain, password, audit::orCommandLine, logged.list);
-    }
+    const AccountChange change = ChangeAccount(session, account.user, account.domain, password);
+    const engine::TPasswordStore store = change.store;
     if (engine::IsPlainValue(store))
         session.Warn("Windows did not accept the password into its protected store: it is kept in the registry "
                      "value DefaultPassword, where other users of this computer may be able to read it.");
@@ -106,10 +122,10 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
         session.Warn("An older password in the protected store could not be removed, and Windows may log on with "
                      "it instead of the new one.");
 
-    const diagnostics::AutologonState stored = diagnostics::ReadAutologonState();
+    const diagnostics::AutologonState& stored = change.after;
     if (session.WantsJson()) {
         WriteJson(session.Out(), Json{{"account", AccountJson(stored)},
-                                      {"changes", AccountChanges(before, stored, true)},
+                                      {"changes", AccountChanges(change.before, stored, true)},
                                       {"verification", VerificationName(check)},
                                       {"warnings", session.Warnings()}});
     } else {
@@ -121,15 +137,10 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
 
 int ClearAccount(Session& session) {
     RequireAdministrator("Clearing the auto-logon account");
-    const diagnostics::AutologonState before = diagnostics::ReadAutologonState();
-    {
-        Session::AuditWarnings logged(session);
-        audit::SetAutologonAccount({}, {}, os::SecretString(), audit::orCommandLine, logged.list);
-    }
+    const AccountChange change = ChangeAccount(session, {}, {}, os::SecretString());
     if (session.WantsJson()) {
-        const diagnostics::AutologonState cleared = diagnostics::ReadAutologonState();
-        WriteJson(session.Out(), Json{{"account", AccountJson(cleared)},
-                                      {"changes", AccountChanges(before, cleared, false)},
+        WriteJson(session.Out(), Json{{"account", AccountJson(change.after)},
+                                      {"changes", AccountChanges(change.before, change.after, false)},
                                       {"warnings", session.Warnings()}});
     } else {
         session.Out() << "Auto-logon account and password cleared.\n";

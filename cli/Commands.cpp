@@ -10,6 +10,7 @@
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
 #include "diagnostics/Fixes.h"
+#include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 
 #include <algorithm>
@@ -155,7 +156,8 @@ const char kFooter[] =
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"
-    "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed.\n";
+    "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed,\n"
+    "12 another change went on for 10 seconds: nothing was changed.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 
@@ -214,6 +216,8 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
         return request.command(session);
     } catch (const CommandFailure& failure) {
         return Fail(console, request.json, failure.what(), failure.Code);
+    } catch (const engine::EChangeInProgress& busy) {
+        return Fail(console, request.json, busy.what(), kChangeInProgress);
     } catch (const std::exception& error) {
         return Fail(console, request.json, error.what(), kSystemError);
     }

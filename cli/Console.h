@@ -26,6 +26,7 @@ enum ExitCode : int {
     kNothingToUndo = 9,       // undo found no record of a switch
     kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed
     kSessionLocked = 11,      // the session's screen saver setting refused while locked; nothing was changed
+    kChangeInProgress = 12,   // another change went on for 10 seconds; nothing was changed
 };
 
 // Standard input.

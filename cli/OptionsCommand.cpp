@@ -1,21 +1,15 @@
 #include "cli/OptionsCommand.h"
 
 #include "cli/CommandText.h"
+#include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <optional>
 
 namespace cli {
 namespace {
-
-bool IsFeatureOption(const std::string& name) {
-    return name == "AutochangeStartup" || name == "AutochangeStandby" || name == "AutochangeScreenSaver";
-}
-bool IsAdministratorOption(const std::string& name) {
-    return name == "AutochangeStartup" || name == "AutochangeStandby";
-}
 
 struct Assignment {
     const settings::PublishedProperty* property;
@@ -56,15 +50,35 @@ Assignment ParseAssignment(settings::TOptions& options, const CommandArgument& a
 // changes others does not lose its change, and reads each back: the options
 // key may refuse writes, which the persistence layer skips silently.
 void SaveOptions(settings::TOptions& options, const std::vector<std::string>& names) {
+    options.SaveOnly(names);
     std::string lost;
-    for (const std::string& name : names) {
-        options.Save(name);
+    for (const std::string& name : names)
         if (!options.IsSaved(name)) lost += (lost.empty() ? "" : ", ") + name;
-    }
     if (!lost.empty())
         throw CommandFailure(kSystemError, "Not saved, as the registry did not keep the new value: " + lost +
                                                " (under " + UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) +
                                                ").");
+}
+
+// Makes the changes on top of the options as stored now, under the lock, and
+// saves those options alone.
+void SaveChanges(Session& session, settings::TOptions& options, const std::vector<settings::TOptionChange>& changes) {
+    audit::TOptionsChange change(options, audit::orCommandLine);
+    // As in the options dialog, where OK stays disabled once the last feature is unchecked.
+    if (!settings::ApplyOptionChanges(options, changes))
+        throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
+                                        "AutochangeScreenSaver must stay True. Nothing was saved.");
+    std::vector<std::string> names;
+    for (const auto& [name, value] : changes)
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    Session::AuditWarnings logged(session);
+    try {
+        SaveOptions(options, names);
+    } catch (const CommandFailure& failure) {
+        change.Report(logged.list, failure.what());
+        throw;
+    }
+    change.Report(logged.list);
 }
 
 }  // namespace
@@ -74,48 +88,30 @@ int Options(Session& session, const std::vector<CommandArgument>& assignments) {
         throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
                                                  ", and the options are theirs: nothing was shown or saved.");
     settings::TOptions& options = session.ProgramOptions();
-    std::vector<Assignment> assigned;
-    for (const CommandArgument& argument : assignments) assigned.push_back(ParseAssignment(options, argument));
-
-    bool featureChanged = false;
-    for (const Assignment& assignment : assigned) {
-        if (assignment.value && IsAdministratorOption(assignment.property->name) && !engine::IsAdministrator())
-            throw CommandFailure(kNeedsAdministrator, assignment.property->name +
-                                                          " can be switched on only with administrator rights. "
-                                                          "Nothing was changed.");
-        featureChanged = featureChanged || IsFeatureOption(assignment.property->name);
+    std::vector<settings::TOptionChange> changes;
+    for (const CommandArgument& argument : assignments) {
+        const Assignment assignment = ParseAssignment(options, argument);
+        const std::string& name = assignment.property->name;
+        if (assignment.value && (name == "AutochangeStartup" || name == "AutochangeStandby") &&
+            !engine::IsAdministrator())
+            throw CommandFailure(kNeedsAdministrator,
+                                 name + " can be switched on only with administrator rights. Nothing was changed.");
+        changes.emplace_back(name, assignment.value);
     }
+    std::optional<engine::TChangeLock> lock;
+    if (!changes.empty()) lock.emplace(engine::TChangeLock::lpPerUser);
+    options.AdoptStoredChanges();
     const std::vector<std::pair<std::string, bool>> before = settings::OptionValues(options);
-    if (!assigned.empty()) {
-        audit::TOptionsChange change(options, audit::orCommandLine);
-        std::vector<std::string> names;
-        for (const Assignment& assignment : assigned) {
-            assignment.property->write(options, std::int64_t{assignment.value});
-            if (std::find(names.begin(), names.end(), assignment.property->name) == names.end())
-                names.push_back(assignment.property->name);
-        }
-        // As in the options dialog, where OK stays disabled once the last feature is unchecked.
-        if (featureChanged && !options.AutochangeStartup() && !options.AutochangeStandby() &&
-            !options.AutochangeScreenSaver())
-            throw CommandFailure(kBadUsage, "At least one of AutochangeStartup, AutochangeStandby and "
-                                            "AutochangeScreenSaver must stay True. Nothing was saved.");
-        Session::AuditWarnings logged(session);
-        try {
-            SaveOptions(options, names);
-        } catch (const CommandFailure& failure) {
-            change.Report(logged.list, failure.what());
-            throw;
-        }
-        change.Report(logged.list);
-    }
+    if (!changes.empty()) SaveChanges(session, options, changes);
+    lock.reset();
     if (session.WantsJson()) {
-        Json changes = Json::array();
+        Json changed = Json::array();
         const std::vector<std::pair<std::string, bool>> after = settings::OptionValues(options);
         for (std::size_t i = 0; i < after.size(); ++i)
             if (before[i].second != after[i].second)
-                changes.push_back(Change(after[i].first, before[i].second, after[i].second));
+                changed.push_back(Change(after[i].first, before[i].second, after[i].second));
         WriteJson(session.Out(),
-                  Json{{"options", OptionsJson(options)}, {"changes", changes}, {"warnings", session.Warnings()}});
+                  Json{{"options", OptionsJson(options)}, {"changes", changed}, {"warnings", session.Warnings()}});
     } else {
         ShowOptions(session.Out(), options);
     }

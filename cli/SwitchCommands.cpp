@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "cli/Password.h"
 #include "diagnostics/Diagnostics.h"
+#include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
@@ -42,6 +43,22 @@ void VerifyCurrentPassword(Session& session) {
                          "--verify to switch anyway.");
 }
 
+// Refuses a switch whose options, as they are stored now, leave it nothing to switch.
+void RequireSomethingToSwitch(settings::TOptions& options, bool administrator, bool noUser) {
+    if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
+        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
+                                                 ", and the options enable only the screen saver setting, which is "
+                                                 "theirs. Nothing was switched.");
+    if (options.AutochangeStartup() || options.AutochangeStandby() || options.AutochangeScreenSaver()) return;
+    if (!administrator)
+        throw CommandFailure(kNeedsAdministrator,
+                             "Nothing was switched: without administrator rights only the screen saver setting can "
+                             "be, and the options leave it alone.");
+    throw CommandFailure(kBadUsage,
+                         "Nothing was switched: the options enable none of the three settings (see gatewisecmd "
+                         "options).");
+}
+
 // The switch goes on: what stops automatic logon outside the start-up
 // setting is for the user to decide (diagnose --fix).
 void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& account) {
@@ -56,37 +73,31 @@ void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& 
                  "password-less-sign-in turns that requirement off.");
 }
 
-}  // namespace
-
-int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once) {
-    settings::TOptions& options = session.ProgramOptions();
-    if (verify && session.LocalSystem())
-        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
-                                        "could check: leave it out. Nothing was changed.");
-    options.AdoptStoredChanges();  // as the switch will take them
-    const bool administrator = engine::IsAdministrator();
-    const bool noUser = engine::PerUserSettingsOutOfReach();
-    if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
-        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
-                                                 ", and the options enable only the screen saver setting, which is "
-                                                 "theirs. Nothing was switched.");
-    if (!options.AutochangeStartup() && !options.AutochangeStandby() && !options.AutochangeScreenSaver()) {
-        if (!administrator)
-            throw CommandFailure(kNeedsAdministrator,
-                                 "Nothing was switched: without administrator rights only the screen saver setting "
-                                 "can be, and the options leave it alone.");
-        throw CommandFailure(kBadUsage,
-                             "Nothing was switched: the options enable none of the three settings (see "
-                             "gatewisecmd options).");
-    }
-    if (once && !options.AutochangeStartup())
-        throw administrator
-            ? CommandFailure(kBadUsage, "--once limits automatic logon, and the options leave the start-up setting "
-                                        "alone (gatewisecmd options AutochangeStartup=True). Nothing was changed.")
-            : CommandFailure(kNeedsAdministrator, "--once limits automatic logon, which needs administrator rights: "
+// Relaxed mode for the next start only limits automatic logon: the start-up setting must be covered.
+void RequireStartUpForOnce(settings::TOptions& options, bool administrator) {
+    if (options.AutochangeStartup()) return;
+    if (!administrator)
+        throw CommandFailure(kNeedsAdministrator, "--once limits automatic logon, which needs administrator rights: "
                                                   "run gatewisecmd from an elevated command prompt. Nothing was "
                                                   "changed.");
-    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
+    throw CommandFailure(kBadUsage, "--once limits automatic logon, and the options leave the start-up setting alone "
+                                    "(gatewisecmd options AutochangeStartup=True). Nothing was changed.");
+}
+
+// What a switch found and did while it held the lock.
+struct LockedSwitch {
+    SettingStates before;
+    settings::TPromptMode previous;
+    switching::TSwitchResult result;
+};
+
+LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool once, bool administrator,
+                             bool noUser) {
+    settings::TOptions& options = session.ProgramOptions();
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    switching::LockForSwitch(options, lock);  // as the switch will take them
+    RequireSomethingToSwitch(options, administrator, noUser);
+    if (once) RequireStartUpForOnce(options, administrator);
     if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
         const engine::AutologonAccount account = engine::GetAutologonAccount();
         if (account.user.empty() || !account.hasPassword)
@@ -95,20 +106,39 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
         WarnOfPasswordLessSignIn(session, account);
     }
-    const SettingStates before = ReadSettings(options);
-    const settings::TPromptMode previous = options.GetCurrentMode();
-    switching::TSwitchResult result;
+    LockedSwitch done{ReadSettings(options), options.GetCurrentMode(), {}};
     try {
         Session::AuditWarnings logged(session);
-        result = audit::SwitchMode(options, mode, audit::orCommandLine, logged.list, once);
+        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list, once);
     } catch (const switching::ESwitchFailed& failure) {
         // Put back whole: a management tool may run the same command again later.
         if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
             throw CommandFailure(kSessionLocked, kSessionLockedText);
         throw;
     }
+    return done;
+}
+
+}  // namespace
+
+int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once) {
+    settings::TOptions& options = session.ProgramOptions();
+    if (verify && session.LocalSystem())
+        throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
+                                        "could check: leave it out. Nothing was changed.");
+    const bool administrator = engine::IsAdministrator();
+    const bool noUser = engine::PerUserSettingsOutOfReach();
+    options.AdoptStoredChanges();
+    RequireSomethingToSwitch(options, administrator, noUser);
+    if (once) RequireStartUpForOnce(options, administrator);
+    // The password is typed before the lock is taken: nobody waits for a user.
+    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
+    const LockedSwitch done = SwitchUnderLock(session, mode, once, administrator, noUser);
+    const SettingStates& before = done.before;
+    const settings::TPromptMode previous = done.previous;
+    const switching::TSwitchResult& result = done.result;
     const switching::TSwitchRecord& record = result.record;
-    if (!result.undoAvailable)
+    if (!result.undoAvailable && !result.changedNothing)
         session.Warn("Warning: undo will not be available: the settings before the switch could not be stored "
                      "under " + UserRootName() + "\\" + os::ToUtf8(options.KeyPath()) + ".");
 
@@ -138,12 +168,15 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
                             {"passwordRemoved", record.forgetsPassword},
                             {"previousMode", ModeName(previous)},
                             {"changes", changes},
+                            {"alreadyInMode", result.changedNothing},
                             {"leftOut", leftOut},
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
-        out << session.SettingsOwnerLine() << "Switched to " << ModeName(mode) << " mode"
-            << (record.once ? " for the next start-up only" : "") << ".\n";
+        const std::string target = std::string(ModeName(mode)) + " mode" + (record.once ? " for the next start-up only" : "");
+        out << session.SettingsOwnerLine()
+            << (result.changedNothing ? "The PC was already in " + target + "; nothing was changed.\n"
+                                      : "Switched to " + target + ".\n");
         if (record.forgetsPassword)
             out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
         if (!administrator) out << leftOutNote << '\n';
@@ -155,8 +188,9 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
 int Undo(Session& session, bool force) {
     switching::TUndoOutcome outcome;
     {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
         Session::AuditWarnings logged(session);
-        outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, audit::orCommandLine, logged.list);
+        outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, lock, audit::orCommandLine, logged.list);
     }
     if (!outcome.problem.empty()) session.Warn(outcome.problem);
     const std::optional<switching::TLastSwitch>& last = outcome.last;
@@ -186,6 +220,7 @@ int Undo(Session& session, bool force) {
         code = kChangedSinceSwitch;
         break;
     }
+    case switching::TUndoResult::RecordChanged:  // undo names no switch of its own
     case switching::TUndoResult::Done:
         break;
     }

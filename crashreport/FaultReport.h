@@ -2,10 +2,11 @@
 // Hardware faults: an access violation, a stack overflow, an illegal
 // instruction, a division by zero. The thread that meets one cannot go on, and
 // after a stack overflow it has too little stack left even to write the
-// report. So a reporter thread, started with the exception reporter, waits for
-// a faulting thread's signal and reports for it while that thread waits; then
-// the process ends with the fault's exception code, whichever button closed
-// the dialog, so that no caller mistakes a crash for success.
+// report. So the first faulting thread starts a reporter thread, which
+// reports for it while it waits (the thread that installed the reporter keeps
+// enough stack for that through a stack overflow); then the process ends with
+// the fault's exception code, whichever button closed the dialog, so that no
+// caller mistakes a crash for success.
 //
 // The report needs the heap and the loader lock, which the faulting thread may
 // have died holding. So that the process never hangs instead, the faulting
@@ -33,14 +34,16 @@ struct PendingFault {
 // fault's raise record, set aside before any fault.
 using FaultReportFunction = void (*)(const PendingFault& fault, RaiseRecord& record);
 
-// Starts the reporter thread, and adds the filter that hands over hardware
+// Sets aside the room for a fault's report, keeps stack on the calling thread
+// for a stack overflow's handler, and adds the filter that hands over hardware
 // faults that nothing handled outside the program's own code. Once per process.
 void StartFaultReporter(FaultReportFunction report);
 
-// The faulting thread's side: hands the fault over and waits for the process
-// to end. Returns only when no reporter thread runs. A further fault on
-// another thread meanwhile waits too; a fault of the reporter thread itself
-// ends the process at once.
+// The faulting thread's side: starts the reporter thread, hands the fault over
+// and waits for the process to end; when the reporter thread cannot start,
+// ends the process with the fault's code. Returns only when the reporter is
+// not installed. A further fault on another thread meanwhile waits too; a
+// fault of the reporter thread itself ends the process at once.
 void HandOverFault(EXCEPTION_POINTERS* pointers);
 
 // The reporter thread's side: the fault's dialog is on screen, and the user

@@ -1,5 +1,6 @@
 #include "diagnostics/Fixes.h"
 
+#include "engine/ChangeLock.h"
 #include "engine/NTSecurity.h"
 #include "engine/OsError.h"
 #include "engine/Registry.h"
@@ -88,6 +89,7 @@ FixOutcome ApplyFix(std::string_view id) {
         throw EFixNeedsAdministrator("Fixing " + std::string(id) +
                                      " needs administrator rights, as it changes a setting of the whole computer. "
                                      "Nothing was changed.");
+    const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
     return id == "password-less-sign-in" ? FixPasswordLessSignIn() : FixAutologonCount();
 }
 

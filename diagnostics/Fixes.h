@@ -38,9 +38,10 @@ public:
     using EFixRefused::EFixRefused;
 };
 
-// Applies the fix of check `id`. Raises EFixRefused as above, the registry's
-// error for a write it refuses (nothing changed then), and
-// std::invalid_argument for an id without a fix.
+// Applies the fix of check `id` under the machine-wide part of the change lock
+// (engine/ChangeLock.h). Raises EFixRefused as above, EChangeInProgress when
+// another change holds the lock, the registry's error for a write it refuses
+// (nothing changed then), and std::invalid_argument for an id without a fix.
 FixOutcome ApplyFix(std::string_view id);
 
 }  // namespace diagnostics

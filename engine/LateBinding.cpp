@@ -24,18 +24,6 @@ FARPROC Kernel32Function(os::WinApi& api, const char* name) {
 // update KB2533623); elsewhere it refuses them.
 bool CanSearchSystemFolderOnly(os::WinApi& api) { return Kernel32Function(api, "SetDefaultDllDirectories") != nullptr; }
 
-// Never by bare name, which would search the program's own folder first,
-// where a planted DLL would run with the program's rights.
-HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName) {
-    if (CanSearchSystemFolderOnly(api)) return api.LoadLibraryExA(libraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    char folder[MAX_PATH];
-    const UINT length = api.GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::string path = std::string(folder, length) + "\\" + libraryName;
-    // The altered search looks for the DLL's own dependencies in its folder first.
-    return api.LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 TDllSearch ApplyDllSearchRestriction(os::WinApi& api) {
     const FARPROC setDefault = Kernel32Function(api, "SetDefaultDllDirectories");
     if (setDefault && os::FromFarProc<os::PFN_SetDefaultDllDirectories>(setDefault)(LOAD_LIBRARY_SEARCH_SYSTEM32))
@@ -54,6 +42,18 @@ struct DllSearchState {
 DllSearchState dllSearchState;
 
 }  // namespace
+
+// Never by bare name, which would search the program's own folder first,
+// where a planted DLL would run with the program's rights.
+HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName) {
+    if (CanSearchSystemFolderOnly(api)) return api.LoadLibraryExA(libraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    char folder[MAX_PATH];
+    const UINT length = api.GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    const std::string path = std::string(folder, length) + "\\" + libraryName;
+    // The altered search looks for the DLL's own dependencies in its folder first.
+    return api.LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 TDllSearch RestrictDllSearchToSystemFolder() {
     dllSearchState = {ApplyDllSearchRestriction(os::Api()), os::MachineGeneration()};
@@ -129,6 +129,11 @@ LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo{kNetapi32, "NetUserGetInfo"};
 LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken{"wtsapi32.dll", "WTSQueryUserToken"};
 LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock{"userenv.dll", "CreateEnvironmentBlock"};
 LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock{"userenv.dll", "DestroyEnvironmentBlock"};
+LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW{kKernel32, "CreateBoundaryDescriptorW"};
+LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor{kKernel32, "AddSIDToBoundaryDescriptor"};
+LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor{kKernel32, "DeleteBoundaryDescriptor"};
+LateBound<os::PFN_CreatePrivateNamespaceW> CreatePrivateNamespaceW{kKernel32, "CreatePrivateNamespaceW"};
+LateBound<os::PFN_ClosePrivateNamespace> ClosePrivateNamespace{kKernel32, "ClosePrivateNamespace"};
 }  // namespace late
 
 }  // namespace engine

@@ -2,9 +2,14 @@
 // Functions that only some Windows versions export are bound on first use:
 // looked up by name in their DLL, the address kept in a process-wide slot.
 
+#include "engine/Exception.h"
 #include "os/LateBoundTypes.h"
 
 #include <cstdint>
+
+namespace os {
+class WinApi;
+}
 
 namespace engine {
 
@@ -34,6 +39,11 @@ TDllSearch RestrictDllSearchToSystemFolder();
 // Windows cannot be asked: SetDefaultDllDirectories has no reading counterpart.
 TDllSearch DllSearchInForce();
 
+// Loads libraryName from the system folder of `api`'s machine, never from
+// elsewhere: with LOAD_LIBRARY_SEARCH_SYSTEM32 where Windows supports it, else
+// by its full path there. Null when it cannot be loaded.
+HMODULE LoadSystemLibrary(os::WinApi& api, const char* libraryName);
+
 // Makes sure that `slot` holds the address of `functionName` in `libraryName`,
 // loading the library from the system folder if it is not loaded yet (with
 // LOAD_LIBRARY_SEARCH_SYSTEM32 where Windows supports it, else by its full
@@ -49,6 +59,16 @@ public:
         : library_(libraryName), name_(functionName) {}
     LateBound(const LateBound&) = delete;
     LateBound& operator=(const LateBound&) = delete;
+
+    // Whether this Windows has the function; it is bound once it does.
+    bool Available() {
+        try {
+            BindOsFunction(slot_, library_, name_);
+            return true;
+        } catch (const EJwaError&) {
+            return false;
+        }
+    }
 
     template <typename... Args>
     auto operator()(Args... args) {
@@ -104,6 +124,11 @@ extern LateBound<os::PFN_NetUserGetInfo> NetUserGetInfo;
 extern LateBound<os::PFN_WTSQueryUserToken> WTSQueryUserToken;
 extern LateBound<os::PFN_CreateEnvironmentBlock> CreateEnvironmentBlock;
 extern LateBound<os::PFN_DestroyEnvironmentBlock> DestroyEnvironmentBlock;
+extern LateBound<os::PFN_CreateBoundaryDescriptorW> CreateBoundaryDescriptorW;
+extern LateBound<os::PFN_AddSIDToBoundaryDescriptor> AddSIDToBoundaryDescriptor;
+extern LateBound<os::PFN_DeleteBoundaryDescriptor> DeleteBoundaryDescriptor;
+extern LateBound<os::PFN_CreatePrivateNamespaceW> CreatePrivateNamespaceW;
+extern LateBound<os::PFN_ClosePrivateNamespace> ClosePrivateNamespace;
 }  // namespace late
 
 }  // namespace engine

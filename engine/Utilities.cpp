@@ -91,6 +91,17 @@ void SetAutoLogonCount(std::optional<DWORD> count) {
     else DeleteOrRaise(key.get(), kAutoLogonCount);
 }
 
+bool AutologonPasswordStored() {
+    try {
+        if (!RetrievePasswordSecret().empty()) return true;
+        const std::optional<RawValue> plain =
+            ReadSettingValue({HKEY_LOCAL_MACHINE, kWinlogonKey, kDefaultPassword});
+        return plain && plain->data.size() > sizeof(WCHAR);
+    } catch (const Exception&) {
+        return true;
+    }
+}
+
 void ForgetAutologonPassword() {
     RegKey key = OpenWinlogonKey(KeyUse::Write);
     const os::SecretString stored = RetrievePasswordSecret();

@@ -57,6 +57,10 @@ inline bool IsPlainValue(TPasswordStore store) { return store == psPlainValue ||
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password);
 
+// Whether an automatic-logon password is stored, protected or plain; one
+// that cannot be read counts as stored.
+bool AutologonPasswordStored();
+
 // Removes the stored automatic-logon password, the protected one and the
 // plain value, and keeps the account's name. All or nothing: when the plain
 // value cannot be deleted, the protected password is stored again. Failures

@@ -76,6 +76,13 @@ using PFN_NetGetJoinInformation = NET_API_STATUS(WINAPI*)(LPCWSTR, LPWSTR*, PNET
 using PFN_NetApiBufferFree = NET_API_STATUS(WINAPI*)(LPVOID);
 using PFN_NetUserGetInfo = NET_API_STATUS(WINAPI*)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*);
 
+// kernel32, Windows Vista and later: private namespaces.
+using PFN_CreateBoundaryDescriptorW = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+using PFN_AddSIDToBoundaryDescriptor = BOOL(WINAPI*)(HANDLE*, PSID);
+using PFN_DeleteBoundaryDescriptor = void(WINAPI*)(HANDLE);
+using PFN_CreatePrivateNamespaceW = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+using PFN_ClosePrivateNamespace = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+
 // wtsapi32
 using PFN_WTSQueryUserToken = BOOL(WINAPI*)(ULONG, PHANDLE);
 

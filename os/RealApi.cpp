@@ -227,6 +227,16 @@ public:
         return ::GetExitCodeProcess(process, exitCode);
     }
     BOOL TerminateProcess(HANDLE process, UINT exitCode) override { return ::TerminateProcess(process, exitCode); }
+    HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) override {
+        return ::CreateMutexW(attributes, initialOwner, name);
+    }
+    BOOL ReleaseMutex(HANDLE mutex) override { return ::ReleaseMutex(mutex); }
+    void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
+    DWORD GetTickCount() override { return ::GetTickCount(); }
+    BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
+                                                              PSECURITY_DESCRIPTOR* descriptor, PULONG size) override {
+        return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text, revision, descriptor, size);
+    }
     DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) override {
         return ::GetModuleFileNameW(module, fileName, size);
     }

@@ -98,10 +98,26 @@ public:
                                       LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
                                       DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
                                       LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation) = 0;
-    // WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED with the last error set.
+    // WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED with the last error set; for
+    // a mutex whose owner ended without releasing it, WAIT_ABANDONED, and the
+    // caller owns it.
     virtual DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) = 0;
     virtual BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) = 0;
     virtual BOOL TerminateProcess(HANDLE process, UINT exitCode) = 0;
+    // A mutex not owned by its creator; one of that name that exists already is
+    // opened (with the access its security allows), and the last error is then
+    // ERROR_ALREADY_EXISTS. Null on failure.
+    virtual HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) = 0;
+    // Fails with ERROR_NOT_OWNER unless the calling thread owns the mutex.
+    virtual BOOL ReleaseMutex(HANDLE mutex) = 0;
+    virtual void Sleep(DWORD milliseconds) = 0;
+    // Milliseconds since Windows started; wraps around after 49.7 days.
+    virtual DWORD GetTickCount() = 0;
+    // A security descriptor from its SDDL text (advapi32), of revision
+    // SDDL_REVISION_1; *descriptor is freed with LocalFree. `size` may be null.
+    virtual BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
+                                                                      PSECURITY_DESCRIPTOR* descriptor,
+                                                                      PULONG size) = 0;
     // The full path of a module's file (null: the program's); the number of
     // characters written, `size` when the path was cut short, 0 on failure.
     virtual DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) = 0;

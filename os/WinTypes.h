@@ -16,6 +16,7 @@
 #define SECURITY_WIN32
 #include <security.h>
 #include <secext.h>
+#include <sddl.h>
 #else
 #include "os/LinuxWinTypes.h"
 #endif

@@ -53,6 +53,12 @@
 #define IDS_UNDO_DONE 276
 #define IDS_UNDO_NOT_DONE_CAPTION 277
 #define IDS_UNDO_UNAVAILABLE 278
+#define IDS_UNDO_RECORD_CHANGED 279
+
+// One change at a time.
+#define IDS_MODE_UNCHANGED 280
+#define IDS_MODE_ALREADY_FORMAT 281
+#define IDS_OPTIONS_NONE_ENABLED 282
 
 // The check report, its fixes and the try of the stored password.
 #define IDS_CHECK_SUMMARY 400

@@ -4,10 +4,13 @@
 # stripped alike, and against the same window with gatewise.exe's visual
 # styles and DPI awareness. The programs start in turn RUNS times (15 by
 # default, after one round of warm-up) under one Wine prefix on one virtual
-# display. Prints the medians of the time from process start to the visible
-# window and to the first wait for input, the working set and private bytes
-# once the window shows, the ratios to the bare window and to the styled one,
-# and the size of the stripped gatewise.exe with and without its images.
+# display. Prints the medians, each with its minimum and maximum, of the time
+# from process start to the visible window and to the first wait for input,
+# the working set and private bytes once the window shows; the ratios of the
+# medians to the bare window and to the styled one; and the size of the
+# stripped gatewise.exe with and without its images. The machine's other
+# work shows in the spread: compare runs by their medians, and repeat a run
+# whose minimum and maximum lie far apart.
 #
 #   bench.sh [RUNS [PROGRAM...]]   further programs (another build of
 #                                  gatewise.exe, say) run in the same rounds

@@ -7,6 +7,7 @@ packages=(
   cmake make g++ mingw-w64
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
   googletest libgtest-dev libbenchmark-dev
+  libz-mingw-w64-dev zlib1g-dev
   librsvg2-bin zopfli fonts-liberation fonts-wine fp-utils-3.2.2 python3
   clang libclang-rt-14-dev
   libcli11-dev nlohmann-json3-dev

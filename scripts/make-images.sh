@@ -50,21 +50,17 @@ for entry in "${pictures[@]}"; do
       resource="${resource}_$percent"
     fi
     rsvg-convert --format=png --width="$w" --height="$h" --output="$work/$file" "$images/$name.svg"
-    # Lossless; only the colour of fully transparent pixels may change, and
-    # the colour type may become a smaller one that holds the same pixels.
+    # Lossless; only the colour of fully transparent pixels may change. The
+    # program's decoder reads 8-bit RGBA only (colour type 6, depth 8, not
+    # interlaced), which rsvg-convert writes: when zopflipng chose a smaller
+    # colour type, the picture keeps rsvg-convert's file.
     rm -f "$images/$file"
     zopflipng -y -m --lossy_transparent "$work/$file" "$images/$file" >/dev/null
-    # The PNG must keep its alpha channel: colour type 6 (RGBA) or 4 (grey and
-    # alpha) in the IHDR chunk, or 3 (palette) with a transparency chunk.
-    colour_type=$(od -An -tu1 -j25 -N1 "$images/$file" | tr -d ' ')
+    [ "$(od -An -tu1 -j24 -N2 "$images/$file" | tr -s ' ')" = " 8 6" ] || cp "$work/$file" "$images/$file"
+    format="$(od -An -tu1 -j24 -N5 "$images/$file" | tr -s ' ')"
     actual="$(od -An -tu4 --endian=big -j16 -N8 "$images/$file" | awk '{print $1":"$2}')"
-    alpha=no
-    case "$colour_type" in
-      4 | 6) alpha=yes ;;
-      3) grep -q tRNS "$images/$file" && alpha=yes ;;
-    esac
-    if [ "$alpha" != yes ] || [ "$actual" != "$w:$h" ]; then
-      echo "$file: expected ${w}x${h} with alpha, got $actual (colour type $colour_type)" >&2
+    if [ "$format" != " 8 6 0 0 0" ] || [ "$actual" != "$w:$h" ]; then
+      echo "$file: expected ${w}x${h}, 8-bit RGBA, not interlaced; got $actual (depth, colour type, methods:$format)" >&2
       exit 1
     fi
     printf '%-22s RCDATA "images/%s"\n' "$resource" "$file" >>"$rc"

@@ -40,6 +40,25 @@ std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options) {
     return values;
 }
 
+bool ApplyOptionChanges(TOptions& options, const std::vector<TOptionChange>& changes) {
+    const std::vector<std::pair<std::string, bool>> before = OptionValues(options);
+    const auto write = [&](const std::string& name, bool value) {
+        for (const PublishedProperty& property : options.Properties())
+            if (os::EqualsIgnoringCase(property.name, name)) property.write(options, std::int64_t{value});
+    };
+    bool featureOff = false;
+    for (const auto& [name, value] : changes) {
+        write(name, value);
+        featureOff = featureOff || (!value && (os::EqualsIgnoringCase(name, "AutochangeStartup") ||
+                                               os::EqualsIgnoringCase(name, "AutochangeStandby") ||
+                                               os::EqualsIgnoringCase(name, "AutochangeScreenSaver")));
+    }
+    if (!featureOff || options.AutochangeStartup() || options.AutochangeStandby() || options.AutochangeScreenSaver())
+        return true;
+    for (const auto& [name, value] : before) write(name, value);
+    return false;
+}
+
 void TOptions::SetDefaults() {
     autochangeStartup_ = engine::IsAdministrator();
     autochangeStandby_ = engine::IsAdministrator();

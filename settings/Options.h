@@ -63,6 +63,16 @@ private:
 // The six options in their declared order, as their accessors answer.
 std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options);
 
+// One option's new value, by the option's name.
+using TOptionChange = std::pair<std::string, bool>;
+// Gives the options that `changes` name their new values: a change made on
+// top of the values as stored now, which the caller takes first, under the
+// change lock (AdoptStoredChanges), and saves afterwards with SaveOnly, so
+// that an option nobody changed is never written. False, with nothing
+// changed, when the result would enable none of the three settings although
+// a change turned one of them off: a switch would have nothing left to do.
+bool ApplyOptionChanges(TOptions& options, const std::vector<TOptionChange>& changes);
+
 // The one options object of the process, between CreateGlobalOptions and
 // FreeGlobalOptions.
 TOptions& GlobalOptions();

@@ -360,6 +360,18 @@ void TPersistentOptions::Save(std::string_view propName) {
     if (!propName.empty() && !matched) throw engine::Exception("Invalid property name");
 }
 
+void TPersistentOptions::SaveOnly(const std::vector<std::string>& propNames) {
+    const KeyBatch batch(*this);
+    notStored_.clear();
+    for (const std::string& name : propNames) {
+        const PublishedProperty& property = FindProperty(name);
+        if (SaveProperty(property))
+            lastStored_[property.name] = ReadRaw(property.name);
+        else
+            notStored_.push_back(property.name);
+    }
+}
+
 bool TPersistentOptions::TakeNotStoredNotice() {
     if (notStored_.empty() || notStoredNoticeTaken_) return false;
     notStoredNoticeTaken_ = true;

@@ -75,6 +75,8 @@ public:
     // ignoring case ("Invalid property name" when none does). A value that
     // cannot be written is skipped and listed in NotStored().
     virtual void Save(std::string_view propName = {});
+    // Writes only the properties named (ignoring case), as Save does each.
+    void SaveOnly(const std::vector<std::string>& propNames);
     // The properties that the last Save could not write (no key, or a key that
     // can only be read): they hold their values in memory only.
     const std::vector<std::string>& NotStored() const { return notStored_; }

@@ -10,28 +10,13 @@
 #include "shell/SubstFrm.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
-#include "toolkit/Picture.h"
+#include "toolkit/ComOnDemand.h"
 #include "ui/GatewiseMainDlg.h"
 
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 namespace {
-
-// COM for the image decoder, for the life of the program.
-class ComApartment {
-public:
-    ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialized_) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
 
 void InitializeCommonControls() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -66,8 +51,7 @@ int RunProgram() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     engine::RestrictDllSearchToSystemFolder();
-    ComApartment com;
-    toolkit::ImagingScope imaging;
+    toolkit::ComStartedOnDemand com;
     InitializeCommonControls();
     try {
         return RunProgram();

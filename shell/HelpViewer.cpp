@@ -8,6 +8,7 @@
 #include "shell/ResStrings.h"
 #include "shell/Substitution.h"
 #include "toolkit/Application.h"
+#include "toolkit/ComOnDemand.h"
 
 #include <utility>
 
@@ -56,6 +57,8 @@ bool Show(const std::wstring& helpFile, const std::wstring& address, UINT comman
         ReportFailure(IDS_HELP_FILE_MISSING, helpFile);
         return false;
     }
+    // The viewer is made of COM objects, which live on this thread.
+    toolkit::StartComOnThisThread();
     HWND viewer = nullptr;
     try {
         viewer = HtmlHelpW(GetDesktopWindow(), address.c_str(), command, DWORD_PTR{0});

@@ -291,7 +291,8 @@ TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options) {
     return {std::move(last), {}};
 }
 
-bool ForgetLastSwitch(const settings::TPersistentOptions& options) {
+bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSwitch& last) {
+    if (ReadLastSwitch(options).last != last) return true;
     try {
         engine::PutBackSettingValue(RecordPlace(options).Value(), std::nullopt);
         return true;
@@ -305,7 +306,8 @@ TSwitchJournal::TSwitchJournal(const settings::TPersistentOptions& options, cons
     try {
         const RecordPlace place(options);
         previous_ = engine::ReadSettingValue(place.Value());
-        engine::PutBackSettingValue(place.Value(), TextValue(LastSwitchText(last_)));
+        written_ = TextValue(LastSwitchText(last_));
+        engine::PutBackSettingValue(place.Value(), written_);
         stored_ = true;
     } catch (const std::exception&) {
         // The switch goes on without a record; Complete says so.
@@ -313,23 +315,41 @@ TSwitchJournal::TSwitchJournal(const settings::TPersistentOptions& options, cons
 }
 
 TSwitchJournal::~TSwitchJournal() {
-    if (!stored_ || completed_) return;
+    if (!ended_) Withdraw();
+}
+
+bool TSwitchJournal::StillOwnRecord() const {
     try {
-        engine::PutBackSettingValue(RecordPlace(options_).Value(), previous_);
+        return stored_ && engine::ReadSettingValue(RecordPlace(options_).Value()) == written_;
     } catch (const std::exception&) {
-        // The record of the failed switch stays; undo then finds the settings changed since.
+        return false;
     }
 }
 
-bool TSwitchJournal::Complete() {
-    completed_ = true;
-    if (!stored_) return false;
+void TSwitchJournal::Withdraw() {
+    ended_ = true;
+    if (!StillOwnRecord()) return;
     try {
-        last_.after = ReadRecordedSettings(last_.before);
-        engine::PutBackSettingValue(RecordPlace(options_).Value(), TextValue(LastSwitchText(last_)));
+        engine::PutBackSettingValue(RecordPlace(options_).Value(), previous_);
+    } catch (const std::exception&) {
+        // The record of this switch stays; undo then finds that it changed nothing.
+    }
+}
+
+bool TSwitchJournal::Complete(const TSwitchRecord& after) {
+    ended_ = true;
+    if (!StillOwnRecord()) return false;
+    last_.after = after;
+    const RecordPlace place(options_);
+    try {
+        engine::PutBackSettingValue(place.Value(), TextValue(LastSwitchText(last_)));
         return true;
     } catch (const std::exception&) {
-        ForgetLastSwitch(options_);
+        try {
+            engine::PutBackSettingValue(place.Value(), std::nullopt);
+        } catch (const std::exception&) {
+            // An unfinished record stays, which undo does only when forced.
+        }
         return false;
     }
 }

@@ -38,13 +38,16 @@ struct TStoredSwitch {
     std::string problem;  // a value that is there but was not taken: why
 };
 TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options);
-// Removes the record; false when it is still there.
-bool ForgetLastSwitch(const settings::TPersistentOptions& options);
+// Removes the record when it is still that of `last`, and only then; false
+// when it could not be removed.
+bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSwitch& last);
 
 // The record of one switch. Made before the switch writes anything, it stores
-// the record (when the options key takes it); destroyed without Complete, as
-// when the switch failed, it puts back the value that was there before, so
-// that the switch before stays the one to undo.
+// the record (when the options key takes it). Each way of ending touches the
+// stored value only while it is still this journal's own record: one that
+// another process stored meanwhile is never overwritten or removed.
+// Destroyed without an end, as when the switch failed and put everything
+// back, it withdraws its record.
 class TSwitchJournal {
 public:
     TSwitchJournal(const settings::TPersistentOptions& options, const TSwitchRecord& record);
@@ -52,16 +55,26 @@ public:
     TSwitchJournal(const TSwitchJournal&) = delete;
     TSwitchJournal& operator=(const TSwitchJournal&) = delete;
 
-    // The switch is done: the record gets the settings as it left them. False
-    // when the record could not be stored, and then there is none.
-    bool Complete();
+    // The switch changed settings: the record gets `after`, the settings as
+    // the switch left them. False when the record could not be stored, and
+    // then there is none of this switch.
+    bool Complete(const TSwitchRecord& after);
+    // The switch changed nothing, or nothing is left of it: the value that was
+    // there before is put back, so that the switch before stays the one to undo.
+    void Withdraw();
+    // The record stays as it is: unfinished, so that undo cannot tell what
+    // the switch left, and asks to be forced.
+    void Keep() { ended_ = true; }
 
 private:
+    bool StillOwnRecord() const;
+
     const settings::TPersistentOptions& options_;
     std::optional<engine::RawValue> previous_;
+    engine::RawValue written_;
     TLastSwitch last_;
     bool stored_ = false;
-    bool completed_ = false;
+    bool ended_ = false;
 };
 
 // Whether the last switch was to relaxed mode for the next start only and

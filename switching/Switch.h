@@ -1,23 +1,40 @@
 #pragma once
 // A whole switch of the mode: recorded, stored for undo, written, and put
-// back when a write fails.
+// back when a write fails; one at a time (engine/ChangeLock.h).
 
+#include "engine/ChangeLock.h"
 #include "settings/Options.h"
 #include "switching/SwitchRecord.h"
 
 namespace switching {
 
 struct TSwitchResult {
-    TSwitchRecord record;         // the settings as they were before
-    bool undoAvailable = false;   // its record is stored for undo
+    TSwitchRecord record;          // the settings as they were before
+    bool undoAvailable = false;    // its record is stored for undo
+    bool changedNothing = false;   // every setting it covers held the mode already
 };
 
-// The options that another process stored since are taken first, then the
-// settings are recorded, the record is stored for undo (switching/LastSwitch.h),
-// and the settings are written. A switch whose record cannot be stored still
-// happens. Every failure raises ESwitchFailed, and the record of the switch
-// before stays the one to undo. `once` limits relaxed mode to the next start
-// (switching/SwitchRecord.h).
-TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, bool once = false);
+// A switch refused because the options cover none of the three settings
+// that this process may switch.
+class ENothingToSwitch : public ESwitchFailed {
+public:
+    ENothingToSwitch();
+};
+
+// Takes the options that another process stored since and, when they cover
+// the start-up or the resume setting, the machine-wide part of `lock` as
+// well. Called under the per-user part, so that the options stay as read.
+void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock);
+
+// A switch under `lock` (LockForSwitch is applied first): the settings are
+// recorded, the record is stored for undo (switching/LastSwitch.h), and the
+// settings are written. A switch whose record cannot be stored still happens.
+// One that changed nothing withdraws its record, so that the switch before
+// stays the one to undo. Every failure raises ESwitchFailed; one that left
+// settings changed (they could not be put back) keeps its record, so that
+// undo can put them back later, and any other leaves the record before.
+// `once` limits relaxed mode to the next start (switching/SwitchRecord.h).
+TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                         bool once = false);
 
 }  // namespace switching

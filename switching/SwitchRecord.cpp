@@ -106,10 +106,10 @@ void PutBackEverySetting(const TSwitchRecord& record, Restorer& restorer) {
 }
 
 // Whether a switch to secure mode removes the stored password: the user's
-// option, which a run as SYSTEM does not follow.
+// option, which a run as SYSTEM does not follow, and a password to remove.
 bool ForgetsPassword(settings::TOptions& options, const TSwitchRecord& record) {
     return record.mode == settings::pmSecure && record.startup && options.ForgetPasswordInSecureMode() &&
-           !engine::RunsAsLocalSystem();
+           !engine::RunsAsLocalSystem() && engine::AutologonPasswordStored();
 }
 
 // The recorded schemes' values now, in the record's order; a scheme that is

@@ -5,16 +5,24 @@
 
 namespace switching {
 
-TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force) {
+TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force, engine::TChangeLock& lock,
+                            const TLastSwitch* named) {
     TStoredSwitch stored = ReadLastSwitch(options);
     TUndoOutcome outcome;
     outcome.problem = std::move(stored.problem);
-    if (!stored.last) return outcome;
     outcome.last = std::move(stored.last);
-    const TLastSwitch& last = *outcome.last;
-    if ((last.before.startup || last.before.resume) && !engine::IsAdministrator()) {
-        outcome.result = TUndoResult::NeedsAdministrator;
+    if (named && outcome.last != *named) {
+        outcome.result = TUndoResult::RecordChanged;
         return outcome;
+    }
+    if (!outcome.last) return outcome;
+    const TLastSwitch& last = *outcome.last;
+    if (last.before.startup || last.before.resume) {
+        if (!engine::IsAdministrator()) {
+            outcome.result = TUndoResult::NeedsAdministrator;
+            return outcome;
+        }
+        lock.TakeMachineWide();
     }
     TSwitchRecord now;
     try {
@@ -34,7 +42,7 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
         outcome.startupLeftAsking = true;
     }
     RestoreSwitchOrRaise(target, now);
-    ForgetLastSwitch(options);
+    ForgetLastSwitch(options, last);
     outcome.result = TUndoResult::Done;
     return outcome;
 }

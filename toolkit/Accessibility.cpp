@@ -1,6 +1,7 @@
 #include "toolkit/Accessibility.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/ComOnDemand.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Label.h"
@@ -463,6 +464,8 @@ LRESULT AccessibleObjectOf(TWinControl& control, WPARAM wParam, LPARAM objectId)
     if (AccessibleChildren(control).empty() && NameOf(control).empty() &&
         control.AccessibleRole() == TAccessibleRole::None)
         return 0;
+    // The answer is marshalled to the screen reader through COM.
+    StartComOnThisThread();
     ComPtr<IAccessible> standard;
     if (FAILED(CreateStandardObject(control.Handle(), OBJID_CLIENT, __uuidof(IAccessible),
                                     reinterpret_cast<void**>(standard.GetAddressOf()))) ||

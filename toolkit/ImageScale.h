@@ -3,7 +3,7 @@
 // 96 dpi. A window shows the variant for its resolution at the size that its
 // positions get there: each side of the 96-dpi size through ScaleToDpi.
 
-#include <cstddef>
+#include <cstdint>
 
 namespace toolkit {
 
@@ -11,7 +11,12 @@ namespace toolkit {
 // above 192 dpi (that variant is then scaled up).
 int ImageVariantPercent(int dpi);
 
-// Width and height from the header of PNG data; false when the data is no PNG.
-bool ReadPngSize(const void* data, std::size_t size, int& width, int& height);
+// Scales premultiplied 32-bit pixels (rows top-down, four 8-bit channels)
+// from sourceWidth × sourceHeight to width × height: each target pixel is the
+// average of the source area under it, each source pixel weighted by the part
+// of it that lies there. Premultiplied pixels stay premultiplied, so
+// transparent edges get no dark fringe.
+void ScalePixels(const std::uint32_t* source, int sourceWidth, int sourceHeight, std::uint32_t* target, int width,
+                 int height);
 
 }  // namespace toolkit

@@ -2,10 +2,10 @@
 // A decoded PNG image: an owned 32-bit top-down DIB section holding
 // premultiplied BGRA pixels, drawn with per-pixel alpha.
 //
-// Decoding uses the Windows Imaging Component. COM must already be initialised
-// on the calling thread (CoInitializeEx); Picture never initialises it itself.
-// A missing resource or undecodable data raises engine::Exception whose
-// message names the resource (or says that the data is not a PNG image).
+// Decoding is the program's own (toolkit/PngImage.h) and needs no COM. A
+// missing resource, undecodable data or a PNG of a kind that the decoder does
+// not read raises engine::Exception whose message names the resource (or
+// says what is wrong with the data).
 
 #include <windows.h>
 
@@ -13,21 +13,6 @@
 #include <string_view>
 
 namespace toolkit {
-
-// While one is alive, the pictures that its thread decodes share one imaging
-// factory, made at the first decode and released with the scope, which must
-// end before COM is uninitialised on the thread. Without a scope each decode
-// makes its own factory.
-class ImagingScope {
-public:
-    ImagingScope();
-    ~ImagingScope();
-    ImagingScope(const ImagingScope&) = delete;
-    ImagingScope& operator=(const ImagingScope&) = delete;
-
-private:
-    bool outermost_;
-};
 
 // The bytes of the raw-data (RT_RCDATA) resource resourceName of module; empty
 // when there is none.
@@ -44,7 +29,7 @@ public:
 
     static Picture FromPngBytes(const void* data, size_t size);
     // Decoded and, when the image has another size, scaled to width × height
-    // with a smoothing filter (WIC's Fant scaler).
+    // by averaging the area under each pixel (toolkit::ScalePixels).
     static Picture FromPngBytes(const void* data, size_t size, int width, int height);
     // The raw-data (RT_RCDATA) resource resourceName of module, at its own size
     // or, when width and height are given, scaled to them.

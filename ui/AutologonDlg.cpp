@@ -1,10 +1,12 @@
 #include "ui/AutologonDlg.h"
 
 #include "audit/Audit.h"
+#include "engine/ChangeLock.h"
 #include "engine/Utilities.h"
 #include "resources/StringIds.h"
 #include "shell/ResStrings.h"
 #include "ui/InfoDlgEx.h"
+#include "ui/InfoDlgExCore.h"
 
 namespace ui {
 
@@ -46,8 +48,14 @@ void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
         break;
     }
     audit::Warnings ignored;  // as for a switch in the main window
-    const engine::TPasswordStore store =
-        audit::SetAutologonAccount(account.user, account.domain, password, audit::orWindow, ignored);
+    engine::TPasswordStore store;
+    try {
+        const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
+        store = audit::SetAutologonAccount(account.user, account.domain, password, audit::orWindow, ignored);
+    } catch (const engine::EChangeInProgress& busy) {
+        ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(busy.what())), shell::ResString(IDS_ERROR_CAPTION), HelpContext);
+        return;
+    }
     if (engine::IsPlainValue(store)) {
         std::wstring message = shell::ResString(IDS_PASSWORD_NOT_PROTECTED);
         if (store == engine::psPlainValueBehindProtected) message += shell::ResString(IDS_PASSWORD_OLD_PROTECTED_KEPT);

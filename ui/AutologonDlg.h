@@ -18,7 +18,8 @@ public:
     void edtPasswordChange(toolkit::TComponent* sender);
     // Verifies the account, asks to correct a rejected one, and stores it;
     // a password that only a plain registry value could take is pointed out.
-    // When storing fails the error is shown and the dialog stays open as it was.
+    // When storing fails, or another change holds the lock, the error is
+    // shown and the dialog stays open as it was.
     void btnOkClick(toolkit::TComponent* sender);
     // Empties the user name and both passwords; the domain stays.
     void btnClearClick(toolkit::TComponent* sender);

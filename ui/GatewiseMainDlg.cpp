@@ -3,6 +3,7 @@
 #include "audit/Audit.h"
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
+#include "engine/ChangeLock.h"
 #include "engine/NTSecurity.h"
 #include "engine/Registry.h"
 #include "engine/Utilities.h"
@@ -31,6 +32,7 @@
 #include <mmsystem.h>
 
 #include <chrono>
+#include <optional>
 #include <random>
 
 namespace ui {
@@ -469,36 +471,57 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
 void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode, bool once) {
     std::wstring failure;
     std::wstring note;
+    bool already = false;
     // The window goes on without the event when it cannot be written: the
     // switch is done, and the event log is for administrators to read.
     audit::Warnings ignored;
     try {
-        if (!audit::SwitchMode(settings::GlobalOptions(), mode, audit::orWindow, ignored, once).undoAvailable)
-            note = shell::ResString(IDS_UNDO_UNAVAILABLE);
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        const switching::TSwitchResult result =
+            audit::SwitchMode(settings::GlobalOptions(), mode, lock, audit::orWindow, ignored, once);
+        already = result.changedNothing;
+        if (!result.undoAvailable && !already) note = shell::ResString(IDS_UNDO_UNAVAILABLE);
     } catch (const switching::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
+    } catch (const engine::EChangeInProgress& busy) {
+        failure = os::FromUtf8(busy.what());
     }
     // First, so that the balloon points at the title where it then stays:
     // the Custom Mode line may come or go and move the titles.
     RefreshModeDisplay();
-    ShowModeNotification(mode, failure, note, once);
+    const std::wstring name = once ? shell::ResString(IDS_RELAXED_ONCE_MODE) : ModeName(mode);
+    if (already)
+        Notify(mode, shell::ResString(IDS_MODE_UNCHANGED), os::Format(shell::ResString(IDS_MODE_ALREADY_FORMAT), name),
+               false);
+    else
+        ShowModeNotification(mode, failure, note, once);
 }
 
 void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
     settings::TOptions& options = settings::GlobalOptions();
     switching::TUndoOutcome outcome;
+    std::optional<switching::TLastSwitch> named;
     std::wstring failure;
     audit::Warnings ignored;  // as for a switch
+    // Each undo holds the lock for itself alone: never while the question waits for the user.
+    const auto undo = [&](bool force) {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        return audit::UndoLastSwitch(options, force, lock, audit::orWindow, ignored, named ? &*named : nullptr);
+    };
     try {
-        outcome = audit::UndoLastSwitch(options, false, audit::orWindow, ignored);
-        if (outcome.result == switching::TUndoResult::ChangedSince && AskUndoAnyway(outcome))
-            outcome = audit::UndoLastSwitch(options, true, audit::orWindow, ignored);
+        outcome = undo(false);
+        if (outcome.result == switching::TUndoResult::ChangedSince && AskUndoAnyway(outcome)) {
+            named = outcome.last;
+            outcome = undo(true);
+        }
     } catch (const switching::ESwitchFailed& error) {
         failure = os::FromUtf8(error.what());
+    } catch (const engine::EChangeInProgress& busy) {
+        failure = os::FromUtf8(busy.what());
     }
     RefreshModeDisplay();
-    if (failure.empty()) ShowUndoOutcome(outcome);
+    if (failure.empty()) ShowUndoOutcome(outcome, named ? &*named : nullptr);
     else Notify(options.GetCurrentMode(), shell::ResString(IDS_UNDO_NOT_DONE_CAPTION), failure, true);
 }
 
@@ -513,7 +536,7 @@ bool TdlgGatewiseMain::AskUndoAnyway(const switching::TUndoOutcome& outcome) {
     return AskYesNoEx(this, question, shell::ResString(IDS_UNDO_CAPTION), false, nullptr, HelpContext) == iaYes;
 }
 
-void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome) {
+void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, const switching::TLastSwitch* named) {
     const std::wstring caption = shell::ResString(IDS_UNDO_CAPTION);
     switch (outcome.result) {
     case switching::TUndoResult::Done:
@@ -532,6 +555,11 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome) {
         ShowErrorEx(this,
                     FormatAll(shell::ResString(IDS_UNDO_NEEDS_ADMINISTRATOR),
                               {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
+                    caption, HelpContext);
+        break;
+    case switching::TUndoResult::RecordChanged:
+        ShowErrorEx(this,
+                    FormatAll(shell::ResString(IDS_UNDO_RECORD_CHANGED), {SwitchModeName(*named), SwitchTime(*named)}),
                     caption, HelpContext);
         break;
     case switching::TUndoResult::ChangedSince:

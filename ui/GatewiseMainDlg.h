@@ -116,9 +116,10 @@ private:
     enum PictureIndex { kClose, kOpen, kCloseHot, kOpenHot };
 
     void ShowAdvertisement();
-    // Switches the machine with the options as stored now, then confirms, or
-    // says why nothing (or what) was changed, and refreshes. `once`: relaxed
-    // mode for the next start only.
+    // Switches the machine with the options as stored now, under the change
+    // lock, then confirms, says that the PC was in that mode already, or says
+    // why nothing (or what) was changed, and refreshes. `once`: relaxed mode
+    // for the next start only.
     void SwitchMode(settings::TPromptMode mode, bool once = false);
     // The exclamation sound, then the balloon at the mode's title or, with
     // balloon tips off, the message dialog. An empty error text confirms the
@@ -128,7 +129,8 @@ private:
     void Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text, bool error);
     // Asks whether to undo a switch after which the settings changed.
     bool AskUndoAnyway(const switching::TUndoOutcome& outcome);
-    void ShowUndoOutcome(const switching::TUndoOutcome& outcome);
+    // `named`: the switch that the question named, for a forced undo.
+    void ShowUndoOutcome(const switching::TUndoOutcome& outcome, const switching::TLastSwitch* named);
     void WatchSettings();
     // A change notification: the refresh follows once the burst is over.
     void SettingsChanged();

@@ -1,6 +1,6 @@
 #include "ui/OptionsDlg.h"
 
-#include "audit/Audit.h"
+#include "engine/ChangeLock.h"
 #include "engine/NTSecurity.h"
 #include "engine/WindowsVersion.h"
 #include "resources/StringIds.h"
@@ -48,6 +48,7 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
     chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
     chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
     chkForgetPassword.SetChecked(options.ForgetPasswordInSecureMode());
+    shown_ = Boxes();
     if (!engine::IsAdministrator()) {
         chkStartup.SetEnabled(false);
         chkStandby.SetEnabled(false);
@@ -62,20 +63,26 @@ void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
     btnOk.SetEnabled(any);
 }
 
+TOptionBoxes TdlgOptions::Boxes() const {
+    return {chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked(), chkModifyAllPowerProfiles.Checked(),
+            chkForgetPassword.Checked()};
+}
+
 void TdlgOptions::btnOkClick(toolkit::TComponent*) {
     settings::TOptions& options = settings::GlobalOptions();
-    audit::TOptionsChange change(options, audit::orWindow);
-    options.SetAutochangeStartup(chkStartup.Checked());
-    options.SetAutochangeStandby(chkStandby.Checked());
-    options.SetAutochangeScreenSaver(chkScreenSaver.Checked());
-    options.SetModifyAllPowerProfiles(chkModifyAllPowerProfiles.Checked());
-    options.SetForgetPasswordInSecureMode(chkForgetPassword.Checked());
-    options.Save();
-    audit::Warnings ignored;  // as for a switch in the main window
-    change.Report(ignored);
+    const std::wstring notSaved = shell::ResString(IDS_OPTIONS_NOT_STORED_CAPTION);
+    try {
+        if (!SaveOptionChanges(options, ChangedOptions(shown_, Boxes()))) {
+            ShowErrorEx(this, shell::ResString(IDS_OPTIONS_NONE_ENABLED), notSaved, HelpContext);
+            return;
+        }
+    } catch (const engine::EChangeInProgress& busy) {
+        ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(busy.what())), notSaved, HelpContext);
+        return;
+    }
     if (options.TakeNotStoredNotice())
         ShowErrorEx(this, os::Format(shell::ResString(IDS_OPTIONS_NOT_STORED), PlainTextMarkup(options.KeyPath())),
-                    shell::ResString(IDS_OPTIONS_NOT_STORED_CAPTION), HelpContext);
+                    notSaved, HelpContext);
     SetModalResult(toolkit::mrOk);
 }
 

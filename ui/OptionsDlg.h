@@ -1,12 +1,13 @@
 #pragma once
 // The options dialog: which of the three password prompts a switch changes,
 // whether the resume prompt is written to every power scheme, and whether a
-// switch to secure mode forgets the stored auto-logon password. OK saves
-// all the options; Cancel writes nothing.
+// switch to secure mode forgets the stored auto-logon password. OK saves the
+// options the user changed here; Cancel writes nothing.
 
 #include "shell/SubstFrm.h"
 #include "toolkit/Label.h"
 #include "toolkit/StdCtrls.h"
+#include "ui/OptionsDlgCore.h"
 
 namespace ui {
 
@@ -19,14 +20,20 @@ public:
     void FormCreate(toolkit::TComponent* sender);
     // The boxes' click handler: at least one of the three prompts must stay enabled.
     void CheckBoxClick(toolkit::TComponent* sender);
-    // Stores the boxes in the options and saves them; when they could not be
-    // saved, says so (once per run): they then hold until the program ends.
+    // Saves the options whose boxes the user changed, on top of the options
+    // as stored now (SaveOptionChanges); when they could not be saved, says
+    // so (once per run): they then hold until the program ends. When another
+    // change holds the lock, or the result would enable no prompt, says so
+    // and stays open.
     void btnOkClick(toolkit::TComponent* sender);
     // Opens the auto-logon account dialog over this one.
     void btnAutologonClick(toolkit::TComponent* sender);
     void btnHelpClick(toolkit::TComponent* sender);
 
 private:
+    TOptionBoxes Boxes() const;
+
+    TOptionBoxes shown_;
     toolkit::TCheckBox& chkStartup;
     toolkit::TCheckBox& chkStandby;
     toolkit::TCheckBox& chkScreenSaver;

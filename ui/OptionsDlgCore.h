@@ -1,5 +1,9 @@
 #pragma once
-// The options dialog's rule that needs no window.
+// The options dialog's rules and its save, which need no window.
+
+#include "settings/Options.h"
+
+#include <vector>
 
 namespace ui {
 
@@ -7,5 +11,26 @@ namespace ui {
 // of them enabled the warning line shows and OK is disabled. The power-scheme
 // option does not count.
 bool AnyPromptEnabled(bool startup, bool standby, bool screenSaver);
+
+// The dialog's five check boxes.
+struct TOptionBoxes {
+    bool startup = false;
+    bool standby = false;
+    bool screenSaver = false;
+    bool allPowerProfiles = false;
+    bool forgetPassword = false;
+};
+
+// What OK saves: the options whose box the user changed since the dialog
+// showed `shown`, and no other. An option the dialog does not show
+// (VerifyPassword) is never among them.
+std::vector<settings::TOptionChange> ChangedOptions(const TOptionBoxes& shown, const TOptionBoxes& now);
+
+// OK's save, under the change lock: `changes` go on top of the options as
+// stored now, which another program may have changed since the dialog
+// opened, and only those options are saved and reported to the event log.
+// False, with nothing changed, when the result would enable none of the three
+// prompts. Raises engine::EChangeInProgress when another change holds the lock.
+bool SaveOptionChanges(settings::TOptions& options, const std::vector<settings::TOptionChange>& changes);
 
 }  // namespace ui

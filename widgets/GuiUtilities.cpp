@@ -1,10 +1,12 @@
 #include "widgets/GuiUtilities.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/ComOnDemand.h"
 #include "toolkit/DpiScale.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ImageScale.h"
+#include "toolkit/PngImage.h"
 #include "toolkit/OptionalFunction.h"
 
 #include <cstring>
@@ -20,6 +22,8 @@ bool ShellExecuteOpen(const std::wstring& address, HWND owner) {
     static engine::OsFunctionSlot slot;
     auto execute = toolkit::OptionalFunction<Function>(slot, "shell32.dll", "ShellExecuteW");
     if (!execute) return false;
+    // Shell extensions that the call may start are COM objects.
+    toolkit::StartComOnThisThread();
     const HINSTANCE result = execute(owner, L"open", address.c_str(), L"", L"", SW_SHOW);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -35,7 +35,7 @@ bool CopyTextToClipboard(HWND owner, const std::wstring& text);
 // drawn from the variant for that resolution ("PNG_" + name + "_150" ...;
 // the 100 % picture when a variant is missing) at the size of the 100 %
 // picture scaled as positions are. Raises engine::Exception naming the
-// resource when it is missing or not a PNG image. COM must be initialised.
+// resource when it is missing, damaged or of a kind the decoder does not read.
 toolkit::Picture CreatePNGFromResource(const std::wstring& name, int pixelsPerInch);
 
 // Loads the picture of "PNG_" + name into image, at its window's resolution

@@ -32,6 +32,11 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(GetModuleHandleA),
                                           GATEWISE_SIM_EXPORT(SetDefaultDllDirectories),
                                           GATEWISE_SIM_EXPORT(SetDllDirectoryW),
+                                          GATEWISE_SIM_EXPORT(CreateBoundaryDescriptorW),
+                                          GATEWISE_SIM_EXPORT(AddSIDToBoundaryDescriptor),
+                                          GATEWISE_SIM_EXPORT(DeleteBoundaryDescriptor),
+                                          GATEWISE_SIM_EXPORT(CreatePrivateNamespaceW),
+                                          GATEWISE_SIM_EXPORT(ClosePrivateNamespace),
                                       },
                                       true};
     modules_["advapi32.dll"] = Module{"advapi32.dll",

@@ -241,11 +241,18 @@ int SimMachine::OpenHandles() const {
     return static_cast<int>(openKeys_.size() + policies_.size() + tokens_.size() + logonTokens_.size() +
                             sids_.size() + localBuffers_.size() + lsaBuffers_.size() + netBuffers_.size() + environmentBlocks_.size() +
                             processes_.size() + threads_.size() + eventSources_.size()) +
-           gdi.OpenObjects();
+           OpenKernelObjects() + gdi.OpenObjects();
 }
 
 void SimMachine::Log(const std::string& function, std::string args) {
     calls_.push_back(Call{function, std::move(args)});
+    if (!beforeCall || inBeforeCall_) return;
+    inBeforeCall_ = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{inBeforeCall_};
+    beforeCall(function);
 }
 
 std::optional<DWORD> SimMachine::Injected(const std::string& function) {
@@ -614,6 +621,7 @@ HANDLE SimMachine::LocalFree(HANDLE memory) {
         return memory;
     }
     if (!memory) return nullptr;
+    if (FreeSecurityDescriptor(memory)) return nullptr;
     if (!localBuffers_.erase(memory)) {
         lastError = ERROR_INVALID_HANDLE;
         return memory;
@@ -625,7 +633,8 @@ HANDLE SimMachine::LocalFree(HANDLE memory) {
 BOOL SimMachine::CloseHandle(HANDLE object) {
     Log("CloseHandle");
     if (auto code = Injected("CloseHandle")) return FailWithLastError(*code);
-    if (tokens_.erase(object) || logonTokens_.erase(object) || processes_.erase(object) || threads_.erase(object))
+    if (tokens_.erase(object) || logonTokens_.erase(object) || processes_.erase(object) || threads_.erase(object) ||
+        CloseKernelObject(object))
         return TRUE;
     return FailWithLastError(ERROR_INVALID_HANDLE);
 }
@@ -771,6 +780,7 @@ DWORD SimMachine::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
         lastError = *code;
         return WAIT_FAILED;
     }
+    if (std::optional<DWORD> waited = WaitForMutex(object, milliseconds)) return *waited;
     const auto process = processes_.find(object);
     if (process == processes_.end()) {
         lastError = ERROR_INVALID_HANDLE;

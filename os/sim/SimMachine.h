@@ -221,6 +221,26 @@ public:
     // buffers, event sources, GDI objects and DCs that are open now.
     int OpenHandles() const;
 
+    // ---- Processes and their kernel objects. Every call is made by the
+    // process `currentProcess`: a mutex is owned, and a private namespace
+    // created, by the process that was current. A test acts as another
+    // process of the machine (the program started once more) with AsProcess;
+    // when that process ends, what it left open is closed and the mutexes it
+    // owned are abandoned, as when a Windows process ends.
+    DWORD currentProcess = 1;
+    void AsProcess(DWORD process, const std::function<void()>& action);
+    void EndProcess(DWORD process);
+    // Runs before each call to the machine is carried out, with the name of
+    // the function: a test puts another process's step here, to interleave
+    // the two. Calls made meanwhile do not run it again.
+    std::function<void(const std::string& function)> beforeCall;
+    // What GetTickCount answers; Sleep, and a wait that times out, move it on.
+    DWORD tickCount = 0;
+    // The process that owns the named mutex now; 0 when nobody does or it does not exist.
+    DWORD MutexOwner(WStringView name) const;
+    // The prefixes of the private namespaces that exist now.
+    std::vector<WString> PrivateNamespaces() const;
+
     // ---- WinApi
     LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                             REGSAM desired, const SECURITY_ATTRIBUTES* security, PHKEY result,
@@ -267,6 +287,13 @@ public:
     BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) override;
     BOOL TerminateProcess(HANDLE process, UINT exitCode) override;
     DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) override;
+    // ---- WinApi: synchronization (defined in SimKernelObjects.cpp)
+    HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) override;
+    BOOL ReleaseMutex(HANDLE mutex) override;
+    void Sleep(DWORD milliseconds) override;
+    DWORD GetTickCount() override;
+    BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
+                                                              PSECURITY_DESCRIPTOR* descriptor, PULONG size) override;
 
     // ---- WinApi: GDI (defined in SimGdi.cpp)
     HDC CreateCompatibleDC(HDC dc) override;
@@ -350,6 +377,12 @@ public:
     NET_API_STATUS NetUserGetInfo(LPCWSTR server, LPCWSTR user, DWORD level, LPBYTE* buffer);
     // Plays nothing; the call log keeps the sound's name and the flags.
     BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
+    // Private namespaces (defined in SimKernelObjects.cpp).
+    HANDLE CreateBoundaryDescriptorW(LPCWSTR name, ULONG flags);
+    BOOL AddSIDToBoundaryDescriptor(HANDLE* boundary, PSID sid);
+    void DeleteBoundaryDescriptor(HANDLE boundary);
+    HANDLE CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES attributes, LPVOID boundary, LPCWSTR prefix);
+    BOOLEAN ClosePrivateNamespace(HANDLE handle, ULONG flags);
 
 private:
     struct OpenKey {
@@ -388,6 +421,38 @@ private:
     const std::vector<TokenGroup>& EffectiveGroups() const;
     Module* FindModule(const std::string& name);
     void RegisterExports();
+    // Kernel objects (SimKernelObjects.cpp).
+    struct Mutex {
+        DWORD owner = 0;  // the owning process; 0: none
+        DWORD count = 0;  // acquisitions not yet released
+        bool abandoned = false;
+        std::optional<std::vector<SidValue>> allowed;  // who may open it; nullopt: anybody
+        int handles = 0;
+    };
+    struct MutexHandle {
+        WString name;
+        DWORD process;
+    };
+    struct Boundary {
+        std::vector<SidValue> sids;
+        DWORD process;
+    };
+    struct PrivateNamespace {
+        WString prefix;
+        std::vector<SidValue> boundary;
+        DWORD process;
+    };
+    struct SecurityDescriptor {
+        std::vector<SidValue> allowed;
+        DWORD process;
+    };
+    bool CloseKernelObject(HANDLE object);
+    // The result of waiting for `object` when it is a mutex; nullopt otherwise.
+    std::optional<DWORD> WaitForMutex(HANDLE object, DWORD milliseconds);
+    bool FreeSecurityDescriptor(HANDLE memory);
+    int OpenKernelObjects() const;
+    bool MayOpen(const Mutex& mutex) const;
+    bool InToken(const SidValue& sid) const;
 
     std::unique_ptr<RegistryKey> localMachine_;
     std::unique_ptr<RegistryKey> currentUser_;
@@ -408,6 +473,12 @@ private:
     std::map<std::string, Module> modules_;
     std::map<std::string, Failure> failures_;
     std::vector<Call> calls_;
+    bool inBeforeCall_ = false;
+    std::map<WString, Mutex> mutexes_;  // CreateMutexW: names compare case-sensitively
+    std::map<HANDLE, MutexHandle> mutexHandles_;
+    std::map<HANDLE, Boundary> boundaries_;
+    std::map<HANDLE, PrivateNamespace> namespaces_;
+    std::map<HANDLE, SecurityDescriptor> securityDescriptors_;
     uintptr_t nextHandle_ = 0x1000;
     ULONG nextSchemeNumber_ = 0xC0FF0000;
 };

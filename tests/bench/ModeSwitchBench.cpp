@@ -1,7 +1,7 @@
 // A click on a mode on the simulated machine: the switch with all three
 // settings enabled, as an administrator has them (options read again, the
 // settings recorded, then written), and the read of the mode that the window
-// then shows. The machine's own work is a map lookup, so
+// then shows, each under the change lock. The machine's own work is a map lookup, so
 // this measures the engine and the options around the calls.
 #include "os/WinApi.h"
 #include "os/sim/SimMachine.h"
@@ -24,7 +24,8 @@ void SwitchMode(benchmark::State& state) {
     bool secure = false;
     for (auto _ : state) {
         const settings::TPromptMode mode = secure ? settings::pmSecure : settings::pmRelaxed;
-        switching::SwitchMode(options, mode);
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        switching::SwitchMode(options, mode, lock);
         if (options.GetCurrentMode() != mode) state.SkipWithError("the mode did not change");
         secure = !secure;
         machine.ClearCalls();

@@ -11,6 +11,8 @@
 // each procedure and line where the writer put it.
 #include "crashreport/SymbolFile.h"
 
+#include "FuzzInput.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,25 +24,13 @@ namespace {
 
 using crashreport::SymbolData;
 using crashreport::SymbolTable;
+using fuzz::Reader;
 
 void Check(bool condition, const char* what) {
     if (condition) return;
     std::fprintf(stderr, "symbol_file_fuzzer: %s\n", what);
     std::abort();
 }
-
-class Reader {
-public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    bool AtEnd() const { return at_ >= bytes_.size(); }
-    std::uint8_t Byte() { return AtEnd() ? 0 : bytes_[at_++]; }
-    std::uint32_t Word16() { return Byte() | std::uint32_t(Byte()) << 8; }
-    std::span<const std::uint8_t> Rest() const { return bytes_.subspan(std::min(at_, bytes_.size())); }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t at_ = 0;
-};
 
 constexpr std::uint8_t kEndOfRecipe = 0xFF;
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The built programs as files: what they import at load time (DLLs, and no
-# function that the oldest Windows they declare lacks), their copyright line,
+# The built programs as files: what they import at load time (DLLs, never
+# COM's, and no function that the oldest Windows they declare lacks), their copyright line,
 # the load configuration of the shipped programs, and gatewise.exe's stripped
 # state with a symbol file that belongs to it and has source lines.
 #
@@ -19,7 +19,7 @@ fail() {
 # search order, and comctl32, which the manifest binds to its side-by-side
 # version 6. Everything else must be bound late, from the system folder.
 allowed=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll gdi32.dll gdiplus.dll imagehlp.dll
-  imm32.dll kernel32.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll ole32.dll oleaut32.dll psapi.dll rpcrt4.dll
+  imm32.dll kernel32.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll psapi.dll rpcrt4.dll
   sechost.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll wldap32.dll ws2_32.dll comctl32.dll "
 
 # The shipped programs. gatewise.exe links every library of the product, so
@@ -29,6 +29,9 @@ for image in "$program" "$build"/gatewisecmd.exe; do
   imports=$("$objdump" -p "$image" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | tr -d '\r')
   [ -n "$imports" ] || fail "no imports found in $image"
   for dll in $imports; do
+    case "$dll" in
+      ole32.dll | oleaut32.dll) fail "$(basename "$image") imports $dll at load time: COM is bound at first use" ;;
+    esac
     case "$allowed" in
       *" $dll "*) ;;
       *) fail "$(basename "$image") imports $dll at load time" ;;

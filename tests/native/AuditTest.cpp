@@ -30,13 +30,22 @@ protected:
         return texts;
     }
 
+    switching::TSwitchResult Switch(settings::TPromptMode mode, audit::TOrigin origin, audit::Warnings& logged) {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        return audit::SwitchMode(*options, mode, lock, origin, logged);
+    }
+    switching::TUndoOutcome Undo(audit::TOrigin origin) {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        return audit::UndoLastSwitch(*options, false, lock, origin, warnings);
+    }
+
     settings::OptionsPtr<settings::TOptions> options;
     audit::Warnings warnings;
 };
 
 TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
     SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
-    audit::SwitchMode(*options, pmRelaxed, audit::orCommandLine, warnings);
+    Switch(pmRelaxed, audit::orCommandLine, warnings);
     EXPECT_EQ(OnlyEvent(audit::ckSwitch, EVENTLOG_INFORMATION_TYPE),
               (std::vector<std::string>{
                   "Password prompting switched from Secure Mode to Relaxed Mode.", "User: GATEWISE-PC\\alice",
@@ -47,7 +56,7 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
 
     // The first write is the switch's record for undo; the second, a setting.
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1, 1);
-    EXPECT_THROW(audit::SwitchMode(*options, settings::pmSecure, audit::orWindow, warnings), switching::ESwitchFailed);
+    EXPECT_THROW(Switch(settings::pmSecure, audit::orWindow, warnings), switching::ESwitchFailed);
     const auto failed = OnlyEvent(audit::ckSwitch, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(failed[0], "Password prompting not switched from Relaxed Mode to Secure Mode.");
     EXPECT_EQ(failed[2], "Program: gatewise.exe (the window)");
@@ -58,21 +67,21 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
 
 TEST_F(AuditTest, AnUndoIsOneEventAndARefusedOneNone) {
     SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
-    audit::SwitchMode(*options, pmRelaxed, audit::orWindow, warnings);
+    Switch(pmRelaxed, audit::orWindow, warnings);
     machine.eventLog.clear();
 
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 0, 1);
-    EXPECT_THROW(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings), switching::ESwitchFailed);
+    EXPECT_THROW(Undo(audit::orCommandLine), switching::ESwitchFailed);
     EXPECT_EQ(OnlyEvent(audit::ckUndo, EVENTLOG_ERROR_TYPE)[0],
               "Last switch not undone: password prompting stays in Relaxed Mode.");
 
-    EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
+    EXPECT_EQ(Undo(audit::orCommandLine).result,
               switching::TUndoResult::Done);
     const auto undone = OnlyEvent(audit::ckUndo, EVENTLOG_INFORMATION_TYPE);
     EXPECT_EQ(undone[0], "Last switch undone: from Relaxed Mode back to Secure Mode.");
     EXPECT_EQ(undone[4], "Result: done.");
 
-    EXPECT_EQ(audit::UndoLastSwitch(*options, false, audit::orCommandLine, warnings).result,
+    EXPECT_EQ(Undo(audit::orCommandLine).result,
               switching::TUndoResult::NothingToUndo);
     EXPECT_TRUE(machine.eventLog.empty());
     EXPECT_TRUE(warnings.empty());
@@ -84,7 +93,7 @@ TEST_F(AuditTest, AFailureToLogNeverStopsTheChangeAndComesBackAsAWarning) {
         os::ScopedMachine scope(fresh);
         fresh.Fail(function, ERROR_ACCESS_DENIED);
         audit::Warnings failures;
-        audit::SwitchMode(*options, pmRelaxed, audit::orWindow, failures);
+        Switch(pmRelaxed, audit::orWindow, failures);
         EXPECT_EQ(fresh.String(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoAdminLogon")), WSTR("1")) << function;
         EXPECT_EQ(failures, (audit::Warnings{"The change could not be written to the event log: System Error.  "
                                              "Code: 5.\r\nAccess is denied."}))

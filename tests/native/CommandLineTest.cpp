@@ -6,6 +6,7 @@
 #include "ProgramImage.h"
 #include "audit/Audit.h"
 #include "diagnostics/Diagnostics.h"
+#include "engine/ChangeLock.h"
 #include "engine/LateBinding.h"
 
 #include <nlohmann/json.hpp>
@@ -325,6 +326,35 @@ TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
     StoreOption(WSTR("AutochangeScreenSaver"), WSTR("False"));
     EXPECT_EQ(Run({"secure"}).code, cli::kNeedsAdministrator);
     EXPECT_FALSE(machine.screenSaverSecure);
+}
+
+TEST_F(CommandLineTest, ASwitchToTheModeInPlaceSaysSoLogsNothingAndLeavesTheSwitchBeforeToUndo) {
+    MakeRelaxed();
+    EXPECT_EQ(Run({"secure"}).out, "Switched to secure mode.\n");
+    const Result again = Run({"secure"});
+    EXPECT_EQ(again.code, 0);
+    EXPECT_EQ(again.out, "The PC was already in secure mode; nothing was changed.\n");
+    EXPECT_EQ(machine.eventLog.size(), 1u);
+    EXPECT_EQ(Run({"undo"}).code, 0);
+    EXPECT_EQ(Status()["mode"], "relaxed");
+}
+
+TEST_F(CommandLineTest, AChangeWhileAnotherProcessHoldsTheLockExitsWithTwelveHavingChangedNothing) {
+    MakeRelaxed();
+    const engine::TChangeLock held(engine::TChangeLock::lpPerUser | engine::TChangeLock::lpMachineWide);
+    const std::string message = "Another Gatewise change is in progress; nothing was changed.";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"secure", "--json"}, {"undo", "--json"}, {"options", "VerifyPassword=True", "--json"},
+          {"account", "clear", "--json"}}) {
+        Result result;
+        machine.AsProcess(2, [&] { result = Run(command); });
+        EXPECT_EQ(result.code, cli::kChangeInProgress) << command[0];
+        EXPECT_EQ(result.err, message + "\n");
+        EXPECT_EQ(json::parse(result.out), json({{"error", message}, {"exitCode", 12}}));
+    }
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+    EXPECT_EQ(StoredOption(WSTR("VerifyPassword")), std::nullopt);
+    EXPECT_TRUE(machine.eventLog.empty());
 }
 
 // ---------------------------------------------------------------- undo
@@ -775,6 +805,7 @@ TEST_F(CommandLineTest, EachChangeIsLoggedAndAFailureToLogIsAWarningNotAFailure)
     const std::string warning =
         "Warning: The change could not be written to the event log: System Error.  Code: 5.\r\nAccess is denied.\n";
     machine.Fail("ReportEventW", ERROR_ACCESS_DENIED);
+    machine.screenSaverSecure = FALSE;
     result = Run({"secure"});
     EXPECT_EQ(result.code, cli::kDone);
     EXPECT_EQ(result.out, "Switched to secure mode.\n");
@@ -946,14 +977,17 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
     EXPECT_EQ(json::parse(Run({"secure", "--json"}).out), json::parse(R"({
         "mode": "secure", "once": false, "passwordRemoved": false, "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
-                    {"name": "resume", "from": "does-not-ask", "to": "asks"}],
+                    {"name": "resume", "from": "does-not-ask", "to": "asks"}], "alreadyInMode": false,
         "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
-    EXPECT_EQ(json::parse(Run({"secure", "--json"}).out)["changes"], json::array()) << "nothing left to change";
+    const json again = json::parse(Run({"secure", "--json"}).out);
+    EXPECT_EQ(again["changes"], json::array()) << "nothing left to change";
+    EXPECT_EQ(again["alreadyInMode"], true);
 
     BecomeStandardUser();
     EXPECT_EQ(json::parse(Run({"relaxed", "--json"}).out), json::parse(R"({
         "mode": "relaxed", "once": false, "passwordRemoved": false, "previousMode": "secure",
-        "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "leftOut": ["startup", "resume"],
+        "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "alreadyInMode": false,
+        "leftOut": ["startup", "resume"],
         "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
 }
 
@@ -1047,7 +1081,9 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         cli::Console console{out, err, input};
-        return static_cast<DWORD>(cli::RunCommandLine(arguments, kOptionsKey, console));
+        int code = 0;
+        machine.AsProcess(2, [&] { code = cli::RunCommandLine(arguments, kOptionsKey, console); });
+        return static_cast<DWORD>(code);
     }
 
     std::vector<std::string> started;
@@ -1065,6 +1101,7 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
 
     const Result result = Run({"secure", "--json"});
     ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(machine.tickCount, 0u) << "the part in alice's session did not wait for the lock that its parent holds";
     const json answer = json::parse(result.out);
     EXPECT_EQ(answer["settingsOf"], "GATEWISE-PC\\alice");
     EXPECT_EQ(answer["changes"].back(), json::parse(R"({"name": "screenSaver", "from": "does-not-ask", "to": "asks"})"));

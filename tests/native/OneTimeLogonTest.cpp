@@ -2,6 +2,7 @@
 // that forgets the stored auto-logon password, with their undo.
 #include "cli/Commands.h"
 #include "diagnostics/Diagnostics.h"
+#include "engine/ChangeLock.h"
 #include "engine/Utilities.h"
 #include "switching/LastSwitch.h"
 #include "switching/Switch.h"
@@ -127,7 +128,8 @@ TEST_F(OneTimeLogonTest, OnceNeedsTheStartUpSettingAndIsUndoneWithItsCount) {
     // A write of the count that fails puts back the switch whole.
     machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1);
     auto options = Options();
-    EXPECT_THROW(switching::SwitchMode(*options, settings::pmRelaxed, true), switching::ESwitchFailed);
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    EXPECT_THROW(switching::SwitchMode(*options, settings::pmRelaxed, lock, true), switching::ESwitchFailed);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
     EXPECT_EQ(Count(), DWORD{3});
 }
@@ -160,7 +162,8 @@ TEST_F(OneTimeLogonTest, PasswordThatCannotBeRemovedWholeStaysAndTheSwitchIsPutB
     options->SetForgetPasswordInSecureMode(true);
     // The deletion of AutoLogonCount goes through; that of the plain password value is refused.
     machine.Fail("RegDeleteValueW", ERROR_ACCESS_DENIED, 1, 1);
-    EXPECT_THROW(switching::SwitchMode(*options, settings::pmSecure), switching::ESwitchFailed);
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    EXPECT_THROW(switching::SwitchMode(*options, settings::pmSecure, lock), switching::ESwitchFailed);
     EXPECT_EQ(machine.lsaSecrets.count(WSTR("DefaultPassword")), 1u) << "the protected password is stored again";
     EXPECT_NE(machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultPassword")), nullptr);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
@@ -185,7 +188,8 @@ TEST_F(OneTimeLogonTest, RecordOfAnEarlierVersionIsUndoneWithoutTouchingTheCount
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
     machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 2);
     auto options = Options();
-    EXPECT_EQ(switching::UndoLastSwitch(*options, false).result, switching::TUndoResult::Done);
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    EXPECT_EQ(switching::UndoLastSwitch(*options, false, lock).result, switching::TUndoResult::Done);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), std::nullopt);
     EXPECT_EQ(Count(), DWORD{2});
 }

@@ -48,9 +48,18 @@ protected:
         return text + "session=" + std::to_string(machine.screenSaverSecure);
     }
 
+    switching::TSwitchResult Switch(settings::TPromptMode mode) {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        return switching::SwitchMode(*options, mode, lock);
+    }
+    switching::TUndoOutcome Undo(bool force, const switching::TLastSwitch* named = nullptr) {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        return switching::UndoLastSwitch(*options, force, lock, named);
+    }
+
     ESwitchFailed FailedSwitch() {
         try {
-            switching::SwitchMode(*options, pmRelaxed);
+            Switch(pmRelaxed);
         } catch (const ESwitchFailed& failure) {
             return failure;
         }
@@ -93,7 +102,7 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     }
 
     // The record of a switch that went through puts everything back as well.
-    const switching::TSwitchRecord record = switching::SwitchMode(*options, pmRelaxed).record;
+    const switching::TSwitchRecord record = Switch(pmRelaxed).record;
     EXPECT_NE(Settings(), before);
     EXPECT_TRUE(switching::RestoreSwitch(record).empty());
     EXPECT_EQ(Settings(), before);
@@ -135,7 +144,7 @@ TEST_F(SwitchRecordTest, OptionsStoredByAnotherProcessAreTakenBeforeASwitch) {
     other->SetSaveOnDestroy(false);
     other->SetAutochangeStartup(false);
     other->Save();
-    switching::SwitchMode(*options, pmRelaxed);
+    Switch(pmRelaxed);
     EXPECT_FALSE(Winlogon(WSTR("AutoAdminLogon"))) << "the start-up setting is no longer managed";
     EXPECT_FALSE(options->AutochangeStartup());
     EXPECT_FALSE(machine.screenSaverSecure);
@@ -159,7 +168,7 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
     SetWinlogon(WSTR("DefaultPassword"), WSTR("Sesame-42"));
     machine.lsaSecrets[WSTR("DefaultPassword")] = {'S', 0, 'e', 0, 's', 0};
     const std::int64_t start = Now();
-    const switching::TSwitchResult result = switching::SwitchMode(*options, pmRelaxed);
+    const switching::TSwitchResult result = Switch(pmRelaxed);
     EXPECT_TRUE(result.undoAvailable);
 
     const std::vector<std::string> writes = machine.CallsTo("RegSetValueExW");
@@ -181,7 +190,7 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
 }
 
 TEST_F(SwitchRecordTest, FailedSwitchKeepsTheRecordBeforeItAndAKeyThatRefusesTheRecordStillSwitches) {
-    switching::SwitchMode(*options, pmSecure);
+    Switch(pmSecure);
     const std::optional<os::WString> recorded = StoredRecord();
     ASSERT_TRUE(recorded);
     machine.Fail("PowerWriteDCValueIndex", ERROR_ACCESS_DENIED, 0, 1);
@@ -189,7 +198,7 @@ TEST_F(SwitchRecordTest, FailedSwitchKeepsTheRecordBeforeItAndAKeyThatRefusesThe
     EXPECT_EQ(StoredRecord(), recorded);
 
     machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
-    EXPECT_FALSE(switching::SwitchMode(*options, pmRelaxed).undoAvailable);
+    EXPECT_FALSE(Switch(pmRelaxed).undoAvailable);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
 }
 
@@ -199,25 +208,25 @@ TEST_F(SwitchRecordTest, UndoPutsBackACustomMixExactlyAndForgetsTheSwitch) {
     machine.powerSchemes[machine.activeScheme].lockOnWakeAc = 0;
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
     const std::string custom = Settings();
-    switching::SwitchMode(*options, pmSecure);
+    Switch(pmSecure);
     ASSERT_NE(Settings(), custom);
 
-    const switching::TUndoOutcome undone = switching::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome undone = Undo(false);
     EXPECT_EQ(undone.result, TUndoResult::Done);
     EXPECT_EQ(undone.last->before.mode, pmSecure);
     EXPECT_EQ(Settings(), custom);
     EXPECT_FALSE(StoredRecord());
-    EXPECT_EQ(switching::UndoLastSwitch(*options, false).result, TUndoResult::NothingToUndo);
+    EXPECT_EQ(Undo(false).result, TUndoResult::NothingToUndo);
 }
 
 TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNothing) {
     const std::string before = Settings();
-    switching::SwitchMode(*options, pmRelaxed);
+    Switch(pmRelaxed);
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("1"));
     machine.powerSchemes[machine.activeScheme].lockOnWakeDc = 1;
     const std::string changed = Settings();
 
-    const switching::TUndoOutcome refused = switching::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome refused = Undo(false);
     EXPECT_EQ(refused.result, TUndoResult::ChangedSince);
     EXPECT_EQ(refused.changed,
               (std::vector<std::string>{"the password on wake of power scheme " +
@@ -227,32 +236,32 @@ TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNot
 
     // A write refused halfway: what the undo had changed goes back, and the switch stays undoable.
     machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED, 0, 1);
-    EXPECT_EQ(MessageOf<ESwitchFailed>([&] { switching::UndoLastSwitch(*options, true); }),
+    EXPECT_EQ(MessageOf<ESwitchFailed>([&] { Undo(true); }),
               "System Error.  Code: 5.\r\nAccess is denied.\r\nNothing was changed.");
     EXPECT_EQ(Settings(), changed);
     EXPECT_TRUE(StoredRecord());
 
-    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_EQ(Undo(true).result, TUndoResult::Done);
     EXPECT_EQ(Settings(), before);
 }
 
 TEST_F(SwitchRecordTest, UndoFollowsTheAdministratorRulesOfASwitch) {
-    switching::SwitchMode(*options, pmRelaxed);
+    Switch(pmRelaxed);
     const std::string relaxed = Settings();
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
-    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::NeedsAdministrator);
+    EXPECT_EQ(Undo(true).result, TUndoResult::NeedsAdministrator);
     EXPECT_EQ(Settings(), relaxed);
 
     // A standard user's own switch covers the screen saver alone, and its undo goes through.
-    switching::SwitchMode(*options, pmSecure);
+    Switch(pmSecure);
     EXPECT_NE(Settings(), relaxed);
-    EXPECT_EQ(switching::UndoLastSwitch(*options, false).result, TUndoResult::Done);
+    EXPECT_EQ(Undo(false).result, TUndoResult::Done);
     EXPECT_EQ(Settings(), relaxed);
 }
 
 TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
     using nlohmann::json;
-    switching::SwitchMode(*options, pmRelaxed);
+    Switch(pmRelaxed);
     const std::string text = os::ToUtf8(StoredRecord().value());
     const json record = json::parse(text);
     EXPECT_EQ(switching::LastSwitchText(*switching::ParseLastSwitch(text)), text);
@@ -269,21 +278,21 @@ TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
           edited([](json& r) { r["after"]["lockOnWake"][0]["scheme"] = "{not-a-guid}"; }),
           edited([](json& r) { r["after"]["lockOnWake"][0]["ac"] = -1; })}) {
         StoreRecord(damaged);
-        const switching::TUndoOutcome outcome = switching::UndoLastSwitch(*options, true);
+        const switching::TUndoOutcome outcome = Undo(true);
         EXPECT_EQ(outcome.result, TUndoResult::NothingToUndo) << damaged;
         EXPECT_NE(outcome.problem.find("LastSwitch under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise) is damaged"),
                   std::string::npos)
             << outcome.problem;
     }
     machine.SetDword(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch"), 1);
-    EXPECT_NE(switching::UndoLastSwitch(*options, true).problem.find("is not text"), std::string::npos);
+    EXPECT_NE(Undo(true).problem.find("is not text"), std::string::npos);
     EXPECT_EQ(Settings(), relaxed);
 
     // A switch that did not finish: whether the settings changed since cannot be told.
     StoreRecord(edited([](json& r) { r.erase("after"); }));
-    const switching::TUndoOutcome unfinished = switching::UndoLastSwitch(*options, false);
+    const switching::TUndoOutcome unfinished = Undo(false);
     EXPECT_EQ(unfinished.result, TUndoResult::ChangedSince);
     EXPECT_TRUE(unfinished.changed.empty());
-    EXPECT_EQ(switching::UndoLastSwitch(*options, true).result, TUndoResult::Done);
+    EXPECT_EQ(Undo(true).result, TUndoResult::Done);
     EXPECT_NE(Settings(), relaxed);
 }

@@ -8,17 +8,13 @@
 #include "ErrorMessage.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <string>
 
 namespace {
 
-class GuiUtilitiesTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { CoUninitialize(); }
-};
+// Pictures need no COM: these tests do not start it.
+class GuiUtilitiesTest : public ::testing::Test {};
 
 TEST_F(GuiUtilitiesTest, CreatePNGFromResourceAddsThePrefix) {
     toolkit::Picture close = widgets::CreatePNGFromResource(L"CLOSE_HOT", 96);

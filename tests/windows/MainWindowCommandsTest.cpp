@@ -109,6 +109,24 @@ TEST_F(MainWindowCommands, F2WithoutVerificationSwitchesAndTheBalloonStaysItsTim
     EXPECT_FALSE(timer.Enabled());
 }
 
+TEST_F(MainWindowCommands, ASwitchToTheModeInPlaceSaysSoAndOneWhileAnotherChangeGoesOnChangesNothing) {
+    Press(VK_F2);
+    Press(VK_F2);
+    EXPECT_EQ(L"secure, 2 sounds, Mode unchanged, Secure Mode (currently active)", Seen());
+    EXPECT_EQ(L"The PC was already in Secure Mode; nothing was changed.", Balloon().Text());
+    ExpectBalloon(widgets::bInfo, clInfoBk, L"lblSecureTitle");
+
+    // Another process's change holds the lock of this user's settings.
+    machine.currentProcess = 2;
+    const std::wstring lock = L"Global\\Gatewise.Changes." + os::sim::SidText(machine.processUser);
+    machine.WaitForSingleObject(machine.CreateMutexW(nullptr, FALSE, lock.c_str()), 0);
+    machine.currentProcess = 1;
+    Press(VK_F3);
+    EXPECT_EQ(L"secure, 3 sounds, Mode not changed!, Secure Mode (currently active)", Seen());
+    EXPECT_EQ(L"Another Gatewise change is in progress; nothing was changed.", Balloon().Text());
+    machine.EndProcess(2);
+}
+
 TEST_F(MainWindowCommands, VerificationDecidesWhetherF2Switches) {
     SetVerifyPassword(true);
     script.Then<TdlgVerifyPwd>([](TdlgVerifyPwd& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });

@@ -115,12 +115,15 @@ TEST_F(OptionsDlg, OkStoresEveryBoxAndTheAccountDialogOpensOverIt) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(OptionsDlg, WithoutAdministratorRightsOkStoresStartupAndResumeAsFalse) {
+// OK saves only what its user changed: the start-up and resume options, which
+// an elevated gatewisecmd of the same user stored meanwhile, are left as they are.
+TEST_F(OptionsDlg, WithoutAdministratorRightsOkLeavesTheOptionsItCannotChange) {
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
     machine.majorVersion = 5;
     settings::CreateGlobalOptions(kOptionsKey);
     machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStartup", L"True");
     machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"AutochangeStandby", L"True");
+    machine.SetString(HKEY_CURRENT_USER, kOptionsKey, L"VerifyPassword", L"False");
     ModalScript script;
     script.Then<TdlgOptions>([](TdlgOptions& dialog) {
         for (const wchar_t* name : {L"chkStartup", L"chkStandby"}) {
@@ -133,7 +136,7 @@ TEST_F(OptionsDlg, WithoutAdministratorRightsOkStoresStartupAndResumeAsFalse) {
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"False", L"False", L"True", L"True", L"False", L"False"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"False", L"False", L"False"}), Stored());
 }
 
 TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotStoreThem) {

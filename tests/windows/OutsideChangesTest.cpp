@@ -4,12 +4,14 @@
 // the last switch can be undone from the Commands menu.
 #include "MainWindowFixture.h"
 #include "ModalScript.h"
+#include "cli/Commands.h"
 #include "toolkit/ChangeWatch.h"
 #include "toolkit/Menu.h"
 #include "ui/InfoDlgEx.h"
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -17,6 +19,13 @@ using namespace toolkit;
 using ui::TdlgKVInfoEx;
 
 const wchar_t kTestKey[] = L"Software\\GatewiseTests\\Watched";
+
+class NoInput final : public cli::PasswordInput {
+public:
+    bool IsConsole() override { return false; }
+    std::size_t Read(char*, std::size_t) override { return 0; }
+    os::SecretString ReadHidden(const char*) override { return {}; }
+};
 
 // Runs the message loop until `done`, for at most `limit` milliseconds.
 bool RunUntil(const std::function<bool()>& done, DWORD limit = 10000) {
@@ -162,6 +171,44 @@ TEST_F(OutsideChanges, UndoAsksWhenTheSettingsChangedSincePutsBackAndSaysSo) {
     EXPECT_EQ(balloon.Title(), L"Switch undone");
     EXPECT_EQ(balloon.Text().rfind(L"The settings are back as they were before the switch to Secure Mode of ", 0), 0u);
     EXPECT_FALSE(undo.Enabled());
+    EXPECT_TRUE(errors.empty());
+}
+
+// Another process switches while the question is open: Yes then undoes
+// nothing, and says so, instead of undoing that other switch unchecked.
+TEST_F(OutsideChanges, UndoAnywayUndoesOnlyTheSwitchItsQuestionNamed) {
+    SwitchOutside(false);
+    Start();
+    PostMessageW(window->Handle(), WM_KEYDOWN, VK_F2, 0);
+    Application().ProcessMessages();
+    machine.screenSaverSecure = FALSE;  // changed since, by hand
+
+    std::wstring refusal;
+    ModalScript script;
+    script
+        .Then<TdlgKVInfoEx>([&](TdlgKVInfoEx& dialog) {
+            machine.AsProcess(2, [&] {
+                std::ostringstream out;
+                NoInput input;
+                cli::Console console{out, out, input};
+                EXPECT_EQ(cli::RunCommandLine({"relaxed"}, kOptionsKey, console), 0) << out.str();
+            });
+            Click(dialog.Get<TButton>(L"btnYes"));
+        })
+        .Then<TdlgKVInfoEx>([&](TdlgKVInfoEx& dialog) {
+            refusal = dialog.Get<widgets::TKXLabel>(L"lblText").Caption();
+            Click(dialog.Get<TButton>(L"btnOk"));
+        });
+    window->Get<TMenuItem>(L"mnuCommandsUndo").Click();
+
+    EXPECT_EQ(refusal.rfind(L"The switch to Secure Mode of ", 0), 0u) << refusal;
+    EXPECT_NE(refusal.find(L" is no longer the last one: another switch was made or undone meanwhile. Nothing was "
+                           L"changed."),
+              std::wstring::npos)
+        << refusal;
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), L"1") << "the other switch stays";
+    EXPECT_EQ(machine.screenSaverSecure, FALSE);
+    EXPECT_TRUE(window->Get<TMenuItem>(L"mnuCommandsUndo").Enabled()) << "the other switch can be undone";
     EXPECT_TRUE(errors.empty());
 }
 

@@ -7,8 +7,9 @@
 //       and to the moment its thread first waits for input with that window
 //       shown and painted ("idle"). Half a second later its working set and
 //       private bytes are read with GetProcessMemoryInfo; then the window is
-//       closed. Prints the medians per program and the ratios of every
-//       program to each of the first K (1 by default), the yardsticks.
+//       closed. Prints the median of each figure per program with its
+//       minimum and maximum, and the ratios of the medians of every program
+//       to those of each of the first K (1 by default), the yardsticks.
 //   startup_probe --size PROGRAM...
 //       Prints each file's size and its size without its PNG_ images.
 //
@@ -123,15 +124,34 @@ bool Measure(const std::wstring& path, Start& start) {
     return shown;
 }
 
-double Median(const std::vector<Start>& starts, double Start::*field) {
+// A figure over all starts of a program: its median, minimum and maximum.
+struct Spread {
+    double median;
+    double min;
+    double max;
+};
+
+Spread SpreadOf(const std::vector<Start>& starts, double Start::*field) {
     std::vector<double> values;
     for (const Start& start : starts) values.push_back(start.*field);
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    const double median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return {median, values.front(), values.back()};
 }
 
-double Megabytes(double bytes) { return bytes / (1024.0 * 1024.0); }
+double Median(const std::vector<Start>& starts, double Start::*field) { return SpreadOf(starts, field).median; }
+
+constexpr double kMegabyte = 1024.0 * 1024.0;
+
+double Megabytes(double bytes) { return bytes / kMegabyte; }
+
+// The spread of a figure in `unit`s, right-aligned in a column `width` wide.
+void PrintSpread(const Spread& spread, double unit, int width, const wchar_t* format) {
+    wchar_t text[64];
+    std::swprintf(text, 64, format, spread.median / unit, spread.min / unit, spread.max / unit);
+    std::wprintf(L" %*ls", width, text);
+}
 
 void PrintRatios(const Program& base, const std::vector<Program>& programs) {
     std::wprintf(L"\nRatios to %ls:\n", FileName(base.path).c_str());
@@ -156,14 +176,17 @@ int RunStarts(int rounds, std::size_t yardsticks, std::vector<Program>& programs
                          Megabytes(start.workingSet), Megabytes(start.privateBytes));
         }
     }
-    std::wprintf(L"\nMedians of %d starts each:\n", rounds);
-    std::wprintf(L"  %-22ls %10ls %10ls %13ls %13ls\n", L"program", L"window", L"idle", L"working set",
-                 L"private bytes");
-    for (const Program& program : programs)
-        std::wprintf(L"  %-22ls %7.1f ms %7.1f ms %10.1f MB %10.1f MB\n", FileName(program.path).c_str(),
-                     Median(program.starts, &Start::windowMs), Median(program.starts, &Start::idleMs),
-                     Megabytes(Median(program.starts, &Start::workingSet)),
-                     Megabytes(Median(program.starts, &Start::privateBytes)));
+    std::wprintf(L"\nMedians of %d starts each, (minimum-maximum):\n", rounds);
+    std::wprintf(L"  %-22ls %23ls %23ls %19ls %19ls\n", L"program", L"window ms", L"idle ms", L"working set MB",
+                 L"private bytes MB");
+    for (const Program& program : programs) {
+        std::wprintf(L"  %-22ls", FileName(program.path).c_str());
+        for (double Start::*field : {&Start::windowMs, &Start::idleMs})
+            PrintSpread(SpreadOf(program.starts, field), 1, 23, L"%7.1f (%6.1f-%6.1f)");
+        for (double Start::*field : {&Start::workingSet, &Start::privateBytes})
+            PrintSpread(SpreadOf(program.starts, field), kMegabyte, 19, L"%5.1f (%4.1f-%4.1f)");
+        std::wprintf(L"\n");
+    }
     for (std::size_t i = 0; i < yardsticks && i < programs.size(); ++i) PrintRatios(programs[i], programs);
     std::fflush(stdout);
     return 0;

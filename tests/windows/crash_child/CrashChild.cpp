@@ -14,6 +14,8 @@
 //              memset), which nothing handles
 //   heap-locked: an access violation while the thread holds the lock of the
 //              process heap, which the report needs
+//   reporter-threads: exits with the number of threads that installing the
+//              reporter started
 // A hardware fault ends the process with its exception code after the report;
 // exit code 4 means that the program went on after one. The exit code 1
 // belongs to "Terminate" of a report that is not a fault's.
@@ -23,6 +25,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -148,9 +151,21 @@ int QuietReportAfterStart(const std::wstring& startEvent) {
     return ReportedConversion();
 }
 
+int ThreadsOfThisProcess() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int threads = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        threads += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return threads;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const int threadsBefore = ThreadsOfThisProcess();
     crashreport::InstallExceptionReporter();
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -163,6 +178,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (mode == L"handled") return HandledConversion() == -1 ? 7 : 6;
     if (mode == L"unhandled") return ReportedConversion();
     if (mode == L"quiet") return QuietReportAfterStart(startEvent);
+    if (mode == L"reporter-threads") return ThreadsOfThisProcess() - threadsBefore;
     if (mode == L"access-violation") WriteThroughNull();
     else if (mode == L"stack-overflow") g_sink = Deeper(0);
     else if (mode == L"illegal-instruction") ExecuteIllegalInstruction();

@@ -635,6 +635,13 @@ TEST_F(ExceptionReport, HandledExceptionInTheChildProducesNothing) {
 
 // ---- hardware faults in the child -----------------------------------------
 
+// The reporter thread starts with the first fault, not with the program.
+TEST_F(ExceptionReport, InstallingTheReporterStartsNoThread) {
+    Child child(L"reporter-threads", folder_ + L"\\threads.LOG");
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(0u, child.WaitForExit(10000));
+}
+
 TEST_F(ExceptionReport, HardwareFaultsAreReportedOnceAndEndTheProcessWithTheirCode) {
     struct Fault {
         const wchar_t* mode;
