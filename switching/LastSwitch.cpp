@@ -355,9 +355,12 @@ bool TSwitchJournal::Complete(const TSwitchRecord& after) {
 }
 
 bool OneTimeLogonPending(const settings::TPersistentOptions& options) {
-    const TStoredSwitch stored = ReadLastSwitch(options);
-    if (!stored.last || !stored.last->before.once || !stored.last->after) return false;
-    const TSwitchRecord& after = *stored.last->after;
+    return OneTimeLogonPending(ReadLastSwitch(options).last);
+}
+
+bool OneTimeLogonPending(const std::optional<TLastSwitch>& last) {
+    if (!last || !last->before.once || !last->after) return false;
+    const TSwitchRecord& after = *last->after;
     try {
         return engine::ReadSettingValue(engine::kAutoLogonCountValue) == after.autoLogonCount &&
                engine::ReadSettingValue(engine::kAutoAdminLogonValue) == after.autoAdminLogon;

@@ -324,15 +324,15 @@ void TdlgGatewiseMain::RefreshModeDisplay() {
     settings::TPromptMode mode = options.GetCurrentMode();
     std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
     lblSecureTitle.SetCaption(shell::ResString(IDS_SECURE_MODE) + (mode == settings::pmSecure ? active : L""));
-    const bool once = mode == settings::pmRelaxed && switching::OneTimeLogonPending(options);
+    // A record that cannot be used keeps the undo command, which then says why.
+    const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
+    const bool once = mode == settings::pmRelaxed && switching::OneTimeLogonPending(stored.last);
     lblRelaxedTitle.SetCaption(shell::ResString(once ? IDS_RELAXED_ONCE_MODE : IDS_RELAXED_MODE) +
                                (mode == settings::pmRelaxed ? active : L""));
     const std::wstring line = mode == settings::pmCustom ? CustomModeLine(ReadPromptStates(options), CustomModeTexts()) : L"";
     lblCustomMode.SetCaption(line);
     lblCustomMode.SetVisible(!line.empty());
     PlaceCustomModeLine();
-    // A record that cannot be used keeps the command, which then says why.
-    const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
     mnuCommandsUndo.SetEnabled(stored.last || !stored.problem.empty());
 }
 
