@@ -103,8 +103,9 @@ void TdlgCheckReport::FormCreate(toolkit::TComponent*) {
         findings_ = diagnostics::RunDiagnostics(settings::GlobalOptions());
     }
     diagnostics::SortBySeverity(findings_);
+    administrator_ = engine::IsAdministrator();
     MakeRows();
-    btnVerifyStored.SetEnabled(engine::IsAdministrator());
+    btnVerifyStored.SetEnabled(administrator_);
     ShowSummary();
     ApplyRunTimeLayout();
     // The first finding has the focus, so that the keyboard starts in the list.
@@ -150,7 +151,7 @@ void TdlgCheckReport::ShowFinding(std::size_t index) {
     row.row->AccessibleName = FindingRowName(verdict, finding, fixWord);
     row.fix->AccessibleName = os::Format(shell::ResString(IDS_CHECK_FIX_NAME), os::FromUtf8(finding.id));
     row.fix->SetVisible(finding.fixable);
-    row.fix->SetEnabled(engine::IsAdministrator());
+    row.fix->SetEnabled(administrator_);
 }
 
 void TdlgCheckReport::ShowSummary() {

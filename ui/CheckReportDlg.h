@@ -64,6 +64,7 @@ private:
     toolkit::TButton& btnClose;
     std::vector<diagnostics::CheckResult> findings_;
     std::vector<TRow> rows_;
+    bool administrator_ = false;  // fixes and the stored password are an administrator's
 };
 
 }  // namespace ui
