@@ -1,6 +1,7 @@
 #include "audit/Audit.h"
 
 #include "diagnostics/AutologonState.h"
+#include "engine/ChangeLock.h"
 #include "engine/OsError.h"
 #include "os/UniqueHandle.h"
 #include "os/WinApi.h"
@@ -55,21 +56,30 @@ std::string ResumeSetting(const switching::TSwitchRecord& record) {
 // The settings that a switch covers, in the order it writes them.
 std::string SettingsWritten(const switching::TSwitchRecord& record) {
     std::vector<std::string> settings;
-    if (record.startup) settings.push_back("start-up (AutoAdminLogon)");
+    if (record.startup)
+        settings.push_back(record.autoLogonCountCovered ? "start-up (AutoAdminLogon, AutoLogonCount)"
+                                                        : "start-up (AutoAdminLogon)");
     if (record.resume) settings.push_back(ResumeSetting(record));
     if (record.screenSaver)
         settings.push_back(record.screenSaverParameter ? "screen saver (ScreenSaverIsSecure and the session's setting)"
                                                        : "screen saver (ScreenSaverIsSecure)");
-    return "Settings written: " + (settings.empty() ? std::string("none") : Joined(settings)) + ".";
+    std::string written = "Settings written: " + (settings.empty() ? std::string("none") : Joined(settings)) + ".";
+    if (record.forgetsPassword)
+        written += " The stored auto-logon password was removed (protected store and DefaultPassword).";
+    return written;
 }
 
-std::string ModeSummary(TChangeKind kind, bool done, std::optional<settings::TPromptMode> from,
-                        settings::TPromptMode to) {
+// The mode a switch or undo went to, as its event names it.
+std::string TargetName(settings::TPromptMode to, const switching::TSwitchRecord& record) {
+    return record.once ? "Relaxed Mode for the next start-up" : ModeName(to);
+}
+
+std::string ModeSummary(TChangeKind kind, bool done, std::optional<settings::TPromptMode> from, const std::string& to) {
     if (kind == ckUndo)
-        return done ? "Last switch undone: from " + FromMode(from) + " back to " + ModeName(to) + "."
+        return done ? "Last switch undone: from " + FromMode(from) + " back to " + to + "."
                     : "Last switch not undone: password prompting stays in " + FromMode(from) + ".";
     return std::string(done ? "Password prompting switched" : "Password prompting not switched") + " from " +
-           FromMode(from) + " to " + ModeName(to) + ".";
+           FromMode(from) + " to " + to + ".";
 }
 
 std::optional<settings::TPromptMode> CurrentMode(settings::TOptions& options) {
@@ -127,21 +137,23 @@ std::string ModeName(settings::TPromptMode mode) {
 
 TChange ModeChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                     settings::TPromptMode to, const switching::TSwitchRecord& record) {
-    return {kind, origin, ModeSummary(kind, true, from, to), SettingsWritten(record), {}};
+    const std::string target = kind == ckSwitch ? TargetName(to, record) : ModeName(to);
+    return {kind, origin, ModeSummary(kind, true, from, target), SettingsWritten(record), {}};
 }
 
 TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings::TPromptMode> from,
                        settings::TPromptMode to, const switching::ESwitchFailed& failure) {
     const std::string left = failure.LeftChanged.empty() ? "none" : Joined(failure.LeftChanged);
-    return {kind, origin, ModeSummary(kind, false, from, to), "Settings left changed: " + left + ".", failure.what()};
+    return {kind, origin, ModeSummary(kind, false, from, ModeName(to)), "Settings left changed: " + left + ".",
+            failure.what()};
 }
 
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                                   TOrigin origin, Warnings& warnings) {
+                                   TOrigin origin, Warnings& warnings, bool once) {
     switching::LockForSwitch(options, lock);
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once);
         if (!result.changedNothing) Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
     } catch (const switching::ENothingToSwitch&) {
@@ -184,6 +196,25 @@ engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WS
         change.details = "Account: " + (user.empty() ? std::string("none") : account) + ".";
         change.error = error.what();
         Report(change, warnings);
+        throw;
+    }
+}
+
+diagnostics::FixOutcome ApplyFix(std::string_view id, TOrigin origin, Warnings& warnings) {
+    const std::string name(id);
+    try {
+        diagnostics::FixOutcome outcome = diagnostics::ApplyFix(id);
+        if (outcome.changed)
+            Report({ckFix, origin, "Finding " + name + " fixed.",
+                    "Changed: " + outcome.what + " To reverse it: " + outcome.reverse, {}},
+                   warnings);
+        return outcome;
+    } catch (const diagnostics::EFixRefused&) {
+        throw;
+    } catch (const engine::EChangeInProgress&) {
+        throw;
+    } catch (const engine::Exception& error) {
+        Report({ckFix, origin, "Finding " + name + " not fixed.", "Changed: nothing.", error.what()}, warnings);
         throw;
     }
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The audit trail: one Application event, source "Gatewise", for every
-// switch, undo, auto-logon account change and options change, made in the
-// window or on the command line. An event says what was done, by whom, with
+// switch, undo, auto-logon account change, options change and fix of a
+// finding, made in the window or on the command line. An event says what was done, by whom, with
 // which program, what it touched and how it ended; never a password.
 //
 // Logging never stops or fails the change it reports: a failure to log comes
 // back as a warning, which the caller may show.
 
+#include "diagnostics/Fixes.h"
 #include "engine/Utilities.h"
 #include "settings/Options.h"
 #include "switching/Switch.h"
@@ -22,7 +23,7 @@ namespace audit {
 
 // The event identifiers, as the message table of gatewise.exe numbers them
 // (resources/events.mc).
-enum TChangeKind : std::uint8_t { ckSwitch = 1, ckUndo = 2, ckAccount = 3, ckOptions = 4 };
+enum TChangeKind : std::uint8_t { ckSwitch = 1, ckUndo = 2, ckAccount = 3, ckOptions = 4, ckFix = 5 };
 
 // The program that made the change.
 enum TOrigin : std::uint8_t { orWindow, orCommandLine };
@@ -64,7 +65,7 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
 // a switch that changed nothing, or had nothing to switch, is not reported.
 // Its own failure passes through unchanged.
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                                   TOrigin origin, Warnings& warnings);
+                                   TOrigin origin, Warnings& warnings, bool once = false);
 
 // switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes
@@ -77,6 +78,12 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
 // with the account and where its password went. Its failure passes through.
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                            const os::SecretString& password, TOrigin origin, Warnings& warnings);
+
+// diagnostics::ApplyFix, reported when it changed the setting, with how to
+// reverse it, or failed to; a refusal (EFixRefused), another change in
+// progress or a setting that needed no fix is not reported. Its failure
+// passes through unchanged.
+diagnostics::FixOutcome ApplyFix(std::string_view id, TOrigin origin, Warnings& warnings);
 
 // The options as they were before a change; Report compares them with the
 // options as they are now and writes an event when any differs, or when

@@ -43,7 +43,7 @@ const char* PasswordText(diagnostics::PasswordStore store);
 Json AccountJson(const diagnostics::AutologonState& account);
 
 Json OptionsJson(settings::TOptions& options);
-// The five options, one "  NAME=True" line each.
+// The six options, one "  NAME=True" line each.
 void ShowOptions(std::ostream& out, settings::TOptions& options);
 
 Json OrNull(const std::optional<std::string>& text);

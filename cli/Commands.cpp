@@ -9,6 +9,7 @@
 #include "cli/SwitchCommands.h"
 #include "GatewiseVersion.h"
 #include "cli/UsageErrors.h"
+#include "diagnostics/Fixes.h"
 #include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 
@@ -25,6 +26,9 @@ struct Request {
     bool verify = false;
     bool noVerify = false;
     bool version = false;
+    bool verifyStored = false;
+    bool once = false;
+    std::string fix;
     std::string user;
     std::string domain;
     std::string forMode;
@@ -69,8 +73,11 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+    relaxed->add_flag("--once", request.once,
+                      "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
     AddJsonFlag(*relaxed, request);
-    relaxed->callback([&] { request.command = [](Session& s) { return Switch(s, settings::pmRelaxed, false); }; });
+    relaxed->callback(
+        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmRelaxed, false, request.once); }; });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
     account->require_subcommand(1);
@@ -91,8 +98,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     clear->callback([&] { request.command = [](Session& s) { return ClearAccount(s); }; });
 
     CLI::App* options = app.add_subcommand(
-        "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver and "
-                   "ModifyAllPowerProfiles, and turns VerifyPassword back on.");
+        "options", "Shows the options, or sets AutochangeStartup, AutochangeStandby, AutochangeScreenSaver, "
+                   "ModifyAllPowerProfiles and ForgetPasswordInSecureMode, and turns VerifyPassword back on.");
     options->add_option("NAME=VALUE", request.assignments, "An option and its new value, True or False.");
     AddJsonFlag(*options, request);
     options->callback([&] {
@@ -100,13 +107,29 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     });
 
     CLI::App* diagnose =
-        app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found.");
+        app.add_subcommand("diagnose", "Checks why a mode may not take effect. Exit code 6 when a problem is found. "
+                                   "--fix and --verify-stored do one thing each, on request.");
     diagnose->add_option("--for", request.forMode, "Reports as problems only what stops a switch to that mode.")
         ->check(CLI::IsMember({"secure", "relaxed"}))
         ->type_name("MODE");
+    diagnose->add_option("--fix", request.fix,
+                         "Applies Gatewise's fix of that finding (administrator): password-less-sign-in sets "
+                         "DevicePasswordLessBuildVersion to 0, autologon-count deletes AutoLogonCount.")
+        ->check(CLI::IsMember(diagnostics::FixIds()))
+        ->type_name("CHECK");
+    diagnose->add_flag("--verify-stored", request.verifyStored,
+                       "Tries the stored auto-logon password once and says whether Windows still accepts it "
+                       "(administrator). A wrong password counts toward the account's lockout.");
     AddJsonFlag(*diagnose, request);
     diagnose->callback([&] {
-        request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
+        if (!request.fix.empty() + request.verifyStored + !request.forMode.empty() > 1)
+            request.command = [](Session&) -> int {
+                throw CommandFailure(kBadUsage, "gatewisecmd diagnose takes only one of --for, --fix and "
+                                                "--verify-stored.");
+            };
+        else if (!request.fix.empty()) request.command = [&](Session& s) { return FixFinding(s, request.fix); };
+        else if (request.verifyStored) request.command = [](Session& s) { return VerifyStoredPassword(s); };
+        else request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
     });
 
     CLI::App* selftest = app.add_subcommand(
@@ -128,7 +151,8 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode, 5 password rejected, 6 diagnose found a problem,\n"
+    "4 no auto-logon account for relaxed mode (diagnose --verify-stored: no stored password),\n"
+    "5 password rejected (diagnose --verify-stored: Windows no longer accepts it), 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"

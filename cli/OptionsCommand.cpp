@@ -32,7 +32,8 @@ Assignment ParseAssignment(settings::TOptions& options, const CommandArgument& a
     if (property == properties.end())
         throw CommandFailure(kBadUsage, position +
                                             " names no option. The options are AutochangeStartup, AutochangeStandby, "
-                                            "AutochangeScreenSaver, ModifyAllPowerProfiles and VerifyPassword.");
+                                            "AutochangeScreenSaver, ModifyAllPowerProfiles, "
+                                            "ForgetPasswordInSecureMode and VerifyPassword.");
     if (!os::EqualsIgnoringCase(value, "True") && !os::EqualsIgnoringCase(value, "False"))
         throw CommandFailure(kBadUsage, position + ": the value of " + property->name + " must be True or False.");
     const bool on = os::EqualsIgnoringCase(value, "True");

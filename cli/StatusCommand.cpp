@@ -7,6 +7,9 @@
 #include "engine/Registry.h"
 #include "engine/Utilities.h"
 #include "engine/VistaPower.h"
+#include "switching/LastSwitch.h"
+
+#include <cstring>
 
 namespace cli {
 namespace {
@@ -24,6 +27,25 @@ Json WakeSignInDelayJson() {
     } catch (const engine::EOSError&) {
         return nullptr;
     }
+}
+
+// AutoLogonCount: null when it is missing; a value of another type is null
+// too, with a warning.
+Json AutoLogonCountJson(Session& session) {
+    try {
+        const std::optional<engine::RawValue> count = engine::ReadSettingValue(engine::kAutoLogonCountValue);
+        if (!count) return nullptr;
+        if (count->type == REG_DWORD && count->data.size() == sizeof(DWORD)) {
+            DWORD value = 0;
+            std::memcpy(&value, count->data.data(), sizeof value);
+            return value;
+        }
+        session.AddWarning(std::string("The registry value AutoLogonCount under HKEY_LOCAL_MACHINE\\") + kWinlogonKey +
+                           " is not a number; it is shown as null.");
+    } catch (const engine::Exception&) {
+        // A key that cannot be read: nothing to show.
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -49,6 +71,7 @@ int Status(Session& session) {
                               {"resume", SettingKey(states.resume)},
                               {"screenSaver", SettingKey(states.screenSaver)}}},
                             {"account", AccountJson(account)},
+                            {"autoLogonCount", AutoLogonCountJson(session)},
                             {"options", noUser ? Json(nullptr) : OptionsJson(options)},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
@@ -58,7 +81,8 @@ int Status(Session& session) {
         return kDone;
     }
     out << session.SettingsOwnerLine() << "Mode:          " << ModeName(mode) << '\n'
-        << "Start-up:      " << SettingText(states.startup) << '\n'
+        << "Start-up:      " << SettingText(states.startup)
+        << (switching::OneTimeLogonPending(options) ? ", for the next start-up only" : "") << '\n'
         << "Resume:        " << SettingText(states.resume) << '\n'
         << "Screen saver:  " << SettingText(states.screenSaver) << '\n'
         << "Auto-logon:    "

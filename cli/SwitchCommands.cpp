@@ -2,6 +2,7 @@
 
 #include "cli/CommandText.h"
 #include "cli/Password.h"
+#include "diagnostics/Diagnostics.h"
 #include "engine/ChangeLock.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
@@ -58,6 +59,31 @@ void RequireSomethingToSwitch(settings::TOptions& options, bool administrator, b
                          "options).");
 }
 
+// The switch goes on: what stops automatic logon outside the start-up
+// setting is for the user to decide (diagnose --fix).
+void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& account) {
+    try {
+        if (!diagnostics::PasswordLessSignInStops(account.user, account.domain)) return;
+    } catch (const engine::Exception&) {
+        return;  // a value that cannot be read: diagnose tells
+    }
+    session.Warn("Warning: Windows requires Windows Hello sign-in for Microsoft accounts, and " +
+                 PrintableAccount(account.user, account.domain) +
+                 " is one, so Windows will not log it on automatically. gatewisecmd diagnose --fix "
+                 "password-less-sign-in turns that requirement off.");
+}
+
+// Relaxed mode for the next start only limits automatic logon: the start-up setting must be covered.
+void RequireStartUpForOnce(settings::TOptions& options, bool administrator) {
+    if (options.AutochangeStartup()) return;
+    if (!administrator)
+        throw CommandFailure(kNeedsAdministrator, "--once limits automatic logon, which needs administrator rights: "
+                                                  "run gatewisecmd from an elevated command prompt. Nothing was "
+                                                  "changed.");
+    throw CommandFailure(kBadUsage, "--once limits automatic logon, and the options leave the start-up setting alone "
+                                    "(gatewisecmd options AutochangeStartup=True). Nothing was changed.");
+}
+
 // What a switch found and did while it held the lock.
 struct LockedSwitch {
     SettingStates before;
@@ -65,22 +91,25 @@ struct LockedSwitch {
     switching::TSwitchResult result;
 };
 
-LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool administrator, bool noUser) {
+LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool once, bool administrator,
+                             bool noUser) {
     settings::TOptions& options = session.ProgramOptions();
     engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
     switching::LockForSwitch(options, lock);  // as the switch will take them
     RequireSomethingToSwitch(options, administrator, noUser);
+    if (once) RequireStartUpForOnce(options, administrator);
     if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
         const engine::AutologonAccount account = engine::GetAutologonAccount();
         if (account.user.empty() || !account.hasPassword)
             throw CommandFailure(kNoAutologonAccount,
                                  "Relaxed mode needs an auto-logon account with its password: set it with "
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
+        WarnOfPasswordLessSignIn(session, account);
     }
     LockedSwitch done{ReadSettings(options), options.GetCurrentMode(), {}};
     try {
         Session::AuditWarnings logged(session);
-        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list);
+        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list, once);
     } catch (const switching::ESwitchFailed& failure) {
         // Put back whole: a management tool may run the same command again later.
         if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
@@ -92,7 +121,7 @@ LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool 
 
 }  // namespace
 
-int Switch(Session& session, settings::TPromptMode mode, bool verify) {
+int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once) {
     settings::TOptions& options = session.ProgramOptions();
     if (verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
@@ -101,9 +130,10 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
     const bool noUser = engine::PerUserSettingsOutOfReach();
     options.AdoptStoredChanges();
     RequireSomethingToSwitch(options, administrator, noUser);
+    if (once) RequireStartUpForOnce(options, administrator);
     // The password is typed before the lock is taken: nobody waits for a user.
     if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
-    const LockedSwitch done = SwitchUnderLock(session, mode, administrator, noUser);
+    const LockedSwitch done = SwitchUnderLock(session, mode, once, administrator, noUser);
     const SettingStates& before = done.before;
     const settings::TPromptMode previous = done.previous;
     const switching::TSwitchResult& result = done.result;
@@ -134,6 +164,8 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
         if (!administrator) session.AddWarning(leftOutNote);
         if (noUser) session.Warn(noUserNote);
         WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"once", record.once},
+                            {"passwordRemoved", record.forgetsPassword},
                             {"previousMode", ModeName(previous)},
                             {"changes", changes},
                             {"alreadyInMode", result.changedNothing},
@@ -141,10 +173,12 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify) {
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
+        const std::string target = std::string(ModeName(mode)) + " mode" + (record.once ? " for the next start-up only" : "");
         out << session.SettingsOwnerLine()
-            << (result.changedNothing ? std::string("The PC was already in ") + ModeName(mode) +
-                                            " mode; nothing was changed.\n"
-                                      : std::string("Switched to ") + ModeName(mode) + " mode.\n");
+            << (result.changedNothing ? "The PC was already in " + target + "; nothing was changed.\n"
+                                      : "Switched to " + target + ".\n");
+        if (record.forgetsPassword)
+            out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
         if (!administrator) out << leftOutNote << '\n';
         if (noUser) out << noUserNote << '\n';
     }
@@ -191,8 +225,11 @@ int Undo(Session& session, bool force) {
         break;
     }
     if (!refusal.empty()) session.Err() << refusal << '\n';
+    const char* leftAsking = "The switch had removed the stored auto-logon password, so the start-up setting still "
+                             "asks until a password is stored again (gatewisecmd account set).";
     if (!session.WantsJson()) {
         if (code == kDone) session.Out() << "Undid " << described << ": the settings are as they were before it.\n";
+        if (code == kDone && outcome.startupLeftAsking) session.Out() << leftAsking << '\n';
         return code;
     }
     Json changed = Json::array();
@@ -203,6 +240,7 @@ int Undo(Session& session, bool force) {
                                        {"finished", last->after.has_value()}}
                                 : Json(nullptr)},
                 {"changedSince", changed},
+                {"startupLeftAsking", outcome.startupLeftAsking},
                 {"mode", ModeName(session.ProgramOptions().GetCurrentMode())},
                 {"warnings", session.Warnings()}};
     // A refusal carries what a failed command's object holds as well.

@@ -7,7 +7,8 @@
 namespace cli {
 
 // `verify`: secure mode only; the password comes from standard input.
-int Switch(Session& session, settings::TPromptMode mode, bool verify);
+// `once`: relaxed mode only, with automatic logon for the next start only.
+int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once = false);
 // Undoes the last switch; `force` also when the settings changed since.
 int Undo(Session& session, bool force);
 

@@ -68,6 +68,29 @@ std::string AccountDisplayName(const os::WString& user, const os::WString& domai
     return domain.empty() ? os::ToUtf8(user) : os::ToUtf8(domain) + "\\" + os::ToUtf8(user);
 }
 
+StoredPasswordTry TryStoredPassword() {
+    StoredPasswordTry attempt;
+    const AutologonState state = ReadAutologonState();
+    if (!state.unreadable.empty())
+        throw engine::ERegistryException("Invalid data type for '" + state.unreadable.front() + "'");
+    attempt.user = state.user;
+    attempt.domain = state.domain;
+    if (state.user.empty()) return attempt;
+    os::SecretString password = engine::RetrievePasswordSecret();
+    attempt.tried = PasswordStore::Protected;
+    if (password.empty()) {
+        std::optional<os::WString> plain = ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("DefaultPassword"));
+        if (plain) password = os::SecretString(std::move(*plain));
+        attempt.tried = PasswordStore::Plain;
+    }
+    if (password.empty()) {
+        attempt.tried = PasswordStore::None;
+        return attempt;
+    }
+    attempt.result = engine::VerifyAccountPassword(state.user, state.domain, password);
+    return attempt;
+}
+
 AutologonState ReadAutologonState() {
     AutologonState state;
     state.user = ReadAccountValue(WSTR("DefaultUserName"), state);

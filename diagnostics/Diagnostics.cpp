@@ -2,6 +2,7 @@
 
 #include "diagnostics/AutologonState.h"
 #include "diagnostics/SettingsReader.h"
+#include "engine/ConsoleUser.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/OsError.h"
@@ -9,9 +10,11 @@
 #include "engine/VistaPower.h"
 #include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
+#include "switching/LastSwitch.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace diagnostics {
 namespace {
@@ -25,6 +28,11 @@ const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kDesktopPolicyKey[] = WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop");
 const WCHAR kLogonPolicyKey[] = WSTR("SOFTWARE\\Policies\\Microsoft\\Windows\\System");
 const WCHAR kUserWinlogonKey[] = WSTR("Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+const WCHAR kUserSystemPolicyKey[] = WSTR("Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System");
+const WCHAR kDeviceLockKey[] = WSTR("SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\DeviceLock");
+const WCHAR kEasPoliciesKey[] = WSTR("SYSTEM\\CurrentControlSet\\Control\\EAS\\Policies");
+const WCHAR kUserArsoKey[] = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UserARSO\\");
+const char kWinlogonPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 // BitLocker's key protectors that ask for a PIN before Windows starts.
 constexpr ULONG kTpmAndPin = 4;
@@ -43,6 +51,7 @@ struct Scope {
     bool resume;
     bool screenSaver;
     bool allSchemes;
+    bool oneTimeLogon;  // the last switch's automatic logon for the next start only is still to come
 };
 
 // The modes whose switch a finding keeps from taking effect: what makes
@@ -55,14 +64,31 @@ struct Stops {
 Stops StopsRelaxed(bool managed) { return {false, managed}; }
 Stops StopsSecure(bool managed) { return {managed, false}; }
 
+// The mode that a warning concerns, when it concerns only one: for a switch
+// to the other mode it is information.
+enum class Concerns { Both, Secure, Relaxed };
+
 struct Outcome {
     Verdict verdict;
     std::string finding;
     std::string fix;
     Stops stops{};
+    Concerns concerns = Concerns::Both;
+    bool fixable = false;
 };
 
-Outcome Ok(std::string finding) { return {Verdict::Ok, std::move(finding), {}}; }
+Outcome Ok(std::string finding, std::string fix = {}) { return {Verdict::Ok, std::move(finding), std::move(fix)}; }
+
+Outcome Concerning(Concerns mode, Outcome outcome) {
+    outcome.concerns = mode;
+    return outcome;
+}
+
+// A finding whose fix Gatewise applies on request (diagnostics/Fixes.h).
+Outcome Fixable(Outcome outcome) {
+    outcome.fixable = true;
+    return outcome;
+}
 
 // Something that defeats a switch is a problem when the options let the
 // switch change that setting, and only worth a warning otherwise.
@@ -161,14 +187,57 @@ Outcome CheckPlainTextPassword(const Scope&) {
 Outcome CheckAutologonCount(const Scope& scope) {
     const std::optional<DWORD> count = ReadSettingDword(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("AutoLogonCount"));
     if (!count) return Ok("AutoLogonCount is not set: automatic logon does not switch itself off.");
+    if (scope.oneTimeLogon)
+        return Ok("AutoLogonCount is " + std::to_string(*count) +
+                  ", as the last switch set it: Windows logs on automatically at the next start only, then asks "
+                  "again.");
     const std::string finding =
         *count == 0 ? "AutoLogonCount is 0: Windows switches automatic logon off at the next start."
                     : "AutoLogonCount is " + std::to_string(*count) +
                           ": Windows switches automatic logon off after that many automatic logons.";
-    return {Defeats(scope.startup), finding,
-            "Delete the value AutoLogonCount under "
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon.",
-            StopsRelaxed(scope.startup)};
+    return Fixable({Defeats(scope.startup), finding,
+                    "Delete the value AutoLogonCount under " + std::string(kWinlogonPath) +
+                        " (Fix, or gatewisecmd diagnose --fix autologon-count as an administrator).",
+                    StopsRelaxed(scope.startup)});
+}
+
+// ForceAutoLogon = "1" logs the auto-logon account back on after each sign-out.
+Outcome CheckForceAutologon(const Scope&) {
+    if (ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("ForceAutoLogon")) != os::WString(WSTR("1")))
+        return Ok("ForceAutoLogon is not set: signing out leaves the computer at the sign-in screen.");
+    const std::string what = "ForceAutoLogon is \"1\": Windows logs the auto-logon account back on after each sign-out";
+    const std::string fix = "Delete the value ForceAutoLogon under " + std::string(kWinlogonPath) + ".";
+    if (!engine::GetAskPasswordOnStartup())
+        return Ok(what + ", so signing out does not leave the computer at the sign-in screen.",
+                  "If signing out should stop at the sign-in screen: " + fix);
+    const AutologonState state = ReadCheckedAutologonState();
+    if (state.user.empty()) return Ok(what + " once automatic logon is on; no account is stored now.");
+    return Concerning(Concerns::Secure,
+                      {Verdict::Warning,
+                       what + ". Automatic logon is off, but " + AccountDisplayName(state.user, state.domain) +
+                           " is still stored: whatever turns automatic logon on again also keeps it signed in.",
+                       fix + " Or clear the stored account (gatewisecmd account clear)."});
+}
+
+// A SID in "S-1-5-21-..." form, as kiosk set-ups write AutoLogonSID.
+Outcome CheckAutologonSid(const Scope&) {
+    const std::optional<os::WString> sid = ReadSettingString(HKEY_LOCAL_MACHINE, kWinlogonKey, WSTR("AutoLogonSID"));
+    if (!sid || sid->empty()) return Ok("AutoLogonSID is not set.");
+    const AutologonState state = ReadCheckedAutologonState();
+    const std::optional<engine::UserAccount> named = engine::AccountOfSid(*sid);
+    const bool same = named && !state.user.empty() && os::EqualsIgnoringCase(named->user, state.user) &&
+                      (state.domain.empty() || os::EqualsIgnoringCase(named->domain, state.domain));
+    const std::string sidName = "AutoLogonSID (" + os::ToUtf8(*sid) + ")";
+    if (same) return Ok(sidName + " names the auto-logon account.");
+    const std::string stored = state.user.empty() ? std::string("no auto-logon account is set")
+                                                  : "the auto-logon account is " +
+                                                        AccountDisplayName(state.user, state.domain);
+    return {Verdict::Warning,
+            sidName + ", which kiosk set-ups write, names " +
+                (named ? AccountDisplayName(named->user, named->domain) : std::string("no account of this computer")) +
+                ", while " + stored + ": Windows may log on another account than the one Gatewise stores, or none.",
+            "If the kiosk set-up is no longer used, delete the value AutoLogonSID under " + std::string(kWinlogonPath) +
+                "."};
 }
 
 Outcome CheckLogonBanner(const Scope& scope) {
@@ -201,16 +270,65 @@ Outcome CheckLogonBanner(const Scope& scope) {
             StopsRelaxed(scope.startup)};
 }
 
-Outcome CheckPasswordLessSignIn(const Scope&) {
-    const std::optional<DWORD> version =
-        ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion"));
-    if (version != DWORD{2}) return Ok("Password-less sign-in is not enforced.");
-    return {Verdict::Warning,
-            "Windows Hello sign-in is enforced for Microsoft accounts (DevicePasswordLessBuildVersion = 2): "
-            "Windows may skip automatic logon.",
-            "In Settings, Accounts, Sign-in options, turn off \"Require Windows Hello sign-in for Microsoft "
-            "accounts\" (Windows 10) or \"For improved security, only allow Windows Hello sign-in for Microsoft "
-            "accounts on this device\" (Windows 11)."};
+bool PasswordLessSignInRequired() {
+    return ReadSettingDword(HKEY_LOCAL_MACHINE, kPasswordLessKey, WSTR("DevicePasswordLessBuildVersion")) == DWORD{2};
+}
+
+Outcome CheckPasswordLessSignIn(const Scope& scope) {
+    if (!PasswordLessSignInRequired()) return Ok("Password-less sign-in is not enforced.");
+    const std::string fix =
+        "Let Gatewise turn the requirement off (Fix, or gatewisecmd diagnose --fix password-less-sign-in as an "
+        "administrator: it sets DevicePasswordLessBuildVersion to 0), or in Settings, Accounts, Sign-in options, turn "
+        "off \"Require Windows Hello sign-in for Microsoft accounts\" (Windows 10) or \"For improved security, only "
+        "allow Windows Hello sign-in for Microsoft accounts on this device\" (Windows 11).";
+    const std::string enforced = "Windows Hello sign-in is required for Microsoft accounts "
+                                 "(DevicePasswordLessBuildVersion = 2)";
+    const AutologonState state = ReadCheckedAutologonState();
+    if (PasswordLessSignInStops(state.user, state.domain))
+        return Fixable({Defeats(scope.startup),
+                        enforced + ", and the auto-logon account " + AccountDisplayName(state.user, state.domain) +
+                            " is a Microsoft account: Windows does not log it on automatically.",
+                        fix, StopsRelaxed(scope.startup)});
+    return Fixable({Verdict::Warning, enforced + ": Windows may skip automatic logon of a Microsoft account.", fix});
+}
+
+// Policies of a management service (MDM) or of a mail account (Exchange
+// ActiveSync) that require a password on this device.
+Outcome CheckDeviceLockPolicy(const Scope& scope) {
+    const bool mdm = ReadSettingDword(HKEY_LOCAL_MACHINE, kDeviceLockKey, WSTR("DevicePasswordEnabled")) == DWORD{0};
+    const bool eas = ReadSettingDword(HKEY_LOCAL_MACHINE, kEasPoliciesKey, WSTR("1")).value_or(0) != 0;
+    if (!mdm && !eas) return Ok("No device-lock policy of a management service or mail account requires a password.");
+    std::string by;
+    if (mdm) by = "a device-lock policy of a management service (DevicePasswordEnabled = 0)";
+    if (eas) by += std::string(mdm ? " and " : "") + "an Exchange ActiveSync policy of a mail account";
+    std::string finding = "A password is required by " + by + ": Windows does not log on automatically";
+    const std::optional<DWORD> idle =
+        mdm ? ReadSettingDword(HKEY_LOCAL_MACHINE, kDeviceLockKey, WSTR("MaxInactivityTimeDeviceLock")) : std::nullopt;
+    const bool locksWhenIdle = idle.value_or(0) != 0;
+    if (locksWhenIdle) finding += ", and it locks the computer after " + Duration(*idle * 60) + " without input";
+    const bool managed = scope.startup || (locksWhenIdle && scope.screenSaver);
+    return {Defeats(managed), finding + ".",
+            "Ask whoever manages the computer: the policy comes with its device management enrolment or with the mail "
+            "account that set it, and goes when that is removed.",
+            StopsRelaxed(managed)};
+}
+
+// Automatic restart sign-on: after an update restart Windows signs the last
+// user in by itself and locks the session at once.
+Outcome CheckRestartSignOn(const Scope&) {
+    if (!engine::IsWindows8Point1OrLater())
+        return Ok("This Windows does not sign in by itself after an update restart.");
+    if (ReadSettingDword(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("DisableAutomaticRestartSignOn")) == DWORD{1})
+        return Ok("A policy keeps Windows from signing in by itself after an update restart.");
+    const std::optional<os::WString> sid = engine::PerUserTargetSid();
+    if (sid && ReadSettingDword(HKEY_LOCAL_MACHINE, (kUserArsoKey + *sid).c_str(), WSTR("OptOut")) == DWORD{1})
+        return Ok("Windows does not sign this user in by itself after an update restart: they turned it off.");
+    return Ok("After an update restart Windows may sign the last user in by itself and lock the session at once, in "
+              "either mode; the password is still needed to use it.",
+              "To turn it off: in Settings, Accounts, Sign-in options, \"Use my sign-in info to automatically finish "
+              "setting up after an update\"; for every user, the policy \"Sign-in and lock last interactive user "
+              "automatically after a restart\" (Computer Configuration, Administrative Templates, Windows Components, "
+              "Windows Logon Options) set to Disabled.");
 }
 
 Outcome CheckBitLockerPin(const Scope& scope) {
@@ -379,6 +497,21 @@ Outcome CheckInactivityLimit(const Scope& scope) {
             StopsRelaxed(scope.screenSaver)};
 }
 
+Outcome CheckLockDisabled(const Scope&) {
+    const bool byUser = ReadSettingDword(HKEY_CURRENT_USER, kUserSystemPolicyKey, WSTR("DisableLockWorkstation")) ==
+                        DWORD{1};
+    const bool byMachine =
+        ReadSettingDword(HKEY_LOCAL_MACHINE, kSystemPolicyKey, WSTR("DisableLockWorkstation")) == DWORD{1};
+    if (!byUser && !byMachine) return Ok("No policy keeps the user from locking the computer.");
+    return Concerning(Concerns::Secure,
+                      {Verdict::Warning,
+                       "A policy (\"Remove Lock Computer\", DisableLockWorkstation = 1) keeps the user from locking "
+                       "the computer with Windows+L or Ctrl+Alt+Del: in secure mode only the screen saver and sleep "
+                       "ask for the password of a computer left alone.",
+                       "Set the policy \"Remove Lock Computer\" to Not Configured (User Configuration, Administrative "
+                       "Templates, System, Ctrl+Alt+Del Options), or ask whoever manages the computer."});
+}
+
 Outcome CheckDynamicLock(const Scope&) {
     if (ReadSettingDword(HKEY_CURRENT_USER, kUserWinlogonKey, WSTR("EnableGoodbye")).value_or(0) == 0)
         return Ok("Dynamic Lock is off.");
@@ -399,8 +532,12 @@ constexpr Check kChecks[] = {
     {"autologon-user", CheckAutologonUser},
     {"plain-text-password", CheckPlainTextPassword},
     {"autologon-count", CheckAutologonCount},
+    {"autologon-sid", CheckAutologonSid},
+    {"force-autologon", CheckForceAutologon},
     {"logon-banner", CheckLogonBanner},
     {"password-less-sign-in", CheckPasswordLessSignIn},
+    {"device-lock-policy", CheckDeviceLockPolicy},
+    {"restart-sign-on", CheckRestartSignOn},
     {"bitlocker-pin", CheckBitLockerPin},
     {"wake-policy", CheckWakePolicy},
     {"power-schemes", CheckPowerSchemes},
@@ -409,6 +546,7 @@ constexpr Check kChecks[] = {
     {"screen-saver-policy", CheckScreenSaverPolicy},
     {"screen-saver-in-use", CheckScreenSaverInUse},
     {"inactivity-limit", CheckInactivityLimit},
+    {"lock-disabled", CheckLockDisabled},
     {"dynamic-lock", CheckDynamicLock},
 };
 
@@ -418,7 +556,31 @@ Verdict VerdictFor(const Outcome& outcome, settings::TPromptMode target) {
     const bool stopsTarget = target == settings::pmSecure ? outcome.stops.secure : outcome.stops.relaxed;
     if (stopsTarget) return Verdict::Problem;
     if (outcome.stops.secure || outcome.stops.relaxed) return Verdict::Ok;  // only the other mode's concern
+    const Concerns targetConcern = target == settings::pmSecure ? Concerns::Secure : Concerns::Relaxed;
+    if (outcome.concerns != Concerns::Both && outcome.concerns != targetConcern) return Verdict::Ok;
     return outcome.verdict == Verdict::Problem ? Verdict::Warning : outcome.verdict;
+}
+
+Scope ScopeOf(settings::TOptions& options) {
+    return {engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
+            options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles(), switching::OneTimeLogonPending(options)};
+}
+
+// A check that cannot read what it needs is a warning that says why.
+CheckResult Run(const Check& check, const Scope& scope, settings::TPromptMode target) {
+    CheckResult result;
+    result.id = check.id;
+    try {
+        Outcome outcome = check.run(scope);
+        result.verdict = VerdictFor(outcome, target);
+        result.finding = std::move(outcome.finding);
+        result.fix = std::move(outcome.fix);
+        result.fixable = outcome.fixable && result.verdict != Verdict::Ok;
+    } catch (const engine::Exception& e) {
+        result.verdict = Verdict::Warning;
+        result.finding = "Could not be checked: " + OneLine(e.what());
+    }
+    return result;
 }
 
 int Rank(Verdict verdict) {
@@ -447,25 +609,47 @@ const char* VerdictName(Verdict verdict) {
     return "ok";
 }
 
+bool PasswordLessSignInStops(const os::WString& user, const os::WString& domain) {
+    return !user.empty() && PasswordLessSignInRequired() && engine::IsMicrosoftAccount(user, domain);
+}
+
 std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target) {
-    const Scope scope{engine::IsAdministrator(), options.AutochangeStartup(), options.AutochangeStandby(),
-                      options.AutochangeScreenSaver(), options.ModifyAllPowerProfiles()};
+    const Scope scope = ScopeOf(options);
     std::vector<CheckResult> results;
-    for (const Check& check : kChecks) {
-        CheckResult result;
-        result.id = check.id;
-        try {
-            Outcome outcome = check.run(scope);
-            result.verdict = VerdictFor(outcome, target);
-            result.finding = std::move(outcome.finding);
-            result.fix = std::move(outcome.fix);
-        } catch (const engine::Exception& e) {
-            result.verdict = Verdict::Warning;
-            result.finding = "Could not be checked: " + OneLine(e.what());
-        }
-        results.push_back(std::move(result));
-    }
+    for (const Check& check : kChecks) results.push_back(Run(check, scope, target));
     return results;
+}
+
+std::vector<std::string> CheckIds() {
+    std::vector<std::string> ids;
+    for (const Check& check : kChecks) ids.emplace_back(check.id);
+    return ids;
+}
+
+CheckResult RunCheck(std::string_view id, settings::TOptions& options, settings::TPromptMode target) {
+    for (const Check& check : kChecks)
+        if (check.id == id) return Run(check, ScopeOf(options), target);
+    throw std::invalid_argument("No check " + std::string(id) + ".");
+}
+
+std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode target,
+                       const std::function<std::string(std::string_view)>& printable) {
+    const auto count = [&](Verdict verdict) {
+        return std::count_if(results.begin(), results.end(), [&](const CheckResult& r) { return r.verdict == verdict; });
+    };
+    const auto problems = count(Verdict::Problem);
+    const auto warnings = count(Verdict::Warning);
+    SortBySeverity(results);
+    std::string text;
+    for (const CheckResult& result : results) {
+        std::string verdict = VerdictName(result.verdict);
+        verdict.resize(9, ' ');
+        text += verdict + result.id + "\n         " + printable(result.finding) + '\n';
+        if (!result.fix.empty()) text += "         Fix: " + printable(result.fix) + '\n';
+    }
+    const char* mode = target == settings::pmSecure ? " for secure mode" : target == settings::pmRelaxed ? " for relaxed mode" : "";
+    return text + std::to_string(problems) + (problems == 1 ? " problem, " : " problems, ") + std::to_string(warnings) +
+           (warnings == 1 ? " warning" : " warnings") + mode + ".\n";
 }
 
 void SortBySeverity(std::vector<CheckResult>& results) {

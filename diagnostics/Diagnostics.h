@@ -2,11 +2,16 @@
 // Why a mode switch may not take effect: checks of the machine's settings
 // around the three password prompts (policies that override them, things that
 // stop automatic logon, settings that make a prompt moot). Every check only
-// reads; nothing here changes the machine.
+// reads; nothing here changes the machine (the fixes that some findings
+// offer are diagnostics/Fixes.h). Each check runs on its own as well, and
+// all but bitlocker-pin read only the registry and the account.
 
+#include "os/Text.h"
 #include "settings/Options.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace diagnostics {
@@ -25,6 +30,7 @@ struct CheckResult {
     Verdict verdict = Verdict::Ok;
     std::string finding;  // one line, UTF-8
     std::string fix;      // what to do, in words; empty when nothing needs doing
+    bool fixable = false; // Gatewise can apply the fix itself (diagnostics/Fixes.h)
 };
 
 // Runs every check, in a fixed order, for the settings that `options` enable.
@@ -35,6 +41,25 @@ struct CheckResult {
 // (an "ok" verdict), and any other problem (a password exposed) a warning.
 // pmCustom reports for both modes.
 std::vector<CheckResult> RunDiagnostics(settings::TOptions& options, settings::TPromptMode target = settings::pmCustom);
+// The ids of every check, in that order.
+std::vector<std::string> CheckIds();
+// One check alone, with the same verdicts; an unknown id raises std::invalid_argument.
+CheckResult RunCheck(std::string_view id, settings::TOptions& options,
+                     settings::TPromptMode target = settings::pmCustom);
+
+// Whether Windows' requirement of Windows Hello sign-in for Microsoft
+// accounts (DevicePasswordLessBuildVersion = 2) keeps it from logging this
+// account on automatically: it does for a Microsoft account. A value of
+// another type raises ERegistryException.
+bool PasswordLessSignInStops(const os::WString& user, const os::WString& domain);
+
+// The report as gatewisecmd diagnose prints it and the check window copies
+// it: problems first, each finding as its verdict and id, then its text and
+// fix indented on the lines below, and last the number of problems and
+// warnings (for `target` when it is a mode). `printable` makes each text of a
+// finding fit for where it goes. Lines end in "\n".
+std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode target,
+                       const std::function<std::string(std::string_view)>& printable);
 
 // Problems first, then warnings, then the rest; each group keeps its order.
 void SortBySeverity(std::vector<CheckResult>& results);

@@ -10,6 +10,11 @@
 #include "engine/WindowsVersion.h"
 #include "os/WinApi.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace engine {
 namespace {
 
@@ -18,6 +23,7 @@ const WCHAR kAutoAdminLogon[] = WSTR("AutoAdminLogon");
 const WCHAR kDefaultUserName[] = WSTR("DefaultUserName");
 const WCHAR kDefaultDomainName[] = WSTR("DefaultDomainName");
 const WCHAR kDefaultPassword[] = WSTR("DefaultPassword");
+const WCHAR kAutoLogonCount[] = WSTR("AutoLogonCount");
 
 const WCHAR kDesktopKey[] = WSTR("Control Panel\\Desktop");
 const WCHAR kScreenSaverIsSecure[] = WSTR("ScreenSaverIsSecure");
@@ -54,6 +60,7 @@ bool WakeSignInAsks() {
 }  // namespace
 
 const SettingValue kAutoAdminLogonValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoAdminLogon};
+const SettingValue kAutoLogonCountValue{HKEY_LOCAL_MACHINE, kWinlogonKey, kAutoLogonCount};
 const SettingValue kDelayLockIntervalValue{HKEY_CURRENT_USER, kDesktopKey, kDelayLockInterval};
 const SettingValue kScreenSaverIsSecureValue{HKEY_CURRENT_USER, kDesktopKey, kScreenSaverIsSecure};
 
@@ -65,7 +72,9 @@ bool GetAskPasswordOnStartup() {
         std::optional<os::WString> autoLogon = ReadString(key.get(), kAutoAdminLogon);
         if (autoLogon != os::WString(WSTR("1"))) return true;
         std::optional<os::WString> user = ReadString(key.get(), kDefaultUserName);
-        return !user || user->empty();
+        if (!user || user->empty()) return true;
+        // At 0 Windows logs nobody on automatically.
+        return ReadDword(key.get(), kAutoLogonCount) == DWORD{0};
     } catch (const ERegistryException&) {
         return true;
     }
@@ -74,6 +83,35 @@ bool GetAskPasswordOnStartup() {
 void SetAskPasswordOnStartup(bool ask) {
     RegKey key = OpenWinlogonKey(KeyUse::Write);
     WriteString(key.get(), kAutoAdminLogon, ask ? WSTR("0") : WSTR("1"));
+}
+
+void SetAutoLogonCount(std::optional<DWORD> count) {
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
+    if (count) WriteDword(key.get(), kAutoLogonCount, *count);
+    else DeleteOrRaise(key.get(), kAutoLogonCount);
+}
+
+bool AutologonPasswordStored() {
+    try {
+        if (!RetrievePasswordSecret().empty()) return true;
+        const std::optional<RawValue> plain =
+            ReadSettingValue({HKEY_LOCAL_MACHINE, kWinlogonKey, kDefaultPassword});
+        return plain && plain->data.size() > sizeof(WCHAR);
+    } catch (const Exception&) {
+        return true;
+    }
+}
+
+void ForgetAutologonPassword() {
+    RegKey key = OpenWinlogonKey(KeyUse::Write);
+    const os::SecretString stored = RetrievePasswordSecret();
+    StorePasswordSecret(os::SecretString());
+    try {
+        DeleteOrRaise(key.get(), kDefaultPassword);
+    } catch (const Exception&) {
+        if (!stored.empty()) StorePasswordSecret(stored);
+        throw;
+    }
 }
 
 AutologonAccount GetAutologonAccount() {
@@ -267,6 +305,69 @@ std::optional<os::WString> ConnectedMicrosoftAccount(const os::WString& localUse
         name = os::WString(info->usri24_internet_principal_name);
     late::NetApiBufferFree(buffer);
     return name;
+}
+
+bool IsMicrosoftAccount(const os::WString& user, const os::WString& domain) {
+    const os::WStringView provider = WSTR("MicrosoftAccount");
+    const os::WStringView prefixed = WSTR("MicrosoftAccount\\");
+    if (os::EqualsIgnoringCase(domain, provider)) return true;
+    if (user.size() > prefixed.size() && os::EqualsIgnoringCase(os::WStringView(user).substr(0, prefixed.size()), prefixed))
+        return true;
+    const bool local = domain.empty() || os::EqualsIgnoringCase(domain, LocalComputerName());
+    return local && ConnectedMicrosoftAccount(user).has_value();
+}
+
+os::WString LocalComputerName() {
+    WCHAR name[256] = {};
+    DWORD size = 255;
+    if (!os::Api().GetComputerNameW(name, &size)) return {};
+    return os::WString(name, size);
+}
+
+namespace {
+
+// The binary SID of "S-1-<authority>-<sub>-<sub>...", in a buffer aligned for
+// it; nullopt for anything else. Up to 15 sub-authorities, as SID_MAX_SUB_AUTHORITIES.
+std::optional<std::vector<ULONG_PTR>> ParseSid(os::WStringView text) {
+    const std::string utf8 = os::ToUtf8(text);
+    if (utf8.rfind("S-1-", 0) != 0) return std::nullopt;
+    std::vector<unsigned long long> parts;
+    std::size_t at = 4;
+    while (true) {
+        const std::size_t end = std::min(utf8.find('-', at), utf8.size());
+        if (end == at || end - at > 10 || utf8.find_first_not_of("0123456789", at) < end) return std::nullopt;
+        parts.push_back(std::stoull(utf8.substr(at, end - at)));
+        if (end == utf8.size()) break;
+        at = end + 1;
+    }
+    const std::size_t count = parts.size() - 1;
+    if (count == 0 || count > 15 || parts[0] > 0xFFFFFFFFFFFFull) return std::nullopt;
+    std::vector<BYTE> bytes{1, static_cast<BYTE>(count)};
+    for (int shift = 40; shift >= 0; shift -= 8) bytes.push_back(static_cast<BYTE>(parts[0] >> shift));
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i] > 0xFFFFFFFFull) return std::nullopt;
+        const DWORD sub = static_cast<DWORD>(parts[i]);
+        const BYTE* raw = reinterpret_cast<const BYTE*>(&sub);
+        bytes.insert(bytes.end(), raw, raw + sizeof sub);
+    }
+    std::vector<ULONG_PTR> sid(bytes.size() / sizeof(ULONG_PTR) + 1);
+    std::memcpy(sid.data(), bytes.data(), bytes.size());
+    return sid;
+}
+
+}  // namespace
+
+std::optional<UserAccount> AccountOfSid(os::WStringView sidText) {
+    std::optional<std::vector<ULONG_PTR>> sid = ParseSid(sidText);
+    if (!sid) return std::nullopt;
+    WCHAR name[256];
+    WCHAR domain[256];
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use = SidTypeUser;
+    if (!os::Api().LookupAccountSidW(nullptr, sid->data(), name, &nameSize, domain, &domainSize, &use))
+        return std::nullopt;
+    return UserAccount{os::WString(name, nameSize), os::WString(domain, domainSize)};
 }
 
 UserAccount WindowsAccountName(const os::WString& user, const os::WString& domain) {

@@ -13,11 +13,19 @@
 
 namespace engine {
 
-// Start-up: true unless automatic logon is on for a named account. Never raises
-// for a bad value (it answers true); raises EOSError when the key cannot be opened.
+// Start-up: true unless automatic logon is on for a named account, and
+// AutoLogonCount (when there is one) allows another automatic logon. Never
+// raises for a bad value (it answers true); raises EOSError when the key
+// cannot be opened.
 bool GetAskPasswordOnStartup();
 // Switches automatic logon off (true) or on (false); the account is not touched.
 void SetAskPasswordOnStartup(bool ask);
+
+// "AutoLogonCount" under Winlogon: while it is there, Windows logs on
+// automatically only that many times more, counting down, and at 0 turns
+// automatic logon off and removes it and the plain password value. Writes it
+// as REG_DWORD, or deletes it for nullopt; failures raise.
+void SetAutoLogonCount(std::optional<DWORD> count);
 
 struct AutologonAccount {
     os::WString user;
@@ -49,6 +57,16 @@ inline bool IsPlainValue(TPasswordStore store) { return store == psPlainValue ||
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                    const os::SecretString& password);
 
+// Whether an automatic-logon password is stored, protected or plain; one
+// that cannot be read counts as stored.
+bool AutologonPasswordStored();
+
+// Removes the stored automatic-logon password, the protected one and the
+// plain value, and keeps the account's name. All or nothing: when the plain
+// value cannot be deleted, the protected password is stored again. Failures
+// raise; the password is never written anywhere else.
+void ForgetAutologonPassword();
+
 // Resume from standby or hibernation. `allSchemes` writes every power scheme
 // instead of the active one (Windows 6 and later). On a Modern Standby PC the
 // setting also covers the current user's wake sign-in delay: it asks when the
@@ -75,6 +93,7 @@ void SetWakeSignInDelay(DWORD seconds);
 
 // Where the values that a switch writes are stored.
 extern const SettingValue kAutoAdminLogonValue;       // start-up, under Winlogon
+extern const SettingValue kAutoLogonCountValue;       // start-up, under Winlogon
 extern const SettingValue kDelayLockIntervalValue;    // resume on Modern Standby PCs
 extern const SettingValue kScreenSaverIsSecureValue;  // screen saver
 
@@ -117,6 +136,20 @@ TPasswordCheck VerifyAccountPassword(os::WString user, os::WString domain, const
 // computer is connected to (NetUserGetInfo level 24); nullopt for an account
 // of its own, one that is not local, or when it cannot be told.
 std::optional<os::WString> ConnectedMicrosoftAccount(const os::WString& localUser);
+
+// Whether automatic logon of this account signs in a Microsoft account: its
+// domain is "MicrosoftAccount" (or its name begins "MicrosoftAccount\"), or
+// it is a local account of this computer (no domain, or the computer's name)
+// connected to one.
+bool IsMicrosoftAccount(const os::WString& user, const os::WString& domain);
+
+// The computer's name; empty when it cannot be read.
+os::WString LocalComputerName();
+
+// The account that a SID in its text form ("S-1-5-21-...") names
+// (LookupAccountSidW); nullopt for text that is no SID, or a SID that Windows
+// finds no account for.
+std::optional<UserAccount> AccountOfSid(os::WStringView sidText);
 
 // The account as Windows takes it for LogonUserW and automatic logon. A
 // Microsoft account given by its e-mail address ("name@example.com" with no

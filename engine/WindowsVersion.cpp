@@ -21,6 +21,11 @@ const OSVERSIONINFOW& Version() {
 
 bool IsWindows6OrLater() { return Version().dwMajorVersion >= 6; }
 
+bool IsWindows8Point1OrLater() {
+    const OSVERSIONINFOW& version = Version();
+    return version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 3);
+}
+
 DWORD WindowsPlatformId() { return Version().dwPlatformId; }
 
 }  // namespace engine

@@ -27,6 +27,8 @@ const std::vector<PublishedProperty>& TOptions::Properties() const {
         BooleanProperty("VerifyPassword", &TOptions::VerifyPassword, &TOptions::SetVerifyPassword),
         BooleanProperty("ModifyAllPowerProfiles", &TOptions::ModifyAllPowerProfiles,
                         &TOptions::SetModifyAllPowerProfiles),
+        BooleanProperty("ForgetPasswordInSecureMode", &TOptions::ForgetPasswordInSecureMode,
+                        &TOptions::SetForgetPasswordInSecureMode),
     };
     return properties;
 }
@@ -63,6 +65,7 @@ void TOptions::SetDefaults() {
     autochangeScreenSaver_ = true;
     verifyPassword_ = true;
     modifyAllPowerProfiles_ = false;
+    forgetPasswordInSecureMode_ = false;
 }
 
 bool TOptions::AutochangeStartup() {

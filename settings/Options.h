@@ -1,5 +1,5 @@
 #pragma once
-// The program's five options, stored under HKEY_CURRENT_USER, and the mode
+// The program's six options, stored under HKEY_CURRENT_USER, and the mode
 // logic that derives the machine's password-prompt mode from the settings
 // they enable and switches those settings.
 
@@ -37,6 +37,10 @@ public:
     void SetVerifyPassword(bool value) { verifyPassword_ = value; }
     bool ModifyAllPowerProfiles() { return modifyAllPowerProfiles_; }
     void SetModifyAllPowerProfiles(bool value) { modifyAllPowerProfiles_ = value; }
+    // A switch to secure mode that covers the start-up setting also removes
+    // the stored auto-logon password, so that a lost disk holds none.
+    bool ForgetPasswordInSecureMode() { return forgetPasswordInSecureMode_; }
+    void SetForgetPasswordInSecureMode(bool value) { forgetPasswordInSecureMode_ = value; }
 
     // Reads every enabled setting: pmSecure when all ask for the password,
     // pmRelaxed when none does, pmCustom otherwise (and with none enabled).
@@ -53,9 +57,10 @@ private:
     bool autochangeScreenSaver_ = true;
     bool verifyPassword_ = true;
     bool modifyAllPowerProfiles_ = false;
+    bool forgetPasswordInSecureMode_ = false;
 };
 
-// The five options in their declared order, as their accessors answer.
+// The six options in their declared order, as their accessors answer.
 std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options);
 
 // One option's new value, by the option's name.
@@ -73,7 +78,7 @@ bool ApplyOptionChanges(TOptions& options, const std::vector<TOptionChange>& cha
 TOptions& GlobalOptions();
 
 // Start-up: creates GlobalOptions under HKEY_CURRENT_USER\<keyPath> with its
-// defaults and the stored values, then writes all five values back at once.
+// defaults and the stored values, then writes all six values back at once.
 // Nothing is saved when it is freed.
 void CreateGlobalOptions(const os::WString& keyPath);
 void FreeGlobalOptions();

@@ -1,5 +1,6 @@
 #include "switching/LastSwitch.h"
 
+#include "engine/Utilities.h"
 #include "os/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -77,6 +78,7 @@ Json FlagJson(const std::optional<bool>& flag) { return flag ? Json(*flag) : Jso
 Json SettingsJson(const TSwitchRecord& record) {
     Json json = Json::object();
     if (record.startup) json["AutoAdminLogon"] = RawJson(record.autoAdminLogon);
+    if (record.startup && record.autoLogonCountCovered) json["AutoLogonCount"] = RawJson(record.autoLogonCount);
     if (record.resume) {
         Json schemes = Json::array();
         for (const engine::SchemeLockOnWake& scheme : record.lockOnWake)
@@ -170,12 +172,14 @@ GUID Guid(const Json& json) {
 void ReadSettings(const Json& json, TSwitchRecord& record) {
     std::vector<const char*> names;
     if (record.startup) names.push_back("AutoAdminLogon");
+    if (record.startup && record.autoLogonCountCovered) names.push_back("AutoLogonCount");
     if (record.resume) names.insert(names.end(), {"lockOnWake", "passwordOnResume", "DelayLockInterval"});
     if (record.screenSaver) names.insert(names.end(), {"ScreenSaverIsSecure", "screenSaverParameter"});
     Require(json.is_object() && json.size() == names.size());
     for (const char* name : names) Require(json.contains(name));
 
     if (record.startup) record.autoAdminLogon = Raw(json["AutoAdminLogon"]);
+    if (record.startup && record.autoLogonCountCovered) record.autoLogonCount = Raw(json["AutoLogonCount"]);
     if (record.resume) {
         const Json& schemes = json["lockOnWake"];
         Require(schemes.is_array());
@@ -207,7 +211,17 @@ TLastSwitch ReadRecord(const Json& json) {
     const Json& mode = json["mode"];
     Require(mode == "secure" || mode == "relaxed");
     before.mode = mode == "secure" ? settings::pmSecure : settings::pmRelaxed;
-    const Json& covers = Object(json["covers"], {"startup", "resume", "screenSaver", "allSchemes", "modernStandby"});
+    // Records before one-time switches and forgotten passwords cover neither
+    // (nor AutoLogonCount).
+    const Json& covers = json["covers"].contains("once")
+                             ? Object(json["covers"], {"startup", "resume", "screenSaver", "allSchemes",
+                                                       "modernStandby", "once", "forgetsPassword"})
+                             : Object(json["covers"], {"startup", "resume", "screenSaver", "allSchemes", "modernStandby"});
+    before.autoLogonCountCovered = covers.contains("once");
+    if (before.autoLogonCountCovered) {
+        before.once = Flag(covers["once"]);
+        before.forgetsPassword = Flag(covers["forgetsPassword"]);
+    }
     before.startup = Flag(covers["startup"]);
     before.resume = Flag(covers["resume"]);
     before.screenSaver = Flag(covers["screenSaver"]);
@@ -245,6 +259,10 @@ std::string LastSwitchText(const TLastSwitch& last) {
                 {"allSchemes", before.allSchemes},
                 {"modernStandby", before.modernStandby}}},
               {"before", SettingsJson(before)}};
+    if (before.autoLogonCountCovered) {
+        json["covers"]["once"] = before.once;
+        json["covers"]["forgetsPassword"] = before.forgetsPassword;
+    }
     if (last.after) json["after"] = SettingsJson(*last.after);
     return json.dump();
 }
@@ -332,6 +350,21 @@ bool TSwitchJournal::Complete(const TSwitchRecord& after) {
         } catch (const std::exception&) {
             // An unfinished record stays, which undo does only when forced.
         }
+        return false;
+    }
+}
+
+bool OneTimeLogonPending(const settings::TPersistentOptions& options) {
+    return OneTimeLogonPending(ReadLastSwitch(options).last);
+}
+
+bool OneTimeLogonPending(const std::optional<TLastSwitch>& last) {
+    if (!last || !last->before.once || !last->after) return false;
+    const TSwitchRecord& after = *last->after;
+    try {
+        return engine::ReadSettingValue(engine::kAutoLogonCountValue) == after.autoLogonCount &&
+               engine::ReadSettingValue(engine::kAutoAdminLogonValue) == after.autoAdminLogon;
+    } catch (const std::exception&) {
         return false;
     }
 }

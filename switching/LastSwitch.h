@@ -77,6 +77,13 @@ private:
     bool ended_ = false;
 };
 
+// Whether the last switch was to relaxed mode for the next start only and
+// Windows has not used that logon yet: AutoAdminLogon and AutoLogonCount still
+// hold what the switch left.
+bool OneTimeLogonPending(const settings::TPersistentOptions& options);
+// The same for a record already read.
+bool OneTimeLogonPending(const std::optional<TLastSwitch>& last);
+
 // The switch's time on the user's clock, "2024-05-01 10:32".
 std::string LocalTimeText(std::int64_t time);
 // In UTC, ISO 8601: "2024-05-01T10:32:05Z".

@@ -28,12 +28,13 @@ void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock) {
     if (options.AutochangeStartup() || options.AutochangeStandby()) lock.TakeMachineWide();
 }
 
-TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock) {
+TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                         bool once) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
     LockForSwitch(options, lock);
     TSwitchRecord record;
     try {
-        record = RecordSwitch(options, mode);
+        record = RecordSwitch(options, mode, once);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), {});
     }
@@ -53,7 +54,8 @@ TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode
         journal.Keep();
         return {record, false, false};
     }
-    if (DifferentSettings(record, *after).empty()) {
+    // Removing the stored password is a change of its own.
+    if (DifferentSettings(record, *after).empty() && !record.forgetsPassword) {
         journal.Withdraw();
         return {record, false, true};
     }

@@ -33,6 +33,8 @@ void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock);
 // stays the one to undo. Every failure raises ESwitchFailed; one that left
 // settings changed (they could not be put back) keeps its record, so that
 // undo can put them back later, and any other leaves the record before.
-TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock);
+// `once` limits relaxed mode to the next start (switching/SwitchRecord.h).
+TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
+                         bool once = false);
 
 }  // namespace switching

@@ -98,7 +98,18 @@ void PutBackEverySetting(const TSwitchRecord& record, Restorer& restorer) {
             });
         restorer.PutBackLockOnWake(record);
     }
-    if (record.startup) restorer.PutBackValue("AutoAdminLogon", engine::kAutoAdminLogonValue, record.autoAdminLogon);
+    if (record.startup) {
+        if (record.autoLogonCountCovered)
+            restorer.PutBackValue("AutoLogonCount", engine::kAutoLogonCountValue, record.autoLogonCount);
+        restorer.PutBackValue("AutoAdminLogon", engine::kAutoAdminLogonValue, record.autoAdminLogon);
+    }
+}
+
+// Whether a switch to secure mode removes the stored password: the user's
+// option, which a run as SYSTEM does not follow, and a password to remove.
+bool ForgetsPassword(settings::TOptions& options, const TSwitchRecord& record) {
+    return record.mode == settings::pmSecure && record.startup && options.ForgetPasswordInSecureMode() &&
+           !engine::RunsAsLocalSystem() && engine::AutologonPasswordStored();
 }
 
 // The recorded schemes' values now, in the record's order; a scheme that is
@@ -127,15 +138,21 @@ ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> 
       LeftChanged(std::move(leftChanged)),
       CauseCode(causeCode) {}
 
-TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode) {
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode, bool once) {
     TSwitchRecord record;
     record.mode = mode;
+    record.once = once && mode == settings::pmRelaxed;
+    record.autoLogonCountCovered = true;
     record.startup = options.AutochangeStartup();
     record.resume = options.AutochangeStandby();
     record.screenSaver = options.AutochangeScreenSaver();
     record.allSchemes = options.ModifyAllPowerProfiles();
     const bool windows6 = engine::IsWindows6OrLater();
-    if (record.startup) record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+    if (record.startup) {
+        record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+        record.autoLogonCount = engine::ReadSettingValue(engine::kAutoLogonCountValue);
+        record.forgetsPassword = ForgetsPassword(options, record);
+    }
     if (record.resume && windows6) {
         record.lockOnWake = engine::VistaReadLockOnWake(record.allSchemes);
         record.modernStandby = engine::WakeSignInDelayCovered();
@@ -153,6 +170,8 @@ TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mo
 void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
     try {
         options.ApplyMode(record.mode);
+        if (record.startup) engine::SetAutoLogonCount(record.once ? std::optional<DWORD>(1) : std::nullopt);
+        if (record.forgetsPassword) engine::ForgetAutologonPassword();
     } catch (const engine::ESessionLocked& error) {
         throw ESwitchFailed(error.what(), RestoreSwitch(WithoutSessionParameter(record)), error.ErrorCode);
     } catch (const engine::EConsoleUserLeft& error) {
@@ -180,6 +199,8 @@ void RestoreSwitchOrRaise(const TSwitchRecord& record, const TSwitchRecord& curr
 TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record) {
     TSwitchRecord now = record;
     if (record.startup) now.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+    if (record.startup && record.autoLogonCountCovered)
+        now.autoLogonCount = engine::ReadSettingValue(engine::kAutoLogonCountValue);
     if (record.resume) {
         if (!record.lockOnWake.empty()) now.lockOnWake = SchemesNow(record.lockOnWake);
         if (record.passwordOnResumeFlag) now.passwordOnResumeFlag = engine::GetAskPasswordOnResume();
@@ -195,6 +216,7 @@ TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record) {
 std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const TSwitchRecord& now) {
     std::vector<std::string> names;
     if (expected.autoAdminLogon != now.autoAdminLogon) names.push_back("AutoAdminLogon");
+    if (expected.autoLogonCount != now.autoLogonCount) names.push_back("AutoLogonCount");
     for (const engine::SchemeLockOnWake& scheme : expected.lockOnWake) {
         const auto found = std::find_if(now.lockOnWake.begin(), now.lockOnWake.end(),
                                         [&](const auto& s) { return s.scheme == scheme.scheme; });

@@ -26,6 +26,18 @@ struct TSwitchRecord {
 
     // Start-up: "AutoAdminLogon" under Winlogon; nullopt when it was missing.
     std::optional<engine::RawValue> autoAdminLogon;
+    // Start-up, relaxed mode for the next start only: AutoLogonCount 1, which
+    // Windows counts down at that logon. Every other switch of the start-up
+    // setting removes AutoLogonCount.
+    bool once = false;
+    // Start-up: "AutoLogonCount" as it was (nullopt: missing). A record of an
+    // earlier version does not cover it.
+    bool autoLogonCountCovered = false;
+    std::optional<engine::RawValue> autoLogonCount;
+    // A switch to secure mode that also removes the stored auto-logon
+    // password (ForgetPasswordInSecureMode). The password is never recorded:
+    // undo leaves the start-up setting asking.
+    bool forgetsPassword = false;
     // Resume, Windows 6 and later: the console-lock-on-wake indexes of the
     // schemes the switch writes.
     std::vector<engine::SchemeLockOnWake> lockOnWake;
@@ -55,11 +67,13 @@ public:
 };
 
 // What a switch to `mode` changes under the options as they are, with the
-// values the machine holds now. Only reads; a setting that cannot be read raises.
-TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode);
+// values the machine holds now; `once` limits relaxed mode to the next start.
+// Only reads; a setting that cannot be read raises.
+TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode, bool once = false);
 
 // Writes the record's mode with options.ApplyMode, which the record was taken
-// under. When a write fails, puts back what had changed and raises
+// under, then AutoLogonCount and, for a record that forgets it, removes the
+// stored password. When a write fails, puts back what had changed and raises
 // ESwitchFailed. The session's screen saver setting is not put back when the
 // failure was its own write refused (a locked session, which changed nothing)
 // or its session gone (the user signed out).

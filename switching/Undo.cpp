@@ -35,7 +35,13 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
         outcome.result = TUndoResult::ChangedSince;
         return outcome;
     }
-    RestoreSwitchOrRaise(last.before, now);
+    TSwitchRecord target = last.before;
+    if (target.forgetsPassword) {
+        target.autoAdminLogon = now.autoAdminLogon;
+        target.autoLogonCount = now.autoLogonCount;
+        outcome.startupLeftAsking = true;
+    }
+    RestoreSwitchOrRaise(target, now);
     ForgetLastSwitch(options, last);
     outcome.result = TUndoResult::Done;
     return outcome;

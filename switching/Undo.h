@@ -25,6 +25,9 @@ struct TUndoOutcome {
     std::optional<TLastSwitch> last;   // the switch concerned; with RecordChanged, the last one now
     std::vector<std::string> changed;  // the settings that changed since, by name
     std::string problem;
+    // The switch removed the stored password: the start-up setting was left
+    // as it is, asking until a password is stored again.
+    bool startupLeftAsking = false;
 };
 
 // Undoes the last switch under `lock`, whose per-user part the caller holds
@@ -36,9 +39,11 @@ struct TUndoOutcome {
 // setting that only an administrator may change and this process is none.
 // With `named`, it undoes only that switch: when the last switch is another
 // one now (as after a question to the user, while which another switch was
-// made), it refuses with RecordChanged. All or nothing: a write that fails
-// puts back what the undo had changed and raises ESwitchFailed; the record
-// stays.
+// made), it refuses with RecordChanged. A switch that removed the stored
+// password (forgetsPassword) has every setting put back but the start-up
+// setting, which keeps asking: no password is recorded. All or nothing: a
+// write that fails puts back what the undo had changed and raises
+// ESwitchFailed; the record stays.
 TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force, engine::TChangeLock& lock,
                             const TLastSwitch* named = nullptr);
 

@@ -511,8 +511,15 @@ bool TWinControl::SetGraphicCursor(LPARAM lParam) {
     return true;
 }
 
+void TWinControl::ChildFocused(TWinControl& control) {
+    if (Parent()) Parent()->ChildFocused(control);
+}
+
 LRESULT TWinControl::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_SETFOCUS:
+            if (Parent()) Parent()->ChildFocused(*this);
+            break;
         case WM_GETOBJECT:
             if (LRESULT object = AccessibleObjectOf(*this, wParam, lParam)) return object;
             break;

@@ -194,6 +194,10 @@ public:
     // part for its graphic children and passes the rest on.
     virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // A control inside this one (a child, or a child's child) took the
+    // keyboard focus; the default tells the parent.
+    virtual void ChildFocused(TWinControl& control);
+
     // Reflected from the parent: WM_COMMAND and WM_NOTIFY of this control.
     virtual void HandleCommand(WORD) {}
     virtual bool HandleNotify(NMHDR*, LRESULT&) { return false; }

@@ -177,6 +177,99 @@ bool TPanel::ApplyLayoutProperty(const LayoutProperty& p, TLayoutContext& contex
     return true;
 }
 
+// ---- TScrollBox
+
+TScrollBox::TScrollBox(TComponent* owner, TWinControl* parent) : TWinControl(owner) {
+    SetParent(parent);
+    TabStop = false;
+    SetColor(clWindow);
+    CreateHandle(nullptr, WS_VSCROLL, WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE);
+    content_ = new TPanel(owner, this);
+    content_->BevelOuter = TBevelCut::bvNone;
+    UpdateScrollBar();
+}
+
+void TScrollBox::SetContentHeight(int height) {
+    contentHeight_ = std::max(height, 0);
+    UpdateScrollBar();
+}
+
+int TScrollBox::MaxPosition() const { return std::max(contentHeight_ - ClientHeight(), 0); }
+
+void TScrollBox::ScrollTo(int position) {
+    position_ = std::clamp(position, 0, MaxPosition());
+    SCROLLINFO info{sizeof(info), SIF_POS, 0, 0, 0, position_, 0};
+    SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    if (content_) content_->SetBounds(0, -position_, ClientWidth(), std::max(contentHeight_, ClientHeight()));
+}
+
+void TScrollBox::ScrollIntoView(const TControl& control) {
+    int top = control.Top();
+    for (const TControl* parent = control.Parent(); parent && parent != content_; parent = parent->Parent())
+        top += parent->Top();
+    const int bottom = top + control.Height();
+    if (top < position_) ScrollTo(top);
+    else if (bottom > position_ + ClientHeight()) ScrollTo(std::min(top, bottom - ClientHeight()));
+}
+
+void TScrollBox::ChildFocused(TWinControl& control) {
+    if (&control != content_) ScrollIntoView(control);
+    TWinControl::ChildFocused(control);
+}
+
+void TScrollBox::UpdateScrollBar() {
+    SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, std::max(contentHeight_ - 1, 0),
+                    static_cast<UINT>(ClientHeight()), 0, 0};
+    SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    ScrollTo(position_);
+}
+
+int TScrollBox::LineHeight() const { return std::max(Font().PixelHeight(), 1) * 2; }
+
+void TScrollBox::Scroll(WORD request) {
+    switch (request) {
+        case SB_LINEUP: ScrollTo(position_ - LineHeight()); break;
+        case SB_LINEDOWN: ScrollTo(position_ + LineHeight()); break;
+        case SB_PAGEUP: ScrollTo(position_ - ClientHeight()); break;
+        case SB_PAGEDOWN: ScrollTo(position_ + ClientHeight()); break;
+        case SB_TOP: ScrollTo(0); break;
+        case SB_BOTTOM: ScrollTo(MaxPosition()); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            // The 32-bit position: the message's own is 16 bits wide.
+            SCROLLINFO info{sizeof(info), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+            if (GetScrollInfo(Handle(), SB_VERT, &info)) ScrollTo(info.nTrackPos);
+            break;
+        }
+        default: break;
+    }
+}
+
+LRESULT TScrollBox::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_VSCROLL:
+            Scroll(LOWORD(wParam));
+            return 0;
+        case WM_MOUSEWHEEL: {
+            UINT lines = 3;
+            SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+            if (lines == WHEEL_PAGESCROLL) lines = static_cast<UINT>(std::max(ClientHeight() / LineHeight(), 1));
+            wheelRemainder_ += GET_WHEEL_DELTA_WPARAM(wParam);
+            const int notches = wheelRemainder_ / WHEEL_DELTA;
+            wheelRemainder_ -= notches * WHEEL_DELTA;
+            ScrollTo(position_ - notches * static_cast<int>(lines) * LineHeight() / 2);
+            return 0;
+        }
+        case WM_SIZE: {
+            const LRESULT result = TWinControl::WndProc(message, wParam, lParam);
+            UpdateScrollBar();
+            return result;
+        }
+        default:
+            return TWinControl::WndProc(message, wParam, lParam);
+    }
+}
+
 // ---- TShape
 
 TShape::TShape(TComponent* owner, TWinControl* parent) : TGraphicControl(owner) { SetParent(parent); }

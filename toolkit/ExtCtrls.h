@@ -1,5 +1,5 @@
 #pragma once
-// Image, panel, shape, bevel and timer.
+// Image, panel, scroll box, shape, bevel and timer.
 
 #include "toolkit/Control.h"
 #include "toolkit/Handles.h"
@@ -72,6 +72,40 @@ public:
 
     void PaintWindow(HDC dc) override;
     bool ApplyLayoutProperty(const LayoutProperty& property, TLayoutContext& context) override;
+};
+
+// A framed window whose content may be taller than itself: its controls sit
+// on Content(), a panel as wide as the client area, which the vertical
+// scroll bar (always there, greyed while everything fits), the mouse wheel
+// and the keyboard focus move: a control inside that takes the focus is
+// scrolled into view. Dialog navigation goes through the content's controls.
+class TScrollBox : public TWinControl {
+public:
+    TScrollBox(TComponent* owner, TWinControl* parent);
+
+    TPanel& Content() { return *content_; }
+    // The content's height; the position stays within the new range.
+    void SetContentHeight(int height);
+    int ContentHeight() const { return contentHeight_; }
+    // The top of the content that shows at the top of the client area.
+    int Position() const { return position_; }
+    void ScrollTo(int position);
+    void ScrollIntoView(const TControl& control);
+
+    void ChildFocused(TWinControl& control) override;
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    int MaxPosition() const;
+    void UpdateScrollBar();
+    // The distance a line of the arrows and the wheel scrolls.
+    int LineHeight() const;
+    void Scroll(WORD request);
+
+    TPanel* content_ = nullptr;  // made once the window exists
+    int contentHeight_ = 0;
+    int position_ = 0;
+    int wheelRemainder_ = 0;
 };
 
 enum class TShapeType { stRectangle, stRoundRect, stEllipse };

@@ -25,6 +25,7 @@ std::map<std::string, TComponentFactory>& Factories() {
         {"edit", ControlFactory<TEdit>()},
         {"image", ControlFactory<TImage>()},
         {"panel", ControlFactory<TPanel>()},
+        {"scrollbox", ControlFactory<TScrollBox>()},
         {"shape", ControlFactory<TShape>()},
         {"bevel", ControlFactory<TBevel>()},
         {"timer", [](TComponent* owner, TWinControl*) -> TComponent* { return new TTimer(owner); }},

@@ -2,24 +2,16 @@
 
 #include "engine/Exception.h"
 #include "engine/Utilities.h"
-#include "os/WinApi.h"
 
 namespace ui {
 namespace {
 
 TAccountFields FieldsOf(os::WString user, os::WString domain) {
-    const bool local = domain == LocalComputerName();
+    const bool local = domain == engine::LocalComputerName();
     return {std::move(user), std::move(domain), local};
 }
 
 }  // namespace
-
-os::WString LocalComputerName() {
-    WCHAR name[256] = {};
-    DWORD size = 255;
-    if (!os::Api().GetComputerNameW(name, &size)) return {};
-    return os::WString(name, size);
-}
 
 TAccountFields CurrentAccountFields() {
     try {

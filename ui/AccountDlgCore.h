@@ -17,8 +17,6 @@ struct TAccountFields {
     bool local = false;
 };
 
-// The computer's name; empty when it cannot be read.
-os::WString LocalComputerName();
 // The logged-on account; both names empty when it cannot be read.
 TAccountFields CurrentAccountFields();
 // The stored auto-logon account when it names a user, else the logged-on account.

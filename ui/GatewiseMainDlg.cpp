@@ -1,6 +1,7 @@
 #include "ui/GatewiseMainDlg.h"
 
 #include "audit/Audit.h"
+#include "diagnostics/AutologonState.h"
 #include "diagnostics/Diagnostics.h"
 #include "engine/ChangeLock.h"
 #include "engine/NTSecurity.h"
@@ -18,7 +19,9 @@
 #include "toolkit/DpiScale.h"
 #include "toolkit/OptionalFunction.h"
 #include "ui/AboutDlg.h"
+#include "ui/AccountDlgCore.h"
 #include "ui/AutologonDlg.h"
+#include "ui/CheckReportDlg.h"
 #include "ui/GatewiseMainDlgCore.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/InfoDlgExCore.h"
@@ -145,6 +148,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       tmrRefresh(Get<toolkit::TTimer>(L"tmrRefresh")),
       mnuCommandsUndo(Get<toolkit::TMenuItem>(L"mnuCommandsUndo")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
+      mnuCommandsRelaxedOnce(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedOnce")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
     RegisterHandler("SubstFormCreate", &TdlgGatewiseMain::SubstFormCreate);
     RegisterHandler("ButtonMouseEnter", &TdlgGatewiseMain::ButtonMouseEnter);
@@ -156,6 +160,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
                     }));
     RegisterHandler("mnuCommandsSecureModeClick", &TdlgGatewiseMain::mnuCommandsSecureModeClick);
     RegisterHandler("mnuCommandsRelaxedModeClick", &TdlgGatewiseMain::mnuCommandsRelaxedModeClick);
+    RegisterHandler("mnuCommandsRelaxedOnceClick", &TdlgGatewiseMain::mnuCommandsRelaxedOnceClick);
     RegisterHandler("mnuCommandsUndoClick", &TdlgGatewiseMain::mnuCommandsUndoClick);
     RegisterHandler("tmrRefreshTimer", &TdlgGatewiseMain::tmrRefreshTimer);
     RegisterHandler("mnuCommandsOptionsClick", &TdlgGatewiseMain::mnuCommandsOptionsClick);
@@ -185,7 +190,10 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
     ButtonMouseLeave(&imgSecure);
     ButtonMouseLeave(&imgRelaxed);
 
-    if (!engine::IsAdministrator()) mnuCommandsSetAccount.SetEnabled(false);
+    if (!engine::IsAdministrator()) {
+        mnuCommandsSetAccount.SetEnabled(false);
+        mnuCommandsRelaxedOnce.SetEnabled(false);
+    }
 
     FitClientHeight();
 
@@ -316,13 +324,15 @@ void TdlgGatewiseMain::RefreshModeDisplay() {
     settings::TPromptMode mode = options.GetCurrentMode();
     std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
     lblSecureTitle.SetCaption(shell::ResString(IDS_SECURE_MODE) + (mode == settings::pmSecure ? active : L""));
-    lblRelaxedTitle.SetCaption(shell::ResString(IDS_RELAXED_MODE) + (mode == settings::pmRelaxed ? active : L""));
+    // A record that cannot be used keeps the undo command, which then says why.
+    const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
+    const bool once = mode == settings::pmRelaxed && switching::OneTimeLogonPending(stored.last);
+    lblRelaxedTitle.SetCaption(shell::ResString(once ? IDS_RELAXED_ONCE_MODE : IDS_RELAXED_MODE) +
+                               (mode == settings::pmRelaxed ? active : L""));
     const std::wstring line = mode == settings::pmCustom ? CustomModeLine(ReadPromptStates(options), CustomModeTexts()) : L"";
     lblCustomMode.SetCaption(line);
     lblCustomMode.SetVisible(!line.empty());
     PlaceCustomModeLine();
-    // A record that cannot be used keeps the command, which then says why.
-    const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
     mnuCommandsUndo.SetEnabled(stored.last || !stored.problem.empty());
 }
 
@@ -405,7 +415,49 @@ void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
 
 void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
-    if (CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
+    if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
+}
+
+void TdlgGatewiseMain::mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    settings::GlobalOptions().AdoptStoredChanges();
+    if (!settings::GlobalOptions().AutochangeStartup()) {
+        ShowModeNotification(settings::pmRelaxed, shell::ResString(IDS_RELAXED_ONCE_NO_STARTUP));
+        return;
+    }
+    if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed, true);
+}
+
+bool TdlgGatewiseMain::PasswordLessSignInAllowsRelaxedMode() {
+    settings::GlobalOptions().AdoptStoredChanges();
+    if (!settings::GlobalOptions().AutochangeStartup()) return true;
+    const TAccountFields account = AutologonAccountFields();
+    bool stops = false;
+    try {
+        stops = diagnostics::PasswordLessSignInStops(account.user, account.domain);
+    } catch (const engine::Exception&) {
+        return true;  // a value that cannot be read: Check settings tells
+    }
+    if (!stops) return true;
+    const std::wstring name = os::FromUtf8(diagnostics::AccountDisplayName(account.user, account.domain));
+    const std::wstring caption = shell::ResString(IDS_PASSWORD_LESS_CAPTION);
+    switch (AskYesNoEx(this, os::Format(shell::ResString(IDS_PASSWORD_LESS_QUESTION), PlainTextMarkup(name)), caption,
+                       true, nullptr, HelpContext)) {
+    case iaNo:
+        return true;
+    case iaCancel:
+        return false;
+    case iaYes:
+        break;
+    }
+    audit::Warnings ignored;  // as for a switch
+    try {
+        audit::ApplyFix("password-less-sign-in", audit::orWindow, ignored);
+        return true;
+    } catch (const engine::Exception& error) {
+        ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(error.what())), caption, HelpContext);
+        return false;
+    }
 }
 
 bool TdlgGatewiseMain::CanEnterRelaxedMode() {
@@ -416,7 +468,7 @@ bool TdlgGatewiseMain::CanEnterRelaxedMode() {
     return true;
 }
 
-void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
+void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode, bool once) {
     std::wstring failure;
     std::wstring note;
     bool already = false;
@@ -426,7 +478,7 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     try {
         engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
         const switching::TSwitchResult result =
-            audit::SwitchMode(settings::GlobalOptions(), mode, lock, audit::orWindow, ignored);
+            audit::SwitchMode(settings::GlobalOptions(), mode, lock, audit::orWindow, ignored, once);
         already = result.changedNothing;
         if (!result.undoAvailable && !already) note = shell::ResString(IDS_UNDO_UNAVAILABLE);
     } catch (const switching::ESwitchFailed& error) {
@@ -437,11 +489,12 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode) {
     // First, so that the balloon points at the title where it then stays:
     // the Custom Mode line may come or go and move the titles.
     RefreshModeDisplay();
+    const std::wstring name = once ? shell::ResString(IDS_RELAXED_ONCE_MODE) : ModeName(mode);
     if (already)
-        Notify(mode, shell::ResString(IDS_MODE_UNCHANGED),
-               os::Format(shell::ResString(IDS_MODE_ALREADY_FORMAT), ModeName(mode)), false);
+        Notify(mode, shell::ResString(IDS_MODE_UNCHANGED), os::Format(shell::ResString(IDS_MODE_ALREADY_FORMAT), name),
+               false);
     else
-        ShowModeNotification(mode, failure, note);
+        ShowModeNotification(mode, failure, note, once);
 }
 
 void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
@@ -488,7 +541,8 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, c
     switch (outcome.result) {
     case switching::TUndoResult::Done:
         Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
-               FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}),
+               FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}) +
+                   (outcome.startupLeftAsking ? shell::ResString(IDS_UNDO_LEFT_ASKING) : L""),
                false);
         break;
     case switching::TUndoResult::NothingToUndo: {
@@ -514,11 +568,11 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, c
 }
 
 void TdlgGatewiseMain::ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
-                                            const std::wstring& note) {
+                                            const std::wstring& note, bool once) {
     const bool changed = errorText.empty();
+    const std::wstring name = once ? shell::ResString(IDS_RELAXED_ONCE_MODE) : ModeName(mode);
     Notify(mode, shell::ResString(changed ? IDS_MODE_CHANGED : IDS_MODE_NOT_CHANGED),
-           changed ? os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), ModeName(mode)) + note : errorText,
-           !changed);
+           changed ? os::Format(shell::ResString(IDS_MODE_CHANGED_FORMAT), name) + note : errorText, !changed);
 }
 
 void TdlgGatewiseMain::Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text,
@@ -563,17 +617,8 @@ void TdlgGatewiseMain::mnuCommandsUsersManagementClick(toolkit::TComponent*) {
 
 void TdlgGatewiseMain::mnuCommandsCheckSettingsClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
-    std::vector<diagnostics::CheckResult> results;
-    {
-        toolkit::THourGlass busy;
-        results = diagnostics::RunDiagnostics(settings::GlobalOptions());
-    }
-    const TCheckReportTexts texts{shell::ResString(IDS_CHECK_PROBLEMS), shell::ResString(IDS_CHECK_WARNINGS),
-                                  shell::ResString(IDS_CHECK_FINE), shell::ResString(IDS_CHECK_FIX)};
-    const std::wstring report = CheckReportMarkup(results, texts);
-    const std::wstring caption = shell::ResString(IDS_CHECK_CAPTION);
-    if (diagnostics::HasProblem(results)) ShowErrorEx(this, report, caption, shell::IDH_CheckSettings);
-    else ShowInfoEx(this, report, caption, shell::IDH_CheckSettings);
+    shell::ExecuteModal<TdlgCheckReport>(this);
+    RefreshModeDisplay();  // a fix may have changed what the mode depends on
 }
 
 void TdlgGatewiseMain::mnuCommandsExitClick(toolkit::TComponent* sender) {

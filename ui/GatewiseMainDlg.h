@@ -72,14 +72,18 @@ public:
     // A verification dialog that cannot be shown raises its error and nothing
     // changes.
     void mnuCommandsSecureModeClick(toolkit::TComponent* sender);
-    // Asks for the auto-logon account first when the start-up setting needs one.
+    // Asks for the auto-logon account first when the start-up setting needs
+    // one, and before that says when password-less sign-in would stop it.
     void mnuCommandsRelaxedModeClick(toolkit::TComponent* sender);
+    // Relaxed mode with automatic logon for the next start only
+    // (AutoLogonCount 1); an administrator's command, as it covers start-up.
+    void mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender);
     // Undoes the last switch; when the settings changed since, asks first.
     void mnuCommandsUndoClick(toolkit::TComponent* sender);
     void mnuCommandsOptionsClick(toolkit::TComponent* sender);
     void mnuCommandsSetAccountClick(toolkit::TComponent* sender);
     void mnuCommandsUsersManagementClick(toolkit::TComponent* sender);
-    // Shows the findings of the diagnostics in the message dialog.
+    // Shows the findings of the diagnostics in the check report.
     void mnuCommandsCheckSettingsClick(toolkit::TComponent* sender);
     void mnuCommandsExitClick(toolkit::TComponent* sender);
     void mnuHelpHelpClick(toolkit::TComponent* sender);
@@ -114,13 +118,14 @@ private:
     void ShowAdvertisement();
     // Switches the machine with the options as stored now, under the change
     // lock, then confirms, says that the PC was in that mode already, or says
-    // why nothing (or what) was changed, and refreshes.
-    void SwitchMode(settings::TPromptMode mode);
+    // why nothing (or what) was changed, and refreshes. `once`: relaxed mode
+    // for the next start only.
+    void SwitchMode(settings::TPromptMode mode, bool once = false);
     // The exclamation sound, then the balloon at the mode's title or, with
     // balloon tips off, the message dialog. An empty error text confirms the
     // switch, followed by `note`; any other says why the mode was not changed.
     void ShowModeNotification(settings::TPromptMode mode, const std::wstring& errorText,
-                              const std::wstring& note = {});
+                              const std::wstring& note = {}, bool once = false);
     void Notify(settings::TPromptMode mode, const std::wstring& caption, const std::wstring& text, bool error);
     // Asks whether to undo a switch after which the settings changed.
     bool AskUndoAnyway(const switching::TUndoOutcome& outcome);
@@ -130,6 +135,11 @@ private:
     // A change notification: the refresh follows once the burst is over.
     void SettingsChanged();
     void RefreshForOutsideChanges();
+    // When Windows requires Windows Hello sign-in for Microsoft accounts and
+    // the account that relaxed mode would log on is one, says so and offers
+    // to turn that requirement off first. False when the user cancels or the
+    // requirement cannot be turned off.
+    bool PasswordLessSignInAllowsRelaxedMode();
     // True when relaxed mode may be switched on: the start-up setting is left
     // alone, an account with its password is stored, or the user stores one now.
     bool CanEnterRelaxedMode();
@@ -157,6 +167,7 @@ private:
     toolkit::TTimer& tmrRefresh;
     toolkit::TMenuItem& mnuCommandsUndo;
     toolkit::TMenuItem& mnuCommandsSetAccount;
+    toolkit::TMenuItem& mnuCommandsRelaxedOnce;
     toolkit::TMenuItem& mnuHelpAbout;
 
     std::array<toolkit::Picture, 4> pictures_;

@@ -1,14 +1,11 @@
 #pragma once
 // The main window's work that needs no window: the line that tells what
-// Custom Mode is made of, and the report of the settings check, as markup for
-// the message dialog.
+// Custom Mode is made of.
 
-#include "diagnostics/Diagnostics.h"
 #include "os/Text.h"
 #include "settings/Options.h"
 
 #include <optional>
-#include <vector>
 
 namespace ui {
 
@@ -36,19 +33,5 @@ struct TCustomModeTexts {
 // the password is asked and those at which it is not, as they differ from
 // Secure Mode. Empty when the switched settings make Secure or Relaxed Mode.
 os::WString CustomModeLine(const TPromptStates& states, const TCustomModeTexts& texts);
-
-// The texts around the findings, from the program's string table.
-struct TCheckReportTexts {
-    os::WString problems;  // heading of each group
-    os::WString warnings;
-    os::WString fine;
-    os::WString fix;  // put before a fix
-};
-
-// Problems first, then warnings, then what is in order, each group under its
-// bold heading (a group without findings is left out). Every finding starts a
-// line of its own, its fix follows on the next line in italics. Texts cannot
-// open a tag: "<" in them shows as "‹".
-os::WString CheckReportMarkup(std::vector<diagnostics::CheckResult> results, const TCheckReportTexts& texts);
 
 }  // namespace ui

@@ -28,6 +28,7 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
       chkStandby(Get<toolkit::TCheckBox>(L"chkStandby")),
       chkScreenSaver(Get<toolkit::TCheckBox>(L"chkScreenSaver")),
       chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
+      chkForgetPassword(Get<toolkit::TCheckBox>(L"chkForgetPassword")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
       btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
@@ -46,10 +47,12 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
     chkScreenSaver.SetChecked(options.AutochangeScreenSaver());
     chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
     chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
+    chkForgetPassword.SetChecked(options.ForgetPasswordInSecureMode());
     shown_ = Boxes();
     if (!engine::IsAdministrator()) {
         chkStartup.SetEnabled(false);
         chkStandby.SetEnabled(false);
+        chkForgetPassword.SetEnabled(false);
         btnAutologon.SetEnabled(false);
     }
 }
@@ -61,7 +64,8 @@ void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
 }
 
 TOptionBoxes TdlgOptions::Boxes() const {
-    return {chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked(), chkModifyAllPowerProfiles.Checked()};
+    return {chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked(), chkModifyAllPowerProfiles.Checked(),
+            chkForgetPassword.Checked()};
 }
 
 void TdlgOptions::btnOkClick(toolkit::TComponent*) {

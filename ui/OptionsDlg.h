@@ -1,7 +1,8 @@
 #pragma once
 // The options dialog: which of the three password prompts a switch changes,
-// and whether the resume prompt is written to every power scheme. OK saves
-// the options the user changed here; Cancel writes nothing.
+// whether the resume prompt is written to every power scheme, and whether a
+// switch to secure mode forgets the stored auto-logon password. OK saves the
+// options the user changed here; Cancel writes nothing.
 
 #include "shell/SubstFrm.h"
 #include "toolkit/Label.h"
@@ -37,6 +38,7 @@ private:
     toolkit::TCheckBox& chkStandby;
     toolkit::TCheckBox& chkScreenSaver;
     toolkit::TCheckBox& chkModifyAllPowerProfiles;
+    toolkit::TCheckBox& chkForgetPassword;
     toolkit::TLabel& lblMismatch;
     toolkit::TButton& btnAutologon;
     toolkit::TButton& btnOk;

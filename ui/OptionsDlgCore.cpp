@@ -18,6 +18,7 @@ std::vector<settings::TOptionChange> ChangedOptions(const TOptionBoxes& shown, c
     compare("AutochangeStandby", shown.standby, now.standby);
     compare("AutochangeScreenSaver", shown.screenSaver, now.screenSaver);
     compare("ModifyAllPowerProfiles", shown.allPowerProfiles, now.allPowerProfiles);
+    compare("ForgetPasswordInSecureMode", shown.forgetPassword, now.forgetPassword);
     return changes;
 }
 

@@ -12,12 +12,13 @@ namespace ui {
 // option does not count.
 bool AnyPromptEnabled(bool startup, bool standby, bool screenSaver);
 
-// The dialog's four check boxes.
+// The dialog's five check boxes.
 struct TOptionBoxes {
     bool startup = false;
     bool standby = false;
     bool screenSaver = false;
     bool allPowerProfiles = false;
+    bool forgetPassword = false;
 };
 
 // What OK saves: the options whose box the user changed since the dialog

@@ -9,6 +9,7 @@
 #include "toolkit/PngImage.h"
 #include "toolkit/OptionalFunction.h"
 
+#include <cstring>
 #include <utility>
 
 namespace widgets {
@@ -27,7 +28,59 @@ bool ShellExecuteOpen(const std::wstring& address, HWND owner) {
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
+// Global memory for one scope, unless something takes it over.
+struct GlobalMemory {
+    explicit GlobalMemory(HGLOBAL memory) : handle(memory) {}
+    ~GlobalMemory() {
+        if (handle) GlobalFree(handle);
+    }
+    GlobalMemory(const GlobalMemory&) = delete;
+    GlobalMemory& operator=(const GlobalMemory&) = delete;
+    HGLOBAL handle;
+};
+
+// OpenClipboard/CloseClipboard for one scope.
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    explicit operator bool() const { return open_; }
+
+private:
+    bool open_;
+};
+
+std::wstring WithCrLf(const std::wstring& text) {
+    std::wstring result;
+    for (wchar_t c : text) {
+        if (c == L'\n' && (result.empty() || result.back() != L'\r')) result += L'\r';
+        result += c;
+    }
+    return result;
+}
+
 }  // namespace
+
+bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
+    const std::wstring lines = WithCrLf(text);
+    const std::size_t bytes = (lines.size() + 1) * sizeof(wchar_t);
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!memory.handle) return false;
+    void* target = GlobalLock(memory.handle);
+    if (!target) return false;
+    std::memcpy(target, lines.c_str(), bytes);
+    GlobalUnlock(memory.handle);
+    OpenedClipboard clipboard(owner);
+    if (!clipboard || !EmptyClipboard()) return false;
+    // Once the clipboard takes the memory, it is the clipboard's to free.
+    if (!SetClipboardData(CF_UNICODETEXT, memory.handle)) return false;
+    memory.handle = nullptr;
+    return true;
+}
 
 bool OpenURL(const std::wstring& address, HWND owner) {
     toolkit::THourGlass busy;

@@ -1,6 +1,7 @@
 #pragma once
-// Opening web pages and documents with the shell, and the program's PNG
-// images: raw-data resources named "PNG_" + image name in the program's module.
+// Opening web pages and documents with the shell, text for the clipboard, and
+// the program's PNG images: raw-data resources named "PNG_" + image name in
+// the program's module.
 
 #include "toolkit/Picture.h"
 
@@ -24,6 +25,11 @@ bool OpenURL(const std::wstring& address, HWND owner = nullptr);
 // path, so that a file of that name beside this program or on the search path
 // never runs in its place. The hourglass shows meanwhile. True when it started.
 bool RunSystemProgram(const std::wstring& commandLine);
+
+// Puts `text` on the clipboard as Unicode text, its line ends as "\r\n".
+// False when the clipboard could not be had (another program holds it) or
+// took nothing; the clipboard is then as before.
+bool CopyTextToClipboard(HWND owner, const std::wstring& text);
 
 // The picture of the resource "PNG_" + name for a window at pixelsPerInch:
 // drawn from the variant for that resolution ("PNG_" + name + "_150" ...;

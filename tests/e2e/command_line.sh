@@ -9,7 +9,9 @@
 # result that cannot be written exits with 1. --version, version and /? answer
 # as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
 # name beyond ASCII whole, and a failure is an object with its exit code.
-# selftest, with Wine reporting Windows 10, names Wine's gaps (no power
+# diagnose --fix turns off Windows Hello sign-in required for Microsoft
+# accounts in the registry; relaxed --once sets AutoLogonCount 1; secure mode
+# with ForgetPasswordInSecureMode removes the stored password. selftest, with Wine reporting Windows 10, names Wine's gaps (no power
 # functions, private data and the screen saver parameter refused) as failures
 # and exits with 8, while the rest passes. The password shows in no output.
 #
@@ -85,6 +87,45 @@ expect_code 0 "relaxed with an account"
 expect_mode relaxed
 [ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed mode did not switch automatic logon on"
 [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "relaxed mode did not clear ScreenSaverIsSecure"
+
+# Windows Hello sign-in required for Microsoft accounts: diagnose --fix turns
+# it off in the registry and says how to turn it back on.
+passwordless='HKLM\Software\Microsoft\Windows NT\CurrentVersion\PasswordLess\Device'
+wine reg add "$passwordless" /v DevicePasswordLessBuildVersion /t REG_DWORD /d 2 /f >/dev/null 2>&1
+gatewisecmd diagnose --fix password-less-sign-in
+expect_code 0 "diagnose --fix password-less-sign-in"
+[ "$(registry_value "$passwordless" DevicePasswordLessBuildVersion)" = 0x0 ] ||
+  fail "diagnose --fix left DevicePasswordLessBuildVersion at $(registry_value "$passwordless" DevicePasswordLessBuildVersion)"
+grep -q "^To reverse it, set DevicePasswordLessBuildVersion under HKEY_LOCAL_MACHINE" "$work/out.txt" ||
+  fail "diagnose --fix did not say how to reverse it"
+
+# Relaxed mode for the next start only: AutoLogonCount 1 beside AutoAdminLogon.
+gatewisecmd relaxed --once
+expect_code 0 "relaxed --once"
+[ "$(registry_value "$winlogon" AutoLogonCount)" = 0x1 ] || fail "relaxed --once did not set AutoLogonCount to 1"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed --once did not switch automatic logon on"
+gatewisecmd status --json
+grep -q '^  "autoLogonCount": 1,$' "$work/out.txt" || fail "status --json does not show autoLogonCount 1"
+
+# Secure mode that forgets the password: Wine's protected store refuses it, so
+# account set kept it in DefaultPassword, which the switch removes.
+[ -n "$(registry_value "$winlogon" DefaultPassword)" ] || fail "account set left no password to forget under Wine"
+gatewisecmd options ForgetPasswordInSecureMode=True
+expect_code 0 "options ForgetPasswordInSecureMode=True"
+gatewisecmd secure
+expect_code 0 "secure that forgets the password"
+[ -z "$(registry_value "$winlogon" DefaultPassword)" ] || fail "secure mode left DefaultPassword"
+[ "$(registry_value "$winlogon" AutoLogonCount)" = "" ] || fail "secure mode left AutoLogonCount"
+[ "$(registry_value "$winlogon" DefaultUserName)" = alice ] || fail "forgetting the password removed the account's name"
+gatewisecmd relaxed
+expect_code 4 "relaxed after the password was forgotten"
+gatewisecmd options ForgetPasswordInSecureMode=False
+printf '%s\r\n' "$password" >"$work/in"
+gatewisecmd account set --user alice
+expect_code 0 "account set again"
+: >"$work/in"
+gatewisecmd relaxed
+expect_code 0 "relaxed with the password stored again"
 
 gatewisecmd status --frobnicate
 expect_code 2 "a bad argument"

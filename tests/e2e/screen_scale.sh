@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End to end: gatewise.exe under Wine at 96, 144 and 192 dpi (LogPixels).
-# At each resolution: screenshots of the main window and of the About box
-# (build/e2e/main_window_DPI.png, about_DPI.png); the tree that screen readers
+# At each resolution: screenshots of the main window, of the About box and of
+# the check report (build/e2e/main_window_DPI.png, about_DPI.png,
+# check_report_DPI.png), the report inside the 1280x1024 screen with its
+# first finding focused and named for screen readers; the tree that screen readers
 # see, read inside the program by window_probe.exe, holds both mode titles
 # (the active one marked), the three explanations with their links, and the
 # images with their names at their scaled size; Tab moves the focus through
@@ -44,6 +46,23 @@ $(cat "$work/tree.txt")"
 }
 focused_button() { grep -E '^ +client ".*" focused$' "$work/tree.txt" | sed -E 's/^ +client "(.*)" focused$/\1/'; }
 
+# open_from_menu MENU ITEM TITLE SHOT: F10 enters the main window's menu bar,
+# MENU opens a menu, ITEM chooses the item; prints the X id of the window
+# titled TITLE that it opens, after a screenshot of it as build/e2e/SHOT_DPI.png.
+open_from_menu() {
+  xdotool key F10
+  sleep 0.3
+  xdotool key "$1"
+  sleep 0.5
+  xdotool key "$2"
+  local opened
+  opened=$(gatewise_wait_window "$3" 20)
+  [ -n "$opened" ] || fail "$dpi dpi: '$3' did not open"
+  sleep 1
+  import -window "$opened" "$root/build/e2e/$4_$dpi.png" || fail "$dpi dpi: no screenshot of '$3'"
+  echo "$opened"
+}
+
 for dpi in 96 144 192; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   wineserver -w
@@ -84,16 +103,23 @@ for dpi in 96 144 192; do
 
   # Help > About: F10 enters the menu bar, H opens Help (Alt+H is the Help
   # button's), A chooses "&About Gatewise"; Esc closes the box.
-  xdotool key F10
-  sleep 0.3
-  xdotool key h
-  sleep 0.5
-  xdotool key a
-  about=$(gatewise_wait_window 'About Gatewise' 20)
-  [ -n "$about" ] || fail "$dpi dpi: the About box did not open"
-  sleep 1
-  import -window "$about" "$root/build/e2e/about_$dpi.png" || fail "$dpi dpi: no screenshot of the About box"
+  about=$(open_from_menu h a 'About Gatewise' about) || exit 1
   timeout 10 xdotool windowfocus --sync "$about" 2>/dev/null
+  xdotool key Escape
+  sleep 0.5
+
+  # Commands > Check settings...: C opens Commands, C chooses "&Check settings...".
+  timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+  report=$(open_from_menu c c 'Check settings' check_report) || exit 1
+  eval "$(xdotool getwindowgeometry --shell "$report")"
+  [ "$Y" -ge 0 ] && [ $((Y + HEIGHT)) -le 1024 ] && [ $((X + WIDTH)) -le 1280 ] ||
+    fail "$dpi dpi: the check report ($WIDTH x $HEIGHT at $X,$Y) leaves the screen"
+  # Screen readers find the first finding focused, named by its verdict, text and fix.
+  wine "$probe" 'Check settings' accessibility 2>"$work/probe.log" | tr -d '\r' >"$work/report_tree.txt"
+  grep -Eq '^ +client "Warning: No auto-logon account is set: .* Fix: Set the auto-logon account .*" focused$' \
+    "$work/report_tree.txt" || fail "$dpi dpi: the first finding is not focused and named:
+$(cat "$work/report_tree.txt")"
+  timeout 10 xdotool windowfocus --sync "$report" 2>/dev/null
   xdotool key Escape
   sleep 0.5
   timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null

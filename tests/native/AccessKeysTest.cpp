@@ -60,7 +60,7 @@ TEST(AccessKeys, NoWindowHasTwoControlsWithOneAccessKey) {
             }
         ++windows;
     }
-    EXPECT_EQ(windows, 6);
+    EXPECT_EQ(windows, 7);
 }
 
 }  // namespace

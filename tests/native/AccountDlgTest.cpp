@@ -1,4 +1,5 @@
 // The rules of the account and options dialogs that need no window.
+#include "engine/Utilities.h"
 #include "MachineTest.h"
 #include "ui/AccountDlgCore.h"
 #include "ui/OptionsDlgCore.h"
@@ -27,7 +28,7 @@ TEST_F(AccountDlgRules, AccountIsLocalWhenItsDomainIsTheComputersName) {
     machine.Fail("GetComputerNameW", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Shown(ui::CurrentAccountFields()), std::make_tuple(WSTR(""), WSTR(""), true))
         << "two empty names are equal";
-    EXPECT_EQ(ui::LocalComputerName(), WSTR(""));
+    EXPECT_EQ(engine::LocalComputerName(), WSTR(""));
 }
 
 TEST_F(AccountDlgRules, AutologonAccountIsTheStoredOneWhenItNamesAUser) {

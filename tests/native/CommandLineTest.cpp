@@ -5,6 +5,7 @@
 #include "MachineTest.h"
 #include "ProgramImage.h"
 #include "audit/Audit.h"
+#include "diagnostics/Diagnostics.h"
 #include "engine/ChangeLock.h"
 #include "engine/LateBinding.h"
 
@@ -107,9 +108,10 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(Status(), json::parse(R"({
         "mode": "secure",
         "settings": {"startup": "asks", "resume": "asks", "screenSaver": "asks"},
-        "account": {"user": "", "domain": "", "password": "none"},
+        "account": {"user": "", "domain": "", "password": "none"}, "autoLogonCount": null,
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
-                    "VerifyPassword": true, "ModifyAllPowerProfiles": false},
+                    "VerifyPassword": true, "ModifyAllPowerProfiles": false,
+                    "ForgetPasswordInSecureMode": false},
         "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "settingsOf": "GATEWISE-PC\\alice",
         "warnings": []})"));
     MakeRelaxed();
@@ -148,7 +150,8 @@ TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
               "  AutochangeStandby=True\n"
               "  AutochangeScreenSaver=True\n"
               "  VerifyPassword=True\n"
-              "  ModifyAllPowerProfiles=False\n");
+              "  ModifyAllPowerProfiles=False\n"
+              "  ForgetPasswordInSecureMode=False\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -617,12 +620,12 @@ TEST_F(CommandLineTest, PasswordFromStandardInputLeavesNoUnwipedCopy) {
 
 // ---------------------------------------------------------------- options
 
-TEST_F(CommandLineTest, OptionsShowsAllFiveAndSavesOnlyTheOptionsNamed) {
+TEST_F(CommandLineTest, OptionsShowsAllSixAndSavesOnlyTheOptionsNamed) {
     Result result = Run({"options"});
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out,
               "  AutochangeStartup=True\n  AutochangeStandby=True\n  AutochangeScreenSaver=True\n"
-              "  VerifyPassword=True\n  ModifyAllPowerProfiles=False\n");
+              "  VerifyPassword=True\n  ModifyAllPowerProfiles=False\n  ForgetPasswordInSecureMode=False\n");
     EXPECT_FALSE(StoredOption(WSTR("VerifyPassword")));  // showing saves nothing
 
     StoreOption(WSTR("VerifyPassword"), WSTR("false"));
@@ -700,7 +703,7 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     const json report = json::parse(result.out);
     EXPECT_EQ(report["problems"], 1);
     EXPECT_EQ(report["warnings"], 0);
-    ASSERT_EQ(report["checks"].size(), 16u);
+    ASSERT_EQ(report["checks"].size(), diagnostics::CheckIds().size());
     EXPECT_EQ(report["checks"][0]["id"], "administrator");  // in the fixed order
     EXPECT_EQ(report["checks"][4]["id"], "autologon-count");
     EXPECT_EQ(report["checks"][4]["verdict"], "problem");
@@ -712,6 +715,80 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(result.code, 0) << result.out;
     EXPECT_NE(result.out.find("\n0 problems, 0 warnings for secure mode.\n"), std::string::npos) << result.out;
     EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
+}
+
+TEST_F(CommandLineTest, DiagnoseFixesAFindingOnlyForAnAdministratorAndSaysHowToReverseIt) {
+    const WCHAR* key = WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device");
+    machine.SetDword(HKEY_LOCAL_MACHINE, key, WSTR("DevicePasswordLessBuildVersion"), 2);
+    json report = json::parse(Run({"diagnose", "--json"}).out);
+    const auto finding = std::find_if(report["checks"].begin(), report["checks"].end(),
+                                      [](const json& check) { return check["id"] == "password-less-sign-in"; });
+    EXPECT_EQ((*finding)["fixable"], true);
+
+    BecomeStandardUser();
+    Result result = Run({"diagnose", "--fix", "password-less-sign-in"});
+    EXPECT_EQ(result.code, cli::kNeedsAdministrator);
+    EXPECT_NE(result.err.find("needs administrator rights"), std::string::npos) << result.err;
+    machine.processGroups = {{UsersSid(), SE_GROUP_ENABLED}, {os::sim::AdministratorsSid(), SE_GROUP_ENABLED}};
+
+    result = Run({"diagnose", "--fix", "password-less-sign-in"});
+    EXPECT_EQ(result.code, cli::kDone) << result.err;
+    EXPECT_EQ(result.out.rfind("Fixed password-less-sign-in: DevicePasswordLessBuildVersion under HKEY_LOCAL_MACHINE", 0),
+              0u) << result.out;
+    EXPECT_NE(result.out.find("\nTo reverse it, set DevicePasswordLessBuildVersion"), std::string::npos);
+    EXPECT_EQ(machine.eventLog.back().id, static_cast<DWORD>(audit::ckFix));
+
+    report = json::parse(Run({"diagnose", "--fix", "password-less-sign-in", "--json"}).out);
+    EXPECT_EQ(report["result"], "nothing-to-fix");
+    EXPECT_EQ(report["reverse"], nullptr);
+    EXPECT_EQ(Run({"diagnose", "--fix", "logon-banner"}).code, cli::kBadUsage) << "a policy has no fix";
+    result = Run({"diagnose", "--fix", "autologon-count", "--for", "relaxed"});
+    EXPECT_EQ(result.code, cli::kBadUsage);
+    EXPECT_EQ(result.err, "gatewisecmd diagnose takes only one of --for, --fix and --verify-stored.\n");
+}
+
+TEST_F(CommandLineTest, RelaxedWarnsWhenPasswordLessSignInStopsTheMicrosoftAccount) {
+    MakeRelaxed();
+    machine.accounts[0].microsoftAccount = WSTR("alice@example.com");
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device"),
+                     WSTR("DevicePasswordLessBuildVersion"), 2);
+    const Result result = Run({"relaxed"});
+    EXPECT_EQ(result.code, cli::kDone) << "the switch goes on";
+    EXPECT_EQ(result.err.rfind("Warning: Windows requires Windows Hello sign-in for Microsoft accounts, and "
+                               "GATEWISE-PC\\alice is one",
+                               0),
+              0u)
+        << result.err;
+    machine.accounts[0].microsoftAccount.clear();
+    EXPECT_EQ(Run({"relaxed"}).err, "");
+}
+
+TEST_F(CommandLineTest, DiagnoseVerifyStoredTriesThePasswordOnceAfterAWarning) {
+    Result result = Run({"diagnose", "--verify-stored"});
+    EXPECT_EQ(result.code, cli::kNoAutologonAccount);
+    EXPECT_NE(result.err.find("No auto-logon account is stored"), std::string::npos) << result.err;
+
+    MakeRelaxed();
+    result = Run({"diagnose", "--verify-stored"});
+    EXPECT_EQ(result.code, cli::kDone) << result.err;
+    EXPECT_EQ(result.err.rfind("Warning: the stored password is tried once", 0), 0u) << "warned first";
+    EXPECT_EQ(result.out, "Windows accepts the stored password of GATEWISE-PC\\alice.\n");
+
+    machine.accounts[0].password = WSTR("changed");
+    machine.ClearCalls();
+    result = Run({"diagnose", "--verify-stored", "--json"});
+    EXPECT_EQ(result.code, cli::kPasswordRejected);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 1);
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["result"], "rejected");
+    EXPECT_EQ(report["tried"], "plain-value");
+    EXPECT_EQ(report["exitCode"], cli::kPasswordRejected);
+    EXPECT_EQ(result.out.find("wonderland"), std::string::npos);
+
+    BecomeStandardUser();
+    machine.ClearCalls();
+    EXPECT_EQ(Run({"diagnose", "--verify-stored"}).code, cli::kNeedsAdministrator);
+    EXPECT_EQ(machine.CountCalls("LogonUserW"), 0);
 }
 
 // ---------------------------------------------------------------- event log
@@ -898,7 +975,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
     MakeRelaxed();
     machine.screenSaverSecure = TRUE;  // custom: the screen saver asks already
     EXPECT_EQ(json::parse(Run({"secure", "--json"}).out), json::parse(R"({
-        "mode": "secure", "previousMode": "custom",
+        "mode": "secure", "once": false, "passwordRemoved": false, "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
                     {"name": "resume", "from": "does-not-ask", "to": "asks"}], "alreadyInMode": false,
         "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
@@ -908,7 +985,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
 
     BecomeStandardUser();
     EXPECT_EQ(json::parse(Run({"relaxed", "--json"}).out), json::parse(R"({
-        "mode": "relaxed", "previousMode": "secure",
+        "mode": "relaxed", "once": false, "passwordRemoved": false, "previousMode": "secure",
         "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "alreadyInMode": false,
         "leftOut": ["startup", "resume"],
         "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));

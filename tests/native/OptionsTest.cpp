@@ -21,14 +21,15 @@ protected:
     static constexpr const WCHAR* kOptionsKey = WSTR("SOFTWARE\\Vantrel\\Gatewise");
 };
 
-TEST_F(OptionsTest, FirstStartOfAnAdministratorWritesAllFiveDefaults) {
+TEST_F(OptionsTest, FirstStartOfAnAdministratorWritesAllSixDefaults) {
     StartUp();
     EXPECT_EQ(Stored(WSTR("AutochangeStartup")), os::WString(WSTR("True")));
     EXPECT_EQ(Stored(WSTR("AutochangeStandby")), os::WString(WSTR("True")));
     EXPECT_EQ(Stored(WSTR("AutochangeScreenSaver")), os::WString(WSTR("True")));
     EXPECT_EQ(Stored(WSTR("VerifyPassword")), os::WString(WSTR("True")));
     EXPECT_EQ(Stored(WSTR("ModifyAllPowerProfiles")), os::WString(WSTR("False")));
-    EXPECT_EQ(machine.Key(HKEY_CURRENT_USER, kOptionsKey).values.size(), 5u);
+    EXPECT_EQ(Stored(WSTR("ForgetPasswordInSecureMode")), os::WString(WSTR("False")));
+    EXPECT_EQ(machine.Key(HKEY_CURRENT_USER, kOptionsKey).values.size(), 6u);
     EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kOptionsKey, WSTR("VerifyPassword"))->type, DWORD{REG_SZ});
 }
 

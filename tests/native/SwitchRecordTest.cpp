@@ -153,7 +153,7 @@ TEST_F(SwitchRecordTest, OptionsStoredByAnotherProcessAreTakenBeforeASwitch) {
     machine.Key(HKEY_CURRENT_USER, kOptionsKey).readOnly = true;
     options->SetModifyAllPowerProfiles(true);
     options->Save();
-    EXPECT_EQ(options->NotStored().size(), 5u);
+    EXPECT_EQ(options->NotStored().size(), 6u);
     EXPECT_TRUE(options->TakeNotStoredNotice());
     EXPECT_FALSE(options->TakeNotStoredNotice()) << "told once";
     EXPECT_FALSE(options->AdoptStoredChanges());

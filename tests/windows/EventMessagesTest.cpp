@@ -38,11 +38,12 @@ TEST(EventMessages, GatewiseExeShowsEveryKindOfEventWithItsFiveTextsInOrder) {
     const wchar_t* const texts[] = {L"Password prompting switched from Secure Mode to Relaxed Mode.",
                                     L"User: PC\\alice", L"Program: gatewise.exe (the window)",
                                     L"Settings written: none.", L"Result: done."};
-    for (const audit::TChangeKind kind : {audit::ckSwitch, audit::ckUndo, audit::ckAccount, audit::ckOptions})
+    for (const audit::TChangeKind kind :
+         {audit::ckSwitch, audit::ckUndo, audit::ckAccount, audit::ckOptions, audit::ckFix})
         EXPECT_EQ(Formatted(program, kind, texts),
                   L"Password prompting switched from Secure Mode to Relaxed Mode.\r\n\r\nUser: PC\\alice\r\n"
                   L"Program: gatewise.exe (the window)\r\nSettings written: none.\r\nResult: done.")
             << "kind " << int{kind};
-    EXPECT_EQ(Formatted(program, audit::ckOptions + 1, texts), L"") << "a kind the program does not write";
+    EXPECT_EQ(Formatted(program, audit::ckFix + 1, texts), L"") << "a kind the program does not write";
     FreeLibrary(program);
 }

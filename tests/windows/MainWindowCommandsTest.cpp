@@ -3,11 +3,13 @@
 // "wonderland") with the password stored, the screen saver not asking; the
 // resume setting is left alone.
 #include "MainWindowFixture.h"
+#include "audit/Audit.h"
 #include "ModalScript.h"
 #include "shell/Gatewise_IDH.h"
 #include "toolkit/Menu.h"
 #include "ui/AboutDlg.h"
 #include "ui/AutologonDlg.h"
+#include "ui/CheckReportDlg.h"
 #include "ui/InfoDlgEx.h"
 #include "ui/OptionsDlg.h"
 #include "ui/VerifyPwdDlg.h"
@@ -206,6 +208,51 @@ TEST_F(MainWindowCommands, F3AsksForTheAccountOnlyWhenTheStartUpSettingNeedsOne)
     EXPECT_TRUE(errors.empty());
 }
 
+// Windows Hello sign-in required for Microsoft accounts stops automatic logon
+// of alice, connected to one: F3 says so before anything else and offers to
+// turn the requirement off.
+TEST_F(MainWindowCommands, F3SaysWhenPasswordLessSignInStopsTheAccountAndCanTurnItOff) {
+    const wchar_t* passwordLess = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\PasswordLess\\Device";
+    machine.SetDword(HKEY_LOCAL_MACHINE, passwordLess, L"DevicePasswordLessBuildVersion", 2);
+    machine.accounts[0].microsoftAccount = L"alice@example.com";
+    machine.screenSaverSecure = TRUE;
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) {
+        EXPECT_EQ(L"Windows Hello sign-in required", question.Caption());
+        EXPECT_NE(question.Get<TControl>(L"lblText").Caption().find(L", and alice is one"),
+                  std::wstring::npos);
+        Click(question.Get<TButton>(L"btnCancel"));
+    });
+    Press(VK_F3);
+    EXPECT_EQ(L"custom, 0 sounds", Seen()) << "Cancel changes nothing";
+
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) { Click(question.Get<TButton>(L"btnYes")); });
+    Press(VK_F3);
+    const os::sim::RegistryValue* version = machine.Value(HKEY_LOCAL_MACHINE, passwordLess, L"DevicePasswordLessBuildVersion");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(0, version->data[0]);
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode Changed, Relaxed Mode (currently active)", Seen());
+    EXPECT_EQ(static_cast<DWORD>(audit::ckFix), machine.eventLog.at(0).id);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowCommands, NextStartOnlyLogsOnOnceAndTheTitleSaysSoUntilASwitchForGood) {
+    machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon", L"0");
+    machine.screenSaverSecure = TRUE;
+    window->Get<TMenuItem>(L"mnuCommandsRelaxedOnce").Click();
+    Application().ProcessMessages();
+    const os::sim::RegistryValue* count = machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoLogonCount");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(1, count->data[0]);
+    EXPECT_EQ(L"relaxed, 1 sounds, Mode Changed, Relaxed Mode for the next start-up (currently active)", Seen());
+    EXPECT_EQ(L"Password prompting has been successfully changed to Relaxed Mode for the next start-up.",
+              Balloon().Text());
+
+    Press(VK_F3);  // for good: the count goes
+    EXPECT_EQ(nullptr, machine.Value(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoLogonCount"));
+    EXPECT_EQ(L"Relaxed Mode (currently active)", window->Get<TLabel>(L"lblRelaxedTitle").Caption());
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(MainWindowCommands, WithBalloonTipsOffTheConfirmationsAreMessages) {
     machine.SetDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
                      L"EnableBalloonTips", 0);
@@ -262,7 +309,7 @@ TEST_F(MainWindowCommands, EveryCommandButUsersManagementHidesTheBalloon) {
     Application().OnHelpContents = [&helpShown] { ++helpShown; };
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
         .Then<TdlgAutologon>([](TdlgAutologon& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); })
-        .Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) { Click(report.Get<TButton>(L"btnOk")); })
+        .Then<ui::TdlgCheckReport>([](ui::TdlgCheckReport& report) { Click(report.Get<TButton>(L"btnClose")); })
         .Then<ui::TdlgAbout>([](ui::TdlgAbout& about) { Click(about.Get<TButton>(L"btnOK")); });
     for (const wchar_t* command : {L"mnuCommandsOptions", L"mnuCommandsSetAccount", L"mnuCommandsCheckSettings",
                                    L"mnuHelpHelp", L"mnuHelpWebSite", L"mnuHelpTechnicalSupport", L"mnuHelpAbout"}) {
@@ -281,7 +328,7 @@ TEST_F(MainWindowCommands, EveryCommandButUsersManagementHidesTheBalloon) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblemsFirst) {
+TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsListsProblemsFirst) {
     machine.screenSaverSecure = TRUE;
     script.Then<ui::TdlgOptions>([](ui::TdlgOptions& dialog) { Click(dialog.Get<TButton>(L"btnCancel")); });
     Click(window->Get<TButton>(L"btnOptions"));
@@ -290,12 +337,12 @@ TEST_F(MainWindowCommands, OptionsRefreshTheTitlesAndCheckSettingsReportsProblem
 
     machine.SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
                       L"legalnoticecaption", L"Notice");
-    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& report) {
+    script.Then<ui::TdlgCheckReport>([](ui::TdlgCheckReport& report) {
         EXPECT_EQ(L"Check settings", report.Caption());
         EXPECT_EQ(shell::IDH_CheckSettings, report.HelpContext);
-        EXPECT_EQ(0u, report.Get<TControl>(L"lblText").Caption().find(
-                          L"<b>Problems</b><br>\u2022 A security policy shows a logon message"));
-        Click(report.Get<TButton>(L"btnOk"));
+        EXPECT_EQ("logon-banner", report.Findings().at(0).id);
+        EXPECT_EQ(diagnostics::Verdict::Problem, report.Findings().at(0).verdict);
+        Click(report.Get<TButton>(L"btnClose"));
     });
     window->Get<TMenuItem>(L"mnuCommandsCheckSettings").Click();
     EXPECT_TRUE(errors.empty());

@@ -63,14 +63,16 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(MenuTexts(bar), (std::vector<std::wstring>{L"&Commands", L"Additional &products", L"&Help"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
               (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3",
-                                         L"U&ndo last switch\tCtrl+Z", L"-", L"&Options...", L"&Autologon account...",
-                                         L"&Users management...", L"&Check settings...", L"-", L"E&xit\tAlt+X"}));
+                                         L"Relaxed Mode for the next start on&ly", L"U&ndo last switch\tCtrl+Z", L"-",
+                                         L"&Options...", L"&Autologon account...", L"&Users management...",
+                                         L"&Check settings...", L"-", L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
               (std::vector<std::wstring>{L"&Flowgauge", L"&Speedloom", L"&Ledgerly", L"&Wipewell"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 2)),
               (std::vector<std::wstring>{L"&Help topics\tF1", L"-", L"&Web site", L"&Technical support", L"-",
                                          L"&About Gatewise"}));
-    EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 4, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 2, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 5, MF_BYPOSITION) & MF_GRAYED);
 }
 
 TEST_F(MainWindow, ActiveModeIsMarkedInItsTitle) {
@@ -210,11 +212,12 @@ TEST_F(MainWindow, MovingToAnotherResolutionScalesTheStoredLayoutWithoutDrift) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(MainWindow, AccountCommandIsGreyedForOtherUsers) {
+TEST_F(MainWindow, AccountAndNextStartCommandsAreGreyedForOtherUsers) {
     machine.processGroups = {{os::sim::UsersSid(), SE_GROUP_ENABLED}};
     Create();
     HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
-    EXPECT_TRUE(GetMenuState(commands, 5, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(commands, 2, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(commands, 6, MF_BYPOSITION) & MF_GRAYED);
 }
 
 }  // namespace

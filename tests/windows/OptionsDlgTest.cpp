@@ -28,11 +28,11 @@ protected:
         shell::FreeSubstitutionList();
         FormTest::TearDown();
     }
-    // Startup, standby, screen saver, verification, all power profiles.
+    // Startup, standby, screen saver, verification, all power profiles, forgetting the password.
     std::vector<std::wstring> Stored() const {
         std::vector<std::wstring> values;
         for (const wchar_t* name : {L"AutochangeStartup", L"AutochangeStandby", L"AutochangeScreenSaver",
-                                    L"VerifyPassword", L"ModifyAllPowerProfiles"})
+                                    L"VerifyPassword", L"ModifyAllPowerProfiles", L"ForgetPasswordInSecureMode"})
             values.push_back(machine.String(HKEY_CURRENT_USER, kOptionsKey, name).value_or(L"(none)"));
         return values;
     }
@@ -60,7 +60,7 @@ TEST_F(OptionsDlg, OnePromptMustStayEnabledAndCancelWritesNothing) {
         Click(dialog.Get<TButton>(L"btnCancel"));
     });
     EXPECT_EQ(mrCancel, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"True", L"False"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"True", L"False", L"False"}), Stored());
     EXPECT_FALSE(settings::GlobalOptions().ModifyAllPowerProfiles());
 }
 
@@ -99,6 +99,7 @@ TEST_F(OptionsDlg, OkStoresEveryBoxAndTheAccountDialogOpensOverIt) {
             EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Checked());
             Click(dialog.Get<TCheckBox>(L"chkStandby"));
             Click(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles"));
+            Click(dialog.Get<TCheckBox>(L"chkForgetPassword"));
             Click(dialog.Get<TButton>(L"btnHelp"));
             Click(dialog.Get<TButton>(L"btnAutologon"));
         })
@@ -110,7 +111,7 @@ TEST_F(OptionsDlg, OkStoresEveryBoxAndTheAccountDialogOpensOverIt) {
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
     Application().OnHelpContext = nullptr;
     EXPECT_EQ(10010, helpTopic);
-    EXPECT_EQ((std::vector<std::wstring>{L"True", L"False", L"False", L"True", L"True"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"False", L"False", L"True", L"True", L"True"}), Stored());
     EXPECT_TRUE(errors.empty());
 }
 
@@ -130,11 +131,12 @@ TEST_F(OptionsDlg, WithoutAdministratorRightsOkLeavesTheOptionsItCannotChange) {
             EXPECT_FALSE(dialog.Get<TCheckBox>(name).Enabled()) << name;
         }
         EXPECT_FALSE(dialog.Get<TButton>(L"btnAutologon").Enabled());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkForgetPassword").Enabled()) << "the password is the machine's";
         EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Visible()) << "Windows XP";
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"False", L"False"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"False", L"False", L"False"}), Stored());
 }
 
 TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotStoreThem) {
