@@ -258,6 +258,8 @@ int Undo(Session& session, bool force) {
         outcome = audit::UndoLastSwitch(session.ProgramOptions(), force, lock, audit::orCommandLine, logged.list);
     }
     if (!outcome.problem.empty()) session.Warn(outcome.problem);
+    for (const std::string& scheme : outcome.schemesGone)
+        session.Warn("Warning: the power plan " + scheme + " that the record names no longer exists; it was left out.");
     const std::optional<switching::TLastSwitch>& last = outcome.last;
     const std::string described =
         last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +

@@ -1,6 +1,7 @@
 #include "switching/LastSwitch.h"
 
 #include "engine/Utilities.h"
+#include "engine/WindowsVersion.h"
 #include "os/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -17,6 +18,11 @@ using Json = nlohmann::ordered_json;
 
 constexpr int kVersion = 1;
 const WCHAR kValueName[] = WSTR("LastSwitch");
+// A record is a few hundred bytes per power scheme; a larger one was not written by a switch.
+constexpr std::size_t kMaxRecordBytes = 32 * 1024;
+// The longest text a switch finds in a text setting ("0", "1", a decimal
+// DelayLockInterval), terminator included, with room to spare.
+constexpr std::size_t kMaxTextBytes = 16 * sizeof(WCHAR);
 
 // Where the record is kept: the options key's value "LastSwitch".
 class RecordPlace {
@@ -168,6 +174,44 @@ GUID Guid(const Json& json) {
     return guid;
 }
 
+// A REG_SZ value short enough for the setting, ending in its terminator.
+bool IsShortText(const engine::RawValue& value) {
+    const std::vector<BYTE>& data = value.data;
+    return value.type == REG_SZ && data.size() % sizeof(WCHAR) == 0 && data.size() >= sizeof(WCHAR) &&
+           data.size() <= kMaxTextBytes && data[data.size() - 1] == 0 && data[data.size() - 2] == 0;
+}
+
+bool IsDword(const engine::RawValue& value) { return value.type == REG_DWORD && value.data.size() == sizeof(DWORD); }
+
+// Text of decimal digits alone.
+bool IsDecimalText(const engine::RawValue& value) {
+    if (!IsShortText(value) || value.data.size() == sizeof(WCHAR)) return false;
+    for (std::size_t i = 0; i + sizeof(WCHAR) < value.data.size(); i += sizeof(WCHAR))
+        if (value.data[i + 1] != 0 || value.data[i] < '0' || value.data[i] > '9') return false;
+    return true;
+}
+
+// A value as a switch could have found it: AutoAdminLogon and
+// ScreenSaverIsSecure short text; AutoLogonCount and DelayLockInterval a
+// DWORD or short decimal text; any of them missing.
+std::optional<engine::RawValue> ShortTextSetting(const Json& json) {
+    std::optional<engine::RawValue> value = Raw(json);
+    Require(!value || IsShortText(*value));
+    return value;
+}
+
+std::optional<engine::RawValue> NumberSetting(const Json& json) {
+    std::optional<engine::RawValue> value = Raw(json);
+    Require(!value || IsDword(*value) || IsDecimalText(*value));
+    return value;
+}
+
+DWORD WakeValue(const Json& json) {
+    const DWORD value = Number(json);
+    Require(value <= 1);
+    return value;
+}
+
 // Fills the values of the settings that `record` covers.
 void ReadSettings(const Json& json, TSwitchRecord& record) {
     std::vector<const char*> names;
@@ -178,23 +222,31 @@ void ReadSettings(const Json& json, TSwitchRecord& record) {
     Require(json.is_object() && json.size() == names.size());
     for (const char* name : names) Require(json.contains(name));
 
-    if (record.startup) record.autoAdminLogon = Raw(json["AutoAdminLogon"]);
-    if (record.startup && record.autoLogonCountCovered) record.autoLogonCount = Raw(json["AutoLogonCount"]);
+    if (record.startup) record.autoAdminLogon = ShortTextSetting(json["AutoAdminLogon"]);
+    if (record.startup && record.autoLogonCountCovered) record.autoLogonCount = NumberSetting(json["AutoLogonCount"]);
     if (record.resume) {
         const Json& schemes = json["lockOnWake"];
         Require(schemes.is_array());
         for (const Json& scheme : schemes) {
             Object(scheme, {"scheme", "active", "ac", "dc"});
             record.lockOnWake.push_back(
-                {Guid(scheme["scheme"]), Flag(scheme["active"]), Number(scheme["ac"]), Number(scheme["dc"])});
+                {Guid(scheme["scheme"]), Flag(scheme["active"]), WakeValue(scheme["ac"]), WakeValue(scheme["dc"])});
         }
         record.passwordOnResumeFlag = OptionalFlag(json["passwordOnResume"]);
-        record.delayLockInterval = Raw(json["DelayLockInterval"]);
+        record.delayLockInterval = NumberSetting(json["DelayLockInterval"]);
+        Require(record.modernStandby || !record.delayLockInterval);
     }
     if (record.screenSaver) {
-        record.screenSaverIsSecure = Raw(json["ScreenSaverIsSecure"]);
+        record.screenSaverIsSecure = ShortTextSetting(json["ScreenSaverIsSecure"]);
         record.screenSaverParameter = OptionalFlag(json["screenSaverParameter"]);
     }
+}
+
+// The resume setting as this Windows keeps it: the power schemes' values
+// from Windows 6 on, the global power policy's flag before.
+void RequireThisPcsResumeSetting(const TSwitchRecord& record) {
+    if (engine::IsWindows6OrLater()) Require(!record.passwordOnResumeFlag);
+    else Require(record.lockOnWake.empty() && !record.screenSaverParameter);
 }
 
 TLastSwitch ReadRecord(const Json& json) {
@@ -228,11 +280,15 @@ TLastSwitch ReadRecord(const Json& json) {
     before.allSchemes = Flag(covers["allSchemes"]);
     before.modernStandby = Flag(covers["modernStandby"]);
 
+    // What this PC does not have was never recorded here.
+    Require(!before.modernStandby || (before.resume && engine::WakeSignInDelayCovered()));
     TSwitchRecord coverage = before;
     ReadSettings(json["before"], before);
+    RequireThisPcsResumeSetting(before);
     if (finished) {
         last.after = coverage;
         ReadSettings(json["after"], *last.after);
+        RequireThisPcsResumeSetting(*last.after);
     }
     return last;
 }
@@ -286,7 +342,8 @@ TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options) {
     }
     if (!value) return {};
     if (value->type != REG_SZ) return {std::nullopt, Described(options) + " is not text, so it was not used."};
-    std::optional<TLastSwitch> last = ParseLastSwitch(TextOf(*value));
+    std::optional<TLastSwitch> last =
+        value->data.size() <= kMaxRecordBytes ? ParseLastSwitch(TextOf(*value)) : std::nullopt;
     if (!last) return {std::nullopt, Described(options) + " is damaged or of another version, so it was not used."};
     return {std::move(last), {}};
 }

@@ -259,6 +259,66 @@ TEST_F(SwitchRecordTest, UndoFollowsTheAdministratorRulesOfASwitch) {
     EXPECT_EQ(Settings(), relaxed);
 }
 
+TEST_F(SwitchRecordTest, ARecordHoldingWhatNoSwitchCouldHaveFoundIsDamagedAndWritesNothing) {
+    using nlohmann::json;
+    Switch(pmRelaxed);
+    const json record = json::parse(os::ToUtf8(StoredRecord().value()));
+    const auto edited = [&](const char* part, const char* setting, json value) {
+        json copy = record;
+        copy[part][setting] = std::move(value);
+        return copy.dump();
+    };
+    const auto raw = [](DWORD type, const std::string& hex) { return json{{"type", type}, {"data", hex}}; };
+    const std::string relaxed = Settings();
+    const std::string wordy = std::string(2 * 40, '3') + "0000";  // forty characters of text
+    for (const std::string& forged :
+         {edited("before", "AutoAdminLogon", raw(REG_BINARY, "3100")),
+          edited("before", "AutoAdminLogon", raw(REG_DWORD, "01000000")),
+          edited("before", "AutoAdminLogon", raw(REG_SZ, wordy)),
+          edited("before", "AutoAdminLogon", raw(REG_SZ, "3100")),  // no terminator
+          edited("before", "AutoAdminLogon", raw(REG_SZ, std::string(512 * 1024 * 4, '3') + "0000")),
+          edited("before", "AutoLogonCount", raw(REG_QWORD, "0100000000000000")),
+          edited("before", "ScreenSaverIsSecure", raw(REG_DWORD, "01000000")),
+          edited("before", "DelayLockInterval", raw(REG_SZ, "3100780000000")),
+          edited("before", "DelayLockInterval", raw(REG_SZ, "31007800" "0000")),  // "1x"
+          edited("before", "DelayLockInterval", raw(REG_BINARY, "00000000")),
+          edited("before", "lockOnWake", json::array({{{"scheme", record["before"]["lockOnWake"][0]["scheme"]},
+                                                       {"active", true}, {"ac", 2}, {"dc", 0}}})),
+          edited("before", "passwordOnResume", true)}) {
+        StoreRecord(forged);
+        const switching::TUndoOutcome outcome = Undo(true);
+        EXPECT_EQ(outcome.result, TUndoResult::NothingToUndo) << forged.substr(0, 400);
+        EXPECT_NE(outcome.problem.find("is damaged"), std::string::npos) << outcome.problem;
+    }
+    EXPECT_EQ(Settings(), relaxed);
+
+    // The delay of Modern Standby, recorded on a PC without it.
+    StoreRecord(record.dump());
+    machine.modernStandby = false;
+    EXPECT_EQ(Undo(true).result, TUndoResult::NothingToUndo);
+    machine.modernStandby = true;
+    // A text DelayLockInterval is what a switch finds and restores exactly.
+    StoreRecord(edited("before", "DelayLockInterval", raw(REG_SZ, "3300300030000000")));
+    EXPECT_EQ(Undo(true).result, TUndoResult::Done);
+    EXPECT_EQ(machine.String(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), WSTR("300"));
+}
+
+TEST_F(SwitchRecordTest, APowerPlanDeletedSinceTheSwitchIsNamedAndTheRestIsUndone) {
+    using nlohmann::json;
+    const std::string secure = Settings();
+    Switch(pmRelaxed);
+    json record = json::parse(os::ToUtf8(StoredRecord().value()));
+    const char* gone = "{11111111-2222-3333-4444-555555555555}";
+    for (const char* part : {"before", "after"}) record[part]["lockOnWake"][0]["scheme"] = gone;
+    StoreRecord(record.dump());
+    const switching::TUndoOutcome outcome = Undo(false);
+    EXPECT_EQ(outcome.result, TUndoResult::Done);
+    EXPECT_EQ(outcome.schemesGone, std::vector<std::string>{gone});
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    EXPECT_EQ(machine.String(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), WSTR("300"));
+    EXPECT_NE(Settings(), secure) << "the real plan kept its value, as the record did not name it";
+}
+
 TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
     using nlohmann::json;
     Switch(pmRelaxed);
