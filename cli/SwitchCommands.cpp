@@ -301,6 +301,13 @@ int Undo(Session& session, bool force) {
     }
     Json changed = Json::array();
     for (const std::string& name : outcome.changed) changed.push_back(name);
+    // The undo is done: a mode that cannot be read now does not make it a failure.
+    Json mode = nullptr;
+    try {
+        mode = ModeName(session.ProgramOptions().GetCurrentMode());
+    } catch (const std::exception& error) {
+        session.AddWarning(std::string("The mode could not be read afterwards: ") + error.what());
+    }
     Json object{{"result", code == kDone ? "undone" : code == kChangedSinceSwitch ? "changed-since" : "nothing-to-undo"},
                 {"switch", last ? Json{{"mode", ModeName(last->before.mode)},
                                        {"time", switching::UtcTimeText(last->time)},
@@ -308,7 +315,7 @@ int Undo(Session& session, bool force) {
                                 : Json(nullptr)},
                 {"changedSince", changed},
                 {"startupLeftAsking", outcome.startupLeftAsking},
-                {"mode", ModeName(session.ProgramOptions().GetCurrentMode())},
+                {"mode", mode},
                 {"warnings", session.Warnings()}};
     // A refusal carries what a failed command's object holds as well.
     if (code != kDone) object.update(FailureJson(refusal, code));

@@ -257,7 +257,9 @@ TLastSwitch ReadRecord(const Json& json) {
     for (const char* name : {"time", "mode", "covers", "before"}) Require(json.contains(name));
 
     TLastSwitch last;
-    Require(json["time"].is_number_integer() && json["time"].get<std::int64_t>() >= 0);
+    // Up to the end of the year 3000, the last that the C runtime of Windows converts.
+    Require(json["time"].is_number_integer() && json["time"].get<std::int64_t>() >= 0 &&
+            json["time"].get<std::int64_t>() <= 32503679999);
     last.time = json["time"].get<std::int64_t>();
     TSwitchRecord& before = last.before;
     const Json& mode = json["mode"];

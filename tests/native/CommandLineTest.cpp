@@ -131,7 +131,11 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(status["modernStandby"], true);
     EXPECT_EQ(status["wakeSignInDelay"], 300);
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), WSTR("300"));
-    EXPECT_EQ(Status()["wakeSignInDelay"], 0);
+    status = Status();
+    EXPECT_EQ(status["wakeSignInDelay"], nullptr);
+    EXPECT_EQ(status["warnings"], json::array({"The registry value DelayLockInterval under HKEY_CURRENT_USER\\Control "
+                                               "Panel\\Desktop is not a number; it is shown as null, and the resume "
+                                               "setting counts it as asking for the password."}));
 }
 
 TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
@@ -406,6 +410,25 @@ TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessF
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.err, "Warning: undo will not be available: the settings before the switch could not be stored "
                           "under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise.\n");
+}
+
+TEST_F(CommandLineTest, AnUndoThatWentThroughIsNoFailureWhenTheModeCannotBeReadAfterwards) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    // Once the record is forgotten, no key opens any more.
+    machine.beforeCall = [this](const std::string& function) {
+        if (function != "RegDeleteValueW") return;
+        machine.Fail("RegOpenKeyExW", ERROR_ACCESS_DENIED);
+        machine.Fail("RegCreateKeyExW", ERROR_ACCESS_DENIED);
+    };
+    const Result result = Run({"undo", "--json"});
+    machine.beforeCall = nullptr;
+    EXPECT_EQ(result.code, 0) << result.err;
+    const json answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "undone");
+    EXPECT_EQ(answer["mode"], nullptr);
+    EXPECT_NE(answer["warnings"].dump().find("The mode could not be read afterwards"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
 }
 
 // ---------------------------------------------------------------- account

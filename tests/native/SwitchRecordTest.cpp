@@ -292,6 +292,11 @@ TEST_F(SwitchRecordTest, ARecordHoldingWhatNoSwitchCouldHaveFoundIsDamagedAndWri
     }
     EXPECT_EQ(Settings(), relaxed);
 
+    // A time that no clock shows.
+    json late = record;
+    late["time"] = 99999999999999;
+    StoreRecord(late.dump());
+    EXPECT_EQ(Undo(true).result, TUndoResult::NothingToUndo);
     // The delay of Modern Standby, recorded on a PC without it.
     StoreRecord(record.dump());
     machine.modernStandby = false;
