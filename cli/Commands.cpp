@@ -60,6 +60,18 @@ std::vector<CommandArgument> Assignments(const std::vector<std::string>& argumen
     return assignments;
 }
 
+// Refuses a value given apart from its option that starts with "-": an
+// option typed where the value was due ("--user --no-verify"). Given with
+// "=" ("--user=-name"), such a value is meant.
+void RequireValuesApart(const std::vector<std::string>& arguments, std::initializer_list<const char*> options) {
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+        for (const char* option : options)
+            if (arguments[i] == option && arguments[i + 1].starts_with('-'))
+                throw CommandFailure(kBadUsage, std::string("The option ") + option + " is followed by argument " +
+                                                    std::to_string(i + 2) + ", which starts with \"-\": write " +
+                                                    option + "=VALUE for a value that does. Nothing was changed.");
+}
+
 settings::TPromptMode TargetMode(const std::string& name) {
     if (name == "secure") return settings::pmSecure;
     if (name == "relaxed") return settings::pmRelaxed;
@@ -110,7 +122,10 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
     AddJsonFlag(*set, request);
     set->callback([&] {
-        request.command = [&](Session& s) { return SetAccount(s, request.user, request.domain, !request.noVerify); };
+        request.command = [&](Session& s) {
+            RequireValuesApart(arguments, {"--user", "--domain"});
+            return SetAccount(s, request.user, request.domain, !request.noVerify);
+        };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
     AddJsonFlag(*clear, request);

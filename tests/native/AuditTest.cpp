@@ -2,6 +2,7 @@
 // happened, who, with which program, what it touched and how it ended, never a
 // password; and a failure to log never stops the change.
 #include "audit/Audit.h"
+#include "engine/AccountNames.h"
 #include "MachineTest.h"
 
 using settings::pmRelaxed;
@@ -121,6 +122,16 @@ TEST_F(AuditTest, AccountChangesNameTheAccountAndWhereItsPasswordWentNeverThePas
     texts = OnlyEvent(audit::ckAccount, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(texts[0], "Auto-logon account not cleared.");
     EXPECT_EQ(texts[4].rfind("Result: failed. ", 0), 0u) << texts[4];
+}
+
+TEST_F(AuditTest, NoNameCanForgeALineOfAnEventOrTurnItsTextAround) {
+    machine.samAccountName = os::FromUtf8("GATEWISE-PC\\ali\r\nResult: done.\u202e");
+    audit::SetAutologonAccount(os::FromUtf8("b\u2028ob"), WSTR("OFFICE"), os::SecretString(WSTR("x")), audit::orWindow,
+                               warnings);
+    const auto texts = OnlyEvent(audit::ckAccount, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(texts[0], "Auto-logon account set to OFFICE\\b\\u2028ob.");
+    EXPECT_EQ(texts[1], "User: GATEWISE-PC\\ali\\r\\nResult: done.\\u202e");
+    EXPECT_EQ(engine::EscapedText("tag\U000E0041 z\u00e9"), "tag\\udb40\\udc41 z\u00e9");
 }
 
 TEST_F(AuditTest, OptionsChangesNameEachValueThatChangedAndThoseNotStored) {

@@ -483,6 +483,26 @@ TEST_F(CommandLineTest, MicrosoftAccountAddressIsStoredAsTheLocalAccountConnecte
     EXPECT_EQ(Args("LogonUserW"), "alice,GATEWISE-PC,type=2,provider=0 | alice,GATEWISE-PC,type=2,provider=0");
 }
 
+TEST_F(CommandLineTest, AccountSetRefusesNamesNoWindowsAccountHasAndOptionsTakenForValues) {
+    for (const char* name : {"ali\nce", "ali\x7f" "ce", "ali\u0085ce", "ali\u2028ce", "gpj\u202e" "exe",
+                             "alice\u200b", "abcdefghijklmnopqrstu", "OFFICE\\b\tob"}) {
+        const Result result = Run({"account", "set", "--user", name, "--no-verify"}, "secret\n");
+        EXPECT_EQ(result.code, cli::kBadUsage) << result.err;
+    }
+    const std::string principal = std::string(1020, 'a') + "@b.ch";
+    EXPECT_EQ(Run({"account", "set", "--user", principal, "--no-verify"}, "secret\n").code, cli::kBadUsage);
+    EXPECT_EQ(Run({"account", "set", "--user", "bob", "--domain", std::string(256, 'd'), "--no-verify"}, "x\n").code,
+              cli::kBadUsage);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+
+    const Result option = Run({"account", "set", "--user", "--no-verify"}, "secret\n");
+    EXPECT_EQ(option.code, cli::kBadUsage);
+    EXPECT_NE(option.err.find("--user=VALUE"), std::string::npos) << option.err;
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+    EXPECT_EQ(Run({"account", "set", "--user=-bob", "--no-verify"}, "secret\n").code, 0);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("-bob"));
+}
+
 TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
     machine.accounts[0].logonError = 1311;
     const Result result = Run({"account", "set", "--user", "alice"}, "wonderland");  // no line end
@@ -1343,6 +1363,9 @@ TEST_F(SystemRunTest, WhatDefaultsToTheCurrentAccountIsRefused) {
     EXPECT_EQ(Run({"account", "set", "--user", "bob", "--domain", "GATEWISE-PC", "--no-verify"}, "secret\n").code, 0);
     EXPECT_EQ(Run({"account", "set", "--user", "OFFICE\\bob", "--no-verify"}, "secret\n").code, 0);
     EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WSTR("OFFICE"));
+    // "\bob" names no domain either.
+    EXPECT_EQ(Run({"account", "set", "--user", "\\carol", "--no-verify"}, "secret\n").code, 2);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("bob"));
 }
 
 TEST_F(SystemRunTest, StartedPartAnswersThroughItsExitCodeAndOnlyForItsOwnSession) {
