@@ -24,12 +24,14 @@ constexpr std::size_t kMaxRecordBytes = 32 * 1024;
 // DelayLockInterval), terminator included, with room to spare.
 constexpr std::size_t kMaxTextBytes = 16 * sizeof(WCHAR);
 
-// Where the record is kept: the options key's value "LastSwitch".
+// Where the record is kept: the options key's value "LastSwitch"; with
+// `machineCopy`, the same key and value under HKEY_LOCAL_MACHINE.
 class RecordPlace {
 public:
-    explicit RecordPlace(const settings::TPersistentOptions& options)
+    explicit RecordPlace(const settings::TPersistentOptions& options, bool machineCopy = false)
         : path_(options.KeyPath()),
-          value_{options.LocalMachine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(), kValueName} {}
+          value_{options.LocalMachine() || machineCopy ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(),
+                 kValueName} {}
     RecordPlace(const RecordPlace&) = delete;
     RecordPlace& operator=(const RecordPlace&) = delete;
     const engine::SettingValue& Value() const { return value_; }
@@ -38,6 +40,21 @@ private:
     os::WString path_;
     engine::SettingValue value_;
 };
+
+// Whether a record is kept twice: options under HKEY_CURRENT_USER, which
+// their user may write, and a record there that covers a machine-wide setting.
+bool KeptTwice(const settings::TPersistentOptions& options, const TSwitchRecord& record) {
+    return !options.LocalMachine() && CoversMachineWideSettings(record);
+}
+
+std::optional<engine::RawValue> ReadPlace(const settings::TPersistentOptions& options, bool machineCopy) {
+    return engine::ReadSettingValue(RecordPlace(options, machineCopy).Value());
+}
+
+void WritePlace(const settings::TPersistentOptions& options, bool machineCopy,
+                const std::optional<engine::RawValue>& value) {
+    engine::PutBackSettingValue(RecordPlace(options, machineCopy).Value(), value);
+}
 
 std::string Described(const settings::TPersistentOptions& options) {
     return std::string("The record of the last switch (") + kLastSwitchValue + " under " +
@@ -347,13 +364,27 @@ TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options) {
     std::optional<TLastSwitch> last =
         value->data.size() <= kMaxRecordBytes ? ParseLastSwitch(TextOf(*value)) : std::nullopt;
     if (!last) return {std::nullopt, Described(options) + " is damaged or of another version, so it was not used."};
-    return {std::move(last), {}};
+    bool confirmed = true;
+    if (KeptTwice(options, last->before)) {
+        try {
+            confirmed = ReadPlace(options, true) == value;
+        } catch (const std::exception&) {
+            confirmed = false;
+        }
+    }
+    return {std::move(last), {}, confirmed};
+}
+
+bool CoversMachineWideSettings(const TSwitchRecord& record) {
+    return record.startup || !record.lockOnWake.empty() || record.passwordOnResumeFlag.has_value();
 }
 
 bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSwitch& last) {
     if (ReadLastSwitch(options).last != last) return true;
     try {
-        engine::PutBackSettingValue(RecordPlace(options).Value(), std::nullopt);
+        if (KeptTwice(options, last.before) && ReadPlace(options, true) == TextValue(LastSwitchText(last)))
+            WritePlace(options, true, std::nullopt);
+        WritePlace(options, false, std::nullopt);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -361,16 +392,29 @@ bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSw
 }
 
 TSwitchJournal::TSwitchJournal(const settings::TPersistentOptions& options, const TSwitchRecord& record)
-    : options_(options), last_{record, std::nullopt, Now()} {
+    : options_(options), last_{record, std::nullopt, Now()}, twice_(KeptTwice(options, record)) {
     try {
-        const RecordPlace place(options);
-        previous_ = engine::ReadSettingValue(place.Value());
+        previous_ = ReadPlace(options, false);
+        if (twice_) previousMachineCopy_ = ReadPlace(options, true);
         written_ = TextValue(LastSwitchText(last_));
-        engine::PutBackSettingValue(place.Value(), written_);
+        Write(written_);
         stored_ = true;
     } catch (const std::exception&) {
         // The switch goes on without a record; Complete says so.
+        try {
+            Write(previous_, previousMachineCopy_);
+        } catch (const std::exception&) {
+            // Without its copy the record is not undone.
+        }
     }
+}
+
+void TSwitchJournal::Write(const std::optional<engine::RawValue>& value) { Write(value, value); }
+
+void TSwitchJournal::Write(const std::optional<engine::RawValue>& value,
+                           const std::optional<engine::RawValue>& machineCopy) {
+    if (twice_) WritePlace(options_, true, machineCopy);
+    WritePlace(options_, false, value);
 }
 
 TSwitchJournal::~TSwitchJournal() {
@@ -379,7 +423,7 @@ TSwitchJournal::~TSwitchJournal() {
 
 bool TSwitchJournal::StillOwnRecord() const {
     try {
-        return stored_ && engine::ReadSettingValue(RecordPlace(options_).Value()) == written_;
+        return stored_ && ReadPlace(options_, false) == written_ && (!twice_ || ReadPlace(options_, true) == written_);
     } catch (const std::exception&) {
         return false;
     }
@@ -389,7 +433,7 @@ void TSwitchJournal::Withdraw() {
     ended_ = true;
     if (!StillOwnRecord()) return;
     try {
-        engine::PutBackSettingValue(RecordPlace(options_).Value(), previous_);
+        Write(previous_, previousMachineCopy_);
     } catch (const std::exception&) {
         // The record of this switch stays; undo then finds that it changed nothing.
     }
@@ -399,13 +443,12 @@ bool TSwitchJournal::Complete(const TSwitchRecord& after) {
     ended_ = true;
     if (!StillOwnRecord()) return false;
     last_.after = after;
-    const RecordPlace place(options_);
     try {
-        engine::PutBackSettingValue(place.Value(), TextValue(LastSwitchText(last_)));
+        Write(TextValue(LastSwitchText(last_)));
         return true;
     } catch (const std::exception&) {
         try {
-            engine::PutBackSettingValue(place.Value(), std::nullopt);
+            Write(std::nullopt);
         } catch (const std::exception&) {
             // An unfinished record stays, which undo does only when forced.
         }

@@ -33,6 +33,18 @@ TLastSwitch WithoutSchemesGone(TLastSwitch last, std::vector<std::string>& named
     return last;
 }
 
+// The record less its machine-wide settings, which undo leaves as they are.
+TSwitchRecord WithoutMachineWide(TSwitchRecord record) {
+    record.startup = false;
+    record.lockOnWake.clear();
+    record.passwordOnResumeFlag.reset();
+    return record;
+}
+
+bool CoversAnything(const TSwitchRecord& record) {
+    return CoversMachineWideSettings(record) || record.screenSaver || (record.resume && record.modernStandby);
+}
+
 }  // namespace
 
 TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force, engine::TChangeLock& lock,
@@ -47,7 +59,18 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
     }
     if (!outcome.last) return outcome;
     const TLastSwitch& recorded = *outcome.last;
-    if (recorded.before.startup || recorded.before.resume) {
+    TLastSwitch undoable = recorded;
+    if (!stored.machineWideConfirmed) {
+        outcome.machineWideLeft = true;
+        outcome.problem = "The record of the last switch covers the start-up or resume setting, but its copy under "
+                          "HKEY_LOCAL_MACHINE\\" + os::ToUtf8(options.KeyPath()) +
+                          ", where only administrators write, is missing (as for a record of an earlier version) or "
+                          "of another switch, so those settings were left as they are.";
+        undoable.before = WithoutMachineWide(recorded.before);
+        if (recorded.after) undoable.after = WithoutMachineWide(*recorded.after);
+        if (!CoversAnything(undoable.before)) return outcome;
+    }
+    if (CoversMachineWideSettings(undoable.before)) {
         if (!engine::IsAdministrator()) {
             outcome.result = TUndoResult::NeedsAdministrator;
             return outcome;
@@ -57,7 +80,7 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
     TLastSwitch last;
     TSwitchRecord now;
     try {
-        last = WithoutSchemesGone(recorded, outcome.schemesGone);
+        last = WithoutSchemesGone(undoable, outcome.schemesGone);
         now = ReadRecordedSettings(last.before);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), {});

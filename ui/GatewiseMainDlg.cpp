@@ -550,7 +550,8 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, c
         Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
                FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}) +
                    (outcome.startupLeftAsking ? shell::ResString(IDS_UNDO_LEFT_ASKING) : L"") +
-                   SchemesGoneText(outcome.schemesGone),
+                   SchemesGoneText(outcome.schemesGone) +
+                   (outcome.problem.empty() ? L"" : L"\r" + os::FromUtf8(outcome.problem)),
                false);
         break;
     case switching::TUndoResult::NothingToUndo: {

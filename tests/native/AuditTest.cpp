@@ -55,8 +55,8 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
                   "active power scheme), screen saver (ScreenSaverIsSecure and the session's setting).",
                   "Result: done."}));
 
-    // The first write is the switch's record for undo; the second, a setting.
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1, 1);
+    // The first writes are the switch's record for undo and its copy; the third, a setting.
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2, 1);
     EXPECT_THROW(Switch(settings::pmSecure, audit::orWindow, warnings), switching::ESwitchFailed);
     const auto failed = OnlyEvent(audit::ckSwitch, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(failed[0], "Password prompting not switched from Relaxed Mode to Secure Mode.");

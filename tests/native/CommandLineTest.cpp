@@ -1222,6 +1222,25 @@ TEST_F(SystemRunTest, TheConsoleUsersOptionsNeverNarrowWhatSystemSwitches) {
     EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
 }
 
+TEST_F(SystemRunTest, TheConsoleUsersOwnRecordNeverMakesSystemWriteAMachineWideValue) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    machine.consoleUser->screenSaverSecure = FALSE;
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    ASSERT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")),
+              AliceValue(kOptionsKey, WSTR("LastSwitch")));
+    // alice edits the record in her hive: automatic logon on at undo.
+    json forged = json::parse(os::ToUtf8(*AliceValue(kOptionsKey, WSTR("LastSwitch"))));
+    forged["before"]["AutoAdminLogon"]["data"] = "31000000";
+    machine.SetString(HKEY_USERS, AliceKey(kOptionsKey), WSTR("LastSwitch"), os::FromUtf8(forged.dump()));
+
+    const Result undone = Run({"undo", "--force"});
+    EXPECT_EQ(undone.code, 0) << undone.err;
+    EXPECT_NE(undone.err.find("where only administrators write, is missing"), std::string::npos) << undone.err;
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, FALSE) << "alice's own setting is undone";
+}
+
 TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {
     machine.consoleUser->screenSaverSecure = FALSE;
     machine.screenSaverSecure = TRUE;

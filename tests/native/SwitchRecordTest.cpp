@@ -88,11 +88,11 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
         int skip;  // calls that succeed first
         const char* cause;
     };
-    // The first value written is the record that undoes the switch.
-    for (const Step& step : {Step{"RegSetValueExW", 1, "Failed to set data for 'AutoAdminLogon'"},
+    // The first values written are the record that undoes the switch and its copy.
+    for (const Step& step : {Step{"RegSetValueExW", 2, "Failed to set data for 'AutoAdminLogon'"},
                              Step{"PowerWriteDCValueIndex", 0, "System Error.  Code: 5.\r\nAccess is denied."},
-                             Step{"RegSetValueExW", 2, "Failed to set data for 'DelayLockInterval'"},
-                             Step{"RegSetValueExW", 3, "Failed to set data for 'ScreenSaverIsSecure'"},
+                             Step{"RegSetValueExW", 3, "Failed to set data for 'DelayLockInterval'"},
+                             Step{"RegSetValueExW", 4, "Failed to set data for 'ScreenSaverIsSecure'"},
                              Step{"SystemParametersInfoW", 1, "System Error.  Code: 5.\r\nAccess is denied."}}) {
         machine.Fail(step.function, ERROR_ACCESS_DENIED, step.skip, 1);
         const ESwitchFailed failure = FailedSwitch();
@@ -130,7 +130,7 @@ TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetr
 TEST_F(SwitchRecordTest, SettingsThatCannotBePutBackAreNamed) {
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
     // The delay's write fails, and so does every later one: AutoAdminLogon stays switched.
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2);
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 3);
     const ESwitchFailed failure = FailedSwitch();
     EXPECT_EQ(failure.LeftChanged, std::vector<std::string>{"AutoAdminLogon"});
     EXPECT_STREQ(failure.what(), "Failed to set data for 'DelayLockInterval'\r\n"
@@ -172,9 +172,11 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
     EXPECT_TRUE(result.undoAvailable);
 
     const std::vector<std::string> writes = machine.CallsTo("RegSetValueExW");
-    ASSERT_GE(writes.size(), 2u);
-    EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record is written before any setting";
-    EXPECT_EQ(writes[1].rfind("AutoAdminLogon,", 0), 0u);
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record and its copy are written before any setting";
+    EXPECT_EQ(writes[1].rfind("LastSwitch,", 0), 0u);
+    EXPECT_EQ(writes[2].rfind("AutoAdminLogon,", 0), 0u);
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")), StoredRecord());
 
     const switching::TStoredSwitch stored = switching::ReadLastSwitch(*options);
     ASSERT_TRUE(stored.last) << stored.problem;
@@ -308,6 +310,42 @@ TEST_F(SwitchRecordTest, ARecordHoldingWhatNoSwitchCouldHaveFoundIsDamagedAndWri
     EXPECT_EQ(machine.String(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), WSTR("300"));
 }
 
+TEST_F(SwitchRecordTest, MachineWideValuesComeOnlyFromTheCopyWhereOnlyAdministratorsWrite) {
+    using nlohmann::json;
+    Switch(pmRelaxed);
+    const std::optional<os::WString> copy = machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"));
+    ASSERT_EQ(copy, StoredRecord());
+    // The user's own record, edited to turn automatic logon on at undo, is
+    // no longer the copy's: its machine-wide values are not taken.
+    json forged = json::parse(os::ToUtf8(*copy));
+    forged["before"]["AutoAdminLogon"] = {{"type", REG_SZ}, {"data", "31000000"}};
+    for (const std::string& record : {forged.dump(), std::string(R"({"version":1})")}) {
+        SCOPED_TRACE(record.substr(0, 60));
+        Switch(pmSecure);
+        Switch(pmRelaxed);
+        StoreRecord(record == forged.dump() ? record : os::ToUtf8(*StoredRecord()));
+        if (record != forged.dump()) machine.SetString(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"),
+                                                       os::FromUtf8(forged.dump()));  // another switch's copy
+        const switching::TUndoOutcome outcome = Undo(true);
+        EXPECT_EQ(outcome.result, TUndoResult::Done);
+        EXPECT_TRUE(outcome.machineWideLeft);
+        EXPECT_NE(outcome.problem.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Gatewise, where only administrators "
+                                       "write, is missing"),
+                  std::string::npos)
+            << outcome.problem;
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1")) << "left as the switch left it";
+        EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 0u);
+        EXPECT_EQ(machine.screenSaverSecure, TRUE) << "the user's own settings are undone";
+    }
+    // With the copy the same record, everything is undone.
+    Switch(pmSecure);
+    const std::string secure = Settings();
+    Switch(pmRelaxed);
+    EXPECT_EQ(Undo(false).result, TUndoResult::Done);
+    EXPECT_EQ(Settings(), secure);
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")), std::nullopt);
+}
+
 TEST_F(SwitchRecordTest, APowerPlanDeletedSinceTheSwitchIsNamedAndTheRestIsUndone) {
     using nlohmann::json;
     const std::string secure = Settings();
@@ -316,6 +354,7 @@ TEST_F(SwitchRecordTest, APowerPlanDeletedSinceTheSwitchIsNamedAndTheRestIsUndon
     const char* gone = "{11111111-2222-3333-4444-555555555555}";
     for (const char* part : {"before", "after"}) record[part]["lockOnWake"][0]["scheme"] = gone;
     StoreRecord(record.dump());
+    machine.SetString(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"), os::FromUtf8(record.dump()));
     const switching::TUndoOutcome outcome = Undo(false);
     EXPECT_EQ(outcome.result, TUndoResult::Done);
     EXPECT_EQ(outcome.schemesGone, std::vector<std::string>{gone});
