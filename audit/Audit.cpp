@@ -1,6 +1,7 @@
 #include "audit/Audit.h"
 
 #include "diagnostics/AutologonState.h"
+#include "engine/AccountNames.h"
 #include "engine/ChangeLock.h"
 #include "engine/OsError.h"
 #include "os/UniqueHandle.h"
@@ -21,10 +22,15 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
+// An account's name as an event shows it: no character of it can start a line of its own.
+std::string EventAccountName(const os::WString& user, const os::WString& domain) {
+    return engine::EscapedText(diagnostics::AccountDisplayName(user, domain));
+}
+
 std::string CurrentUser() {
     try {
         const engine::UserAccount account = engine::GetCurrentUserAccount();
-        return diagnostics::AccountDisplayName(account.user, account.domain);
+        return EventAccountName(account.user, account.domain);
     } catch (const std::exception& error) {
         return std::string("unknown (") + error.what() + ")";
     }
@@ -149,11 +155,12 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
 }
 
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                                   TOrigin origin, Warnings& warnings, bool once) {
-    switching::LockForSwitch(options, lock);
+                                   TOrigin origin, Warnings& warnings, bool once,
+                                   const switching::TCoverageRequest& request) {
+    switching::LockForSwitch(options, lock, request);
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once, request);
         if (!result.changedNothing) Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
     } catch (const switching::ENothingToSwitch&) {
@@ -182,7 +189,7 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
 
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
                                            const os::SecretString& password, TOrigin origin, Warnings& warnings) {
-    const std::string account = diagnostics::AccountDisplayName(user, domain);
+    const std::string account = EventAccountName(user, domain);
     TChange change{ckAccount, origin, {}, {}, {}};
     try {
         const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password);

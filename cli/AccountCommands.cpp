@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "cli/Password.h"
 #include "diagnostics/AutologonState.h"
+#include "engine/AccountNames.h"
 #include "engine/ChangeLock.h"
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
@@ -92,12 +93,16 @@ AccountChange ChangeAccount(Session& session, const os::WString& user, const os:
 
 int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify) {
     RequireAdministrator("Setting the auto-logon account");
-    if (session.LocalSystem() && domain.empty() && user.find('\\') == std::string::npos &&
+    // "\name" names no domain either: it would take SYSTEM's own.
+    const std::size_t backslash = user.find('\\');
+    if (session.LocalSystem() && domain.empty() && (backslash == std::string::npos || backslash == 0) &&
         user.find('@') == std::string::npos)
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd cannot take the domain from its own account: "
                                         "give --domain (the computer's name for a local account) or --user "
                                         "DOMAIN\\NAME. Nothing was changed.");
     const engine::UserAccount named = NamedAccount(user, domain);
+    if (const std::optional<std::string> problem = engine::AccountNameProblem(named.user, named.domain))
+        throw CommandFailure(kBadUsage, *problem + " Nothing was changed.");
     const engine::UserAccount account = engine::WindowsAccountName(named.user, named.domain);
     if (account.user.empty())
         throw CommandFailure(kBadUsage, "The user name is empty; to remove the account, use gatewisecmd account "

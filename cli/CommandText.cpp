@@ -1,24 +1,11 @@
 #include "cli/CommandText.h"
 
+#include "engine/AccountNames.h"
 #include "engine/ConsoleUser.h"
 #include "engine/Utilities.h"
 
-#include <cstdio>
-
 namespace cli {
 namespace {
-
-// JSON's short escape of a control character, or null.
-const char* ShortEscape(unsigned code) {
-    switch (code) {
-    case '\b': return "\\b";
-    case '\f': return "\\f";
-    case '\n': return "\\n";
-    case '\r': return "\\r";
-    case '\t': return "\\t";
-    default: return nullptr;
-    }
-}
 
 SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
     if (!managed) return SettingState::NotManaged;
@@ -27,24 +14,7 @@ SettingState ReadSetting(bool managed, bool (*asksPassword)()) {
 
 }  // namespace
 
-std::string Printable(std::string_view text) {
-    std::string printable;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned code = static_cast<unsigned char>(text[i]);
-        const bool c1 = code == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
-        if (c1) code = static_cast<unsigned char>(text[++i]);
-        if (!c1 && code >= 0x20 && code != 0x7F) {
-            printable += text[i];
-        } else if (const char* escape = ShortEscape(code)) {
-            printable += escape;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
-            printable += escaped;
-        }
-    }
-    return printable;
-}
+std::string Printable(std::string_view text) { return engine::EscapedText(text); }
 
 std::string PrintableAccount(const os::WString& user, const os::WString& domain) {
     return Printable(diagnostics::AccountDisplayName(user, domain));
@@ -62,12 +32,13 @@ const char* ModeName(settings::TPromptMode mode) {
     return "custom";
 }
 
-SettingStates ReadSettings(settings::TOptions& options) {
-    return {ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup),
-            ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume),
-            engine::PerUserSettingsOutOfReach()
-                ? SettingState::NoUser
-                : ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
+SettingStates ReadSettings(settings::TOptions& options) { return ReadSettings(options.Enabled()); }
+
+SettingStates ReadSettings(const settings::TSettingSet& managed) {
+    return {ReadSetting(managed.startup, engine::GetAskPasswordOnStartup),
+            ReadSetting(managed.resume, engine::GetAskPasswordOnResume),
+            engine::PerUserSettingsOutOfReach() ? SettingState::NoUser
+                                                : ReadSetting(managed.screenSaver, engine::GetAskPasswordOnScreenSaver)};
 }
 
 const char* SettingKey(SettingState state) {

@@ -14,9 +14,10 @@
 
 namespace cli {
 
-// UTF-8 text for a terminal, with its control characters (C0, DEL and C1)
-// escaped as JSON escapes them: a name from the registry must not move the
-// cursor, change colours or forge a line of the output.
+// UTF-8 text for a terminal, with its control characters (C0, DEL and C1),
+// line separators and format characters escaped as JSON escapes them
+// (engine/AccountNames.h): a name from the registry must not move the
+// cursor, change colours, forge a line of the output or turn text around.
 std::string Printable(std::string_view text);
 std::string PrintableAccount(const os::WString& user, const os::WString& domain);
 
@@ -34,6 +35,8 @@ struct SettingStates {
 
 // The three settings, those that the options leave alone as not managed.
 SettingStates ReadSettings(settings::TOptions& options);
+// The same for the settings `managed`, whatever the options enable.
+SettingStates ReadSettings(const settings::TSettingSet& managed);
 // Its name in JSON, and in text.
 const char* SettingKey(SettingState state);
 const char* SettingText(SettingState state);

@@ -33,8 +33,19 @@ struct Request {
     std::string domain;
     std::string forMode;
     std::vector<std::string> assignments;
+    std::vector<std::string> only;
     std::function<int(Session&)> command;
 };
+
+void AddOnlyOption(CLI::App& command, Request& request) {
+    command
+        .add_option("--only", request.only,
+                    "Switches only these settings, whatever the options say: startup, resume and screensaver, "
+                    "separated by commas.")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->type_name("SETTINGS");
+}
 
 void AddJsonFlag(CLI::App& command, Request& request) {
     command.add_flag("--json", request.json, "Writes one JSON object instead of text, also when the command fails.");
@@ -47,6 +58,18 @@ std::vector<CommandArgument> Assignments(const std::vector<std::string>& argumen
     std::vector<CommandArgument> assignments;
     for (std::size_t i = 0; i < positions.size(); ++i) assignments.push_back({request.assignments[i], positions[i]});
     return assignments;
+}
+
+// Refuses a value given apart from its option that starts with "-": an
+// option typed where the value was due ("--user --no-verify"). Given with
+// "=" ("--user=-name"), such a value is meant.
+void RequireValuesApart(const std::vector<std::string>& arguments, std::initializer_list<const char*> options) {
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+        for (const char* option : options)
+            if (arguments[i] == option && arguments[i + 1].starts_with('-'))
+                throw CommandFailure(kBadUsage, std::string("The option ") + option + " is followed by argument " +
+                                                    std::to_string(i + 2) + ", which starts with \"-\": write " +
+                                                    option + "=VALUE for a value that does. Nothing was changed.");
 }
 
 settings::TPromptMode TargetMode(const std::string& name) {
@@ -67,17 +90,25 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
+    AddOnlyOption(*secure, request);
     AddJsonFlag(*secure, request);
-    secure->callback(
-        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmSecure, request.verify); }; });
+    secure->callback([&] {
+        request.command = [&](Session& s) {
+            return Switch(s, settings::pmSecure, {request.verify, false, OnlySettings(request.only)});
+        };
+    });
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
     relaxed->add_flag("--once", request.once,
                       "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
+    AddOnlyOption(*relaxed, request);
     AddJsonFlag(*relaxed, request);
-    relaxed->callback(
-        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmRelaxed, false, request.once); }; });
+    relaxed->callback([&] {
+        request.command = [&](Session& s) {
+            return Switch(s, settings::pmRelaxed, {false, request.once, OnlySettings(request.only)});
+        };
+    });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
     account->require_subcommand(1);
@@ -91,7 +122,10 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
     AddJsonFlag(*set, request);
     set->callback([&] {
-        request.command = [&](Session& s) { return SetAccount(s, request.user, request.domain, !request.noVerify); };
+        request.command = [&](Session& s) {
+            RequireValuesApart(arguments, {"--user", "--domain"});
+            return SetAccount(s, request.user, request.domain, !request.noVerify);
+        };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
     AddJsonFlag(*clear, request);

@@ -18,15 +18,20 @@ const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Wi
 
 // The wake sign-in delay in seconds; null when it is missing or its key cannot
 // be read, 0 (every time, as it then counts) for a value of another type.
-Json WakeSignInDelayJson() {
+// DelayLockInterval: null when it is missing; a value of another type is null
+// too, with a warning (the resume setting counts it as asking).
+Json WakeSignInDelayJson(Session& session) {
     try {
         const std::optional<DWORD> delay = engine::GetWakeSignInDelay();
         return delay ? Json(*delay) : Json(nullptr);
     } catch (const engine::ERegistryException&) {
-        return engine::kSignInEveryTime;
+        session.AddWarning("The registry value DelayLockInterval under " + UserRootName() +
+                           "\\Control Panel\\Desktop is not a number; it is shown as null, and the resume setting "
+                           "counts it as asking for the password.");
     } catch (const engine::EOSError&) {
-        return nullptr;
+        // A key that cannot be read: nothing to show.
     }
+    return nullptr;
 }
 
 // AutoLogonCount: null when it is missing; a value of another type is null
@@ -75,7 +80,7 @@ int Status(Session& session) {
                             {"options", noUser ? Json(nullptr) : OptionsJson(options)},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
-                            {"wakeSignInDelay", WakeSignInDelayJson()},
+                            {"wakeSignInDelay", WakeSignInDelayJson(session)},
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
         return kDone;

@@ -160,11 +160,19 @@ endif()
 # What wixl 0.101 cannot write: the 64-bit mark of the components (the
 # registry values go to the 64-bit view), the error log that a run of the
 # program may leave in its folder, and the event source's key, all removed
-# with the program.
+# with the program. And a package rebuilt with the same version must replace
+# the installed one, not become a second entry in Installed apps: wixl
+# ignores AllowSameVersionUpgrades, so the upgrade row is written again with
+# its maximum version included (msidbUpgradeAttributesMigrateFeatures 1 |
+# msidbUpgradeAttributesVersionMaxInclusive 512). Attributes is part of the
+# row's key, so the row is replaced rather than updated.
 find_tool(msibuild msibuild msitools)
 execute_process(
   COMMAND ${msibuild} ${msi}
           -q "UPDATE `Component` SET `Attributes` = 256"
+          -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+          -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) \
+VALUES ('${UPGRADE_CODE}', '${VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
           -q "INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) \
 VALUES ('ErrorLog', 'Program', 'gatewise.LOG', 'INSTALLDIR', 2)"
           -q "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) \

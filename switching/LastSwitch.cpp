@@ -1,6 +1,7 @@
 #include "switching/LastSwitch.h"
 
 #include "engine/Utilities.h"
+#include "engine/WindowsVersion.h"
 #include "os/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -17,13 +18,20 @@ using Json = nlohmann::ordered_json;
 
 constexpr int kVersion = 1;
 const WCHAR kValueName[] = WSTR("LastSwitch");
+// A record is a few hundred bytes per power scheme; a larger one was not written by a switch.
+constexpr std::size_t kMaxRecordBytes = 32 * 1024;
+// The longest text a switch finds in a text setting ("0", "1", a decimal
+// DelayLockInterval), terminator included, with room to spare.
+constexpr std::size_t kMaxTextBytes = 16 * sizeof(WCHAR);
 
-// Where the record is kept: the options key's value "LastSwitch".
+// Where the record is kept: the options key's value "LastSwitch"; with
+// `machineCopy`, the same key and value under HKEY_LOCAL_MACHINE.
 class RecordPlace {
 public:
-    explicit RecordPlace(const settings::TPersistentOptions& options)
+    explicit RecordPlace(const settings::TPersistentOptions& options, bool machineCopy = false)
         : path_(options.KeyPath()),
-          value_{options.LocalMachine() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(), kValueName} {}
+          value_{options.LocalMachine() || machineCopy ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path_.c_str(),
+                 kValueName} {}
     RecordPlace(const RecordPlace&) = delete;
     RecordPlace& operator=(const RecordPlace&) = delete;
     const engine::SettingValue& Value() const { return value_; }
@@ -32,6 +40,21 @@ private:
     os::WString path_;
     engine::SettingValue value_;
 };
+
+// Whether a record is kept twice: options under HKEY_CURRENT_USER, which
+// their user may write, and a record there that covers a machine-wide setting.
+bool KeptTwice(const settings::TPersistentOptions& options, const TSwitchRecord& record) {
+    return !options.LocalMachine() && CoversMachineWideSettings(record);
+}
+
+std::optional<engine::RawValue> ReadPlace(const settings::TPersistentOptions& options, bool machineCopy) {
+    return engine::ReadSettingValue(RecordPlace(options, machineCopy).Value());
+}
+
+void WritePlace(const settings::TPersistentOptions& options, bool machineCopy,
+                const std::optional<engine::RawValue>& value) {
+    engine::PutBackSettingValue(RecordPlace(options, machineCopy).Value(), value);
+}
 
 std::string Described(const settings::TPersistentOptions& options) {
     return std::string("The record of the last switch (") + kLastSwitchValue + " under " +
@@ -168,6 +191,44 @@ GUID Guid(const Json& json) {
     return guid;
 }
 
+// A REG_SZ value short enough for the setting, ending in its terminator.
+bool IsShortText(const engine::RawValue& value) {
+    const std::vector<BYTE>& data = value.data;
+    return value.type == REG_SZ && data.size() % sizeof(WCHAR) == 0 && data.size() >= sizeof(WCHAR) &&
+           data.size() <= kMaxTextBytes && data[data.size() - 1] == 0 && data[data.size() - 2] == 0;
+}
+
+bool IsDword(const engine::RawValue& value) { return value.type == REG_DWORD && value.data.size() == sizeof(DWORD); }
+
+// Text of decimal digits alone.
+bool IsDecimalText(const engine::RawValue& value) {
+    if (!IsShortText(value) || value.data.size() == sizeof(WCHAR)) return false;
+    for (std::size_t i = 0; i + sizeof(WCHAR) < value.data.size(); i += sizeof(WCHAR))
+        if (value.data[i + 1] != 0 || value.data[i] < '0' || value.data[i] > '9') return false;
+    return true;
+}
+
+// A value as a switch could have found it: AutoAdminLogon and
+// ScreenSaverIsSecure short text; AutoLogonCount and DelayLockInterval a
+// DWORD or short decimal text; any of them missing.
+std::optional<engine::RawValue> ShortTextSetting(const Json& json) {
+    std::optional<engine::RawValue> value = Raw(json);
+    Require(!value || IsShortText(*value));
+    return value;
+}
+
+std::optional<engine::RawValue> NumberSetting(const Json& json) {
+    std::optional<engine::RawValue> value = Raw(json);
+    Require(!value || IsDword(*value) || IsDecimalText(*value));
+    return value;
+}
+
+DWORD WakeValue(const Json& json) {
+    const DWORD value = Number(json);
+    Require(value <= 1);
+    return value;
+}
+
 // Fills the values of the settings that `record` covers.
 void ReadSettings(const Json& json, TSwitchRecord& record) {
     std::vector<const char*> names;
@@ -178,23 +239,31 @@ void ReadSettings(const Json& json, TSwitchRecord& record) {
     Require(json.is_object() && json.size() == names.size());
     for (const char* name : names) Require(json.contains(name));
 
-    if (record.startup) record.autoAdminLogon = Raw(json["AutoAdminLogon"]);
-    if (record.startup && record.autoLogonCountCovered) record.autoLogonCount = Raw(json["AutoLogonCount"]);
+    if (record.startup) record.autoAdminLogon = ShortTextSetting(json["AutoAdminLogon"]);
+    if (record.startup && record.autoLogonCountCovered) record.autoLogonCount = NumberSetting(json["AutoLogonCount"]);
     if (record.resume) {
         const Json& schemes = json["lockOnWake"];
         Require(schemes.is_array());
         for (const Json& scheme : schemes) {
             Object(scheme, {"scheme", "active", "ac", "dc"});
             record.lockOnWake.push_back(
-                {Guid(scheme["scheme"]), Flag(scheme["active"]), Number(scheme["ac"]), Number(scheme["dc"])});
+                {Guid(scheme["scheme"]), Flag(scheme["active"]), WakeValue(scheme["ac"]), WakeValue(scheme["dc"])});
         }
         record.passwordOnResumeFlag = OptionalFlag(json["passwordOnResume"]);
-        record.delayLockInterval = Raw(json["DelayLockInterval"]);
+        record.delayLockInterval = NumberSetting(json["DelayLockInterval"]);
+        Require(record.modernStandby || !record.delayLockInterval);
     }
     if (record.screenSaver) {
-        record.screenSaverIsSecure = Raw(json["ScreenSaverIsSecure"]);
+        record.screenSaverIsSecure = ShortTextSetting(json["ScreenSaverIsSecure"]);
         record.screenSaverParameter = OptionalFlag(json["screenSaverParameter"]);
     }
+}
+
+// The resume setting as this Windows keeps it: the power schemes' values
+// from Windows 6 on, the global power policy's flag before.
+void RequireThisPcsResumeSetting(const TSwitchRecord& record) {
+    if (engine::IsWindows6OrLater()) Require(!record.passwordOnResumeFlag);
+    else Require(record.lockOnWake.empty() && !record.screenSaverParameter);
 }
 
 TLastSwitch ReadRecord(const Json& json) {
@@ -205,7 +274,9 @@ TLastSwitch ReadRecord(const Json& json) {
     for (const char* name : {"time", "mode", "covers", "before"}) Require(json.contains(name));
 
     TLastSwitch last;
-    Require(json["time"].is_number_integer() && json["time"].get<std::int64_t>() >= 0);
+    // Up to the end of the year 3000, the last that the C runtime of Windows converts.
+    Require(json["time"].is_number_integer() && json["time"].get<std::int64_t>() >= 0 &&
+            json["time"].get<std::int64_t>() <= 32503679999);
     last.time = json["time"].get<std::int64_t>();
     TSwitchRecord& before = last.before;
     const Json& mode = json["mode"];
@@ -228,11 +299,15 @@ TLastSwitch ReadRecord(const Json& json) {
     before.allSchemes = Flag(covers["allSchemes"]);
     before.modernStandby = Flag(covers["modernStandby"]);
 
+    // What this PC does not have was never recorded here.
+    Require(!before.modernStandby || (before.resume && engine::WakeSignInDelayCovered()));
     TSwitchRecord coverage = before;
     ReadSettings(json["before"], before);
+    RequireThisPcsResumeSetting(before);
     if (finished) {
         last.after = coverage;
         ReadSettings(json["after"], *last.after);
+        RequireThisPcsResumeSetting(*last.after);
     }
     return last;
 }
@@ -286,15 +361,30 @@ TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options) {
     }
     if (!value) return {};
     if (value->type != REG_SZ) return {std::nullopt, Described(options) + " is not text, so it was not used."};
-    std::optional<TLastSwitch> last = ParseLastSwitch(TextOf(*value));
+    std::optional<TLastSwitch> last =
+        value->data.size() <= kMaxRecordBytes ? ParseLastSwitch(TextOf(*value)) : std::nullopt;
     if (!last) return {std::nullopt, Described(options) + " is damaged or of another version, so it was not used."};
-    return {std::move(last), {}};
+    bool confirmed = true;
+    if (KeptTwice(options, last->before)) {
+        try {
+            confirmed = ReadPlace(options, true) == value;
+        } catch (const std::exception&) {
+            confirmed = false;
+        }
+    }
+    return {std::move(last), {}, confirmed};
+}
+
+bool CoversMachineWideSettings(const TSwitchRecord& record) {
+    return record.startup || !record.lockOnWake.empty() || record.passwordOnResumeFlag.has_value();
 }
 
 bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSwitch& last) {
     if (ReadLastSwitch(options).last != last) return true;
     try {
-        engine::PutBackSettingValue(RecordPlace(options).Value(), std::nullopt);
+        if (KeptTwice(options, last.before) && ReadPlace(options, true) == TextValue(LastSwitchText(last)))
+            WritePlace(options, true, std::nullopt);
+        WritePlace(options, false, std::nullopt);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -302,16 +392,29 @@ bool ForgetLastSwitch(const settings::TPersistentOptions& options, const TLastSw
 }
 
 TSwitchJournal::TSwitchJournal(const settings::TPersistentOptions& options, const TSwitchRecord& record)
-    : options_(options), last_{record, std::nullopt, Now()} {
+    : options_(options), last_{record, std::nullopt, Now()}, twice_(KeptTwice(options, record)) {
     try {
-        const RecordPlace place(options);
-        previous_ = engine::ReadSettingValue(place.Value());
+        previous_ = ReadPlace(options, false);
+        if (twice_) previousMachineCopy_ = ReadPlace(options, true);
         written_ = TextValue(LastSwitchText(last_));
-        engine::PutBackSettingValue(place.Value(), written_);
+        Write(written_);
         stored_ = true;
     } catch (const std::exception&) {
         // The switch goes on without a record; Complete says so.
+        try {
+            Write(previous_, previousMachineCopy_);
+        } catch (const std::exception&) {
+            // Without its copy the record is not undone.
+        }
     }
+}
+
+void TSwitchJournal::Write(const std::optional<engine::RawValue>& value) { Write(value, value); }
+
+void TSwitchJournal::Write(const std::optional<engine::RawValue>& value,
+                           const std::optional<engine::RawValue>& machineCopy) {
+    if (twice_) WritePlace(options_, true, machineCopy);
+    WritePlace(options_, false, value);
 }
 
 TSwitchJournal::~TSwitchJournal() {
@@ -320,7 +423,7 @@ TSwitchJournal::~TSwitchJournal() {
 
 bool TSwitchJournal::StillOwnRecord() const {
     try {
-        return stored_ && engine::ReadSettingValue(RecordPlace(options_).Value()) == written_;
+        return stored_ && ReadPlace(options_, false) == written_ && (!twice_ || ReadPlace(options_, true) == written_);
     } catch (const std::exception&) {
         return false;
     }
@@ -330,7 +433,7 @@ void TSwitchJournal::Withdraw() {
     ended_ = true;
     if (!StillOwnRecord()) return;
     try {
-        engine::PutBackSettingValue(RecordPlace(options_).Value(), previous_);
+        Write(previous_, previousMachineCopy_);
     } catch (const std::exception&) {
         // The record of this switch stays; undo then finds that it changed nothing.
     }
@@ -340,13 +443,12 @@ bool TSwitchJournal::Complete(const TSwitchRecord& after) {
     ended_ = true;
     if (!StillOwnRecord()) return false;
     last_.after = after;
-    const RecordPlace place(options_);
     try {
-        engine::PutBackSettingValue(place.Value(), TextValue(LastSwitchText(last_)));
+        Write(TextValue(LastSwitchText(last_)));
         return true;
     } catch (const std::exception&) {
         try {
-            engine::PutBackSettingValue(place.Value(), std::nullopt);
+            Write(std::nullopt);
         } catch (const std::exception&) {
             // An unfinished record stays, which undo does only when forced.
         }

@@ -6,6 +6,12 @@
 // The record is stored before the switch writes anything and completed once
 // the switch is done. A value that is damaged, of another type or of another
 // version counts as no record, and says why.
+//
+// The options key under HKEY_CURRENT_USER is its user's to write. So a record
+// there that covers a machine-wide setting (automatic logon, the power
+// schemes) is also written, the same text, to the same value under
+// HKEY_LOCAL_MACHINE, where only administrators write; its machine-wide
+// values count only while both are the same record.
 
 #include "settings/RegOpts.h"
 #include "switching/SwitchRecord.h"
@@ -36,7 +42,14 @@ std::optional<TLastSwitch> ParseLastSwitch(const std::string& text);
 struct TStoredSwitch {
     std::optional<TLastSwitch> last;
     std::string problem;  // a value that is there but was not taken: why
+    // The copy under HKEY_LOCAL_MACHINE holds this record, or none is needed.
+    // False for a copy that is missing (as for a record of an earlier
+    // version) or of another switch: the machine-wide values are not taken.
+    bool machineWideConfirmed = true;
 };
+// Whether `record` covers a machine-wide setting: the start-up setting, or
+// the resume setting's power schemes or global power policy.
+bool CoversMachineWideSettings(const TSwitchRecord& record);
 TStoredSwitch ReadLastSwitch(const settings::TPersistentOptions& options);
 // Removes the record when it is still that of `last`, and only then; false
 // when it could not be removed.
@@ -68,11 +81,16 @@ public:
 
 private:
     bool StillOwnRecord() const;
+    // Writes the record's place, and its copy when it is kept twice (nullopt removes).
+    void Write(const std::optional<engine::RawValue>& value);
+    void Write(const std::optional<engine::RawValue>& value, const std::optional<engine::RawValue>& machineCopy);
 
     const settings::TPersistentOptions& options_;
     std::optional<engine::RawValue> previous_;
+    std::optional<engine::RawValue> previousMachineCopy_;
     engine::RawValue written_;
     TLastSwitch last_;
+    bool twice_;
     bool stored_ = false;
     bool ended_ = false;
 };

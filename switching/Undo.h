@@ -28,6 +28,14 @@ struct TUndoOutcome {
     // The switch removed the stored password: the start-up setting was left
     // as it is, asking until a password is stored again.
     bool startupLeftAsking = false;
+    // The power schemes the record names that no longer exist ("{guid}"):
+    // left out, while the rest of the switch is undone.
+    std::vector<std::string> schemesGone;
+    // The record covers machine-wide settings, but its copy where only
+    // administrators write is missing or another switch's
+    // (switching/LastSwitch.h): they were left as they are. With nothing else
+    // to undo, the result is NothingToUndo.
+    bool machineWideLeft = false;
 };
 
 // Undoes the last switch under `lock`, whose per-user part the caller holds

@@ -1,6 +1,7 @@
 #include "ui/AutologonDlg.h"
 
 #include "audit/Audit.h"
+#include "engine/AccountNames.h"
 #include "engine/ChangeLock.h"
 #include "engine/Utilities.h"
 #include "resources/StringIds.h"
@@ -36,6 +37,10 @@ void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
 void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
     const engine::UserAccount account = TypedAccount();
+    if (const std::optional<std::string> problem = engine::AccountNameProblem(account.user, account.domain)) {
+        ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(*problem)), shell::ResString(IDS_ERROR_CAPTION), HelpContext);
+        return;
+    }
     switch (engine::VerifyAccountPassword(account.user, account.domain, password)) {
     case engine::pcRejected:
         if (!AskAgainAfterRejection(IDS_AUTOLOGON_REJECTED)) SetModalResult(toolkit::mrCancel);

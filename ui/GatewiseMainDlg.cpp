@@ -97,6 +97,13 @@ std::wstring ModeName(settings::TPromptMode mode) {
 
 // "Secure Mode", "2024-05-01 10:32": the switch as the undo messages name it.
 std::wstring SwitchModeName(const switching::TLastSwitch& last) { return ModeName(last.before.mode); }
+
+std::wstring SchemesGoneText(const std::vector<std::string>& schemes) {
+    if (schemes.empty()) return {};
+    std::string names;
+    for (const std::string& scheme : schemes) names += (names.empty() ? "" : ", ") + scheme;
+    return os::Format(shell::ResString(IDS_UNDO_SCHEMES_GONE), os::FromUtf8(names));
+}
 std::wstring SwitchTime(const switching::TLastSwitch& last) { return os::FromUtf8(switching::LocalTimeText(last.time)); }
 
 }  // namespace
@@ -542,7 +549,9 @@ void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, c
     case switching::TUndoResult::Done:
         Notify(settings::GlobalOptions().GetCurrentMode(), shell::ResString(IDS_UNDO_DONE_CAPTION),
                FormatAll(shell::ResString(IDS_UNDO_DONE), {SwitchModeName(*outcome.last), SwitchTime(*outcome.last)}) +
-                   (outcome.startupLeftAsking ? shell::ResString(IDS_UNDO_LEFT_ASKING) : L""),
+                   (outcome.startupLeftAsking ? shell::ResString(IDS_UNDO_LEFT_ASKING) : L"") +
+                   SchemesGoneText(outcome.schemesGone) +
+                   (outcome.problem.empty() ? L"" : L"\r" + os::FromUtf8(outcome.problem)),
                false);
         break;
     case switching::TUndoResult::NothingToUndo: {

@@ -11,7 +11,9 @@
 # name beyond ASCII whole, and a failure is an object with its exit code.
 # diagnose --fix turns off Windows Hello sign-in required for Microsoft
 # accounts in the registry; relaxed --once sets AutoLogonCount 1; secure mode
-# with ForgetPasswordInSecureMode removes the stored password. selftest, with Wine reporting Windows 10, names Wine's gaps (no power
+# with ForgetPasswordInSecureMode removes the stored password; names with
+# control or format characters are refused, and undo refuses a hand-edited
+# record of the last switch. selftest, with Wine reporting Windows 10, names Wine's gaps (no power
 # functions, private data and the screen saver parameter refused) as failures
 # and exits with 8, while the rest passes. The password shows in no output.
 #
@@ -87,6 +89,26 @@ expect_code 0 "relaxed with an account"
 expect_mode relaxed
 [ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed mode did not switch automatic logon on"
 [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "relaxed mode did not clear ScreenSaverIsSecure"
+
+# A name that no Windows account has: a control character, or a
+# right-to-left override that would show "gpj.exe" as "exe.jpg".
+for name in "$(printf 'ev\001il')" "$(printf 'gpj\u202eexe')"; do
+  gatewisecmd account set --user "$name" --no-verify
+  expect_code 2 "account set with a control or format character"
+done
+[ "$(registry_value "$winlogon" DefaultUserName)" = alice ] || fail "a refused name replaced the account"
+
+# A record of the last switch edited by hand to hold what no switch finds
+# (AutoAdminLogon as binary data) is not undone.
+options='HKCU\Software\Vantrel\Gatewise'
+record=$(wine reg query "$options" /v LastSwitch 2>/dev/null | tr -d '\r' | sed -n 's/^ *LastSwitch *REG_SZ *//p')
+forged=$(sed 's/"AutoAdminLogon":{"type":1,/"AutoAdminLogon":{"type":3,/' <<<"$record")
+[ "$forged" != "$record" ] || fail "no AutoAdminLogon in the record of the switch: $record"
+wine reg add "$options" /v LastSwitch /t REG_SZ /d "$forged" /f >/dev/null 2>&1 || fail "the record could not be edited"
+gatewisecmd undo
+expect_code 9 "undo of a hand-edited record"
+grep -q "is damaged or of another version, so it was not used" "$work/err" || fail "undo did not say the record is damaged"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "undo of a hand-edited record changed AutoAdminLogon"
 
 # Windows Hello sign-in required for Microsoft accounts: diagnose --fix turns
 # it off in the registry and says how to turn it back on.

@@ -41,8 +41,8 @@ for property in ALLUSERS$'\t'1 UpgradeCode$'\t'"$upgrade_code" ProductVersion$'\
   grep -qxF "$property" <<<"$properties" || fail "the MSI lacks the property '${property//$'\t'/=}'"
 done
 upgrades=$(msiinfo export "$msi" Upgrade)
-grep -q "^$upgrade_code"$'\t\t'"$version"$'\t.*\tWIX_UPGRADE_DETECTED' <<<"$upgrades" ||
-  fail "the MSI does not replace older versions"
+grep -q "^$upgrade_code"$'\t\t'"$version"$'\t\t513\t\tWIX_UPGRADE_DETECTED' <<<"$upgrades" ||
+  fail "the MSI does not replace older versions and a package of its own version: $upgrades"
 sequence=$(msiinfo export "$msi" InstallExecuteSequence)
 grep -q '^RemoveExistingProducts' <<<"$sequence" || fail "the MSI removes no older version"
 
@@ -64,6 +64,16 @@ for value in "DisplayVersion.*$version" "Publisher.*Vantrel Technologies" 'HelpL
              'Comments.*switch to Secure Mode and clear the auto-logon account'; do
   grep -q "$value" <<<"$entry" || fail "the Installed apps entry lacks $value: $entry"
 done
+
+# A package of the same version built again (a new product code) replaces
+# the installed one: one entry in Installed apps.
+gatewise_entries() {
+  wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName *REG_SZ *Gatewise$'
+}
+bash "$root/scripts/release.sh" "$build" >"$work/rerelease.log" 2>&1 || fail "the second release failed: $(tail -5 "$work/rerelease.log")"
+wine msiexec /i "$(winepath -w "$msi")" /qn /l*v "$(winepath -w "$work/reinstall.log")" >/dev/null 2>&1 ||
+  fail "msiexec /i of the rebuilt MSI failed ($?): $(grep -a -i 'error\|return value 3' "$work/reinstall.log" | tr -d '\0' | tail -5)"
+[ "$(gatewise_entries)" = 1 ] || fail "the rebuilt package of the same version left $(gatewise_entries) entries in Installed apps"
 
 gatewise_prepare_prefix virtual
 [ "$(wine "$installed/gatewisecmd.exe" --version 2>/dev/null | tr -d '\r')" = "gatewisecmd $version" ] ||

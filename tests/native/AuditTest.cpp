@@ -2,6 +2,7 @@
 // happened, who, with which program, what it touched and how it ended, never a
 // password; and a failure to log never stops the change.
 #include "audit/Audit.h"
+#include "engine/AccountNames.h"
 #include "MachineTest.h"
 
 using settings::pmRelaxed;
@@ -54,8 +55,8 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
                   "active power scheme), screen saver (ScreenSaverIsSecure and the session's setting).",
                   "Result: done."}));
 
-    // The first write is the switch's record for undo; the second, a setting.
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 1, 1);
+    // The first writes are the switch's record for undo and its copy; the third, a setting.
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2, 1);
     EXPECT_THROW(Switch(settings::pmSecure, audit::orWindow, warnings), switching::ESwitchFailed);
     const auto failed = OnlyEvent(audit::ckSwitch, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(failed[0], "Password prompting not switched from Relaxed Mode to Secure Mode.");
@@ -121,6 +122,16 @@ TEST_F(AuditTest, AccountChangesNameTheAccountAndWhereItsPasswordWentNeverThePas
     texts = OnlyEvent(audit::ckAccount, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(texts[0], "Auto-logon account not cleared.");
     EXPECT_EQ(texts[4].rfind("Result: failed. ", 0), 0u) << texts[4];
+}
+
+TEST_F(AuditTest, NoNameCanForgeALineOfAnEventOrTurnItsTextAround) {
+    machine.samAccountName = os::FromUtf8("GATEWISE-PC\\ali\r\nResult: done.\u202e");
+    audit::SetAutologonAccount(os::FromUtf8("b\u2028ob"), WSTR("OFFICE"), os::SecretString(WSTR("x")), audit::orWindow,
+                               warnings);
+    const auto texts = OnlyEvent(audit::ckAccount, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(texts[0], "Auto-logon account set to OFFICE\\b\\u2028ob.");
+    EXPECT_EQ(texts[1], "User: GATEWISE-PC\\ali\\r\\nResult: done.\\u202e");
+    EXPECT_EQ(engine::EscapedText("tag\U000E0041 z\u00e9"), "tag\\udb40\\udc41 z\u00e9");
 }
 
 TEST_F(AuditTest, OptionsChangesNameEachValueThatChangedAndThoseNotStored) {

@@ -131,7 +131,11 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(status["modernStandby"], true);
     EXPECT_EQ(status["wakeSignInDelay"], 300);
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval"), WSTR("300"));
-    EXPECT_EQ(Status()["wakeSignInDelay"], 0);
+    status = Status();
+    EXPECT_EQ(status["wakeSignInDelay"], nullptr);
+    EXPECT_EQ(status["warnings"], json::array({"The registry value DelayLockInterval under HKEY_CURRENT_USER\\Control "
+                                               "Panel\\Desktop is not a number; it is shown as null, and the resume "
+                                               "setting counts it as asking for the password."}));
 }
 
 TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
@@ -408,6 +412,25 @@ TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessF
                           "under HKEY_CURRENT_USER\\SOFTWARE\\Vantrel\\Gatewise.\n");
 }
 
+TEST_F(CommandLineTest, AnUndoThatWentThroughIsNoFailureWhenTheModeCannotBeReadAfterwards) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    // Once the record is forgotten, no key opens any more.
+    machine.beforeCall = [this](const std::string& function) {
+        if (function != "RegDeleteValueW") return;
+        machine.Fail("RegOpenKeyExW", ERROR_ACCESS_DENIED);
+        machine.Fail("RegCreateKeyExW", ERROR_ACCESS_DENIED);
+    };
+    const Result result = Run({"undo", "--json"});
+    machine.beforeCall = nullptr;
+    EXPECT_EQ(result.code, 0) << result.err;
+    const json answer = json::parse(result.out);
+    EXPECT_EQ(answer["result"], "undone");
+    EXPECT_EQ(answer["mode"], nullptr);
+    EXPECT_NE(answer["warnings"].dump().find("The mode could not be read afterwards"), std::string::npos);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+}
+
 // ---------------------------------------------------------------- account
 
 TEST_F(CommandLineTest, AccountSetVerifiesAndStoresThePasswordFromStandardInput) {
@@ -458,6 +481,26 @@ TEST_F(CommandLineTest, MicrosoftAccountAddressIsStoredAsTheLocalAccountConnecte
         EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WSTR("GATEWISE-PC"));
     }
     EXPECT_EQ(Args("LogonUserW"), "alice,GATEWISE-PC,type=2,provider=0 | alice,GATEWISE-PC,type=2,provider=0");
+}
+
+TEST_F(CommandLineTest, AccountSetRefusesNamesNoWindowsAccountHasAndOptionsTakenForValues) {
+    for (const char* name : {"ali\nce", "ali\x7f" "ce", "ali\u0085ce", "ali\u2028ce", "gpj\u202e" "exe",
+                             "alice\u200b", "abcdefghijklmnopqrstu", "OFFICE\\b\tob"}) {
+        const Result result = Run({"account", "set", "--user", name, "--no-verify"}, "secret\n");
+        EXPECT_EQ(result.code, cli::kBadUsage) << result.err;
+    }
+    const std::string principal = std::string(1020, 'a') + "@b.ch";
+    EXPECT_EQ(Run({"account", "set", "--user", principal, "--no-verify"}, "secret\n").code, cli::kBadUsage);
+    EXPECT_EQ(Run({"account", "set", "--user", "bob", "--domain", std::string(256, 'd'), "--no-verify"}, "x\n").code,
+              cli::kBadUsage);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+
+    const Result option = Run({"account", "set", "--user", "--no-verify"}, "secret\n");
+    EXPECT_EQ(option.code, cli::kBadUsage);
+    EXPECT_NE(option.err.find("--user=VALUE"), std::string::npos) << option.err;
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), std::nullopt);
+    EXPECT_EQ(Run({"account", "set", "--user=-bob", "--no-verify"}, "secret\n").code, 0);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("-bob"));
 }
 
 TEST_F(CommandLineTest, AccountSetStoresWhatCannotBeVerifiedAndSaysSo) {
@@ -978,7 +1021,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
         "mode": "secure", "once": false, "passwordRemoved": false, "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
                     {"name": "resume", "from": "does-not-ask", "to": "asks"}], "alreadyInMode": false,
-        "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
+        "leftOut": [], "leftOutReasons": {}, "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
     const json again = json::parse(Run({"secure", "--json"}).out);
     EXPECT_EQ(again["changes"], json::array()) << "nothing left to change";
     EXPECT_EQ(again["alreadyInMode"], true);
@@ -988,7 +1031,32 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
         "mode": "relaxed", "once": false, "passwordRemoved": false, "previousMode": "secure",
         "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "alreadyInMode": false,
         "leftOut": ["startup", "resume"],
+        "leftOutReasons": {"startup": "needs-administrator", "resume": "needs-administrator"},
         "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
+}
+
+TEST_F(CommandLineTest, OnlySwitchesTheNamedSettingsAndSaysWhatItLeftAndWhy) {
+    MakeRelaxed();
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    const Result named = Run({"secure", "--only", "resume,screensaver", "--json"});
+    ASSERT_EQ(named.code, 0) << named.err;
+    const json answer = json::parse(named.out);
+    EXPECT_EQ(answer["leftOut"], json::parse(R"(["startup"])"));
+    EXPECT_EQ(answer["leftOutReasons"], json::parse(R"({"startup": "not-in-only"})"));
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+    EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 1u) << "named, though the options leave it";
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+
+    const Result text = Run({"relaxed", "--only", "screensaver"});
+    EXPECT_NE(text.out.find("Left out, as --only does not name them: the start-up and resume settings."),
+              std::string::npos) << text.out;
+    EXPECT_EQ(Run({"secure", "--only", "startup,wallpaper"}).code, cli::kBadUsage);
+    BecomeStandardUser();
+    const Result refused = Run({"secure", "--only", "startup"});
+    EXPECT_EQ(refused.code, cli::kNeedsAdministrator);
+    EXPECT_EQ(refused.err, "Nothing was switched: the start-up and resume settings need administrator rights; the "
+                           "screen saver setting is not named by --only.\n");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
 }
 
 TEST_F(CommandLineTest, AccountJsonSaysWhatChangedAndWhereThePasswordWent) {
@@ -1140,6 +1208,39 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     EXPECT_EQ(machine.screenSaverSecure, TRUE);
 }
 
+TEST_F(SystemRunTest, TheConsoleUsersOptionsNeverNarrowWhatSystemSwitches) {
+    MakeRelaxed();
+    machine.consoleUser->screenSaverSecure = FALSE;
+    for (const WCHAR* option : {WSTR("AutochangeStartup"), WSTR("AutochangeStandby"), WSTR("AutochangeScreenSaver"),
+                                WSTR("ModifyAllPowerProfiles")})
+        machine.SetString(HKEY_USERS, AliceKey(kOptionsKey), option, WSTR("False"));
+    const Result result = Run({"secure", "--json"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(json::parse(result.out)["leftOut"], json::array());
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+    for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc, 1u) << "every power scheme";
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+}
+
+TEST_F(SystemRunTest, TheConsoleUsersOwnRecordNeverMakesSystemWriteAMachineWideValue) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    machine.consoleUser->screenSaverSecure = FALSE;
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    ASSERT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")),
+              AliceValue(kOptionsKey, WSTR("LastSwitch")));
+    // alice edits the record in her hive: automatic logon on at undo.
+    json forged = json::parse(os::ToUtf8(*AliceValue(kOptionsKey, WSTR("LastSwitch"))));
+    forged["before"]["AutoAdminLogon"]["data"] = "31000000";
+    machine.SetString(HKEY_USERS, AliceKey(kOptionsKey), WSTR("LastSwitch"), os::FromUtf8(forged.dump()));
+
+    const Result undone = Run({"undo", "--force"});
+    EXPECT_EQ(undone.code, 0) << undone.err;
+    EXPECT_NE(undone.err.find("where only administrators write, is missing"), std::string::npos) << undone.err;
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, FALSE) << "alice's own setting is undone";
+}
+
 TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {
     machine.consoleUser->screenSaverSecure = FALSE;
     machine.screenSaverSecure = TRUE;
@@ -1281,6 +1382,9 @@ TEST_F(SystemRunTest, WhatDefaultsToTheCurrentAccountIsRefused) {
     EXPECT_EQ(Run({"account", "set", "--user", "bob", "--domain", "GATEWISE-PC", "--no-verify"}, "secret\n").code, 0);
     EXPECT_EQ(Run({"account", "set", "--user", "OFFICE\\bob", "--no-verify"}, "secret\n").code, 0);
     EXPECT_EQ(Winlogon(WSTR("DefaultDomainName")), WSTR("OFFICE"));
+    // "\bob" names no domain either.
+    EXPECT_EQ(Run({"account", "set", "--user", "\\carol", "--no-verify"}, "secret\n").code, 2);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("bob"));
 }
 
 TEST_F(SystemRunTest, StartedPartAnswersThroughItsExitCodeAndOnlyForItsOwnSession) {

@@ -171,7 +171,7 @@ TEST_F(OneTimeLogonTest, PasswordThatCannotBeRemovedWholeStaysAndTheSwitchIsPutB
 
     // Run as SYSTEM, the user's option does not steer the switch.
     machine.processUser = os::sim::LocalSystemSid();
-    EXPECT_FALSE(switching::RecordSwitch(*options, settings::pmSecure).forgetsPassword);
+    EXPECT_FALSE(switching::RecordSwitch(*options, switching::DecideCoverage(*options), settings::pmSecure).forgetsPassword);
 }
 
 TEST_F(OneTimeLogonTest, RecordOfAnEarlierVersionIsUndoneWithoutTouchingTheCount) {
@@ -189,6 +189,13 @@ TEST_F(OneTimeLogonTest, RecordOfAnEarlierVersionIsUndoneWithoutTouchingTheCount
     machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 2);
     auto options = Options();
     engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    // An earlier version kept no copy where only administrators write: the
+    // start-up setting is left, and nothing else was covered.
+    const switching::TUndoOutcome alone = switching::UndoLastSwitch(*options, false, lock);
+    EXPECT_EQ(alone.result, switching::TUndoResult::NothingToUndo);
+    EXPECT_TRUE(alone.machineWideLeft);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+    machine.SetString(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"), os::FromUtf8(earlier).c_str());
     EXPECT_EQ(switching::UndoLastSwitch(*options, false, lock).result, switching::TUndoResult::Done);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), std::nullopt);
     EXPECT_EQ(Count(), DWORD{2});

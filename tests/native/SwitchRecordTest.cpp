@@ -88,11 +88,11 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
         int skip;  // calls that succeed first
         const char* cause;
     };
-    // The first value written is the record that undoes the switch.
-    for (const Step& step : {Step{"RegSetValueExW", 1, "Failed to set data for 'AutoAdminLogon'"},
+    // The first values written are the record that undoes the switch and its copy.
+    for (const Step& step : {Step{"RegSetValueExW", 2, "Failed to set data for 'AutoAdminLogon'"},
                              Step{"PowerWriteDCValueIndex", 0, "System Error.  Code: 5.\r\nAccess is denied."},
-                             Step{"RegSetValueExW", 2, "Failed to set data for 'DelayLockInterval'"},
-                             Step{"RegSetValueExW", 3, "Failed to set data for 'ScreenSaverIsSecure'"},
+                             Step{"RegSetValueExW", 3, "Failed to set data for 'DelayLockInterval'"},
+                             Step{"RegSetValueExW", 4, "Failed to set data for 'ScreenSaverIsSecure'"},
                              Step{"SystemParametersInfoW", 1, "System Error.  Code: 5.\r\nAccess is denied."}}) {
         machine.Fail(step.function, ERROR_ACCESS_DENIED, step.skip, 1);
         const ESwitchFailed failure = FailedSwitch();
@@ -106,7 +106,7 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     EXPECT_NE(Settings(), before);
     EXPECT_TRUE(switching::RestoreSwitch(record).empty());
     EXPECT_EQ(Settings(), before);
-    EXPECT_EQ(switching::RecordSwitch(*options, pmRelaxed), record);
+    EXPECT_EQ(switching::RecordSwitch(*options, switching::DecideCoverage(*options), pmRelaxed), record);
 }
 
 TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetryingTheRefusedWrite) {
@@ -130,7 +130,7 @@ TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetr
 TEST_F(SwitchRecordTest, SettingsThatCannotBePutBackAreNamed) {
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("0"));
     // The delay's write fails, and so does every later one: AutoAdminLogon stays switched.
-    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 2);
+    machine.Fail("RegSetValueExW", ERROR_ACCESS_DENIED, 3);
     const ESwitchFailed failure = FailedSwitch();
     EXPECT_EQ(failure.LeftChanged, std::vector<std::string>{"AutoAdminLogon"});
     EXPECT_STREQ(failure.what(), "Failed to set data for 'DelayLockInterval'\r\n"
@@ -172,9 +172,11 @@ TEST_F(SwitchRecordTest, RecordForUndoIsStoredBeforeTheFirstWriteWithExactValues
     EXPECT_TRUE(result.undoAvailable);
 
     const std::vector<std::string> writes = machine.CallsTo("RegSetValueExW");
-    ASSERT_GE(writes.size(), 2u);
-    EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record is written before any setting";
-    EXPECT_EQ(writes[1].rfind("AutoAdminLogon,", 0), 0u);
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[0].rfind("LastSwitch,", 0), 0u) << "the record and its copy are written before any setting";
+    EXPECT_EQ(writes[1].rfind("LastSwitch,", 0), 0u);
+    EXPECT_EQ(writes[2].rfind("AutoAdminLogon,", 0), 0u);
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")), StoredRecord());
 
     const switching::TStoredSwitch stored = switching::ReadLastSwitch(*options);
     ASSERT_TRUE(stored.last) << stored.problem;
@@ -257,6 +259,108 @@ TEST_F(SwitchRecordTest, UndoFollowsTheAdministratorRulesOfASwitch) {
     EXPECT_NE(Settings(), relaxed);
     EXPECT_EQ(Undo(false).result, TUndoResult::Done);
     EXPECT_EQ(Settings(), relaxed);
+}
+
+TEST_F(SwitchRecordTest, ARecordHoldingWhatNoSwitchCouldHaveFoundIsDamagedAndWritesNothing) {
+    using nlohmann::json;
+    Switch(pmRelaxed);
+    const json record = json::parse(os::ToUtf8(StoredRecord().value()));
+    const auto edited = [&](const char* part, const char* setting, json value) {
+        json copy = record;
+        copy[part][setting] = std::move(value);
+        return copy.dump();
+    };
+    const auto raw = [](DWORD type, const std::string& hex) { return json{{"type", type}, {"data", hex}}; };
+    const std::string relaxed = Settings();
+    const std::string wordy = std::string(2 * 40, '3') + "0000";  // forty characters of text
+    for (const std::string& forged :
+         {edited("before", "AutoAdminLogon", raw(REG_BINARY, "3100")),
+          edited("before", "AutoAdminLogon", raw(REG_DWORD, "01000000")),
+          edited("before", "AutoAdminLogon", raw(REG_SZ, wordy)),
+          edited("before", "AutoAdminLogon", raw(REG_SZ, "3100")),  // no terminator
+          edited("before", "AutoAdminLogon", raw(REG_SZ, std::string(512 * 1024 * 4, '3') + "0000")),
+          edited("before", "AutoLogonCount", raw(REG_QWORD, "0100000000000000")),
+          edited("before", "ScreenSaverIsSecure", raw(REG_DWORD, "01000000")),
+          edited("before", "DelayLockInterval", raw(REG_SZ, "3100780000000")),
+          edited("before", "DelayLockInterval", raw(REG_SZ, "31007800" "0000")),  // "1x"
+          edited("before", "DelayLockInterval", raw(REG_BINARY, "00000000")),
+          edited("before", "lockOnWake", json::array({{{"scheme", record["before"]["lockOnWake"][0]["scheme"]},
+                                                       {"active", true}, {"ac", 2}, {"dc", 0}}})),
+          edited("before", "passwordOnResume", true)}) {
+        StoreRecord(forged);
+        const switching::TUndoOutcome outcome = Undo(true);
+        EXPECT_EQ(outcome.result, TUndoResult::NothingToUndo) << forged.substr(0, 400);
+        EXPECT_NE(outcome.problem.find("is damaged"), std::string::npos) << outcome.problem;
+    }
+    EXPECT_EQ(Settings(), relaxed);
+
+    // A time that no clock shows.
+    json late = record;
+    late["time"] = 99999999999999;
+    StoreRecord(late.dump());
+    EXPECT_EQ(Undo(true).result, TUndoResult::NothingToUndo);
+    // The delay of Modern Standby, recorded on a PC without it.
+    StoreRecord(record.dump());
+    machine.modernStandby = false;
+    EXPECT_EQ(Undo(true).result, TUndoResult::NothingToUndo);
+    machine.modernStandby = true;
+    // A text DelayLockInterval is what a switch finds and restores exactly.
+    StoreRecord(edited("before", "DelayLockInterval", raw(REG_SZ, "3300300030000000")));
+    EXPECT_EQ(Undo(true).result, TUndoResult::Done);
+    EXPECT_EQ(machine.String(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), WSTR("300"));
+}
+
+TEST_F(SwitchRecordTest, MachineWideValuesComeOnlyFromTheCopyWhereOnlyAdministratorsWrite) {
+    using nlohmann::json;
+    Switch(pmRelaxed);
+    const std::optional<os::WString> copy = machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"));
+    ASSERT_EQ(copy, StoredRecord());
+    // The user's own record, edited to turn automatic logon on at undo, is
+    // no longer the copy's: its machine-wide values are not taken.
+    json forged = json::parse(os::ToUtf8(*copy));
+    forged["before"]["AutoAdminLogon"] = {{"type", REG_SZ}, {"data", "31000000"}};
+    for (const std::string& record : {forged.dump(), std::string(R"({"version":1})")}) {
+        SCOPED_TRACE(record.substr(0, 60));
+        Switch(pmSecure);
+        Switch(pmRelaxed);
+        StoreRecord(record == forged.dump() ? record : os::ToUtf8(*StoredRecord()));
+        if (record != forged.dump()) machine.SetString(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"),
+                                                       os::FromUtf8(forged.dump()));  // another switch's copy
+        const switching::TUndoOutcome outcome = Undo(true);
+        EXPECT_EQ(outcome.result, TUndoResult::Done);
+        EXPECT_TRUE(outcome.machineWideLeft);
+        EXPECT_NE(outcome.problem.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Gatewise, where only administrators "
+                                       "write, is missing"),
+                  std::string::npos)
+            << outcome.problem;
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1")) << "left as the switch left it";
+        EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 0u);
+        EXPECT_EQ(machine.screenSaverSecure, TRUE) << "the user's own settings are undone";
+    }
+    // With the copy the same record, everything is undone.
+    Switch(pmSecure);
+    const std::string secure = Settings();
+    Switch(pmRelaxed);
+    EXPECT_EQ(Undo(false).result, TUndoResult::Done);
+    EXPECT_EQ(Settings(), secure);
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch")), std::nullopt);
+}
+
+TEST_F(SwitchRecordTest, APowerPlanDeletedSinceTheSwitchIsNamedAndTheRestIsUndone) {
+    using nlohmann::json;
+    const std::string secure = Settings();
+    Switch(pmRelaxed);
+    json record = json::parse(os::ToUtf8(StoredRecord().value()));
+    const char* gone = "{11111111-2222-3333-4444-555555555555}";
+    for (const char* part : {"before", "after"}) record[part]["lockOnWake"][0]["scheme"] = gone;
+    StoreRecord(record.dump());
+    machine.SetString(HKEY_LOCAL_MACHINE, kOptionsKey, WSTR("LastSwitch"), os::FromUtf8(record.dump()));
+    const switching::TUndoOutcome outcome = Undo(false);
+    EXPECT_EQ(outcome.result, TUndoResult::Done);
+    EXPECT_EQ(outcome.schemesGone, std::vector<std::string>{gone});
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    EXPECT_EQ(machine.String(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), WSTR("300"));
+    EXPECT_NE(Settings(), secure) << "the real plan kept its value, as the record did not name it";
 }
 
 TEST_F(SwitchRecordTest, DamagedForeignOrUnfinishedRecordsAreNotUndoneUnasked) {
