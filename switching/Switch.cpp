@@ -31,6 +31,7 @@ void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock) {
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     LockForSwitch(options, lock);
     TSwitchRecord record;
     try {

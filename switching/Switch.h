@@ -34,6 +34,8 @@ void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock);
 // settings changed (they could not be put back) keeps its record, so that
 // undo can put them back later, and any other leaves the record before.
 // `once` limits relaxed mode to the next start (switching/SwitchRecord.h).
+// While the policy turns relaxed mode off, a switch to it raises
+// settings::EForbiddenByPolicy before anything is read or written.
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once = false);
 

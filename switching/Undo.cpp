@@ -17,6 +17,8 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
     }
     if (!outcome.last) return outcome;
     const TLastSwitch& last = *outcome.last;
+    // Undoing a switch to secure mode puts back settings that did not ask.
+    if (last.before.mode == settings::pmSecure) settings::RequireRelaxedModeAllowed(settings::TPolicies::Read());
     if (last.before.startup || last.before.resume) {
         if (!engine::IsAdministrator()) {
             outcome.result = TUndoResult::NeedsAdministrator;
