@@ -126,6 +126,7 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
     if (verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
                                         "could check: leave it out. Nothing was changed.");
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     const bool administrator = engine::IsAdministrator();
     const bool noUser = engine::PerUserSettingsOutOfReach();
     options.AdoptStoredChanges();
