@@ -70,7 +70,7 @@ void TdlgOptions::FixPolicyOptions(const settings::TOptions& options) {
                                     {"ForgetPasswordInSecureMode", &chkForgetPassword}}) {
         if (!options.SetByPolicy(name)) continue;
         box->SetEnabled(false);
-        any = true;
+        any = any || box->Visible();
     }
     lblSetByPolicy.SetVisible(any);
 }
