@@ -149,11 +149,12 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
 }
 
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                                   TOrigin origin, Warnings& warnings, bool once) {
-    switching::LockForSwitch(options, lock);
+                                   TOrigin origin, Warnings& warnings, bool once,
+                                   const switching::TCoverageRequest& request) {
+    switching::LockForSwitch(options, lock, request);
     const std::optional<settings::TPromptMode> from = CurrentMode(options);
     try {
-        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once);
+        switching::TSwitchResult result = switching::SwitchMode(options, mode, lock, once, request);
         if (!result.changedNothing) Report(ModeChanged(ckSwitch, origin, from, mode, result.record), warnings);
         return result;
     } catch (const switching::ENothingToSwitch&) {

@@ -65,7 +65,8 @@ TChange ModeNotChanged(TChangeKind kind, TOrigin origin, std::optional<settings:
 // a switch that changed nothing, or had nothing to switch, is not reported.
 // Its own failure passes through unchanged.
 switching::TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                                   TOrigin origin, Warnings& warnings, bool once = false);
+                                   TOrigin origin, Warnings& warnings, bool once = false,
+                                   const switching::TCoverageRequest& request = {});
 
 // switching::UndoLastSwitch, reported when it changed the settings or failed
 // to; a refusal changes nothing and is not reported. Its failure passes

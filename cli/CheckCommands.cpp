@@ -10,6 +10,7 @@
 #include "engine/NTSecurity.h"
 
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 namespace cli {
@@ -172,6 +173,7 @@ std::string Listed(const std::vector<std::string>& items, const char* conjunctio
 
 struct ModeJudgement {
     bool inMode = false;
+    std::optional<SettingStates> states;   // when they could be judged
     std::vector<std::string> differences;  // by JSON key
     std::string verdict;                   // the last line
 };
@@ -191,6 +193,7 @@ ModeJudgement Judge(const SettingStates& states, settings::TPromptMode expected,
         judgement.differences.push_back(key);
         moments.push_back(moment);
     }
+    if (judged) judgement.states = states;
     if (!judged) {
         judgement.verdict = "Cannot tell whether the PC is in " + mode +
                             ": the options cover none of the settings that this process can read.";
@@ -217,11 +220,9 @@ std::string Sentence(std::string text) {
 
 int CheckMode(Session& session, settings::TPromptMode expected) {
     const bool machineWideOnly = engine::PerUserSettingsOutOfReach();
-    SettingStates states{};
     ModeJudgement judgement;
     try {
-        states = ReadSettings(session.ProgramOptions());
-        judgement = Judge(states, expected, machineWideOnly);
+        judgement = Judge(ReadSettings(session.ProgramOptions()), expected, machineWideOnly);
     } catch (const std::exception& error) {
         judgement.verdict = "Cannot tell whether the PC is in " +
                             std::string(expected == settings::pmSecure ? "Secure Mode" : "Relaxed Mode") + ": " +
@@ -230,10 +231,10 @@ int CheckMode(Session& session, settings::TPromptMode expected) {
     std::ostream& out = session.Out();
     if (session.WantsJson()) {
         Json settingsRead = Json::object();
-        if (judgement.inMode || !judgement.differences.empty())
-            settingsRead = {{"startup", SettingKey(states.startup)},
-                            {"resume", SettingKey(states.resume)},
-                            {"screenSaver", SettingKey(states.screenSaver)}};
+        if (const std::optional<SettingStates>& states = judgement.states)
+            settingsRead = {{"startup", SettingKey(states->startup)},
+                            {"resume", SettingKey(states->resume)},
+                            {"screenSaver", SettingKey(states->screenSaver)}};
         WriteJson(out, Json{{"expected", ModeName(expected)},
                             {"inMode", judgement.inMode},
                             {"settings", settingsRead},
@@ -242,10 +243,10 @@ int CheckMode(Session& session, settings::TPromptMode expected) {
                             {"result", Printable(judgement.verdict)},
                             {"settingsOf", OrNull(session.SettingsOwner())}});
     } else {
-        if (judgement.inMode || !judgement.differences.empty())
-            out << "Start-up:      " << SettingText(states.startup) << '\n'
-                << "Resume:        " << SettingText(states.resume) << '\n'
-                << "Screen saver:  " << SettingText(states.screenSaver) << '\n';
+        if (const std::optional<SettingStates>& states = judgement.states)
+            out << "Start-up:      " << SettingText(states->startup) << '\n'
+                << "Resume:        " << SettingText(states->resume) << '\n'
+                << "Screen saver:  " << SettingText(states->screenSaver) << '\n';
         out << Printable(judgement.verdict) << '\n';
     }
     return judgement.inMode ? kDone : kNotInExpectedMode;

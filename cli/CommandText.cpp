@@ -62,12 +62,13 @@ const char* ModeName(settings::TPromptMode mode) {
     return "custom";
 }
 
-SettingStates ReadSettings(settings::TOptions& options) {
-    return {ReadSetting(options.AutochangeStartup(), engine::GetAskPasswordOnStartup),
-            ReadSetting(options.AutochangeStandby(), engine::GetAskPasswordOnResume),
-            engine::PerUserSettingsOutOfReach()
-                ? SettingState::NoUser
-                : ReadSetting(options.AutochangeScreenSaver(), engine::GetAskPasswordOnScreenSaver)};
+SettingStates ReadSettings(settings::TOptions& options) { return ReadSettings(options.Enabled()); }
+
+SettingStates ReadSettings(const settings::TSettingSet& managed) {
+    return {ReadSetting(managed.startup, engine::GetAskPasswordOnStartup),
+            ReadSetting(managed.resume, engine::GetAskPasswordOnResume),
+            engine::PerUserSettingsOutOfReach() ? SettingState::NoUser
+                                                : ReadSetting(managed.screenSaver, engine::GetAskPasswordOnScreenSaver)};
 }
 
 const char* SettingKey(SettingState state) {

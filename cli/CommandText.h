@@ -34,6 +34,8 @@ struct SettingStates {
 
 // The three settings, those that the options leave alone as not managed.
 SettingStates ReadSettings(settings::TOptions& options);
+// The same for the settings `managed`, whatever the options enable.
+SettingStates ReadSettings(const settings::TSettingSet& managed);
 // Its name in JSON, and in text.
 const char* SettingKey(SettingState state);
 const char* SettingText(SettingState state);

@@ -37,8 +37,19 @@ struct Request {
     // Failures go to standard output with exit code 1, as a compliance check's do.
     bool quiet = false;
     std::vector<std::string> assignments;
+    std::vector<std::string> only;
     std::function<int(Session&)> command;
 };
+
+void AddOnlyOption(CLI::App& command, Request& request) {
+    command
+        .add_option("--only", request.only,
+                    "Switches only these settings, whatever the options say: startup, resume and screensaver, "
+                    "separated by commas.")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->type_name("SETTINGS");
+}
 
 void AddJsonFlag(CLI::App& command, Request& request) {
     command.add_flag("--json", request.json, "Writes one JSON object instead of text, also when the command fails.");
@@ -71,17 +82,25 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
+    AddOnlyOption(*secure, request);
     AddJsonFlag(*secure, request);
-    secure->callback(
-        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmSecure, request.verify); }; });
+    secure->callback([&] {
+        request.command = [&](Session& s) {
+            return Switch(s, settings::pmSecure, {request.verify, false, OnlySettings(request.only)});
+        };
+    });
 
     CLI::App* relaxed = app.add_subcommand(
         "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
     relaxed->add_flag("--once", request.once,
                       "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
+    AddOnlyOption(*relaxed, request);
     AddJsonFlag(*relaxed, request);
-    relaxed->callback(
-        [&] { request.command = [&](Session& s) { return Switch(s, settings::pmRelaxed, false, request.once); }; });
+    relaxed->callback([&] {
+        request.command = [&](Session& s) {
+            return Switch(s, settings::pmRelaxed, {false, request.once, OnlySettings(request.only)});
+        };
+    });
 
     CLI::App* account = app.add_subcommand("account", "Sets or clears the auto-logon account.");
     account->require_subcommand(1);

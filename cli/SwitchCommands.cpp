@@ -43,20 +43,18 @@ void VerifyCurrentPassword(Session& session) {
                          "--verify to switch anyway.");
 }
 
-// Refuses a switch whose options, as they are stored now, leave it nothing to switch.
-void RequireSomethingToSwitch(settings::TOptions& options, bool administrator, bool noUser) {
-    if (noUser && !options.AutochangeStartup() && !options.AutochangeStandby())
-        throw CommandFailure(kNoConsoleUser, std::string(kNoUserLeft) +
-                                                 ", and the options enable only the screen saver setting, which is "
-                                                 "theirs. Nothing was switched.");
-    if (options.AutochangeStartup() || options.AutochangeStandby() || options.AutochangeScreenSaver()) return;
-    if (!administrator)
-        throw CommandFailure(kNeedsAdministrator,
-                             "Nothing was switched: without administrator rights only the screen saver setting can "
-                             "be, and the options leave it alone.");
-    throw CommandFailure(kBadUsage,
-                         "Nothing was switched: the options enable none of the three settings (see gatewisecmd "
-                         "options).");
+// Refuses a switch that would cover nothing, saying why: exit code 7 when
+// nobody is signed in to own the screen saver setting, 3 when the rest needs
+// administrator rights, 2 when the options or --only leave it out.
+void RequireSomethingToSwitch(const switching::TCoverage& coverage) {
+    if (!coverage.settings.Empty()) return;
+    const auto leftFor = [&](switching::TLeftOutReason reason) {
+        return !switching::LeftOutFor(coverage, reason).empty();
+    };
+    const ExitCode code = leftFor(switching::TLeftOutReason::NoConsoleUser)        ? kNoConsoleUser
+                          : leftFor(switching::TLeftOutReason::NeedsAdministrator) ? kNeedsAdministrator
+                                                                                   : kBadUsage;
+    throw CommandFailure(code, "Nothing was switched: " + switching::WhyNothingIsCovered(coverage) + ".");
 }
 
 // The switch goes on: what stops automatic logon outside the start-up
@@ -74,14 +72,19 @@ void WarnOfPasswordLessSignIn(Session& session, const engine::AutologonAccount& 
 }
 
 // Relaxed mode for the next start only limits automatic logon: the start-up setting must be covered.
-void RequireStartUpForOnce(settings::TOptions& options, bool administrator) {
-    if (options.AutochangeStartup()) return;
+void RequireStartUpForOnce(const switching::TCoverage& coverage, bool administrator) {
+    if (coverage.settings.startup) return;
     if (!administrator)
         throw CommandFailure(kNeedsAdministrator, "--once limits automatic logon, which needs administrator rights: "
                                                   "run gatewisecmd from an elevated command prompt. Nothing was "
                                                   "changed.");
-    throw CommandFailure(kBadUsage, "--once limits automatic logon, and the options leave the start-up setting alone "
-                                    "(gatewisecmd options AutochangeStartup=True). Nothing was changed.");
+    throw CommandFailure(kBadUsage, "--once limits automatic logon, and the start-up setting is " +
+                                        std::string(switching::LeftOutFor(coverage, switching::TLeftOutReason::NotRequested)
+                                                            .empty()
+                                                        ? "left alone by the options (gatewisecmd options "
+                                                          "AutochangeStartup=True)"
+                                                        : "not named by --only") +
+                                        ". Nothing was changed.");
 }
 
 // What a switch found and did while it held the lock.
@@ -92,13 +95,13 @@ struct LockedSwitch {
 };
 
 LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool once, bool administrator,
-                             bool noUser) {
+                             const switching::TCoverageRequest& request) {
     settings::TOptions& options = session.ProgramOptions();
     engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
-    switching::LockForSwitch(options, lock);  // as the switch will take them
-    RequireSomethingToSwitch(options, administrator, noUser);
-    if (once) RequireStartUpForOnce(options, administrator);
-    if (mode == settings::pmRelaxed && options.AutochangeStartup()) {
+    const switching::TCoverage coverage = switching::LockForSwitch(options, lock, request);  // as the switch will
+    RequireSomethingToSwitch(coverage);
+    if (once) RequireStartUpForOnce(coverage, administrator);
+    if (mode == settings::pmRelaxed && coverage.settings.startup) {
         const engine::AutologonAccount account = engine::GetAutologonAccount();
         if (account.user.empty() || !account.hasPassword)
             throw CommandFailure(kNoAutologonAccount,
@@ -106,10 +109,10 @@ LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool 
                                  "gatewisecmd account set --user NAME. Nothing was changed.");
         WarnOfPasswordLessSignIn(session, account);
     }
-    LockedSwitch done{ReadSettings(options), options.GetCurrentMode(), {}};
+    LockedSwitch done{ReadSettings(coverage.settings), options.GetCurrentMode(), {}};
     try {
         Session::AuditWarnings logged(session);
-        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list, once);
+        done.result = audit::SwitchMode(options, mode, lock, audit::orCommandLine, logged.list, once, request);
     } catch (const switching::ESwitchFailed& failure) {
         // Put back whole: a management tool may run the same command again later.
         if (failure.CauseCode == ERROR_OPERATION_IN_PROGRESS && failure.LeftChanged.empty())
@@ -119,22 +122,96 @@ LockedSwitch SwitchUnderLock(Session& session, settings::TPromptMode mode, bool 
     return done;
 }
 
+const char* ReasonKey(switching::TLeftOutReason reason) {
+    switch (reason) {
+    case switching::TLeftOutReason::NeedsAdministrator:
+        return "needs-administrator";
+    case switching::TLeftOutReason::NoConsoleUser:
+        return "no-user";
+    case switching::TLeftOutReason::Policy:
+        return "policy";
+    case switching::TLeftOutReason::NotRequested:
+        return "not-in-only";
+    case switching::TLeftOutReason::OptionsOff:
+        break;
+    }
+    return "options";
+}
+
+// What a switch left out and why: the names, each with its reason, and a
+// sentence per reason ("Left out, as ...: the resume setting."), in order.
+// What the caller could not have switched is said as a warning too.
+struct LeftOutReport {
+    Json names = Json::array();
+    Json reasons = Json::object();
+    std::vector<std::string> lines;
+    std::string administrator;  // the line for want of administrator rights, if any
+    std::string noUser;         // the line for nobody at the console, if any
+};
+
+LeftOutReport ReportLeftOut(const switching::TCoverage& coverage) {
+    LeftOutReport report;
+    for (const switching::TLeftOut& left : coverage.leftOut) {
+        report.names.push_back(switching::SettingKey(left.setting));
+        report.reasons[switching::SettingKey(left.setting)] = ReasonKey(left.reason);
+    }
+    for (const auto& [reason, one, several] :
+         {std::tuple{switching::TLeftOutReason::NeedsAdministrator, "it needs administrator rights",
+                     "they need administrator rights"},
+          std::tuple{switching::TLeftOutReason::Policy, "your organization's policy turns it off",
+                     "your organization's policy turns them off"},
+          std::tuple{switching::TLeftOutReason::NotRequested, "--only does not name it", "--only does not name them"},
+          std::tuple{switching::TLeftOutReason::OptionsOff, "the options leave it alone",
+                     "the options leave them alone"}}) {
+        const std::vector<switching::TSetting> settings = switching::LeftOutFor(coverage, reason);
+        if (settings.empty()) continue;
+        report.lines.push_back(std::string("Left out, as ") + (settings.size() > 1 ? several : one) + ": " +
+                               switching::SettingsText(settings) + ".");
+        if (reason == switching::TLeftOutReason::NeedsAdministrator) report.administrator = report.lines.back();
+    }
+    if (!switching::LeftOutFor(coverage, switching::TLeftOutReason::NoConsoleUser).empty()) {
+        const bool delay = engine::HasModernStandby();
+        if (delay) {
+            report.names.push_back("wakeSignInDelay");
+            report.reasons["wakeSignInDelay"] = ReasonKey(switching::TLeftOutReason::NoConsoleUser);
+        }
+        report.noUser = std::string(kNoUserLeft) +
+                        ": only the machine-wide settings were switched. Left, as they are the user's: the screen "
+                        "saver setting" + (delay ? " and the wake sign-in delay." : ".");
+        report.lines.push_back(report.noUser);
+    }
+    return report;
+}
+
 }  // namespace
 
-int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once) {
+std::optional<settings::TSettingSet> OnlySettings(const std::vector<std::string>& names) {
+    if (names.empty()) return std::nullopt;
+    settings::TSettingSet only;
+    for (const std::string& name : names) {
+        if (os::EqualsIgnoringCase(name, "startup")) only.startup = true;
+        else if (os::EqualsIgnoringCase(name, "resume")) only.resume = true;
+        else if (os::EqualsIgnoringCase(name, "screensaver")) only.screenSaver = true;
+        else throw CommandFailure(kBadUsage, "--only takes startup, resume and screensaver, separated by commas.");
+    }
+    return only;
+}
+
+int Switch(Session& session, settings::TPromptMode mode, const SwitchOptions& given) {
     settings::TOptions& options = session.ProgramOptions();
-    if (verify && session.LocalSystem())
+    if (given.verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
                                         "could check: leave it out. Nothing was changed.");
     if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
+    const switching::TCoverageRequest request{given.only};
     const bool administrator = engine::IsAdministrator();
-    const bool noUser = engine::PerUserSettingsOutOfReach();
     options.AdoptStoredChanges();
-    RequireSomethingToSwitch(options, administrator, noUser);
-    if (once) RequireStartUpForOnce(options, administrator);
+    const switching::TCoverage planned = switching::DecideCoverage(options, request);
+    RequireSomethingToSwitch(planned);
+    if (given.once) RequireStartUpForOnce(planned, administrator);
     // The password is typed before the lock is taken: nobody waits for a user.
-    if (mode == settings::pmSecure && verify) VerifyCurrentPassword(session);
-    const LockedSwitch done = SwitchUnderLock(session, mode, once, administrator, noUser);
+    if (mode == settings::pmSecure && given.verify) VerifyCurrentPassword(session);
+    const LockedSwitch done = SwitchUnderLock(session, mode, given.once, administrator, request);
     const SettingStates& before = done.before;
     const settings::TPromptMode previous = done.previous;
     const switching::TSwitchResult& result = done.result;
@@ -149,28 +226,21 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
                                              std::tuple{"resume", record.resume, before.resume},
                                              std::tuple{"screenSaver", record.screenSaver, before.screenSaver}})
         if (covered && was != now) changes.push_back(Change(name, SettingKey(was), SettingKey(now)));
-    const char* leftOutNote = "Left out, as they need administrator rights: the start-up and resume settings.";
-    Json leftOut = administrator ? Json::array() : Json::array({"startup", "resume"});
-    std::string noUserNote;
-    if (noUser) {
-        const bool delay = engine::HasModernStandby();
-        leftOut.push_back("screenSaver");
-        if (delay) leftOut.push_back("wakeSignInDelay");
-        noUserNote = std::string(kNoUserLeft) + ": only the machine-wide settings were switched. Left, as they are "
-                     "the user's: the screen saver setting" + (delay ? " and the wake sign-in delay." : ".");
-    }
+    const LeftOutReport leftOut = ReportLeftOut(result.coverage);
+    const bool noUser = !leftOut.noUser.empty();
 
     std::ostream& out = session.Out();
     if (session.WantsJson()) {
-        if (!administrator) session.AddWarning(leftOutNote);
-        if (noUser) session.Warn(noUserNote);
+        if (!leftOut.administrator.empty()) session.AddWarning(leftOut.administrator);
+        if (noUser) session.Warn(leftOut.noUser);
         WriteJson(out, Json{{"mode", ModeName(mode)},
                             {"once", record.once},
                             {"passwordRemoved", record.forgetsPassword},
                             {"previousMode", ModeName(previous)},
                             {"changes", changes},
                             {"alreadyInMode", result.changedNothing},
-                            {"leftOut", leftOut},
+                            {"leftOut", leftOut.names},
+                            {"leftOutReasons", leftOut.reasons},
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
@@ -180,8 +250,7 @@ int Switch(Session& session, settings::TPromptMode mode, bool verify, bool once)
                                       : "Switched to " + target + ".\n");
         if (record.forgetsPassword)
             out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
-        if (!administrator) out << leftOutNote << '\n';
-        if (noUser) out << noUserNote << '\n';
+        for (const std::string& line : leftOut.lines) out << line << '\n';
     }
     return noUser ? kNoConsoleUser : kDone;
 }

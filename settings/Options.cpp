@@ -122,12 +122,18 @@ TPromptMode TOptions::GetCurrentMode() {
     return pmCustom;
 }
 
+TSettingSet TOptions::Enabled() { return {AutochangeStartup(), AutochangeStandby(), AutochangeScreenSaver()}; }
+
 void TOptions::ApplyMode(TPromptMode mode) {
+    if (mode == pmSecure || mode == pmRelaxed) WriteMode(mode, Enabled(), ModifyAllPowerProfiles());
+}
+
+void WriteMode(TPromptMode mode, const TSettingSet& settings, bool allSchemes) {
     if (mode != pmSecure && mode != pmRelaxed) return;
     const bool ask = mode == pmSecure;
-    if (AutochangeStartup()) engine::SetAskPasswordOnStartup(ask);
-    if (AutochangeStandby()) engine::SetAskPasswordOnResume(ask, ModifyAllPowerProfiles());
-    if (AutochangeScreenSaver()) engine::SetAskPasswordOnScreenSaver(ask);
+    if (settings.startup) engine::SetAskPasswordOnStartup(ask);
+    if (settings.resume) engine::SetAskPasswordOnResume(ask, allSchemes);
+    if (settings.screenSaver) engine::SetAskPasswordOnScreenSaver(ask);
 }
 
 TOptions& GlobalOptions() {

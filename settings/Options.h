@@ -19,6 +19,21 @@ namespace settings {
 // The machine's mode; derived from the machine each time, never stored.
 enum TPromptMode : std::uint8_t { pmCustom = 0, pmSecure = 1, pmRelaxed = 2 };
 
+// Some of the three settings.
+struct TSettingSet {
+    bool startup = false;
+    bool resume = false;
+    bool screenSaver = false;
+    bool Empty() const { return !startup && !resume && !screenSaver; }
+    bool operator==(const TSettingSet&) const = default;
+};
+
+// Writes `mode` into `settings`, in the order start-up, resume, screen saver;
+// the resume setting of every power scheme with `allSchemes`, else of the
+// active one. pmCustom writes nothing. Failures pass through unchanged and
+// what was written before them stays.
+void WriteMode(TPromptMode mode, const TSettingSet& settings, bool allSchemes);
+
 class TOptions final : public TPersistentOptions {
 public:
     TOptions(bool localMachine, os::WString keyPath);
@@ -54,10 +69,11 @@ public:
     // Reads every enabled setting: pmSecure when all ask for the password,
     // pmRelaxed when none does, pmCustom otherwise (and with none enabled).
     TPromptMode GetCurrentMode();
-    // Writes `mode` into every enabled setting, in the order start-up, resume,
-    // screen saver; pmCustom writes nothing. Failures pass through unchanged
-    // and what was written before them stays: a switch of the mode is
-    // SwitchMode (switching/Switch.h), which puts that back.
+    // The settings the options enable, as this process may switch them.
+    TSettingSet Enabled();
+    // WriteMode into every enabled setting: a switch of the mode is
+    // SwitchMode (switching/Switch.h), which decides what it covers and puts
+    // back what a failure left written.
     void ApplyMode(TPromptMode mode);
 
 private:

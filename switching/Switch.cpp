@@ -18,31 +18,31 @@ std::optional<TSwitchRecord> SettingsAfter(const TSwitchRecord& record) {
 
 }  // namespace
 
-ENothingToSwitch::ENothingToSwitch()
-    : ESwitchFailed("There is nothing to switch: the options enable none of the three settings, or only those that "
-                    "need administrator rights.",
-                    {}) {}
+ENothingToSwitch::ENothingToSwitch(const TCoverage& coverage)
+    : ESwitchFailed("There is nothing to switch: " + WhyNothingIsCovered(coverage) + ".", {}), Coverage(coverage) {}
 
-void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock) {
+TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, const TCoverageRequest& request) {
     options.AdoptStoredChanges();
-    if (options.AutochangeStartup() || options.AutochangeStandby()) lock.TakeMachineWide();
+    TCoverage coverage = DecideCoverage(options, request);
+    if (coverage.settings.startup || coverage.settings.resume) lock.TakeMachineWide();
+    return coverage;
 }
 
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                         bool once) {
+                         bool once, const TCoverageRequest& request) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
     if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
-    LockForSwitch(options, lock);
+    const TCoverage coverage = LockForSwitch(options, lock, request);
+    if (coverage.settings.Empty()) throw ENothingToSwitch(coverage);
     TSwitchRecord record;
     try {
-        record = RecordSwitch(options, mode, once);
+        record = RecordSwitch(options, coverage, mode, once);
     } catch (const std::exception& error) {
         throw ESwitchFailed(error.what(), {});
     }
-    if (!record.startup && !record.resume && !record.screenSaver) throw ENothingToSwitch();
     TSwitchJournal journal(options, record);
     try {
-        ApplySwitch(options, record);
+        ApplySwitch(record);
     } catch (const ESwitchFailed& failure) {
         if (!failure.LeftChanged.empty()) {
             const std::optional<TSwitchRecord> left = SettingsAfter(record);
@@ -53,14 +53,14 @@ TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode
     const std::optional<TSwitchRecord> after = SettingsAfter(record);
     if (!after) {
         journal.Keep();
-        return {record, false, false};
+        return {coverage, record, false, false};
     }
     // Removing the stored password is a change of its own.
     if (DifferentSettings(record, *after).empty() && !record.forgetsPassword) {
         journal.Withdraw();
-        return {record, false, true};
+        return {coverage, record, false, true};
     }
-    return {record, journal.Complete(*after), false};
+    return {coverage, record, journal.Complete(*after), false};
 }
 
 }  // namespace switching

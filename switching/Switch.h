@@ -9,22 +9,25 @@
 namespace switching {
 
 struct TSwitchResult {
+    TCoverage coverage;            // what it covered, and what it left out and why
     TSwitchRecord record;          // the settings as they were before
     bool undoAvailable = false;    // its record is stored for undo
     bool changedNothing = false;   // every setting it covers held the mode already
 };
 
-// A switch refused because the options cover none of the three settings
-// that this process may switch.
+// A switch refused because it would cover none of the three settings; the
+// message says why.
 class ENothingToSwitch : public ESwitchFailed {
 public:
-    ENothingToSwitch();
+    explicit ENothingToSwitch(const TCoverage& coverage);
+    TCoverage Coverage;
 };
 
-// Takes the options that another process stored since and, when they cover
-// the start-up or the resume setting, the machine-wide part of `lock` as
-// well. Called under the per-user part, so that the options stay as read.
-void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock);
+// Takes the options that another process stored since, decides what a switch
+// covers (switching/Coverage.h) and, when that is the start-up or the resume
+// setting, takes the machine-wide part of `lock` as well. Called under the
+// per-user part, so that the options stay as read.
+TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, const TCoverageRequest& request = {});
 
 // A switch under `lock` (LockForSwitch is applied first): the settings are
 // recorded, the record is stored for undo (switching/LastSwitch.h), and the
@@ -33,10 +36,11 @@ void LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock);
 // stays the one to undo. Every failure raises ESwitchFailed; one that left
 // settings changed (they could not be put back) keeps its record, so that
 // undo can put them back later, and any other leaves the record before.
-// `once` limits relaxed mode to the next start (switching/SwitchRecord.h).
+// `once` limits relaxed mode to the next start (switching/SwitchRecord.h);
+// `request` is what the caller asks the switch to cover beyond the options.
 // While the policy turns relaxed mode off, a switch to it raises
 // settings::EForbiddenByPolicy before anything is read or written.
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
-                         bool once = false);
+                         bool once = false, const TCoverageRequest& request = {});
 
 }  // namespace switching

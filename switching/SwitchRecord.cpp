@@ -138,15 +138,16 @@ ESwitchFailed::ESwitchFailed(const std::string& cause, std::vector<std::string> 
       LeftChanged(std::move(leftChanged)),
       CauseCode(causeCode) {}
 
-TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode, bool once) {
+TSwitchRecord RecordSwitch(settings::TOptions& options, const TCoverage& coverage, settings::TPromptMode mode,
+                           bool once) {
     TSwitchRecord record;
     record.mode = mode;
     record.once = once && mode == settings::pmRelaxed;
     record.autoLogonCountCovered = true;
-    record.startup = options.AutochangeStartup();
-    record.resume = options.AutochangeStandby();
-    record.screenSaver = options.AutochangeScreenSaver();
-    record.allSchemes = options.ModifyAllPowerProfiles();
+    record.startup = coverage.settings.startup;
+    record.resume = coverage.settings.resume;
+    record.screenSaver = coverage.settings.screenSaver;
+    record.allSchemes = coverage.allSchemes;
     const bool windows6 = engine::IsWindows6OrLater();
     if (record.startup) {
         record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
@@ -167,9 +168,9 @@ TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mo
     return record;
 }
 
-void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record) {
+void ApplySwitch(const TSwitchRecord& record) {
     try {
-        options.ApplyMode(record.mode);
+        settings::WriteMode(record.mode, {record.startup, record.resume, record.screenSaver}, record.allSchemes);
         if (record.startup) engine::SetAutoLogonCount(record.once ? std::optional<DWORD>(1) : std::nullopt);
         if (record.forgetsPassword) engine::ForgetAutologonPassword();
     } catch (const engine::ESessionLocked& error) {

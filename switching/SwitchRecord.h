@@ -9,6 +9,7 @@
 #include "engine/Registry.h"
 #include "engine/VistaPower.h"
 #include "settings/Options.h"
+#include "switching/Coverage.h"
 
 #include <optional>
 #include <string>
@@ -18,7 +19,7 @@ namespace switching {
 
 struct TSwitchRecord {
     settings::TPromptMode mode = settings::pmCustom;  // what the switch writes; pmCustom: nothing
-    // The settings it covers, as the options enabled them.
+    // The settings it covers (switching/Coverage.h).
     bool startup = false;
     bool resume = false;
     bool screenSaver = false;
@@ -66,18 +67,19 @@ public:
     DWORD CauseCode;
 };
 
-// What a switch to `mode` changes under the options as they are, with the
-// values the machine holds now; `once` limits relaxed mode to the next start.
-// Only reads; a setting that cannot be read raises.
-TSwitchRecord RecordSwitch(settings::TOptions& options, settings::TPromptMode mode, bool once = false);
+// What a switch to `mode` covering `coverage` changes, with the values the
+// machine holds now; `once` limits relaxed mode to the next start. The
+// options say only whether a switch to secure mode forgets the stored
+// password. Only reads; a setting that cannot be read raises.
+TSwitchRecord RecordSwitch(settings::TOptions& options, const TCoverage& coverage, settings::TPromptMode mode,
+                           bool once = false);
 
-// Writes the record's mode with options.ApplyMode, which the record was taken
-// under, then AutoLogonCount and, for a record that forgets it, removes the
-// stored password. When a write fails, puts back what had changed and raises
+// Writes the record's mode into the settings it covers, then AutoLogonCount
+// and, for a record that forgets it, removes the stored password. When a write fails, puts back what had changed and raises
 // ESwitchFailed. The session's screen saver setting is not put back when the
 // failure was its own write refused (a locked session, which changed nothing)
 // or its session gone (the user signed out).
-void ApplySwitch(settings::TOptions& options, const TSwitchRecord& record);
+void ApplySwitch(const TSwitchRecord& record);
 
 // Puts back, in the reverse order of a switch, every covered setting that no
 // longer holds its recorded value. Returns the names of those that could not

@@ -153,8 +153,8 @@ TEST_F(OwnRecordTest, ASwitchThatChangedNothingKeepsTheRecordBeforeAndOneWithNot
     options->SetAutochangeScreenSaver(false);
     options->Save();
     EXPECT_EQ(MessageOf<switching::ENothingToSwitch>([&] { Switch(pmSecure); }),
-              "There is nothing to switch: the options enable none of the three settings, or only those that need "
-              "administrator rights.\r\nNothing was changed.");
+              "There is nothing to switch: the start-up, resume and screen saver settings are left alone by the "
+              "options.\r\nNothing was changed.");
     EXPECT_EQ(Last(), relaxed);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
 }
@@ -207,7 +207,7 @@ TEST_F(OwnRecordTest, AForcedUndoUndoesOnlyTheSwitchItNamed) {
 TEST_F(OwnRecordTest, AJournalTouchesTheStoredRecordOnlyWhileItIsItsOwn) {
     Switch(pmRelaxed);
     const auto relaxed = Last();
-    const switching::TSwitchRecord record = switching::RecordSwitch(*options, pmSecure);
+    const switching::TSwitchRecord record = switching::RecordSwitch(*options, switching::DecideCoverage(*options), pmSecure);
     for (const bool complete : {true, false}) {
         switching::TSwitchJournal journal(*options, record);
         // Someone else stores a record meanwhile, without the lock.

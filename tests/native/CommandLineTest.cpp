@@ -979,7 +979,7 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
         "mode": "secure", "once": false, "passwordRemoved": false, "previousMode": "custom",
         "changes": [{"name": "startup", "from": "does-not-ask", "to": "asks"},
                     {"name": "resume", "from": "does-not-ask", "to": "asks"}], "alreadyInMode": false,
-        "leftOut": [], "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
+        "leftOut": [], "leftOutReasons": {}, "settingsOf": "GATEWISE-PC\\alice", "warnings": []})"));
     const json again = json::parse(Run({"secure", "--json"}).out);
     EXPECT_EQ(again["changes"], json::array()) << "nothing left to change";
     EXPECT_EQ(again["alreadyInMode"], true);
@@ -989,7 +989,32 @@ TEST_F(CommandLineTest, SwitchJsonSaysWhatChangedFromWhatToWhat) {
         "mode": "relaxed", "once": false, "passwordRemoved": false, "previousMode": "secure",
         "changes": [{"name": "screenSaver", "from": "asks", "to": "does-not-ask"}], "alreadyInMode": false,
         "leftOut": ["startup", "resume"],
+        "leftOutReasons": {"startup": "needs-administrator", "resume": "needs-administrator"},
         "settingsOf": "GATEWISE-PC\\alice", "warnings": ["Left out, as they need administrator rights: the start-up and resume settings."]})"));
+}
+
+TEST_F(CommandLineTest, OnlySwitchesTheNamedSettingsAndSaysWhatItLeftAndWhy) {
+    MakeRelaxed();
+    StoreOption(WSTR("AutochangeStandby"), WSTR("False"));
+    const Result named = Run({"secure", "--only", "resume,screensaver", "--json"});
+    ASSERT_EQ(named.code, 0) << named.err;
+    const json answer = json::parse(named.out);
+    EXPECT_EQ(answer["leftOut"], json::parse(R"(["startup"])"));
+    EXPECT_EQ(answer["leftOutReasons"], json::parse(R"({"startup": "not-in-only"})"));
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
+    EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 1u) << "named, though the options leave it";
+    EXPECT_EQ(machine.screenSaverSecure, TRUE);
+
+    const Result text = Run({"relaxed", "--only", "screensaver"});
+    EXPECT_NE(text.out.find("Left out, as --only does not name them: the start-up and resume settings."),
+              std::string::npos) << text.out;
+    EXPECT_EQ(Run({"secure", "--only", "startup,wallpaper"}).code, cli::kBadUsage);
+    BecomeStandardUser();
+    const Result refused = Run({"secure", "--only", "startup"});
+    EXPECT_EQ(refused.code, cli::kNeedsAdministrator);
+    EXPECT_EQ(refused.err, "Nothing was switched: the start-up and resume settings need administrator rights; the "
+                           "screen saver setting is not named by --only.\n");
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("1"));
 }
 
 TEST_F(CommandLineTest, AccountJsonSaysWhatChangedAndWhereThePasswordWent) {
@@ -1139,6 +1164,20 @@ TEST_F(SystemRunTest, SwitchChangesTheConsoleUsersHiveAndSessionNotSystemsOwn) {
     EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
     EXPECT_EQ(AliceValue(kDesktop, WSTR("ScreenSaverIsSecure")), WSTR("1"));
     EXPECT_EQ(machine.screenSaverSecure, TRUE);
+}
+
+TEST_F(SystemRunTest, TheConsoleUsersOptionsNeverNarrowWhatSystemSwitches) {
+    MakeRelaxed();
+    machine.consoleUser->screenSaverSecure = FALSE;
+    for (const WCHAR* option : {WSTR("AutochangeStartup"), WSTR("AutochangeStandby"), WSTR("AutochangeScreenSaver"),
+                                WSTR("ModifyAllPowerProfiles")})
+        machine.SetString(HKEY_USERS, AliceKey(kOptionsKey), option, WSTR("False"));
+    const Result result = Run({"secure", "--json"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(json::parse(result.out)["leftOut"], json::array());
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+    for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc, 1u) << "every power scheme";
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
 }
 
 TEST_F(SystemRunTest, StatusAndDiagnoseSayWhoseSettingsTheyShow) {

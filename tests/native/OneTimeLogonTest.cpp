@@ -171,7 +171,7 @@ TEST_F(OneTimeLogonTest, PasswordThatCannotBeRemovedWholeStaysAndTheSwitchIsPutB
 
     // Run as SYSTEM, the user's option does not steer the switch.
     machine.processUser = os::sim::LocalSystemSid();
-    EXPECT_FALSE(switching::RecordSwitch(*options, settings::pmSecure).forgetsPassword);
+    EXPECT_FALSE(switching::RecordSwitch(*options, switching::DecideCoverage(*options), settings::pmSecure).forgetsPassword);
 }
 
 TEST_F(OneTimeLogonTest, RecordOfAnEarlierVersionIsUndoneWithoutTouchingTheCount) {

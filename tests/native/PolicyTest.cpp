@@ -1,8 +1,11 @@
 // The administrator's policy under HKEY_LOCAL_MACHINE\SOFTWARE\Policies:
 // only REG_DWORD values of 0 or 1 count; they override the user's options
 // without overwriting them, never lift the administrator rule, and keep
-// relaxed mode off, undo included.
+// relaxed mode off, undo included; they stand above --only and a run as
+// SYSTEM in what a switch covers.
 #include "diagnostics/Diagnostics.h"
+#include "engine/ConsoleUser.h"
+#include "switching/Coverage.h"
 #include "switching/Switch.h"
 #include "switching/Undo.h"
 #include "ui/GatewiseMainDlgCore.h"
@@ -164,4 +167,26 @@ TEST_F(PolicyTest, TheRelaxedExplanationLosesItsLinkForTheLine) {
               WSTR("Relaxed: <br>Relaxed Mode is turned off by your organization."));
     EXPECT_EQ(ui::WithoutRelaxedLink(WSTR("No link here."), line),
               WSTR("No link here.<br>Relaxed Mode is turned off by your organization."));
+}
+
+TEST_F(PolicyTest, PolicyStandsAboveOnlyAndAboveARunAsSystem) {
+    SetPolicy(WSTR("AutochangeStandby"), 0);
+    SetPolicy(WSTR("AutochangeStartup"), 1);
+    SetPolicy(WSTR("ModifyAllPowerProfiles"), 0);
+    auto options = LoadOptions();
+    const switching::TCoverage named = switching::DecideCoverage(*options, {settings::TSettingSet{false, true, true}});
+    EXPECT_EQ(named.settings, (settings::TSettingSet{true, false, true}));
+    EXPECT_EQ(named.leftOut, (std::vector<switching::TLeftOut>{{switching::TSetting::Resume,
+                                                                switching::TLeftOutReason::Policy}}));
+
+    machine.processUser = os::sim::LocalSystemSid();
+    const engine::PerUserTargetScope nobody({engine::PerUserTarget::Nobody, {}});
+    const switching::TCoverage asSystem = switching::DecideCoverage(*options);
+    EXPECT_EQ(asSystem.settings, (settings::TSettingSet{true, false, false}));
+    EXPECT_FALSE(asSystem.allSchemes) << "the policy picks the schemes, not the run as SYSTEM";
+    SetPolicy(WSTR("AutochangeStartup"), 0);
+    options = LoadOptions();
+    EXPECT_EQ(switching::WhyNothingIsCovered(switching::DecideCoverage(*options)),
+              "the screen saver setting belongs to the user at the console, and nobody is signed in there; the "
+              "start-up and resume settings are turned off by your organization's policy");
 }

@@ -106,7 +106,7 @@ TEST_F(SwitchRecordTest, WriteRefusedAtEachSettingPutsBackTheEarlierOnesExactly)
     EXPECT_NE(Settings(), before);
     EXPECT_TRUE(switching::RestoreSwitch(record).empty());
     EXPECT_EQ(Settings(), before);
-    EXPECT_EQ(switching::RecordSwitch(*options, pmRelaxed), record);
+    EXPECT_EQ(switching::RecordSwitch(*options, switching::DecideCoverage(*options), pmRelaxed), record);
 }
 
 TEST_F(SwitchRecordTest, LockedSessionOrUnactivatedPlanIsPutBackWholeWithoutRetryingTheRefusedWrite) {
