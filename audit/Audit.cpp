@@ -188,11 +188,12 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
 }
 
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                           const os::SecretString& password, TOrigin origin, Warnings& warnings) {
+                                           const os::SecretString& password, TOrigin origin, Warnings& warnings,
+                                           bool requireProtected) {
     const std::string account = EventAccountName(user, domain);
     TChange change{ckAccount, origin, {}, {}, {}};
     try {
-        const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password);
+        const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password, requireProtected);
         change.summary = user.empty() ? "Auto-logon account cleared." : "Auto-logon account set to " + account + ".";
         change.details = user.empty() ? "Account: none." : "Account: " + account + ", " + PasswordPlace(store) + ".";
         Report(change, warnings);

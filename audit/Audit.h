@@ -78,7 +78,8 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                           const os::SecretString& password, TOrigin origin, Warnings& warnings);
+                                           const os::SecretString& password, TOrigin origin, Warnings& warnings,
+                                           bool requireProtected = false);
 
 // diagnostics::ApplyFix, reported when it changed the setting, with how to
 // reverse it, or failed to; a refusal (EFixRefused), another change in

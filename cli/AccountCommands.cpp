@@ -78,12 +78,15 @@ struct AccountChange {
 };
 
 AccountChange ChangeAccount(Session& session, const os::WString& user, const os::WString& domain,
-                            const os::SecretString& password) {
+                            const os::SecretString& password, bool requireProtected = false) {
     const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
     AccountChange change{diagnostics::ReadAutologonState(), {}, {}};
-    {
+    try {
         Session::AuditWarnings logged(session);
-        change.store = audit::SetAutologonAccount(user, domain, password, audit::orCommandLine, logged.list);
+        change.store =
+            audit::SetAutologonAccount(user, domain, password, audit::orCommandLine, logged.list, requireProtected);
+    } catch (const engine::EPasswordNotProtected& refused) {
+        throw CommandFailure(kSystemError, std::string(refused.what()) + " Nothing was stored.");
     }
     change.after = diagnostics::ReadAutologonState();
     return change;
@@ -91,7 +94,8 @@ AccountChange ChangeAccount(Session& session, const os::WString& user, const os:
 
 }  // namespace
 
-int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify) {
+int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify,
+               bool requireProtected) {
     RequireAdministrator("Setting the auto-logon account");
     // "\name" names no domain either: it would take SYSTEM's own.
     const std::size_t backslash = user.find('\\');
@@ -118,7 +122,7 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
             throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Nothing was changed.");
         if (check == engine::pcCannotVerify) session.Warn("The password could not be verified; it is stored as given.");
     }
-    const AccountChange change = ChangeAccount(session, account.user, account.domain, password);
+    const AccountChange change = ChangeAccount(session, account.user, account.domain, password, requireProtected);
     const engine::TPasswordStore store = change.store;
     if (engine::IsPlainValue(store))
         session.Warn("Windows did not accept the password into its protected store: it is kept in the registry "

@@ -28,10 +28,14 @@ struct Request {
     bool version = false;
     bool verifyStored = false;
     bool once = false;
+    bool requireProtected = false;
     std::string fix;
     std::string user;
     std::string domain;
     std::string forMode;
+    std::string expect;
+    // Failures go to standard output with exit code 1, as a compliance check's do.
+    bool quiet = false;
     std::vector<std::string> assignments;
     std::vector<std::string> only;
     std::function<int(Session&)> command;
@@ -120,11 +124,14 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         ->required();
     set->add_option("--domain", request.domain, "Its domain; the current account's domain when left out.");
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
+    set->add_flag("--require-protected", request.requireProtected,
+                  "Stores nothing (exit code 1) when Windows refuses the password into its protected store, instead "
+                  "of keeping it in the plain registry value DefaultPassword.");
     AddJsonFlag(*set, request);
     set->callback([&] {
         request.command = [&](Session& s) {
             RequireValuesApart(arguments, {"--user", "--domain"});
-            return SetAccount(s, request.user, request.domain, !request.noVerify);
+            return SetAccount(s, request.user, request.domain, !request.noVerify, request.requireProtected);
         };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
@@ -166,6 +173,19 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         else request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
     });
 
+    CLI::App* check = app.add_subcommand(
+        "check", "For management tools: exit code 0 when the PC is in the expected mode, 1 when it is not or its "
+                 "state cannot be read. The last line says which and what differs; nothing goes to standard error.");
+    check->add_option("--expect", request.expect, "The mode the PC should be in.")
+        ->required()
+        ->check(CLI::IsMember({"secure", "relaxed"}))
+        ->type_name("MODE");
+    AddJsonFlag(*check, request);
+    check->callback([&] {
+        request.quiet = true;
+        request.command = [&](Session& s) { return CheckMode(s, TargetMode(request.expect)); };
+    });
+
     CLI::App* selftest = app.add_subcommand(
         "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
                     "fails; without administrator rights the steps that need them are skipped.");
@@ -191,7 +211,9 @@ const char kFooter[] =
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"
     "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed,\n"
-    "12 another change went on for 10 seconds: nothing was changed.\n";
+    "12 another change went on for 10 seconds: nothing was changed,\n"
+    "13 your organization's policy forbids it: nothing was changed.\n"
+    "check --expect: 0 the PC is in that mode, 1 it is not or its state cannot be read.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 
@@ -215,6 +237,24 @@ int Fail(Console& console, bool json, const std::string& message, int code, cons
     console.err << message << (usage.empty() ? "\n" : "\n\n" + usage);
     if (json) WriteJson(console.out, FailureJson(message, code));
     return code;
+}
+
+// The exit code of a command that raised `error`.
+int FailureCode(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const CommandFailure*>(&error)) return failure->Code;
+    if (dynamic_cast<const engine::EChangeInProgress*>(&error)) return kChangeInProgress;
+    if (dynamic_cast<const settings::EForbiddenByPolicy*>(&error)) return kForbiddenByPolicy;
+    return kSystemError;
+}
+
+// A failure of a command that writes nothing to standard error: its message
+// is the last line of standard output, and the code kSystemError.
+int FailQuietly(Console& console, bool json, const std::string& message) {
+    if (json)
+        WriteJson(console.out, FailureJson(message, kSystemError));
+    else
+        console.out << message << '\n';
+    return kSystemError;
 }
 
 int RunCommand(const std::vector<std::string>& typed, const os::WString& optionsKey, Console& console) {
@@ -248,12 +288,9 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
     try {
         Session session(console, optionsKey, request.json);
         return request.command(session);
-    } catch (const CommandFailure& failure) {
-        return Fail(console, request.json, failure.what(), failure.Code);
-    } catch (const engine::EChangeInProgress& busy) {
-        return Fail(console, request.json, busy.what(), kChangeInProgress);
     } catch (const std::exception& error) {
-        return Fail(console, request.json, error.what(), kSystemError);
+        if (request.quiet) return FailQuietly(console, request.json, error.what());
+        return Fail(console, request.json, error.what(), FailureCode(error));
     }
 }
 

@@ -78,6 +78,7 @@ int Status(Session& session) {
                             {"account", AccountJson(account)},
                             {"autoLogonCount", AutoLogonCountJson(session)},
                             {"options", noUser ? Json(nullptr) : OptionsJson(options)},
+                            {"policies", PoliciesJson(options.Policies())},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
                             {"wakeSignInDelay", WakeSignInDelayJson(session)},
@@ -94,6 +95,12 @@ int Status(Session& session) {
         << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
         << "Elevated:      " << (elevated ? "yes" : "no") << '\n';
+    if (!options.Policies().InForce().empty()) {
+        out << "Policies:     ";
+        for (const settings::TPolicyValue& policy : options.Policies().InForce())
+            out << ' ' << policy.name << '=' << (policy.value ? 1 : 0);
+        out << '\n';
+    }
     if (noUser) {
         out << "Options:       not shown: they belong to the user\n";
         return kDone;

@@ -128,6 +128,8 @@ const char* ReasonKey(switching::TLeftOutReason reason) {
         return "needs-administrator";
     case switching::TLeftOutReason::NoConsoleUser:
         return "no-user";
+    case switching::TLeftOutReason::Policy:
+        return "policy";
     case switching::TLeftOutReason::NotRequested:
         return "not-in-only";
     case switching::TLeftOutReason::OptionsOff:
@@ -156,6 +158,8 @@ LeftOutReport ReportLeftOut(const switching::TCoverage& coverage) {
     for (const auto& [reason, one, several] :
          {std::tuple{switching::TLeftOutReason::NeedsAdministrator, "it needs administrator rights",
                      "they need administrator rights"},
+          std::tuple{switching::TLeftOutReason::Policy, "your organization's policy turns it off",
+                     "your organization's policy turns them off"},
           std::tuple{switching::TLeftOutReason::NotRequested, "--only does not name it", "--only does not name them"},
           std::tuple{switching::TLeftOutReason::OptionsOff, "the options leave it alone",
                      "the options leave them alone"}}) {
@@ -198,6 +202,7 @@ int Switch(Session& session, settings::TPromptMode mode, const SwitchOptions& gi
     if (given.verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
                                         "could check: leave it out. Nothing was changed.");
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     const switching::TCoverageRequest request{given.only};
     const bool administrator = engine::IsAdministrator();
     options.AdoptStoredChanges();

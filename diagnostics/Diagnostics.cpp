@@ -521,6 +521,30 @@ Outcome CheckDynamicLock(const Scope&) {
             "Turn off Dynamic Lock in Settings, Accounts, Sign-in options if the computer should stay unlocked."};
 }
 
+// The administrator's policy for Gatewise (settings/Policies.h): what it
+// sets, and values it ignores.
+Outcome CheckGatewisePolicy(const Scope&) {
+    const settings::TPolicies policies = settings::TPolicies::Read();
+    std::string inForce;
+    for (const settings::TPolicyValue& policy : policies.InForce())
+        inForce += (inForce.empty() ? "" : ", ") + policy.name + " = " + (policy.value ? "1" : "0");
+    const std::string set = inForce.empty() ? "No Gatewise policy is set." : "Your organization sets " + inForce + ".";
+    if (!policies.Problems().empty()) {
+        std::string problems;
+        for (const std::string& problem : policies.Problems()) problems += " " + problem;
+        return {Verdict::Warning, set + problems,
+                "Ask your administrator to set each Gatewise policy as a REG_DWORD of 0 or 1 (the Gatewise policy "
+                "templates do), or to delete it."};
+    }
+    if (!policies.RelaxedModeAllowed()) {
+        Outcome outcome{Verdict::Warning, set + " " + settings::kRelaxedModeTurnedOffText,
+                        "Only your organization can allow it again."};
+        outcome.stops = StopsRelaxed(true);
+        return Concerning(Concerns::Relaxed, outcome);
+    }
+    return Ok(set);
+}
+
 struct Check {
     const char* id;
     Outcome (*run)(const Scope&);
@@ -548,6 +572,7 @@ constexpr Check kChecks[] = {
     {"inactivity-limit", CheckInactivityLimit},
     {"lock-disabled", CheckLockDisabled},
     {"dynamic-lock", CheckDynamicLock},
+    {"gatewise-policy", CheckGatewisePolicy},
 };
 
 // The verdict of a finding for a switch to `target` (pmCustom: to either mode).

@@ -78,6 +78,7 @@
 #define IDS_RELAXED_ONCE_MODE 414
 #define IDS_UNDO_LEFT_ASKING 415
 #define IDS_RELAXED_ONCE_NO_STARTUP 416
+#define IDS_RELAXED_TURNED_OFF 417
 #define IDS_UNDO_SCHEMES_GONE 430
 
 // What screen readers call the message dialog's icon.

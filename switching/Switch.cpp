@@ -31,6 +31,7 @@ TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, 
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once, const TCoverageRequest& request) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     const TCoverage coverage = LockForSwitch(options, lock, request);
     if (coverage.settings.Empty()) throw ENothingToSwitch(coverage);
     TSwitchRecord record;

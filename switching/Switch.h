@@ -38,6 +38,8 @@ TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, 
 // undo can put them back later, and any other leaves the record before.
 // `once` limits relaxed mode to the next start (switching/SwitchRecord.h);
 // `request` is what the caller asks the switch to cover beyond the options.
+// While the policy turns relaxed mode off, a switch to it raises
+// settings::EForbiddenByPolicy before anything is read or written.
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once = false, const TCoverageRequest& request = {});
 

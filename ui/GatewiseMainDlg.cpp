@@ -146,6 +146,9 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       lblSecureTitle(Get<toolkit::TLabel>(L"lblSecureTitle")),
       imgRelaxed(Get<toolkit::TImage>(L"imgRelaxed")),
       lblRelaxedTitle(Get<toolkit::TLabel>(L"lblRelaxedTitle")),
+      lblRelaxed(Get<widgets::TKXLabel>(L"lblRelaxed")),
+      shpAdvertisement(Get<toolkit::TShape>(L"Shape1")),
+      lblAdvert(Get<toolkit::TLabel>(L"lblAdvert")),
       imgAdvertisement(Get<toolkit::TImage>(L"imgAdvertisement")),
       lblAdvertisementTitle(Get<toolkit::TLabel>(L"lblAdvertisementTitle")),
       lblAdvertisement(Get<widgets::TKXLabel>(L"lblAdvertisement")),
@@ -153,6 +156,8 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       dlgBalloon(Get<widgets::TBalloonHelp>(L"dlgBalloon")),
       tmrBalloon(Get<toolkit::TTimer>(L"tmrBalloon")),
       tmrRefresh(Get<toolkit::TTimer>(L"tmrRefresh")),
+      mnuCommandsRelaxedMode(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedMode")),
+      mnuAdditionalProducts(Get<toolkit::TMenuItem>(L"mnuAdditionalProducts")),
       mnuCommandsUndo(Get<toolkit::TMenuItem>(L"mnuCommandsUndo")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
       mnuCommandsRelaxedOnce(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedOnce")),
@@ -201,6 +206,7 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
         mnuCommandsSetAccount.SetEnabled(false);
         mnuCommandsRelaxedOnce.SetEnabled(false);
     }
+    ApplyPolicies();
 
     FitClientHeight();
 
@@ -294,6 +300,7 @@ LRESULT TdlgGatewiseMain::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void TdlgGatewiseMain::ApplyRunTimeLayout() {
     TSubstForm::ApplyRunTimeLayout();
     LoadModePictures();
+    LeaveOutAdditionalProducts();
     customLineRoom_ = 0;
     PlaceCustomModeLine();
     FitClientHeight();
@@ -314,6 +321,31 @@ void TdlgGatewiseMain::LoadModePictures() {
 void TdlgGatewiseMain::FitClientHeight() {
     int gap = btnExit.Top() - (pnlConsole.Top() + pnlConsole.Height());
     SetClientHeight(btnExit.Top() + btnExit.Height() + gap);
+}
+
+void TdlgGatewiseMain::ApplyPolicies() {
+    const settings::TPolicies& policies = settings::GlobalOptions().Policies();
+    if (!policies.RelaxedModeAllowed()) {
+        mnuCommandsRelaxedMode.SetEnabled(false);
+        mnuCommandsRelaxedOnce.SetEnabled(false);
+        imgRelaxed.Cursor = toolkit::crDefault;
+        lblRelaxedTitle.Cursor = toolkit::crDefault;
+        lblRelaxed.SetCaption(WithoutRelaxedLink(lblRelaxed.Caption(), shell::ResString(IDS_RELAXED_TURNED_OFF)));
+    }
+    LeaveOutAdditionalProducts();
+}
+
+void TdlgGatewiseMain::LeaveOutAdditionalProducts() {
+    if (settings::GlobalOptions().Policies().ShowsAdditionalProducts()) return;
+    mnuAdditionalProducts.SetVisible(false);
+    for (toolkit::TControl* control : std::initializer_list<toolkit::TControl*>{
+             &shpAdvertisement, &lblAdvert, &imgAdvertisement, &lblAdvertisementTitle, &lblAdvertisement})
+        control->SetVisible(false);
+    const int room = shpAdvertisement.Height();
+    pnlConsole.SetHeight(pnlConsole.Height() - room);
+    for (toolkit::TControl* control : Controls())
+        if (control != &pnlConsole) control->SetTop(control->Top() - room);
+    FitClientHeight();
 }
 
 void TdlgGatewiseMain::ShowAdvertisement() {
@@ -422,11 +454,13 @@ void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
 
 void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
+    if (!settings::GlobalOptions().Policies().RelaxedModeAllowed()) return;
     if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
 }
 
 void TdlgGatewiseMain::mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
+    if (!settings::GlobalOptions().Policies().RelaxedModeAllowed()) return;
     settings::GlobalOptions().AdoptStoredChanges();
     if (!settings::GlobalOptions().AutochangeStartup()) {
         ShowModeNotification(settings::pmRelaxed, shell::ResString(IDS_RELAXED_ONCE_NO_STARTUP));
@@ -492,6 +526,8 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode, bool once) {
         failure = os::FromUtf8(error.what());
     } catch (const engine::EChangeInProgress& busy) {
         failure = os::FromUtf8(busy.what());
+    } catch (const settings::EForbiddenByPolicy& refused) {
+        failure = os::FromUtf8(refused.what());
     }
     // First, so that the balloon points at the title where it then stays:
     // the Custom Mode line may come or go and move the titles.
@@ -526,6 +562,8 @@ void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
         failure = os::FromUtf8(error.what());
     } catch (const engine::EChangeInProgress& busy) {
         failure = os::FromUtf8(busy.what());
+    } catch (const settings::EForbiddenByPolicy& refused) {
+        failure = os::FromUtf8(refused.what());
     }
     RefreshModeDisplay();
     if (failure.empty()) ShowUndoOutcome(outcome, named ? &*named : nullptr);

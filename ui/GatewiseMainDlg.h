@@ -148,6 +148,11 @@ private:
     void ShowModePicture(toolkit::TImage* image, bool highlighted);
     void LoadModePictures();
     void FitClientHeight();
+    // The administrator's policy: Relaxed Mode turned off (its link, title,
+    // padlock and commands do nothing, and a line says so), and the other
+    // products left out (the box and its menu; the window shrinks by the box).
+    void ApplyPolicies();
+    void LeaveOutAdditionalProducts();
     // The rows below the header move down to make room for the Custom Mode
     // line while it shows, and back while it does not; the window grows as much.
     void PlaceCustomModeLine();
@@ -158,6 +163,9 @@ private:
     toolkit::TLabel& lblSecureTitle;
     toolkit::TImage& imgRelaxed;
     toolkit::TLabel& lblRelaxedTitle;
+    widgets::TKXLabel& lblRelaxed;
+    toolkit::TShape& shpAdvertisement;
+    toolkit::TLabel& lblAdvert;
     toolkit::TImage& imgAdvertisement;
     toolkit::TLabel& lblAdvertisementTitle;
     widgets::TKXLabel& lblAdvertisement;
@@ -165,6 +173,8 @@ private:
     widgets::TBalloonHelp& dlgBalloon;
     toolkit::TTimer& tmrBalloon;
     toolkit::TTimer& tmrRefresh;
+    toolkit::TMenuItem& mnuCommandsRelaxedMode;
+    toolkit::TMenuItem& mnuAdditionalProducts;
     toolkit::TMenuItem& mnuCommandsUndo;
     toolkit::TMenuItem& mnuCommandsSetAccount;
     toolkit::TMenuItem& mnuCommandsRelaxedOnce;

@@ -39,4 +39,20 @@ os::WString CustomModeLine(const TPromptStates& states, const TCustomModeTexts& 
     return FormatTwo(texts.line, Moments(asked, texts.both), Moments(notAsked, texts.either));
 }
 
+os::WString WithoutRelaxedLink(const os::WString& markup, const os::WString& line) {
+    const os::WString open = WSTR("<a href=\"relaxed\">");
+    const os::WString close = WSTR("</a>");
+    std::size_t start = markup.find(open);
+    const std::size_t closing = start == os::WString::npos ? start : markup.find(close, start);
+    if (closing == os::WString::npos) return markup + WSTR("<br>") + line;
+    std::size_t end = closing + close.size();
+    if (start >= 2 && markup.compare(start - 2, 2, WSTR(" (")) == 0 && markup.compare(end, 1, WSTR(")")) == 0) {
+        start -= 2;
+        end += 1;
+    }
+    os::WString rest = markup.substr(end);
+    while (!rest.empty() && (rest.back() == WSTR('\n') || rest.back() == WSTR('\r'))) rest.pop_back();
+    return markup.substr(0, start) + rest + WSTR("<br>") + line;
+}
+
 }  // namespace ui

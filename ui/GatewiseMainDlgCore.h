@@ -34,4 +34,10 @@ struct TCustomModeTexts {
 // Secure Mode. Empty when the switched settings make Secure or Relaxed Mode.
 os::WString CustomModeLine(const TPromptStates& states, const TCustomModeTexts& texts);
 
+// The explanation of Relaxed Mode while the policy turns it off: its
+// "relaxed" link, with the brackets around it, gives way to `line` on a line
+// of its own, so that nothing in it switches. Markup without that link is
+// returned with `line` added.
+os::WString WithoutRelaxedLink(const os::WString& markup, const os::WString& line);
+
 }  // namespace ui

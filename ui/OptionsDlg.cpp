@@ -12,6 +12,8 @@
 #include "ui/OptionsDlgCore.h"
 #include "widgets/KXLabel.h"
 
+#include <utility>
+
 namespace ui {
 namespace {
 
@@ -30,6 +32,7 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
       chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
       chkForgetPassword(Get<toolkit::TCheckBox>(L"chkForgetPassword")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      lblSetByPolicy(Get<toolkit::TLabel>(L"lblSetByPolicy")),
       btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
     RegisterHandler("FormCreate", &TdlgOptions::FormCreate);
@@ -55,6 +58,21 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
         chkForgetPassword.SetEnabled(false);
         btnAutologon.SetEnabled(false);
     }
+    FixPolicyOptions(options);
+}
+
+void TdlgOptions::FixPolicyOptions(const settings::TOptions& options) {
+    bool any = false;
+    for (const auto& [name, box] : {std::pair<const char*, toolkit::TCheckBox*>{"AutochangeStartup", &chkStartup},
+                                    {"AutochangeStandby", &chkStandby},
+                                    {"AutochangeScreenSaver", &chkScreenSaver},
+                                    {"ModifyAllPowerProfiles", &chkModifyAllPowerProfiles},
+                                    {"ForgetPasswordInSecureMode", &chkForgetPassword}}) {
+        if (!options.SetByPolicy(name)) continue;
+        box->SetEnabled(false);
+        any = any || box->Visible();
+    }
+    lblSetByPolicy.SetVisible(any);
 }
 
 void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {

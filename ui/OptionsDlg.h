@@ -32,6 +32,9 @@ public:
 
 private:
     TOptionBoxes Boxes() const;
+    // The boxes of the options that the administrator's policy sets are
+    // fixed, and a line says why.
+    void FixPolicyOptions(const settings::TOptions& options);
 
     TOptionBoxes shown_;
     toolkit::TCheckBox& chkStartup;
@@ -40,6 +43,7 @@ private:
     toolkit::TCheckBox& chkModifyAllPowerProfiles;
     toolkit::TCheckBox& chkForgetPassword;
     toolkit::TLabel& lblMismatch;
+    toolkit::TLabel& lblSetByPolicy;
     toolkit::TButton& btnAutologon;
     toolkit::TButton& btnOk;
 };

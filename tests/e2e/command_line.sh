@@ -9,6 +9,8 @@
 # result that cannot be written exits with 1. --version, version and /? answer
 # as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
 # name beyond ASCII whole, and a failure is an object with its exit code.
+# check --expect answers 0 or 1 with its verdict on the last line; the policy
+# AllowRelaxedMode = 0 refuses relaxed mode with exit code 13.
 # diagnose --fix turns off Windows Hello sign-in required for Microsoft
 # accounts in the registry; relaxed --once sets AutoLogonCount 1; secure mode
 # with ForgetPasswordInSecureMode removes the stored password; names with
@@ -148,6 +150,35 @@ expect_code 0 "account set again"
 : >"$work/in"
 gatewisecmd relaxed
 expect_code 0 "relaxed with the password stored again"
+
+# A compliance check says on its last line what differs, and nothing on
+# standard error; the administrator's policy AllowRelaxedMode = 0 refuses
+# relaxed mode with exit code 13 and changes nothing.
+last_line() { tail -n 1 "$work/out.txt"; }
+gatewisecmd check --expect relaxed
+expect_code 0 "check --expect relaxed in relaxed mode"
+[ "$(last_line)" = "In Relaxed Mode." ] || fail "check --expect relaxed ended with '$(last_line)'"
+gatewisecmd check --expect secure
+expect_code 1 "check --expect secure in relaxed mode"
+[ -s "$work/err" ] && fail "check wrote to standard error"
+[ "$(last_line)" = "Not in Secure Mode: Windows does not ask at start-up or after the screen saver." ] ||
+  fail "check --expect secure ended with '$(last_line)'"
+gatewisecmd secure
+expect_code 0 "secure before the policy"
+policies='HKLM\Software\Policies\Vantrel\Gatewise'
+wine reg add "$policies" /v AllowRelaxedMode /t REG_DWORD /d 0 /f >/dev/null 2>&1
+gatewisecmd relaxed
+expect_code 13 "relaxed while the policy turns it off"
+grep -q "Relaxed Mode is turned off by your organization (policy AllowRelaxedMode = 0" "$work/err" ||
+  fail "the refusal did not name the policy"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] && [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] ||
+  fail "the refused switch changed the registry"
+gatewisecmd check --expect secure
+expect_code 0 "check --expect secure in secure mode"
+[ "$(last_line)" = "In Secure Mode." ] || fail "check --expect secure ended with '$(last_line)'"
+wine reg delete "$policies" /f >/dev/null 2>&1
+gatewisecmd relaxed
+expect_code 0 "relaxed once the policy is gone"
 
 gatewisecmd status --frobnicate
 expect_code 2 "a bad argument"

@@ -112,6 +112,7 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false,
                     "ForgetPasswordInSecureMode": false},
+        "policies": {},
         "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "settingsOf": "GATEWISE-PC\\alice",
         "warnings": []})"));
     MakeRelaxed();
@@ -905,10 +906,10 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, undo, version."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, check, selftest, undo, version."},
         {{"Zq9secret"},
          "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
-         "diagnose, selftest, undo, version."},
+         "diagnose, check, selftest, undo, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
@@ -1398,3 +1399,90 @@ TEST_F(SystemRunTest, StartedPartAnswersThroughItsExitCodeAndOnlyForItsOwnSessio
     machine.Fail("SystemParametersInfoW", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Run({"--session-screen-saver", "no-ask"}).code, ERROR_ACCESS_DENIED);
 }
+
+// ---------------------------------------------------------------- fleets
+
+TEST_F(CommandLineTest, PolicyRefusesRelaxedModeAndFixedOptionsWithExitCodeThirteen) {
+    MakeRelaxed();
+    Run({"secure"});
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Vantrel\\Gatewise"), WSTR("AllowRelaxedMode"), 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Vantrel\\Gatewise"), WSTR("VerifyPassword"), 1);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"relaxed"}, {"relaxed", "--once"}, {"undo"}, {"undo", "--force"}}) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.code, cli::kForbiddenByPolicy) << command.back();
+        EXPECT_NE(result.err.find("turned off by your organization (policy AllowRelaxedMode = 0"), std::string::npos)
+            << result.err;
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+        EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    }
+    Result result = Run({"options", "VerifyPassword=True"});
+    EXPECT_EQ(result.code, cli::kForbiddenByPolicy);
+    EXPECT_EQ(result.err, "VerifyPassword is set by your organization (policy under HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                          "Policies\\Vantrel\\Gatewise). Nothing was changed.\n");
+    EXPECT_EQ(Run({"options"}).out.find("  VerifyPassword=True  (set by your organization)\n") != std::string::npos,
+              true);
+    EXPECT_EQ(Status()["policies"], json::parse(R"({"AllowRelaxedMode": false, "VerifyPassword": true})"));
+}
+
+TEST_F(CommandLineTest, CheckExpectSaysOnItsLastLineWhatDiffersAndNothingOnStandardError) {
+    Result result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1), "In Secure Mode.\n");
+
+    for (auto& scheme : machine.powerSchemes) scheme.lockOnWakeAc = scheme.lockOnWakeDc = 0;
+    result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1),
+              "Not in Secure Mode: Windows does not ask on wake.\n");
+    result = Run({"check", "--expect", "relaxed"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1),
+              "Not in Relaxed Mode: Windows asks at start-up and after the screen saver.\n");
+    MakeRelaxed();
+    const json answer = json::parse(Run({"check", "--expect", "relaxed", "--json"}).out);
+    EXPECT_EQ(answer["inMode"], true);
+    EXPECT_EQ(answer["result"], "In Relaxed Mode.");
+
+    // A state that cannot be read is no compliance, and still nothing on standard error.
+    machine.Fail("PowerReadACValueIndex", ERROR_ACCESS_DENIED);
+    machine.Fail("PowerReadDCValueIndex", ERROR_ACCESS_DENIED);
+    result = Run({"check", "--expect", "relaxed"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.rfind("Cannot tell whether the PC is in Relaxed Mode: ", 0), 0u) << result.out;
+}
+
+TEST_F(CommandLineTest, AccountSetRequireProtectedStoresNothingWhenTheProtectedStoreRefuses) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);
+    Result result = Run({"account", "set", "--user", "alice", "--require-protected"}, "wonderland\n");
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_NE(result.err.find("the plain registry value is not allowed"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Nothing was stored."), std::string::npos) << result.err;
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), std::nullopt);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("bob"));
+
+    result = Run({"account", "set", "--user", "alice", "--require-protected"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(Secret(), "wonderland");
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("alice"));
+}
+
+TEST_F(SystemRunTest, CheckWithNobodySignedInJudgesTheMachineWideSettingsAndSaysSo) {
+    machine.consoleUser.reset();
+    Result result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("In Secure Mode, as far as the machine-wide settings go: nobody is signed in at the "
+                              "console.\n"),
+              std::string::npos)
+        << result.out;
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    EXPECT_EQ(json::parse(Run({"check", "--expect", "secure", "--json"}).out)["differences"],
+              json::parse(R"(["startup"])"));
+}
+

@@ -221,3 +221,39 @@ TEST_F(MainWindow, AccountAndNextStartCommandsAreGreyedForOtherUsers) {
 }
 
 }  // namespace
+
+namespace {
+
+// The administrator's policy: Relaxed Mode off and no other products. The
+// Relaxed Mode commands are greyed, its link gives way to the policy's line,
+// the box of other products and its menu are gone and the window is shorter
+// by the box, also at another resolution.
+TEST_F(MainWindow, PolicyTurnsRelaxedModeAndTheOtherProductsOff) {
+    const wchar_t* policies = L"SOFTWARE\\Policies\\Vantrel\\Gatewise";
+    machine.SetDword(HKEY_LOCAL_MACHINE, policies, L"AllowRelaxedMode", 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, policies, L"ShowAdditionalProducts", 0);
+    Create();
+    HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
+    EXPECT_TRUE(GetMenuState(commands, 1, MF_BYPOSITION) & MF_GRAYED) << "Activate Relaxed mode, F3";
+    EXPECT_TRUE(GetMenuState(commands, 2, MF_BYPOSITION) & MF_GRAYED) << "for the next start only";
+    EXPECT_EQ(MenuTexts(GetMenu(window->Handle())), (std::vector<std::wstring>{L"&Commands", L"&Help"}));
+    const std::wstring relaxed = window->Get<TControl>(L"lblRelaxed").Caption();
+    EXPECT_EQ(relaxed.find(L"href=\"relaxed\""), std::wstring::npos);
+    EXPECT_NE(relaxed.find(L"properly secured.<br>Relaxed Mode is turned off by your organization."), std::wstring::npos);
+    for (const wchar_t* name : {L"Shape1", L"lblAdvert", L"imgAdvertisement", L"lblAdvertisementTitle", L"lblAdvertisement"})
+        EXPECT_FALSE(window->Get<TControl>(name).Visible()) << name;
+    EXPECT_EQ(window->ClientHeight(), 416 - 113);
+    EXPECT_EQ(window->Get<TControl>(L"btnExit").Top(), 376 - 113);
+
+    const Bounds before = BoundsOf(window->Get<TControl>(L"btnExit"));
+    MoveToDpi(*window, 144);
+    EXPECT_EQ(window->Get<TControl>(L"btnExit").Top(), ScaleToDpi(376, 144) - ScaleToDpi(113, 144));
+    MoveToDpi(*window, 96);
+    EXPECT_EQ(BoundsOf(window->Get<TControl>(L"btnExit")), before);
+
+    window->mnuCommandsRelaxedModeClick(nullptr);  // as F3 would, were it enabled
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::nullopt);
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace

@@ -167,3 +167,28 @@ TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotSt
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OptionsDlg, OptionsThatAPolicySetsAreFixedAndSaidToBe) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vantrel\\Gatewise", L"AutochangeScreenSaver", 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vantrel\\Gatewise", L"ModifyAllPowerProfiles", 1);
+    settings::CreateGlobalOptions(kOptionsKey);
+    ModalScript script;
+    script.Then<TdlgOptions>([](TdlgOptions& dialog) {
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Checked());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Enabled());
+        EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Checked());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Enabled());
+        EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkStartup").Enabled());
+        EXPECT_TRUE(dialog.Get<TLabel>(L"lblSetByPolicy").Visible());
+        EXPECT_EQ(dialog.Get<TLabel>(L"lblSetByPolicy").Caption(), L"Set by your organization: the options dimmed above.");
+        Click(dialog.Get<TCheckBox>(L"chkStartup"));
+        Click(dialog.Get<TButton>(L"btnOk"));
+    });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    // The user's own values stay as they were; only the box they changed is saved.
+    EXPECT_EQ((std::vector<std::wstring>{L"False", L"True", L"True", L"True", L"False", L"False"}), Stored());
+}
+
+}  // namespace
