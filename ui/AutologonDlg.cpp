@@ -14,6 +14,7 @@ TdlgAutologon::TdlgAutologon(toolkit::TComponent* owner)
     : TAccountForm(owner, L"LAYOUT_AUTOLOGON"),
       edtPasswordAgain(Get<toolkit::TEdit>(L"edtPasswordAgain")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      lblStoredPassword(Get<toolkit::TLabel>(L"lblStoredPassword")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
     RegisterHandler("FormCreate", &TdlgAutologon::FormCreate);
     RegisterHandler("edtPasswordChange", &TdlgAutologon::edtPasswordChange);
@@ -23,6 +24,9 @@ TdlgAutologon::TdlgAutologon(toolkit::TComponent* owner)
 
 void TdlgAutologon::FormCreate(toolkit::TComponent*) {
     ShowAccount(AutologonAccountFields());
+    const TStoredPasswordLine stored = StoredPasswordLine();
+    lblStoredPassword.SetCaption(shell::ResString(stored.textId));
+    passwordStored_ = stored.removable;
     edtPasswordAgain.SetText(L"");
     edtPasswordChange(this);
 }
@@ -35,6 +39,7 @@ void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
 
 void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
+    if (password.empty() && passwordStored_ && !AskYes(IDS_STORED_PASSWORD_REMOVE)) return;
     const engine::UserAccount account = TypedAccount();
     switch (engine::VerifyAccountPassword(account.user, account.domain, password)) {
     case engine::pcRejected:
