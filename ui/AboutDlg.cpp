@@ -5,8 +5,6 @@
 #include "ui/AboutDlgCore.h"
 #include "widgets/GuiUtilities.h"
 
-#include <algorithm>
-
 namespace ui {
 namespace {
 
@@ -30,21 +28,17 @@ TdlgAbout::TdlgAbout(toolkit::TComponent* owner)
 void TdlgAbout::FormCreate(toolkit::TComponent*) {
     widgets::LoadPNGImage(imgVantrelLogo, L"KXLOGO");
     widgets::LoadPNGImage(imgLogo, L"LOGO_LOCK");
+    ApplyRunTimeLayout();
     lblCopyRight.SetCaption(AboutCopyrightText(lblCopyRight.Caption()));
     lblVersion.SetCaption(AboutVersionText());
     const std::wstring page = shell::ResString(IDS_PRODUCT_PAGE);
     lblLink.SetCaption(page);
     lblLink.HREF = page;
-    ApplyRunTimeLayout();
 }
 
-// The version line may be taller than the gap above the link (bold text at
-// some resolutions): the link then moves below it, as it would otherwise
-// paint over the link's top.
 void TdlgAbout::ApplyRunTimeLayout() {
     TSubstForm::ApplyRunTimeLayout();
     imgVantrelLogo.SetLeft(lblCopyRight.Left() + lblCopyRight.Width() - imgVantrelLogo.Width());
-    lblLink.SetTop(std::max(lblLink.Top(), lblVersion.Top() + lblVersion.Height()));
 }
 
 }  // namespace ui

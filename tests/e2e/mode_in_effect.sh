@@ -2,7 +2,7 @@
 # End to end: what the window says is what Windows will do. With a group
 # policy that keeps the screen saver asking, F3 switches to Relaxed Mode, and
 # the balloon and the line under the header say what still stops it. Then
-# Commands > Remove auto-logon account... (Tab to Yes, as No is the default)
+# Commands > Remove auto-logon account... (Shift+Tab to Yes, as No is the default)
 # leaves no DefaultUserName, no password and AutoAdminLogon "0". The screen is
 # saved as build/e2e/mode_in_effect_*.png.
 #
@@ -49,7 +49,7 @@ wine "$build/tests/e2e/window_probe.exe" Gatewise accessibility 2>/dev/null | tr
 press "$window" key alt+c m
 question=$(gatewise_wait_window 'Remove auto-logon account' 30)
 [ -n "$question" ] || fail "Remove auto-logon account... asked nothing"
-press "$question" key Tab Return  # from No, the default, to Yes
+press "$question" key shift+Tab Return  # from No, the default, back to Yes
 for _ in $(seq 1 20); do
   [ -z "$(value "$winlogon" DefaultUserName)" ] && break
   sleep 0.5
