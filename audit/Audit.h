@@ -75,6 +75,11 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
                                        TOrigin origin, Warnings& warnings,
                                        const switching::TLastSwitch* named = nullptr);
 
+// switching::RemoveAutologonAccount, reported when it changed anything or
+// failed to. Its failure passes through unchanged.
+switching::TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock, TOrigin origin,
+                                               Warnings& warnings);
+
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,

@@ -8,6 +8,7 @@
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
+#include "switching/Switch.h"
 
 namespace cli {
 namespace {
@@ -146,13 +147,30 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
 
 int ClearAccount(Session& session) {
     RequireAdministrator("Clearing the auto-logon account");
-    const AccountChange change = ChangeAccount(session, {}, {}, os::SecretString());
+    settings::TOptions& options = session.ProgramOptions();
+    diagnostics::AutologonState before;
+    diagnostics::AutologonState after;
+    bool wasOn = false;
+    switching::TSwitchResult result;
+    {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        before = diagnostics::ReadAutologonState();
+        wasOn = !engine::GetAskPasswordOnStartup();
+        Session::AuditWarnings logged(session);
+        result = audit::RemoveAutologonAccount(options, lock, audit::orCommandLine, logged.list);
+        after = diagnostics::ReadAutologonState();
+    }
+    if (!result.undoAvailable && !result.changedNothing)
+        session.Warn("Warning: undo will not be available: the settings before the change could not be stored.");
     if (session.WantsJson()) {
-        WriteJson(session.Out(), Json{{"account", AccountJson(change.after)},
-                                      {"changes", AccountChanges(change.before, change.after, false)},
+        Json changes = AccountChanges(before, after, false);
+        if (wasOn) changes.push_back(Change("startup", SettingKey(SettingState::DoesNotAsk), SettingKey(SettingState::Asks)));
+        WriteJson(session.Out(), Json{{"account", AccountJson(after)},
+                                      {"changes", changes},
                                       {"warnings", session.Warnings()}});
     } else {
-        session.Out() << "Auto-logon account and password cleared.\n";
+        session.Out() << "Auto-logon account and password cleared; automatic logon is off (AutoAdminLogon 0), so "
+                         "Windows asks for the password at start-up.\n";
     }
     return kDone;
 }

@@ -91,7 +91,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     AddJsonFlag(*status, request);
     status->callback([&] { request.command = [](Session& s) { return Status(s); }; });
 
-    CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
+    CLI::App* secure = app.add_subcommand("secure", "Switches to Secure Mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
     AddOnlyOption(*secure, request);
@@ -103,7 +103,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     });
 
     CLI::App* relaxed = app.add_subcommand(
-        "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+        "relaxed", "Switches to Relaxed Mode: automatic logon, no password on resume or after the screen saver.");
     relaxed->add_flag("--once", request.once,
                       "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
     AddOnlyOption(*relaxed, request);
@@ -205,7 +205,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode (diagnose --verify-stored: no stored password),\n"
+    "4 no auto-logon account for Relaxed Mode (diagnose --verify-stored: no stored password),\n"
     "5 password rejected (diagnose --verify-stored: Windows no longer accepts it), 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
@@ -232,9 +232,10 @@ std::vector<std::string> WithHelpSwitches(std::vector<std::string> arguments) {
 }
 
 // The message on standard error, and with --json the failure object on
-// standard output as well, so that a script reads one object either way.
-int Fail(Console& console, bool json, const std::string& message, int code, const std::string& usage = {}) {
-    console.err << message << (usage.empty() ? "\n" : "\n\n" + usage);
+// standard output as well, so that a script reads one object either way. A
+// usage error's hint goes to standard error, after the message.
+int Fail(Console& console, bool json, const std::string& message, int code, const std::string& hint = {}) {
+    console.err << message << '\n' << (hint.empty() ? "" : hint + "\n");
     if (json) WriteJson(console.out, FailureJson(message, code));
     return code;
 }
@@ -281,7 +282,7 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
         // The parse stopped before it could set the flag: what was typed tells.
         const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
         const UsageError usage = DescribeUsageError(app, error, arguments);
-        return Fail(console, json, usage.message, kBadUsage, usage.usage);
+        return Fail(console, json, usage.message, kBadUsage, usage.hint);
     }
     if (request.version) return ShowVersion(console, request.json);
 

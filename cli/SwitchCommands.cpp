@@ -27,19 +27,19 @@ void VerifyCurrentPassword(Session& session) {
     case engine::pcAccepted:
         if (password.empty())
             throw CommandFailure(kPasswordRejected,
-                                 "Your user account is not password protected, so secure mode cannot be enabled. "
+                                 "Your user account is not password protected, so Secure Mode cannot be enabled. "
                                  "Set a password first.");
         return;
     case engine::pcRejected:
         throw CommandFailure(kPasswordRejected,
-                             "The password does not match your Windows password, so secure mode was not enabled.");
+                             "The password does not match your Windows password, so Secure Mode was not enabled.");
     case engine::pcLockedOut:
         throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Secure mode was not enabled.");
     case engine::pcCannotVerify:
         break;
     }
     throw CommandFailure(kSystemError,
-                         "Your Windows password cannot be verified, so secure mode was not enabled. Leave out "
+                         "Your Windows password cannot be verified, so Secure Mode was not enabled. Leave out "
                          "--verify to switch anyway.");
 }
 
@@ -244,12 +244,12 @@ int Switch(Session& session, settings::TPromptMode mode, const SwitchOptions& gi
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
-        const std::string target = std::string(ModeName(mode)) + " mode" + (record.once ? " for the next start-up only" : "");
+        const std::string target = audit::ModeName(mode) + (record.once ? " for the next start-up only" : "");
         out << session.SettingsOwnerLine()
             << (result.changedNothing ? "The PC was already in " + target + "; nothing was changed.\n"
                                       : "Switched to " + target + ".\n");
         if (record.forgetsPassword)
-            out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
+            out << "The stored auto-logon password was removed; switching to Relaxed Mode asks for it again.\n";
         for (const std::string& line : leftOut.lines) out << line << '\n';
     }
     return noUser ? kNoConsoleUser : kDone;
@@ -267,7 +267,7 @@ int Undo(Session& session, bool force) {
         session.Warn("Warning: the power plan " + scheme + " that the record names no longer exists; it was left out.");
     const std::optional<switching::TLastSwitch>& last = outcome.last;
     const std::string described =
-        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+        last ? "the switch to " + audit::ModeName(last->before.mode) + " of " +
                    switching::LocalTimeText(last->time)
              : std::string();
     std::string refusal;

@@ -133,8 +133,8 @@ set(upgrade_guid ECD65E4E-BD56-42C5-998C-2F7E38EF844B)
 set(UPGRADE_CODE "{${upgrade_guid}}")
 set(EVENT_SOURCE_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Gatewise")
 set(INSTALLER_KEY "SOFTWARE\\Vantrel\\Gatewise\\Installer")
-set(BEFORE_REMOVAL "Before you remove Gatewise, switch to Secure Mode and clear the auto-logon account \
-(Commands > Autologon account..., Clear, OK; or gatewisecmd secure and gatewisecmd account clear): \
+set(BEFORE_REMOVAL "Before you remove Gatewise, switch to Secure Mode and remove the auto-logon account \
+(Commands > Remove auto-logon account...; or gatewisecmd secure and gatewisecmd account clear): \
 removing the program leaves Windows as Gatewise last set it.")
 set(STAGE ${PACKAGE})
 set(ICON gatewise.ico)

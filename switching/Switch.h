@@ -43,4 +43,14 @@ TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, 
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once = false, const TCoverageRequest& request = {});
 
+// Removes the auto-logon account under `lock` (its machine-wide part is
+// taken here): automatic logon off and AutoLogonCount removed, as a switch of
+// the start-up setting alone, then the stored password (protected and plain)
+// and the account's name. The record kept for undo is that of a switch to
+// secure mode that forgets the password, so undo leaves start-up asking; it
+// never holds the password or the name. A failure puts back what the record
+// holds and raises ESwitchFailed. changedNothing: no account or password was
+// stored and automatic logon was off already.
+TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock);
+
 }  // namespace switching

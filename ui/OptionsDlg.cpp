@@ -31,6 +31,7 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
       chkScreenSaver(Get<toolkit::TCheckBox>(L"chkScreenSaver")),
       chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
       chkForgetPassword(Get<toolkit::TCheckBox>(L"chkForgetPassword")),
+      chkVerifyPassword(Get<toolkit::TCheckBox>(L"chkVerifyPassword")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
       lblSetByPolicy(Get<toolkit::TLabel>(L"lblSetByPolicy")),
       btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
@@ -51,6 +52,7 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
     chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
     chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
     chkForgetPassword.SetChecked(options.ForgetPasswordInSecureMode());
+    chkVerifyPassword.SetChecked(options.VerifyPassword());
     shown_ = Boxes();
     if (!engine::IsAdministrator()) {
         chkStartup.SetEnabled(false);
@@ -83,7 +85,7 @@ void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
 
 TOptionBoxes TdlgOptions::Boxes() const {
     return {chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked(), chkModifyAllPowerProfiles.Checked(),
-            chkForgetPassword.Checked()};
+            chkForgetPassword.Checked(), chkVerifyPassword.Checked()};
 }
 
 void TdlgOptions::btnOkClick(toolkit::TComponent*) {

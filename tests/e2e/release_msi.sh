@@ -77,7 +77,7 @@ grep -q 'EventMessageFile.*REG_SZ.*C:\\Program Files\\Gatewise\\gatewise\.exe$' 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 entry=$(wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk -v RS= '/DisplayName +REG_SZ +Gatewise\n/')
 for value in "DisplayVersion.*$version" "Publisher.*Vantrel Technologies" 'HelpLink.*https://www.vantrel.com/support/' \
-             'Comments.*switch to Secure Mode and clear the auto-logon account'; do
+             'Comments.*switch to Secure Mode and remove the auto-logon account'; do
   grep -q "$value" <<<"$entry" || fail "the Installed apps entry lacks $value: $entry"
 done
 

@@ -133,10 +133,15 @@ TEST_F(OptionsDlg, WithoutAdministratorRightsOkLeavesTheOptionsItCannotChange) {
         EXPECT_FALSE(dialog.Get<TButton>(L"btnAutologon").Enabled());
         EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkForgetPassword").Enabled()) << "the password is the machine's";
         EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Visible()) << "Windows XP";
+        // "Don't show this prompt again" is undone here.
+        TCheckBox& verify = dialog.Get<TCheckBox>(L"chkVerifyPassword");
+        EXPECT_FALSE(verify.Checked());
+        EXPECT_TRUE(verify.Enabled());
+        Click(verify);
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"False", L"False", L"False"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"True", L"False", L"False"}), Stored());
 }
 
 TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotStoreThem) {
