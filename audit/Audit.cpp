@@ -53,8 +53,8 @@ std::string FromMode(std::optional<settings::TPromptMode> from) {
 
 std::string ResumeSetting(const switching::TSwitchRecord& record) {
     std::string text = record.passwordOnResumeFlag ? "resume (the password on resume of the power policy"
-                       : record.allSchemes         ? "resume (the password on wake of every power scheme"
-                                                   : "resume (the password on wake of the active power scheme";
+                       : record.allSchemes         ? "resume (the password on wake of every power plan"
+                                                   : "resume (the password on wake of the active power plan";
     if (record.modernStandby) text += ", DelayLockInterval";
     return text + ")";
 }
@@ -187,12 +187,33 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
     }
 }
 
+switching::TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock, TOrigin origin,
+                                               Warnings& warnings) {
+    try {
+        switching::TSwitchResult result = switching::RemoveAutologonAccount(options, lock);
+        if (!result.changedNothing)
+            Report({ckSwitch, origin, "Auto-logon account removed and automatic logon turned off.",
+                    SettingsWritten(result.record) +
+                        " The account's name was removed (DefaultUserName, DefaultDomainName).",
+                    {}},
+                   warnings);
+        return result;
+    } catch (const switching::ESwitchFailed& failure) {
+        const std::string left = failure.LeftChanged.empty() ? "none" : Joined(failure.LeftChanged);
+        Report({ckSwitch, origin, "Auto-logon account not removed.", "Settings left changed: " + left + ".",
+                failure.what()},
+               warnings);
+        throw;
+    }
+}
+
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                           const os::SecretString& password, TOrigin origin, Warnings& warnings) {
+                                           const os::SecretString& password, TOrigin origin, Warnings& warnings,
+                                           bool requireProtected) {
     const std::string account = EventAccountName(user, domain);
     TChange change{ckAccount, origin, {}, {}, {}};
     try {
-        const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password);
+        const engine::TPasswordStore store = engine::SetAutologonAccount(user, domain, password, requireProtected);
         change.summary = user.empty() ? "Auto-logon account cleared." : "Auto-logon account set to " + account + ".";
         change.details = user.empty() ? "Account: none." : "Account: " + account + ", " + PasswordPlace(store) + ".";
         Report(change, warnings);

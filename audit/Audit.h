@@ -75,10 +75,16 @@ switching::TUndoOutcome UndoLastSwitch(settings::TOptions& options, bool force, 
                                        TOrigin origin, Warnings& warnings,
                                        const switching::TLastSwitch* named = nullptr);
 
+// switching::RemoveAutologonAccount, reported when it changed anything or
+// failed to. Its failure passes through unchanged.
+switching::TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock, TOrigin origin,
+                                               Warnings& warnings);
+
 // engine::SetAutologonAccount (an empty user clears the account), reported
 // with the account and where its password went. Its failure passes through.
 engine::TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                           const os::SecretString& password, TOrigin origin, Warnings& warnings);
+                                           const os::SecretString& password, TOrigin origin, Warnings& warnings,
+                                           bool requireProtected = false);
 
 // diagnostics::ApplyFix, reported when it changed the setting, with how to
 // reverse it, or failed to; a refusal (EFixRefused), another change in

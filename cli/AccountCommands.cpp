@@ -8,6 +8,7 @@
 #include "engine/Exception.h"
 #include "engine/NTSecurity.h"
 #include "engine/Utilities.h"
+#include "switching/Switch.h"
 
 namespace cli {
 namespace {
@@ -78,12 +79,15 @@ struct AccountChange {
 };
 
 AccountChange ChangeAccount(Session& session, const os::WString& user, const os::WString& domain,
-                            const os::SecretString& password) {
+                            const os::SecretString& password, bool requireProtected = false) {
     const engine::TChangeLock lock(engine::TChangeLock::lpMachineWide);
     AccountChange change{diagnostics::ReadAutologonState(), {}, {}};
-    {
+    try {
         Session::AuditWarnings logged(session);
-        change.store = audit::SetAutologonAccount(user, domain, password, audit::orCommandLine, logged.list);
+        change.store =
+            audit::SetAutologonAccount(user, domain, password, audit::orCommandLine, logged.list, requireProtected);
+    } catch (const engine::EPasswordNotProtected& refused) {
+        throw CommandFailure(kSystemError, std::string(refused.what()) + " Nothing was stored.");
     }
     change.after = diagnostics::ReadAutologonState();
     return change;
@@ -91,7 +95,8 @@ AccountChange ChangeAccount(Session& session, const os::WString& user, const os:
 
 }  // namespace
 
-int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify) {
+int SetAccount(Session& session, const std::string& user, const std::string& domain, bool verify,
+               bool requireProtected) {
     RequireAdministrator("Setting the auto-logon account");
     // "\name" names no domain either: it would take SYSTEM's own.
     const std::size_t backslash = user.find('\\');
@@ -118,7 +123,7 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
             throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Nothing was changed.");
         if (check == engine::pcCannotVerify) session.Warn("The password could not be verified; it is stored as given.");
     }
-    const AccountChange change = ChangeAccount(session, account.user, account.domain, password);
+    const AccountChange change = ChangeAccount(session, account.user, account.domain, password, requireProtected);
     const engine::TPasswordStore store = change.store;
     if (engine::IsPlainValue(store))
         session.Warn("Windows did not accept the password into its protected store: it is kept in the registry "
@@ -142,13 +147,30 @@ int SetAccount(Session& session, const std::string& user, const std::string& dom
 
 int ClearAccount(Session& session) {
     RequireAdministrator("Clearing the auto-logon account");
-    const AccountChange change = ChangeAccount(session, {}, {}, os::SecretString());
+    settings::TOptions& options = session.ProgramOptions();
+    diagnostics::AutologonState before;
+    diagnostics::AutologonState after;
+    bool wasOn = false;
+    switching::TSwitchResult result;
+    {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        before = diagnostics::ReadAutologonState();
+        wasOn = !engine::GetAskPasswordOnStartup();
+        Session::AuditWarnings logged(session);
+        result = audit::RemoveAutologonAccount(options, lock, audit::orCommandLine, logged.list);
+        after = diagnostics::ReadAutologonState();
+    }
+    if (!result.undoAvailable && !result.changedNothing)
+        session.Warn("Warning: undo will not be available: the settings before the change could not be stored.");
     if (session.WantsJson()) {
-        WriteJson(session.Out(), Json{{"account", AccountJson(change.after)},
-                                      {"changes", AccountChanges(change.before, change.after, false)},
+        Json changes = AccountChanges(before, after, false);
+        if (wasOn) changes.push_back(Change("startup", SettingKey(SettingState::DoesNotAsk), SettingKey(SettingState::Asks)));
+        WriteJson(session.Out(), Json{{"account", AccountJson(after)},
+                                      {"changes", changes},
                                       {"warnings", session.Warnings()}});
     } else {
-        session.Out() << "Auto-logon account and password cleared.\n";
+        session.Out() << "Auto-logon account and password cleared; automatic logon is off (AutoAdminLogon 0), so "
+                         "Windows asks for the password at start-up.\n";
     }
     return kDone;
 }

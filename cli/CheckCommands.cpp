@@ -6,9 +6,12 @@
 #include "diagnostics/Diagnostics.h"
 #include "diagnostics/Fixes.h"
 #include "diagnostics/SelfTest.h"
+#include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 namespace cli {
 
@@ -156,6 +159,97 @@ int SelfTest(Session& session) {
             << count(diagnostics::SelfTestOutcome::Skipped) << " skipped.\n";
     }
     return failed > 0 ? kSelfTestFailed : kDone;
+}
+
+namespace {
+
+// "a", "a or b", "a, b or c".
+std::string Listed(const std::vector<std::string>& items, const char* conjunction) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? std::string(" ") + conjunction + " " : ", ") + items[i];
+    return text;
+}
+
+struct ModeJudgement {
+    bool inMode = false;
+    std::optional<SettingStates> states;   // when they could be judged
+    std::vector<std::string> differences;  // by JSON key
+    std::string verdict;                   // the last line
+};
+
+ModeJudgement Judge(const SettingStates& states, settings::TPromptMode expected, bool machineWideOnly) {
+    const std::string mode = expected == settings::pmSecure ? "Secure Mode" : "Relaxed Mode";
+    const SettingState wanted = expected == settings::pmSecure ? SettingState::Asks : SettingState::DoesNotAsk;
+    ModeJudgement judgement;
+    std::vector<std::string> moments;
+    bool judged = false;
+    for (const auto& [key, moment, state] : {std::tuple{"startup", "at start-up", states.startup},
+                                             std::tuple{"resume", "on wake", states.resume},
+                                             std::tuple{"screenSaver", "after the screen saver", states.screenSaver}}) {
+        if (state != SettingState::Asks && state != SettingState::DoesNotAsk) continue;
+        judged = true;
+        if (state == wanted) continue;
+        judgement.differences.push_back(key);
+        moments.push_back(moment);
+    }
+    if (judged) judgement.states = states;
+    if (!judged) {
+        judgement.verdict = "Cannot tell whether the PC is in " + mode +
+                            ": the options cover none of the settings that this process can read.";
+    } else if (!moments.empty()) {
+        judgement.verdict = "Not in " + mode + ": Windows " +
+                            (expected == settings::pmSecure ? "does not ask " + Listed(moments, "or")
+                                                            : "asks " + Listed(moments, "and")) +
+                            ".";
+    } else {
+        judgement.inMode = true;
+        judgement.verdict = "In " + mode + (machineWideOnly ? ", as far as the machine-wide settings go: nobody is "
+                                                              "signed in at the console."
+                                                            : ".");
+    }
+    return judgement;
+}
+
+std::string Sentence(std::string text) {
+    if (text.empty() || text.back() != '.') text += '.';
+    return text;
+}
+
+}  // namespace
+
+int CheckMode(Session& session, settings::TPromptMode expected) {
+    const bool machineWideOnly = engine::PerUserSettingsOutOfReach();
+    ModeJudgement judgement;
+    try {
+        judgement = Judge(ReadSettings(session.ProgramOptions()), expected, machineWideOnly);
+    } catch (const std::exception& error) {
+        judgement.verdict = "Cannot tell whether the PC is in " +
+                            std::string(expected == settings::pmSecure ? "Secure Mode" : "Relaxed Mode") + ": " +
+                            Sentence(error.what());
+    }
+    std::ostream& out = session.Out();
+    if (session.WantsJson()) {
+        Json settingsRead = Json::object();
+        if (const std::optional<SettingStates>& states = judgement.states)
+            settingsRead = {{"startup", SettingKey(states->startup)},
+                            {"resume", SettingKey(states->resume)},
+                            {"screenSaver", SettingKey(states->screenSaver)}};
+        WriteJson(out, Json{{"expected", ModeName(expected)},
+                            {"inMode", judgement.inMode},
+                            {"settings", settingsRead},
+                            {"differences", judgement.differences},
+                            {"machineWideOnly", machineWideOnly},
+                            {"result", Printable(judgement.verdict)},
+                            {"settingsOf", OrNull(session.SettingsOwner())}});
+    } else {
+        if (const std::optional<SettingStates>& states = judgement.states)
+            out << "Start-up:      " << SettingText(states->startup) << '\n'
+                << "Resume:        " << SettingText(states->resume) << '\n'
+                << "Screen saver:  " << SettingText(states->screenSaver) << '\n';
+        out << Printable(judgement.verdict) << '\n';
+    }
+    return judgement.inMode ? kDone : kNotInExpectedMode;
 }
 
 }  // namespace cli

@@ -21,5 +21,11 @@ int FixFinding(Session& session, const std::string& id);
 int VerifyStoredPassword(Session& session);
 // Exit code kSelfTestFailed when any check failed; skipped ones do not count.
 int SelfTest(Session& session);
+// A compliance check for management tools: kDone when the settings that the
+// options cover are in `expected` mode, kNotInExpectedMode when they are not
+// or cannot be read. The last line says which and what differs; nothing goes
+// to standard error. With nobody signed in it judges the machine-wide
+// settings alone, and says so.
+int CheckMode(Session& session, settings::TPromptMode expected);
 
 }  // namespace cli

@@ -101,7 +101,14 @@ Json OrNull(const std::optional<std::string>& text) { return text ? Json(*text) 
 
 void ShowOptions(std::ostream& out, settings::TOptions& options) {
     for (const auto& [name, value] : settings::OptionValues(options))
-        out << "  " << name << '=' << (value ? "True" : "False") << '\n';
+        out << "  " << name << '=' << (value ? "True" : "False")
+            << (options.SetByPolicy(name) ? "  (set by your organization)" : "") << '\n';
+}
+
+Json PoliciesJson(const settings::TPolicies& policies) {
+    Json json = Json::object();
+    for (const settings::TPolicyValue& policy : policies.InForce()) json[policy.name] = policy.value;
+    return json;
 }
 
 }  // namespace cli

@@ -46,8 +46,10 @@ const char* PasswordText(diagnostics::PasswordStore store);
 Json AccountJson(const diagnostics::AutologonState& account);
 
 Json OptionsJson(settings::TOptions& options);
-// The six options, one "  NAME=True" line each.
+// The six options, one "  NAME=True" line each, noting those a policy sets.
 void ShowOptions(std::ostream& out, settings::TOptions& options);
+// Each policy value in force by its name, true or false.
+Json PoliciesJson(const settings::TPolicies& policies);
 
 Json OrNull(const std::optional<std::string>& text);
 

@@ -28,10 +28,14 @@ struct Request {
     bool version = false;
     bool verifyStored = false;
     bool once = false;
+    bool requireProtected = false;
     std::string fix;
     std::string user;
     std::string domain;
     std::string forMode;
+    std::string expect;
+    // Failures go to standard output with exit code 1, as a compliance check's do.
+    bool quiet = false;
     std::vector<std::string> assignments;
     std::vector<std::string> only;
     std::function<int(Session&)> command;
@@ -87,7 +91,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     AddJsonFlag(*status, request);
     status->callback([&] { request.command = [](Session& s) { return Status(s); }; });
 
-    CLI::App* secure = app.add_subcommand("secure", "Switches to secure mode: Windows asks for the password.");
+    CLI::App* secure = app.add_subcommand("secure", "Switches to Secure Mode: Windows asks for the password.");
     secure->add_flag("--verify", request.verify,
                      "Reads your Windows password from standard input and verifies it first.");
     AddOnlyOption(*secure, request);
@@ -99,7 +103,7 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
     });
 
     CLI::App* relaxed = app.add_subcommand(
-        "relaxed", "Switches to relaxed mode: automatic logon, no password on resume or after the screen saver.");
+        "relaxed", "Switches to Relaxed Mode: automatic logon, no password on resume or after the screen saver.");
     relaxed->add_flag("--once", request.once,
                       "Logs on automatically at the next start only (AutoLogonCount 1); Windows then asks again.");
     AddOnlyOption(*relaxed, request);
@@ -120,11 +124,14 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         ->required();
     set->add_option("--domain", request.domain, "Its domain; the current account's domain when left out.");
     set->add_flag("--no-verify", request.noVerify, "Stores the password without asking Windows whether it is valid.");
+    set->add_flag("--require-protected", request.requireProtected,
+                  "Stores nothing (exit code 1) when Windows refuses the password into its protected store, instead "
+                  "of keeping it in the plain registry value DefaultPassword.");
     AddJsonFlag(*set, request);
     set->callback([&] {
         request.command = [&](Session& s) {
             RequireValuesApart(arguments, {"--user", "--domain"});
-            return SetAccount(s, request.user, request.domain, !request.noVerify);
+            return SetAccount(s, request.user, request.domain, !request.noVerify, request.requireProtected);
         };
     });
     CLI::App* clear = account->add_subcommand("clear", "Removes the auto-logon account and its password.");
@@ -166,6 +173,19 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
         else request.command = [&](Session& s) { return Diagnose(s, TargetMode(request.forMode)); };
     });
 
+    CLI::App* check = app.add_subcommand(
+        "check", "For management tools: exit code 0 when the PC is in the expected mode, 1 when it is not or its "
+                 "state cannot be read. The last line says which and what differs; nothing goes to standard error.");
+    check->add_option("--expect", request.expect, "The mode the PC should be in.")
+        ->required()
+        ->check(CLI::IsMember({"secure", "relaxed"}))
+        ->type_name("MODE");
+    AddJsonFlag(*check, request);
+    check->callback([&] {
+        request.quiet = true;
+        request.command = [&](Session& s) { return CheckMode(s, TargetMode(request.expect)); };
+    });
+
     CLI::App* selftest = app.add_subcommand(
         "selftest", "Tries each Windows function that Gatewise uses, changing nothing of yours. Exit code 8 when one "
                     "fails; without administrator rights the steps that need them are skipped.");
@@ -185,13 +205,15 @@ void DefineCommands(CLI::App& app, Request& request, const std::vector<std::stri
 
 const char kFooter[] =
     "\nExit codes: 0 done, 1 system or registry error, 2 bad usage, 3 needs administrator rights,\n"
-    "4 no auto-logon account for relaxed mode (diagnose --verify-stored: no stored password),\n"
+    "4 no auto-logon account for Relaxed Mode (diagnose --verify-stored: no stored password),\n"
     "5 password rejected (diagnose --verify-stored: Windows no longer accepts it), 6 diagnose found a problem,\n"
     "7 run as SYSTEM with no user signed in at the console: the per-user settings were left,\n"
     "8 selftest: a check failed, 9 no switch to undo,\n"
     "10 the settings changed since the switch (undo without --force),\n"
     "11 the computer is locked: the session's screen saver setting cannot change; nothing was changed,\n"
-    "12 another change went on for 10 seconds: nothing was changed.\n";
+    "12 another change went on for 10 seconds: nothing was changed,\n"
+    "13 your organization's policy forbids it: nothing was changed.\n"
+    "check --expect: 0 the PC is in that mode, 1 it is not or its state cannot be read.\n";
 
 std::string VersionText() { return "gatewisecmd " GATEWISE_VERSION_TEXT; }
 
@@ -210,11 +232,30 @@ std::vector<std::string> WithHelpSwitches(std::vector<std::string> arguments) {
 }
 
 // The message on standard error, and with --json the failure object on
-// standard output as well, so that a script reads one object either way.
-int Fail(Console& console, bool json, const std::string& message, int code, const std::string& usage = {}) {
-    console.err << message << (usage.empty() ? "\n" : "\n\n" + usage);
+// standard output as well, so that a script reads one object either way. A
+// usage error's hint goes to standard error, after the message.
+int Fail(Console& console, bool json, const std::string& message, int code, const std::string& hint = {}) {
+    console.err << message << '\n' << (hint.empty() ? "" : hint + "\n");
     if (json) WriteJson(console.out, FailureJson(message, code));
     return code;
+}
+
+// The exit code of a command that raised `error`.
+int FailureCode(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const CommandFailure*>(&error)) return failure->Code;
+    if (dynamic_cast<const engine::EChangeInProgress*>(&error)) return kChangeInProgress;
+    if (dynamic_cast<const settings::EForbiddenByPolicy*>(&error)) return kForbiddenByPolicy;
+    return kSystemError;
+}
+
+// A failure of a command that writes nothing to standard error: its message
+// is the last line of standard output, and the code kSystemError.
+int FailQuietly(Console& console, bool json, const std::string& message) {
+    if (json)
+        WriteJson(console.out, FailureJson(message, kSystemError));
+    else
+        console.out << message << '\n';
+    return kSystemError;
 }
 
 int RunCommand(const std::vector<std::string>& typed, const os::WString& optionsKey, Console& console) {
@@ -241,19 +282,16 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
         // The parse stopped before it could set the flag: what was typed tells.
         const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
         const UsageError usage = DescribeUsageError(app, error, arguments);
-        return Fail(console, json, usage.message, kBadUsage, usage.usage);
+        return Fail(console, json, usage.message, kBadUsage, usage.hint);
     }
     if (request.version) return ShowVersion(console, request.json);
 
     try {
         Session session(console, optionsKey, request.json);
         return request.command(session);
-    } catch (const CommandFailure& failure) {
-        return Fail(console, request.json, failure.what(), failure.Code);
-    } catch (const engine::EChangeInProgress& busy) {
-        return Fail(console, request.json, busy.what(), kChangeInProgress);
     } catch (const std::exception& error) {
-        return Fail(console, request.json, error.what(), kSystemError);
+        if (request.quiet) return FailQuietly(console, request.json, error.what());
+        return Fail(console, request.json, error.what(), FailureCode(error));
     }
 }
 

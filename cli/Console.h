@@ -27,7 +27,10 @@ enum ExitCode : int {
     kChangedSinceSwitch = 10, // undo refused: the settings changed since the switch; nothing was changed
     kSessionLocked = 11,      // the session's screen saver setting refused while locked; nothing was changed
     kChangeInProgress = 12,   // another change went on for 10 seconds; nothing was changed
+    kForbiddenByPolicy = 13,  // the administrator's policy forbids it; nothing was changed
 };
+// check --expect gives kSystemError its own meaning: not in that mode, or it cannot be told.
+inline constexpr int kNotInExpectedMode = kSystemError;
 
 // Standard input.
 class PasswordInput {

@@ -39,6 +39,9 @@ Assignment ParseAssignment(settings::TOptions& options, const CommandArgument& a
     const bool on = os::EqualsIgnoringCase(value, "True");
     // Turning the prompt off is the user's own choice, made where they proved
     // they know the password; turning it back on needs no such proof.
+    if (options.SetByPolicy(property->name))
+        throw CommandFailure(kForbiddenByPolicy, property->name + " is set by your organization (policy under " +
+                                                     settings::kPolicyKeyText + "). Nothing was changed.");
     if (property->name == "VerifyPassword" && !on)
         throw CommandFailure(kBadUsage, "VerifyPassword is turned off only by the password verification of the main "
                                         "window (\"Don't show this prompt again\"); gatewisecmd can only turn it "

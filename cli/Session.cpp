@@ -37,8 +37,10 @@ Session::AuditWarnings::~AuditWarnings() {
     for (const std::string& warning : list) session_.Warn("Warning: " + warning);
 }
 
+// With --json standard error carries only a failed command's message:
+// Windows PowerShell 5.1 may turn each line there into an error record.
 void Session::Warn(const std::string& message) {
-    console_.err << message << '\n';
+    if (!json_) console_.err << message << '\n';
     warnings_.push_back(message);
 }
 

@@ -51,7 +51,7 @@ public:
     bool LocalSystem() const { return localSystem_; }
     settings::TOptions& ProgramOptions() { return *options_; }
 
-    // A warning: on standard error now, and in the JSON object's "warnings".
+    // A warning: in the JSON object's "warnings" with --json, else on standard error now.
     void Warn(const std::string& message);
     // A warning for the JSON object alone (the text says it another way).
     void AddWarning(const std::string& message) { warnings_.push_back(message); }

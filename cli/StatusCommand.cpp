@@ -2,6 +2,7 @@
 
 #include "cli/CommandText.h"
 #include "diagnostics/AutologonState.h"
+#include "diagnostics/Diagnostics.h"
 #include "engine/ConsoleUser.h"
 #include "engine/NTSecurity.h"
 #include "engine/Registry.h"
@@ -53,12 +54,19 @@ Json AutoLogonCountJson(Session& session) {
     return nullptr;
 }
 
+Json CheckIds(const std::vector<diagnostics::CheckResult>& results) {
+    Json ids = Json::array();
+    for (const diagnostics::CheckResult& result : results) ids.push_back(result.id);
+    return ids;
+}
+
 }  // namespace
 
 int Status(Session& session) {
     settings::TOptions& options = session.ProgramOptions();
     const SettingStates states = ReadSettings(options);
     const settings::TPromptMode mode = options.GetCurrentMode();
+    const std::vector<diagnostics::CheckResult> overriding = diagnostics::ChecksOverriding(options, mode);
     const diagnostics::AutologonState account = diagnostics::ReadAutologonState();
     const bool elevated = engine::IsAdministrator();
 
@@ -71,6 +79,7 @@ int Status(Session& session) {
     std::ostream& out = session.Out();
     if (session.WantsJson()) {
         WriteJson(out, Json{{"mode", ModeName(mode)},
+                            {"overriddenBy", CheckIds(overriding)},
                             {"settings",
                              {{"startup", SettingKey(states.startup)},
                               {"resume", SettingKey(states.resume)},
@@ -78,6 +87,7 @@ int Status(Session& session) {
                             {"account", AccountJson(account)},
                             {"autoLogonCount", AutoLogonCountJson(session)},
                             {"options", noUser ? Json(nullptr) : OptionsJson(options)},
+                            {"policies", PoliciesJson(options.Policies())},
                             {"elevated", elevated},
                             {"modernStandby", engine::HasModernStandby()},
                             {"wakeSignInDelay", WakeSignInDelayJson(session)},
@@ -85,8 +95,12 @@ int Status(Session& session) {
                             {"warnings", session.Warnings()}});
         return kDone;
     }
-    out << session.SettingsOwnerLine() << "Mode:          " << ModeName(mode) << '\n'
-        << "Start-up:      " << SettingText(states.startup)
+    out << session.SettingsOwnerLine() << "Mode:          " << ModeName(mode) << '\n';
+    for (std::size_t i = 0; i < overriding.size(); ++i)
+        out << (i == 0 ? "Not in effect: " : "               ")
+            << diagnostics::OverrideSummary(overriding[i].id, mode) << " (" << overriding[i].id << ")\n";
+    if (!overriding.empty()) out << "               gatewisecmd diagnose says more.\n";
+    out        << "Start-up:      " << SettingText(states.startup)
         << (switching::OneTimeLogonPending(options) ? ", for the next start-up only" : "") << '\n'
         << "Resume:        " << SettingText(states.resume) << '\n'
         << "Screen saver:  " << SettingText(states.screenSaver) << '\n'
@@ -94,6 +108,12 @@ int Status(Session& session) {
         << (account.user.empty() ? std::string("no account") : PrintableAccount(account.user, account.domain))
         << ", " << PasswordText(account.password) << '\n'
         << "Elevated:      " << (elevated ? "yes" : "no") << '\n';
+    if (!options.Policies().InForce().empty()) {
+        out << "Policies:     ";
+        for (const settings::TPolicyValue& policy : options.Policies().InForce())
+            out << ' ' << policy.name << '=' << (policy.value ? 1 : 0);
+        out << '\n';
+    }
     if (noUser) {
         out << "Options:       not shown: they belong to the user\n";
         return kDone;

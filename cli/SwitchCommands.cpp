@@ -27,19 +27,19 @@ void VerifyCurrentPassword(Session& session) {
     case engine::pcAccepted:
         if (password.empty())
             throw CommandFailure(kPasswordRejected,
-                                 "Your user account is not password protected, so secure mode cannot be enabled. "
+                                 "Your user account is not password protected, so Secure Mode cannot be enabled. "
                                  "Set a password first.");
         return;
     case engine::pcRejected:
         throw CommandFailure(kPasswordRejected,
-                             "The password does not match your Windows password, so secure mode was not enabled.");
+                             "The password does not match your Windows password, so Secure Mode was not enabled.");
     case engine::pcLockedOut:
         throw CommandFailure(kSystemError, std::string(kAccountLockedOutText) + " Secure mode was not enabled.");
     case engine::pcCannotVerify:
         break;
     }
     throw CommandFailure(kSystemError,
-                         "Your Windows password cannot be verified, so secure mode was not enabled. Leave out "
+                         "Your Windows password cannot be verified, so Secure Mode was not enabled. Leave out "
                          "--verify to switch anyway.");
 }
 
@@ -128,6 +128,8 @@ const char* ReasonKey(switching::TLeftOutReason reason) {
         return "needs-administrator";
     case switching::TLeftOutReason::NoConsoleUser:
         return "no-user";
+    case switching::TLeftOutReason::Policy:
+        return "policy";
     case switching::TLeftOutReason::NotRequested:
         return "not-in-only";
     case switching::TLeftOutReason::OptionsOff:
@@ -156,6 +158,8 @@ LeftOutReport ReportLeftOut(const switching::TCoverage& coverage) {
     for (const auto& [reason, one, several] :
          {std::tuple{switching::TLeftOutReason::NeedsAdministrator, "it needs administrator rights",
                      "they need administrator rights"},
+          std::tuple{switching::TLeftOutReason::Policy, "your organization's policy turns it off",
+                     "your organization's policy turns them off"},
           std::tuple{switching::TLeftOutReason::NotRequested, "--only does not name it", "--only does not name them"},
           std::tuple{switching::TLeftOutReason::OptionsOff, "the options leave it alone",
                      "the options leave them alone"}}) {
@@ -198,6 +202,7 @@ int Switch(Session& session, settings::TPromptMode mode, const SwitchOptions& gi
     if (given.verify && session.LocalSystem())
         throw CommandFailure(kBadUsage, "Run as SYSTEM, gatewisecmd has no account of its own whose password --verify "
                                         "could check: leave it out. Nothing was changed.");
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     const switching::TCoverageRequest request{given.only};
     const bool administrator = engine::IsAdministrator();
     options.AdoptStoredChanges();
@@ -239,12 +244,12 @@ int Switch(Session& session, settings::TPromptMode mode, const SwitchOptions& gi
                             {"settingsOf", OrNull(session.SettingsOwner())},
                             {"warnings", session.Warnings()}});
     } else {
-        const std::string target = std::string(ModeName(mode)) + " mode" + (record.once ? " for the next start-up only" : "");
+        const std::string target = audit::ModeName(mode) + (record.once ? " for the next start-up only" : "");
         out << session.SettingsOwnerLine()
             << (result.changedNothing ? "The PC was already in " + target + "; nothing was changed.\n"
                                       : "Switched to " + target + ".\n");
         if (record.forgetsPassword)
-            out << "The stored auto-logon password was removed; switching to relaxed mode asks for it again.\n";
+            out << "The stored auto-logon password was removed; switching to Relaxed Mode asks for it again.\n";
         for (const std::string& line : leftOut.lines) out << line << '\n';
     }
     return noUser ? kNoConsoleUser : kDone;
@@ -262,7 +267,7 @@ int Undo(Session& session, bool force) {
         session.Warn("Warning: the power plan " + scheme + " that the record names no longer exists; it was left out.");
     const std::optional<switching::TLastSwitch>& last = outcome.last;
     const std::string described =
-        last ? std::string("the switch to ") + ModeName(last->before.mode) + " mode of " +
+        last ? "the switch to " + audit::ModeName(last->before.mode) + " of " +
                    switching::LocalTimeText(last->time)
              : std::string();
     std::string refusal;

@@ -16,12 +16,6 @@ std::string CommandPath(const CLI::App& command) {
     return path;
 }
 
-// The help of one command, with its usage line from the program's name on.
-std::string HelpOf(const CLI::App& command) {
-    const CLI::App* parent = command.get_parent();
-    return parent ? command.help(CommandPath(*parent)) : command.help();
-}
-
 // The commands that the parse recognised, from the program down.
 std::vector<const CLI::App*> RecognisedCommands(const CLI::App& app) {
     std::vector<const CLI::App*> chain{&app};
@@ -31,6 +25,12 @@ std::vector<const CLI::App*> RecognisedCommands(const CLI::App& app) {
 
 std::vector<const CLI::App*> DefinedCommands(const CLI::App& command) {
     return command.get_subcommands([](const CLI::App*) { return true; });
+}
+
+// Where the help of `command` is: "Run gatewisecmd account set --help to see its options."
+std::string HelpHint(const CLI::App& command) {
+    const char* what = DefinedCommands(command).empty() ? "options" : "commands";
+    return "Run " + CommandPath(command) + " --help to see its " + what + ".";
 }
 
 // "set, clear".
@@ -178,9 +178,9 @@ void Parse(CLI::App& app, const std::vector<std::string>& arguments) {
 
 UsageError DescribeUsageError(CLI::App& app, const CLI::ParseError& error, const std::vector<std::string>& arguments) {
     if (const std::optional<Unexpected> unexpected = FirstUnexpected(app, arguments))
-        return {UnexpectedMessage(*unexpected), HelpOf(*unexpected->command)};
+        return {UnexpectedMessage(*unexpected), HelpHint(*unexpected->command)};
     const CLI::App& command = *RecognisedCommands(app).back();
-    UsageError described{{}, HelpOf(command)};
+    UsageError described{{}, HelpHint(command)};
     if (dynamic_cast<const CLI::RequiredError*>(&error)) {
         described.message = MissingMessage(app);
     } else if (const std::optional<std::size_t> position = ArgumentAtFault(app, arguments)) {

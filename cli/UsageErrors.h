@@ -18,7 +18,7 @@ void Parse(CLI::App& app, const std::vector<std::string>& arguments);
 
 struct UsageError {
     std::string message;  // one sentence
-    std::string usage;    // the help of the command it concerns
+    std::string hint;     // one line: how to see the options of the command it concerns
 };
 
 // Describes `error`, which `Parse(app, arguments)` has just raised. It may

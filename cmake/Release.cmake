@@ -1,7 +1,8 @@
 # The target "release" of the Windows build packs, in the build folder,
 # release/gatewise-<version>-win64.zip and the Windows Installer package
 # release/gatewise-<version>-x64.msi: the stripped programs, the help file, the
-# symbol files of the error reports and a plain-text readme, each package with
+# symbol files of the error reports, a plain-text readme and (in the zip) the
+# Group Policy templates, each package with
 # its SHA-256 beside it (<package>.sha256). gatewisecmd.exe goes in when the
 # build has it. scripts/release.sh runs it, signing the programs and the MSI
 # when asked (cmake/ReleasePackage.cmake).
@@ -20,6 +21,7 @@ add_custom_target(release
           -DREADME=${PROJECT_SOURCE_DIR}/docs/readme.txt.in
           -DWXS=${PROJECT_SOURCE_DIR}/installer/gatewise.wxs.in
           -DICON_FILE=${PROJECT_SOURCE_DIR}/resources/gatewise.ico
+          -DPOLICY_DIR=${PROJECT_SOURCE_DIR}/installer
           -P ${CMAKE_CURRENT_LIST_DIR}/ReleasePackage.cmake
   COMMENT "Packing gatewise-${PROJECT_VERSION}-win64.zip and gatewise-${PROJECT_VERSION}-x64.msi"
   VERBATIM)

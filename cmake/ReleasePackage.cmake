@@ -9,7 +9,7 @@
 # GATEWISE_SIGN_PASSWORD_FILE names the file that holds the certificate's
 # password, GATEWISE_TIMESTAMP_URL a timestamp server (RFC 3161). The
 # password itself never appears on a command line.
-foreach(variable BUILD_DIR OUTPUT_DIR PACKAGE MSI VERSION STRIP README WXS ICON_FILE)
+foreach(variable BUILD_DIR OUTPUT_DIR PACKAGE MSI VERSION STRIP README WXS ICON_FILE POLICY_DIR)
   if(NOT ${variable})
     message(FATAL_ERROR "ReleasePackage.cmake needs -D${variable}=...")
   endif()
@@ -102,6 +102,11 @@ if(EXISTS ${BUILD_DIR}/gatewisecmd.exe)
     add_part(gatewisecmd.sym "procedure names and source lines for gatewisecmd")
   endif()
 endif()
+# The Group Policy templates, laid out as the policy store's folder: for
+# administrators, not installed.
+file(COPY ${POLICY_DIR}/gatewise.admx DESTINATION ${stage}/PolicyDefinitions)
+file(COPY ${POLICY_DIR}/en-US/gatewise.adml DESTINATION ${stage}/PolicyDefinitions/en-US)
+add_part(PolicyDefinitions "Group Policy templates: copy into the policy store")
 add_part(readme.txt "this file")
 # Windows line ends, so that every editor shows the lines.
 configure_file(${README} ${OUTPUT_DIR}/readme.txt @ONLY)
@@ -127,8 +132,9 @@ endif()
 set(upgrade_guid ECD65E4E-BD56-42C5-998C-2F7E38EF844B)
 set(UPGRADE_CODE "{${upgrade_guid}}")
 set(EVENT_SOURCE_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Gatewise")
-set(BEFORE_REMOVAL "Before you remove Gatewise, switch to Secure Mode and clear the auto-logon account \
-(Commands > Autologon account..., Clear, OK; or gatewisecmd secure and gatewisecmd account clear): \
+set(INSTALLER_KEY "SOFTWARE\\Vantrel\\Gatewise\\Installer")
+set(BEFORE_REMOVAL "Before you remove Gatewise, switch to Secure Mode and remove the auto-logon account \
+(Commands > Remove auto-logon account...; or gatewisecmd secure and gatewisecmd account clear): \
 removing the program leaves Windows as Gatewise last set it.")
 set(STAGE ${PACKAGE})
 set(ICON gatewise.ico)
@@ -137,7 +143,7 @@ set(PROGRAM_GUID "{${PROGRAM_GUID}}")
 set(FILE_COMPONENTS "")
 set(COMPONENT_REFS "")
 foreach(name ${contents})
-  if(name STREQUAL "gatewise.exe")
+  if(name STREQUAL "gatewise.exe" OR name STREQUAL "PolicyDefinitions")
     continue()
   endif()
   string(MAKE_C_IDENTIFIER "${name}" id)
@@ -160,7 +166,9 @@ endif()
 # What wixl 0.101 cannot write: the 64-bit mark of the components (the
 # registry values go to the 64-bit view), the error log that a run of the
 # program may leave in its folder, and the event source's key, all removed
-# with the program. And a package rebuilt with the same version must replace
+# with the program; SECUREONREMOVE among the properties that a removal
+# started by a user passes on to the part that runs as SYSTEM (wixl ignores
+# Secure="yes"). And a package rebuilt with the same version must replace
 # the installed one, not become a second entry in Installed apps: wixl
 # ignores AllowSameVersionUpgrades, so the upgrade row is written again with
 # its maximum version included (msidbUpgradeAttributesMigrateFeatures 1 |
@@ -177,6 +185,9 @@ VALUES ('${UPGRADE_CODE}', '${VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
 VALUES ('ErrorLog', 'Program', 'gatewise.LOG', 'INSTALLDIR', 2)"
           -q "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) \
 VALUES ('EventSource', 2, '${EVENT_SOURCE_KEY}', '-', 'Program')"
+          -q "UPDATE `Property` SET `Value` = \
+'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;SECUREONREMOVE;REMEMBEREDSECUREONREMOVE' \
+WHERE `Property` = 'SecureCustomProperties'"
   RESULT_VARIABLE result ERROR_VARIABLE errors)
 if(result)
   message(FATAL_ERROR "Completing ${msi} failed:\n${errors}")

@@ -55,7 +55,7 @@ struct Scope {
 };
 
 // The modes whose switch a finding keeps from taking effect: what makes
-// Windows ask stops relaxed mode, what keeps it from asking stops secure mode.
+// Windows ask stops Relaxed Mode, what keeps it from asking stops Secure Mode.
 // Only a setting that the options let a switch change can be stopped.
 struct Stops {
     bool secure = false;
@@ -139,7 +139,7 @@ Outcome CheckAutologonAccount(const Scope& scope) {
     const AutologonState state = ReadCheckedAutologonState();
     if (state.user.empty()) {
         if (!scope.startup) return Ok("No auto-logon account is set; the options leave the start-up setting alone.");
-        return {Verdict::Warning, "No auto-logon account is set: relaxed mode cannot log Windows on at start-up.",
+        return {Verdict::Warning, "No auto-logon account is set: Relaxed Mode cannot log Windows on at start-up.",
                 kSetAccountFix, StopsRelaxed(scope.startup)};
     }
     const std::string account = "Automatic logon uses " + AccountDisplayName(state.user, state.domain);
@@ -363,8 +363,8 @@ std::string PolicyValue(const std::optional<DWORD>& index) {
     return *index != 0 ? "asks" : "does not ask";
 }
 
-// A policy that asks on mains or on battery stops relaxed mode there, one that
-// does not ask stops secure mode.
+// A policy that asks on mains or on battery stops Relaxed Mode there, one that
+// does not ask stops Secure Mode.
 Stops StopsByWakePolicy(bool managed, const std::optional<DWORD>& ac, const std::optional<DWORD>& dc) {
     const auto asks = [](const std::optional<DWORD>& index) { return index && *index != 0; };
     const auto doesNotAsk = [](const std::optional<DWORD>& index) { return index && *index == 0; };
@@ -385,8 +385,8 @@ Outcome CheckWakePolicy(const Scope& scope) {
 
 Outcome CheckPowerSchemes(const Scope& scope) {
     if (!scope.resume) return Ok("The options leave the resume setting alone.");
-    if (!engine::IsWindows6OrLater()) return Ok("This Windows keeps one resume setting for every power scheme.");
-    if (scope.allSchemes) return Ok("Every power scheme is switched (ModifyAllPowerProfiles is on).");
+    if (!engine::IsWindows6OrLater()) return Ok("This Windows keeps one resume setting for every power plan.");
+    if (scope.allSchemes) return Ok("Every power plan is switched (ModifyAllPowerProfiles is on).");
 
     const std::vector<engine::SchemeLockOnWake> schemes = engine::VistaReadLockOnWake(true);
     const auto active = std::find_if(schemes.begin(), schemes.end(), [](const auto& s) { return s.active; });
@@ -395,10 +395,10 @@ Outcome CheckPowerSchemes(const Scope& scope) {
     };
     const auto differing = active == schemes.end() ? 0 : std::count_if(schemes.begin(), schemes.end(), differs);
     if (differing == 0)
-        return Ok("The " + std::to_string(schemes.size()) + " power schemes agree on the password on wake.");
+        return Ok("The " + std::to_string(schemes.size()) + " power plans agree on the password on wake.");
     return {Verdict::Warning,
             std::to_string(differing) + " of the " + std::to_string(schemes.size()) +
-                " power schemes ask differently on wake than the active one; only the active one is switched, so "
+                " power plans ask differently on wake than the active one; only the active one is switched, so "
                 "choosing another power plan brings the other setting back.",
             "Turn on \"Modify all power profiles\" in the options (gatewisecmd options ModifyAllPowerProfiles=True)."};
 }
@@ -431,11 +431,13 @@ Outcome CheckWakeSignIn(const Scope& scope) {
         return {Verdict::Warning,
                 choice + ": on this Modern Standby PC Windows asks on wake only after that time away, which is "
                          "neither mode.",
-                switchFix};
+                switchFix, Stops{true, true}};
+    // Windows asks when either asks: a choice of "Never" beside a power
+    // setting that asks changes nothing.
     return {Verdict::Warning,
             choice + " while the power setting " + (powerAsks ? "asks" : "does not ask") +
                 " for the password on wake: on this Modern Standby PC Windows asks when either does.",
-            switchFix};
+            switchFix, powerAsks ? Stops{} : StopsRelaxed(true)};
 }
 
 Outcome CheckDomainWakeDelay(const Scope& scope) {
@@ -445,7 +447,7 @@ Outcome CheckDomainWakeDelay(const Scope& scope) {
         return Ok("A policy lets the users of this domain-joined PC choose when to sign in again on wake.");
     return {Defeats(scope.resume),
             "On this domain-joined Modern Standby PC Windows asks for the password on every wake, whatever the user "
-            "chose, unless a policy allows the choice: relaxed mode cannot take effect on wake.",
+            "chose, unless a policy allows the choice: Relaxed Mode cannot take effect on wake.",
             "Enable the policy \"Allow users to select when a password is required when resuming from connected "
             "standby\" (Computer Configuration, Administrative Templates, System, Logon).",
             StopsRelaxed(scope.resume)};
@@ -506,7 +508,7 @@ Outcome CheckLockDisabled(const Scope&) {
     return Concerning(Concerns::Secure,
                       {Verdict::Warning,
                        "A policy (\"Remove Lock Computer\", DisableLockWorkstation = 1) keeps the user from locking "
-                       "the computer with Windows+L or Ctrl+Alt+Del: in secure mode only the screen saver and sleep "
+                       "the computer with Windows+L or Ctrl+Alt+Del: in Secure Mode only the screen saver and sleep "
                        "ask for the password of a computer left alone.",
                        "Set the policy \"Remove Lock Computer\" to Not Configured (User Configuration, Administrative "
                        "Templates, System, Ctrl+Alt+Del Options), or ask whoever manages the computer."});
@@ -521,9 +523,63 @@ Outcome CheckDynamicLock(const Scope&) {
             "Turn off Dynamic Lock in Settings, Accounts, Sign-in options if the computer should stay unlocked."};
 }
 
+// The administrator's policy for Gatewise (settings/Policies.h): what it
+// sets, and values it ignores.
+Outcome CheckGatewisePolicy(const Scope&) {
+    const settings::TPolicies policies = settings::TPolicies::Read();
+    std::string inForce;
+    for (const settings::TPolicyValue& policy : policies.InForce())
+        inForce += (inForce.empty() ? "" : ", ") + policy.name + " = " + (policy.value ? "1" : "0");
+    const std::string set = inForce.empty() ? "No Gatewise policy is set." : "Your organization sets " + inForce + ".";
+    if (!policies.Problems().empty()) {
+        std::string problems;
+        for (const std::string& problem : policies.Problems()) problems += " " + problem;
+        return {Verdict::Warning, set + problems,
+                "Ask your administrator to set each Gatewise policy as a REG_DWORD of 0 or 1 (the Gatewise policy "
+                "templates do), or to delete it."};
+    }
+    if (!policies.RelaxedModeAllowed()) {
+        Outcome outcome{Verdict::Warning, set + " " + settings::kRelaxedModeTurnedOffText,
+                        "Only your organization can allow it again."};
+        outcome.stops = StopsRelaxed(true);
+        return Concerning(Concerns::Relaxed, outcome);
+    }
+    return Ok(set);
+}
+
 struct Check {
     const char* id;
     Outcome (*run)(const Scope&);
+};
+
+// What each check that can keep a mode from taking effect says of it, for
+// the line under the mode and for status: when it keeps Windows asking
+// (Relaxed Mode) and when it keeps Windows from asking (Secure Mode).
+struct Override {
+    const char* id;
+    const char* relaxed;
+    const char* secure;
+};
+
+constexpr Override kOverrides[] = {
+    {"autologon-account", "No auto-logon account with its password is stored, so Windows cannot log on by itself.",
+     nullptr},
+    {"autologon-count", "AutoLogonCount makes Windows turn automatic logon off after a number of logons.", nullptr},
+    {"logon-banner", "A logon message stops automatic logon until someone confirms it.", nullptr},
+    {"password-less-sign-in",
+     "Windows requires Windows Hello sign-in for the auto-logon Microsoft account, so it does not log it on "
+     "automatically.",
+     nullptr},
+    {"device-lock-policy", "A device-lock policy requires a password, so Windows does not log on automatically.",
+     nullptr},
+    {"wake-policy", "A policy keeps Windows asking for the password on wake.",
+     "A policy keeps Windows from asking for the password on wake."},
+    {"wake-sign-in", "The sign-in choice in Settings keeps Windows asking for the password on wake.",
+     "The sign-in choice in Settings keeps Windows from asking for the password on every wake."},
+    {"domain-wake-delay", "On this domain-joined PC Windows asks for the password on every wake.", nullptr},
+    {"screen-saver-policy", "A policy keeps Windows asking after the screen saver.",
+     "A policy keeps Windows from asking after the screen saver."},
+    {"inactivity-limit", "A policy locks the computer after a time without input.", nullptr},
 };
 
 constexpr Check kChecks[] = {
@@ -548,6 +604,7 @@ constexpr Check kChecks[] = {
     {"inactivity-limit", CheckInactivityLimit},
     {"lock-disabled", CheckLockDisabled},
     {"dynamic-lock", CheckDynamicLock},
+    {"gatewise-policy", CheckGatewisePolicy},
 };
 
 // The verdict of a finding for a switch to `target` (pmCustom: to either mode).
@@ -632,6 +689,28 @@ CheckResult RunCheck(std::string_view id, settings::TOptions& options, settings:
     throw std::invalid_argument("No check " + std::string(id) + ".");
 }
 
+std::vector<CheckResult> ChecksOverriding(settings::TOptions& options, settings::TPromptMode mode) {
+    std::vector<CheckResult> overriding;
+    if (mode == settings::pmCustom) return overriding;
+    const Scope scope = ScopeOf(options);
+    for (const Override& override : kOverrides)
+        for (const Check& check : kChecks)
+            if (check.id == std::string_view(override.id)) {
+                CheckResult result = Run(check, scope, mode);
+                if (result.verdict == Verdict::Problem) overriding.push_back(std::move(result));
+            }
+    return overriding;
+}
+
+std::string OverrideSummary(std::string_view id, settings::TPromptMode mode) {
+    for (const Override& override : kOverrides) {
+        if (override.id != id) continue;
+        const char* text = mode == settings::pmSecure ? override.secure : override.relaxed;
+        if (text) return text;
+    }
+    return "Check " + std::string(id) + " finds that this mode cannot take effect.";
+}
+
 std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode target,
                        const std::function<std::string(std::string_view)>& printable) {
     const auto count = [&](Verdict verdict) {
@@ -647,7 +726,7 @@ std::string ReportText(std::vector<CheckResult> results, settings::TPromptMode t
         text += verdict + result.id + "\n         " + printable(result.finding) + '\n';
         if (!result.fix.empty()) text += "         Fix: " + printable(result.fix) + '\n';
     }
-    const char* mode = target == settings::pmSecure ? " for secure mode" : target == settings::pmRelaxed ? " for relaxed mode" : "";
+    const char* mode = target == settings::pmSecure ? " for Secure Mode" : target == settings::pmRelaxed ? " for Relaxed Mode" : "";
     return text + std::to_string(problems) + (problems == 1 ? " problem, " : " problems, ") + std::to_string(warnings) +
            (warnings == 1 ? " warning" : " warnings") + mode + ".\n";
 }

@@ -47,6 +47,14 @@ std::vector<std::string> CheckIds();
 CheckResult RunCheck(std::string_view id, settings::TOptions& options,
                      settings::TPromptMode target = settings::pmCustom);
 
+// The quick checks (registry and account only: never bitlocker-pin) that
+// keep `mode` from taking effect now, each as a problem for a switch to it,
+// in a fixed order; none for pmCustom. A check that cannot read what it needs
+// is left out: Check settings tells of it.
+std::vector<CheckResult> ChecksOverriding(settings::TOptions& options, settings::TPromptMode mode);
+// One sentence for the user: how the check `id` keeps `mode` from taking effect.
+std::string OverrideSummary(std::string_view id, settings::TPromptMode mode);
+
 // Whether Windows' requirement of Windows Hello sign-in for Microsoft
 // accounts (DevicePasswordLessBuildVersion = 2) keeps it from logging this
 // account on automatically: it does for a Microsoft account. A value of

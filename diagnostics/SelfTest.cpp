@@ -69,14 +69,14 @@ SelfTestResult CheckPowerScheme(bool administrator) {
     try {
         copy = engine::VistaDuplicateActiveScheme();
     } catch (const std::exception& error) {
-        return {id, Outcome::Failed, std::string("The active power scheme could not be copied: ") + error.what()};
+        return {id, Outcome::Failed, std::string("The active power plan could not be copied: ") + error.what()};
     }
     std::string failure;
     try {
         WriteAndReadBack(copy, 1, 0);
         WriteAndReadBack(copy, 0, 1);
     } catch (const std::exception& error) {
-        failure = std::string("A copy of the active power scheme did not take the password on wake: ") + error.what();
+        failure = std::string("A copy of the active power plan did not take the password on wake: ") + error.what();
     }
     std::string cleanup = " The copy was deleted.";
     try {
@@ -85,11 +85,11 @@ SelfTestResult CheckPowerScheme(bool administrator) {
         const std::string scheme = os::GuidText(copy);
         cleanup = " The copy " + scheme + " could not be deleted (" + error.what() +
                   "); remove it with: powercfg /delete " + scheme;
-        if (failure.empty()) failure = "A copy of the active power scheme took the password on wake on AC and DC.";
+        if (failure.empty()) failure = "A copy of the active power plan took the password on wake on AC and DC.";
     }
     if (!failure.empty()) return {id, Outcome::Failed, failure + cleanup};
     return {id, Outcome::Passed,
-            "A copy of the active power scheme took the password on wake on AC and DC, read back both ways "
+            "A copy of the active power plan took the password on wake on AC and DC, read back both ways "
             "through the power functions and from the registry." +
                 cleanup};
 }

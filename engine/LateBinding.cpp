@@ -122,6 +122,7 @@ LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme{kPowrprof, "PowerSe
 LateBound<os::PFN_PowerEnumerate> PowerEnumerate{kPowrprof, "PowerEnumerate"};
 LateBound<os::PFN_PowerDuplicateScheme> PowerDuplicateScheme{kPowrprof, "PowerDuplicateScheme"};
 LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme{kPowrprof, "PowerDeleteScheme"};
+LateBound<os::PFN_PowerReadFriendlyName> PowerReadFriendlyName{kPowrprof, "PowerReadFriendlyName"};
 LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation{kPowrprof, "CallNtPowerInformation"};
 LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation{kNetapi32, "NetGetJoinInformation"};
 LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree{kNetapi32, "NetApiBufferFree"};

@@ -117,6 +117,7 @@ extern LateBound<os::PFN_PowerSetActiveScheme> PowerSetActiveScheme;
 extern LateBound<os::PFN_PowerEnumerate> PowerEnumerate;
 extern LateBound<os::PFN_PowerDuplicateScheme> PowerDuplicateScheme;
 extern LateBound<os::PFN_PowerDeleteScheme> PowerDeleteScheme;
+extern LateBound<os::PFN_PowerReadFriendlyName> PowerReadFriendlyName;
 extern LateBound<os::PFN_CallNtPowerInformation> CallNtPowerInformation;
 extern LateBound<os::PFN_NetGetJoinInformation> NetGetJoinInformation;
 extern LateBound<os::PFN_NetApiBufferFree> NetApiBufferFree;

@@ -2,6 +2,7 @@
 
 #include "engine/Exception.h"
 #include "engine/LateBinding.h"
+#include "engine/OsError.h"
 #include "os/UniqueHandle.h"
 
 #include <cstdio>
@@ -31,7 +32,8 @@ using LsaSecretBuffer = os::UniqueHandle<LsaSecretTraits>;
 [[noreturn]] void RaiseLsaError(const char* function, ULONG code) {
     char message[96];
     std::snprintf(message, sizeof message, "Failed call to %s: %lX", function, static_cast<unsigned long>(code));
-    throw EOSError(message, 0);
+    const std::string text = SysErrorMessage(code);
+    throw EOSError(text.empty() ? std::string(message) : message + ("\r\n" + text), code);
 }
 
 // Storing asks for POLICY_CREATE_SECRET, which LsaStorePrivateData needs for

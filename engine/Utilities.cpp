@@ -133,8 +133,17 @@ AutologonAccount GetAutologonAccount() {
 }
 
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                   const os::SecretString& password) {
+                                   const os::SecretString& password, bool requireProtected) {
     RegKey key = OpenWinlogonKey(KeyUse::Write);
+    const bool protectedFirst = requireProtected && !password.empty();
+    if (protectedFirst) {
+        try {
+            StorePasswordSecret(password);
+        } catch (const Exception& error) {
+            throw EPasswordNotProtected(std::string("Windows did not accept the password into its protected store (") +
+                                        error.what() + "), and the plain registry value is not allowed.");
+        }
+    }
     if (!user.empty()) {
         WriteString(key.get(), kDefaultUserName, user);
         WriteString(key.get(), kDefaultDomainName, domain);
@@ -148,6 +157,7 @@ TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& d
         StorePasswordSecret(password);
         return psNone;
     }
+    if (protectedFirst) return psProtected;
     try {
         StorePasswordSecret(password);
         return psProtected;

@@ -54,8 +54,17 @@ inline bool IsPlainValue(TPasswordStore store) { return store == psPlainValue ||
 // is empty: the old password would otherwise stay usable for automatic logon.
 // Once the new password is in the plain value, nothing raises: the outcome
 // tells whether an older protected password is still in the way.
+// `requireProtected` forbids the plain value: when the protected store
+// refuses the password, EPasswordNotProtected is raised before anything
+// else is written.
 TPasswordStore SetAutologonAccount(const os::WString& user, const os::WString& domain,
-                                   const os::SecretString& password);
+                                   const os::SecretString& password, bool requireProtected = false);
+
+// The protected store refused a password that may not go to the plain value.
+class EPasswordNotProtected : public Exception {
+public:
+    using Exception::Exception;
+};
 
 // Whether an automatic-logon password is stored, protected or plain; one
 // that cannot be read counts as stored.

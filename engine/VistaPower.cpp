@@ -152,6 +152,19 @@ GUID VistaDuplicateActiveScheme() {
 
 void VistaDeleteScheme(const GUID& scheme) { Check(late::PowerDeleteScheme(nullptr, &scheme)); }
 
+std::optional<os::WString> PowerPlanName(const GUID& scheme) {
+    if (!late::PowerReadFriendlyName.Available()) return std::nullopt;
+    DWORD size = 0;
+    if (late::PowerReadFriendlyName(nullptr, &scheme, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return std::nullopt;
+    std::vector<WCHAR> name(size / sizeof(WCHAR) + 1, 0);
+    if (late::PowerReadFriendlyName(nullptr, &scheme, nullptr, nullptr, reinterpret_cast<PUCHAR>(name.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    name.back() = 0;  // terminated, whatever the function wrote
+    return os::WString(name.data());
+}
+
 void VistaReapplyActiveScheme() {
     ActiveScheme active;
     Activate(active.get());

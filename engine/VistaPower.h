@@ -3,6 +3,7 @@
 // setting, with one value index per power scheme and power source.
 
 #include "engine/Exception.h"
+#include "os/Text.h"
 #include "os/WinTypes.h"
 
 #include <optional>
@@ -57,6 +58,8 @@ StoredLockOnWake VistaReadStoredLockOnWake(const GUID& scheme);
 GUID VistaDuplicateActiveScheme();
 // Deletes a scheme that is not active.
 void VistaDeleteScheme(const GUID& scheme);
+// The power plan's name, as Power Options shows it; nullopt when it cannot be read.
+std::optional<os::WString> PowerPlanName(const GUID& scheme);
 
 // Modern Standby (S0 low-power idle), as CallNtPowerInformation reports it
 // (AoAc). Windows before 6, a failing call or a missing function: false.

@@ -66,6 +66,7 @@ using PFN_PowerGetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
 using PFN_PowerSetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
 using PFN_PowerDuplicateScheme = DWORD(WINAPI*)(HKEY, const GUID*, GUID**);
 using PFN_PowerDeleteScheme = DWORD(WINAPI*)(HKEY, const GUID*);
+using PFN_PowerReadFriendlyName = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, PUCHAR, LPDWORD);
 using PFN_PowerEnumerate = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR, ULONG, UCHAR*,
                                           DWORD*);
 

@@ -78,7 +78,30 @@
 #define IDS_RELAXED_ONCE_MODE 414
 #define IDS_UNDO_LEFT_ASKING 415
 #define IDS_RELAXED_ONCE_NO_STARTUP 416
+#define IDS_RELAXED_TURNED_OFF 417
 #define IDS_UNDO_SCHEMES_GONE 430
+
+// The mode in effect: what keeps the mode shown from taking effect, and a
+// mode that cannot be read.
+#define IDS_OVERRIDDEN_MORE 440
+#define IDS_OVERRIDDEN_SAYS_MORE 441
+#define IDS_MODE_NOT_IN_EFFECT 442
+#define IDS_MODE_NOT_IN_EFFECT_FORMAT 443
+#define IDS_MODE_UNKNOWN 444
+#define IDS_MODE_UNREADABLE 445
+#define IDS_MODE_UNREADABLE_CAPTION 446
+// Removing the auto-logon account.
+#define IDS_REMOVE_ACCOUNT_CAPTION 447
+#define IDS_REMOVE_ACCOUNT_QUESTION 448
+#define IDS_REMOVE_ACCOUNT_NONE 449
+#define IDS_REMOVE_ACCOUNT_DONE 450
+#define IDS_REMOVE_ACCOUNT_NOTHING 451
+// The auto-logon dialog's line about the stored password.
+#define IDS_STORED_PASSWORD_PROTECTED 452
+#define IDS_STORED_PASSWORD_PLAIN 453
+#define IDS_STORED_PASSWORD_NONE 454
+#define IDS_STORED_PASSWORD_UNKNOWN 455
+#define IDS_STORED_PASSWORD_REMOVE 456
 
 // What screen readers call the message dialog's icon.
 #define IDS_ICON_ERROR 260

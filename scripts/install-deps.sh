@@ -11,7 +11,7 @@ packages=(
   librsvg2-bin zopfli fonts-liberation fonts-wine fp-utils-3.2.2 python3
   clang libclang-rt-14-dev
   libcli11-dev nlohmann-json3-dev
-  wixl msitools osslsigncode openssl
+  wixl msitools osslsigncode openssl python3-yaml
 )
 
 missing=()

@@ -20,28 +20,38 @@ TOptions::TOptions(bool localMachine, os::WString keyPath) : TPersistentOptions(
 
 const std::vector<PublishedProperty>& TOptions::Properties() const {
     static const std::vector<PublishedProperty> properties = {
-        BooleanProperty("AutochangeStartup", &TOptions::AutochangeStartup, &TOptions::SetAutochangeStartup),
-        BooleanProperty("AutochangeStandby", &TOptions::AutochangeStandby, &TOptions::SetAutochangeStandby),
-        BooleanProperty("AutochangeScreenSaver", &TOptions::AutochangeScreenSaver,
+        BooleanProperty("AutochangeStartup", &TOptions::OwnAutochangeStartup, &TOptions::SetAutochangeStartup),
+        BooleanProperty("AutochangeStandby", &TOptions::OwnAutochangeStandby, &TOptions::SetAutochangeStandby),
+        BooleanProperty("AutochangeScreenSaver", &TOptions::OwnAutochangeScreenSaver,
                         &TOptions::SetAutochangeScreenSaver),
-        BooleanProperty("VerifyPassword", &TOptions::VerifyPassword, &TOptions::SetVerifyPassword),
-        BooleanProperty("ModifyAllPowerProfiles", &TOptions::ModifyAllPowerProfiles,
+        BooleanProperty("VerifyPassword", &TOptions::OwnVerifyPassword, &TOptions::SetVerifyPassword),
+        BooleanProperty("ModifyAllPowerProfiles", &TOptions::OwnModifyAllPowerProfiles,
                         &TOptions::SetModifyAllPowerProfiles),
-        BooleanProperty("ForgetPasswordInSecureMode", &TOptions::ForgetPasswordInSecureMode,
+        BooleanProperty("ForgetPasswordInSecureMode", &TOptions::OwnForgetPasswordInSecureMode,
                         &TOptions::SetForgetPasswordInSecureMode),
     };
     return properties;
 }
 
 std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options) {
+    using Accessor = bool (TOptions::*)();
+    static const std::pair<const char*, Accessor> accessors[] = {
+        {"AutochangeStartup", &TOptions::AutochangeStartup},
+        {"AutochangeStandby", &TOptions::AutochangeStandby},
+        {"AutochangeScreenSaver", &TOptions::AutochangeScreenSaver},
+        {"VerifyPassword", &TOptions::VerifyPassword},
+        {"ModifyAllPowerProfiles", &TOptions::ModifyAllPowerProfiles},
+        {"ForgetPasswordInSecureMode", &TOptions::ForgetPasswordInSecureMode},
+    };
     std::vector<std::pair<std::string, bool>> values;
-    for (const PublishedProperty& property : options.Properties())
-        values.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
+    for (const auto& [name, accessor] : accessors) values.emplace_back(name, (options.*accessor)());
     return values;
 }
 
 bool ApplyOptionChanges(TOptions& options, const std::vector<TOptionChange>& changes) {
-    const std::vector<std::pair<std::string, bool>> before = OptionValues(options);
+    std::vector<std::pair<std::string, bool>> before;
+    for (const PublishedProperty& property : options.Properties())
+        before.emplace_back(property.name, std::get<std::int64_t>(property.read(options)) != 0);
     const auto write = [&](const std::string& name, bool value) {
         for (const PublishedProperty& property : options.Properties())
             if (os::EqualsIgnoringCase(property.name, name)) property.write(options, std::int64_t{value});
@@ -68,17 +78,37 @@ void TOptions::SetDefaults() {
     forgetPasswordInSecureMode_ = false;
 }
 
-bool TOptions::AutochangeStartup() {
+bool TOptions::Load() {
+    policies_ = TPolicies::Read();
+    return TPersistentOptions::Load();
+}
+
+bool TOptions::OwnAutochangeStartup() {
     if (!engine::IsAdministrator()) autochangeStartup_ = false;
     return autochangeStartup_;
 }
 
-bool TOptions::AutochangeStandby() {
+bool TOptions::OwnAutochangeStandby() {
     if (!engine::IsAdministrator()) autochangeStandby_ = false;
     return autochangeStandby_;
 }
 
-bool TOptions::AutochangeScreenSaver() { return autochangeScreenSaver_ && !engine::PerUserSettingsOutOfReach(); }
+bool TOptions::OwnAutochangeScreenSaver() { return autochangeScreenSaver_ && !engine::PerUserSettingsOutOfReach(); }
+
+// A policy never lifts the administrator rule.
+bool TOptions::AutochangeStartup() {
+    if (!engine::IsAdministrator()) return autochangeStartup_ = false;
+    return InForce("AutochangeStartup", autochangeStartup_);
+}
+
+bool TOptions::AutochangeStandby() {
+    if (!engine::IsAdministrator()) return autochangeStandby_ = false;
+    return InForce("AutochangeStandby", autochangeStandby_);
+}
+
+bool TOptions::AutochangeScreenSaver() {
+    return InForce("AutochangeScreenSaver", autochangeScreenSaver_) && !engine::PerUserSettingsOutOfReach();
+}
 
 TPromptMode TOptions::GetCurrentMode() {
     int relaxed = 0;

@@ -1,9 +1,12 @@
 #pragma once
 // The program's six options, stored under HKEY_CURRENT_USER, and the mode
 // logic that derives the machine's password-prompt mode from the settings
-// they enable and switches those settings.
+// they enable and switches those settings. An option that the administrator's
+// policy sets (settings/Policies.h) answers the policy's value; the user's own
+// value stays stored, and is what the options key keeps.
 
 #include "os/Text.h"
+#include "settings/Policies.h"
 #include "settings/RegOpts.h"
 
 #include <cstdint>
@@ -36,10 +39,16 @@ public:
     TOptions(bool localMachine, os::WString keyPath);
 
     void SetDefaults() override;
+    // Reads the administrator's policy as well.
+    bool Load() override;
     const std::vector<PublishedProperty>& Properties() const override;
 
+    const TPolicies& Policies() const { return policies_; }
+    // Whether the policy fixes the option named `name`.
+    bool SetByPolicy(std::string_view name) const { return policies_.Sets(name); }
+
     // Read only by an administrator: for any other process these clear the
-    // stored value and answer false.
+    // stored value and answer false, whatever the policy says.
     bool AutochangeStartup();
     void SetAutochangeStartup(bool value) { autochangeStartup_ = value; }
     bool AutochangeStandby();
@@ -48,13 +57,13 @@ public:
     // False, whatever is stored, while no user's per-user settings are in reach.
     bool AutochangeScreenSaver();
     void SetAutochangeScreenSaver(bool value) { autochangeScreenSaver_ = value; }
-    bool VerifyPassword() { return verifyPassword_; }
+    bool VerifyPassword() { return InForce("VerifyPassword", verifyPassword_); }
     void SetVerifyPassword(bool value) { verifyPassword_ = value; }
-    bool ModifyAllPowerProfiles() { return modifyAllPowerProfiles_; }
+    bool ModifyAllPowerProfiles() { return InForce("ModifyAllPowerProfiles", modifyAllPowerProfiles_); }
     void SetModifyAllPowerProfiles(bool value) { modifyAllPowerProfiles_ = value; }
     // A switch to secure mode that covers the start-up setting also removes
     // the stored auto-logon password, so that a lost disk holds none.
-    bool ForgetPasswordInSecureMode() { return forgetPasswordInSecureMode_; }
+    bool ForgetPasswordInSecureMode() { return InForce("ForgetPasswordInSecureMode", forgetPasswordInSecureMode_); }
     void SetForgetPasswordInSecureMode(bool value) { forgetPasswordInSecureMode_ = value; }
 
     // Reads every enabled setting: pmSecure when all ask for the password,
@@ -68,6 +77,16 @@ public:
     void ApplyMode(TPromptMode mode);
 
 private:
+    bool InForce(std::string_view name, bool own) const { return policies_.Value(name).value_or(own); }
+    // The user's own values, as the options key stores them (the published properties).
+    bool OwnAutochangeStartup();
+    bool OwnAutochangeStandby();
+    bool OwnAutochangeScreenSaver();
+    bool OwnVerifyPassword() { return verifyPassword_; }
+    bool OwnModifyAllPowerProfiles() { return modifyAllPowerProfiles_; }
+    bool OwnForgetPasswordInSecureMode() { return forgetPasswordInSecureMode_; }
+
+    TPolicies policies_;
     bool autochangeStartup_ = false;
     bool autochangeStandby_ = false;
     bool autochangeScreenSaver_ = true;
@@ -76,7 +95,8 @@ private:
     bool forgetPasswordInSecureMode_ = false;
 };
 
-// The six options in their declared order, as their accessors answer.
+// The six options in their declared order, as their accessors answer: in
+// force, a policy's value in place of the user's.
 std::vector<std::pair<std::string, bool>> OptionValues(TOptions& options);
 
 // One option's new value, by the option's name.

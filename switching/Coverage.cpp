@@ -57,6 +57,13 @@ TChoice FirstChoice(settings::TOptions& options, const TCoverageRequest& request
     return {};
 }
 
+constexpr const char* kPolicyNames[] = {"AutochangeStartup", "AutochangeStandby", "AutochangeScreenSaver"};
+
+// The policy's value for `setting`, which stands above every rung.
+std::optional<bool> PolicyFor(const settings::TPolicies& policies, TSetting setting) {
+    return policies.Value(kPolicyNames[static_cast<std::size_t>(setting)]);
+}
+
 // The rules, which hold whatever a rung chose; nullopt where the setting may be switched.
 std::optional<TLeftOutReason> RuleLeavingOut(TSetting setting, bool administrator, bool userInReach) {
     if (setting == TSetting::ScreenSaver) {
@@ -74,6 +81,8 @@ const char* ReasonText(TLeftOutReason reason, bool several) {
     case TLeftOutReason::NoConsoleUser:
         return several ? " belong to the user at the console, and nobody is signed in there"
                        : " belongs to the user at the console, and nobody is signed in there";
+    case TLeftOutReason::Policy:
+        return " turned off by your organization's policy";
     case TLeftOutReason::NotRequested:
         return " not named by --only";
     case TLeftOutReason::OptionsOff:
@@ -88,11 +97,15 @@ TCoverage DecideCoverage(settings::TOptions& options, const TCoverageRequest& re
     const TChoice choice = FirstChoice(options, request);
     const bool administrator = engine::IsAdministrator();
     const bool userInReach = !engine::PerUserSettingsOutOfReach();
-    TCoverage coverage{{}, choice.allSchemes, {}};
+    const settings::TPolicies& policies = options.Policies();
+    TCoverage coverage{{}, policies.Value("ModifyAllPowerProfiles").value_or(choice.allSchemes), {}};
     for (const TSetting setting : kSettings) {
+        const std::optional<bool> policy = PolicyFor(policies, setting);
         if (const std::optional<TLeftOutReason> rule = RuleLeavingOut(setting, administrator, userInReach))
             coverage.leftOut.push_back({setting, *rule});
-        else if (!Contains(choice.settings, setting))
+        else if (policy && !*policy)
+            coverage.leftOut.push_back({setting, TLeftOutReason::Policy});
+        else if (!policy && !Contains(choice.settings, setting))
             coverage.leftOut.push_back({setting, choice.othersLeftOut});
         else
             Member(coverage.settings, setting) = true;
@@ -132,12 +145,14 @@ std::vector<TSetting> LeftOutFor(const TCoverage& coverage, TLeftOutReason reaso
 std::string WhyNothingIsCovered(const TCoverage& coverage) {
     std::string text;
     for (const TLeftOutReason reason : {TLeftOutReason::NeedsAdministrator, TLeftOutReason::NoConsoleUser,
-                                        TLeftOutReason::NotRequested, TLeftOutReason::OptionsOff}) {
+                                        TLeftOutReason::Policy, TLeftOutReason::NotRequested,
+                                        TLeftOutReason::OptionsOff}) {
         const std::vector<TSetting> settings = LeftOutFor(coverage, reason);
         if (settings.empty()) continue;
         if (!text.empty()) text += "; ";
         const bool several = settings.size() > 1;
-        text += SettingsText(settings) + (reason == TLeftOutReason::NotRequested || reason == TLeftOutReason::OptionsOff
+        text += SettingsText(settings) + (reason == TLeftOutReason::NotRequested || reason == TLeftOutReason::OptionsOff ||
+                                                  reason == TLeftOutReason::Policy
                                               ? (several ? " are" : " is")
                                               : "") +
                 ReasonText(reason, several);

@@ -3,9 +3,11 @@
 // for the window and gatewisecmd alike. The rules come first and always hold:
 // only an administrator switches the start-up and resume settings, and a
 // user's screen saver setting is switched only while that user's settings
-// are in reach. Within them the first rung of this order that chooses
-// decides: the settings the caller names (gatewisecmd --only); run as
-// SYSTEM, all three settings in every power scheme; the user's options.
+// are in reach. Within them the administrator's policy decides each setting
+// it sets (and the power schemes, when it sets ModifyAllPowerProfiles);
+// for the rest the first rung of this order that chooses decides: the
+// settings the caller names (gatewisecmd --only); run as SYSTEM, all three
+// settings in every power scheme; the user's options.
 
 #include "settings/Options.h"
 
@@ -22,6 +24,7 @@ enum class TSetting : std::uint8_t { Startup, Resume, ScreenSaver };
 enum class TLeftOutReason : std::uint8_t {
     NeedsAdministrator,  // start-up and resume, for a process without administrator rights
     NoConsoleUser,       // the screen saver, with nobody signed in at the console (run as SYSTEM)
+    Policy,              // the administrator's policy turns it off (settings/Policies.h)
     NotRequested,        // the caller named only other settings (--only)
     OptionsOff,          // the user's options leave it alone
 };

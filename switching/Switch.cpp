@@ -1,5 +1,6 @@
 #include "switching/Switch.h"
 
+#include "engine/Utilities.h"
 #include "switching/LastSwitch.h"
 
 #include <optional>
@@ -14,6 +15,38 @@ std::optional<TSwitchRecord> SettingsAfter(const TSwitchRecord& record) {
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// Ends the journal of a switch whose writes went through. `removedMore`: it
+// also removed what its record does not hold (a password, an account).
+TSwitchResult Finish(TSwitchJournal& journal, const TCoverage& coverage, const TSwitchRecord& record, bool removedMore) {
+    const std::optional<TSwitchRecord> after = SettingsAfter(record);
+    if (!after) {
+        journal.Keep();
+        return {coverage, record, false, false};
+    }
+    if (DifferentSettings(record, *after).empty() && !removedMore) {
+        journal.Withdraw();
+        return {coverage, record, false, true};
+    }
+    return {coverage, record, journal.Complete(*after), false};
+}
+
+// The start-up setting as a switch to secure mode that forgets the password records it.
+TSwitchRecord StartupRecord() {
+    TSwitchRecord record;
+    record.mode = settings::pmSecure;
+    record.startup = true;
+    record.autoLogonCountCovered = true;
+    record.autoAdminLogon = engine::ReadSettingValue(engine::kAutoAdminLogonValue);
+    record.autoLogonCount = engine::ReadSettingValue(engine::kAutoLogonCountValue);
+    record.forgetsPassword = true;
+    return record;
+}
+
+bool AccountStored() {
+    const engine::AutologonAccount account = engine::GetAutologonAccount();
+    return !account.user.empty() || !account.domain.empty() || engine::AutologonPasswordStored();
 }
 
 }  // namespace
@@ -31,6 +64,7 @@ TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, 
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once, const TCoverageRequest& request) {
     if (mode != settings::pmSecure && mode != settings::pmRelaxed) return {};
+    if (mode == settings::pmRelaxed) settings::RequireRelaxedModeAllowed(options.Policies());
     const TCoverage coverage = LockForSwitch(options, lock, request);
     if (coverage.settings.Empty()) throw ENothingToSwitch(coverage);
     TSwitchRecord record;
@@ -49,17 +83,39 @@ TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode
         }
         throw;
     }
-    const std::optional<TSwitchRecord> after = SettingsAfter(record);
-    if (!after) {
-        journal.Keep();
-        return {coverage, record, false, false};
-    }
     // Removing the stored password is a change of its own.
-    if (DifferentSettings(record, *after).empty() && !record.forgetsPassword) {
-        journal.Withdraw();
-        return {coverage, record, false, true};
+    return Finish(journal, coverage, record, record.forgetsPassword);
+}
+
+TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock) {
+    options.AdoptStoredChanges();
+    lock.TakeMachineWide();
+    TSwitchRecord record;
+    bool stored = false;
+    try {
+        record = StartupRecord();
+        stored = AccountStored();
+    } catch (const std::exception& error) {
+        throw ESwitchFailed(error.what(), {});
     }
-    return {coverage, record, journal.Complete(*after), false};
+    TSwitchJournal journal(options, record);
+    try {
+        engine::SetAskPasswordOnStartup(true);
+        engine::SetAutoLogonCount(std::nullopt);
+        engine::ForgetAutologonPassword();
+    } catch (const std::exception& error) {
+        throw ESwitchFailed(error.what(), RestoreSwitch(record));
+    }
+    try {
+        engine::SetAutologonAccount({}, {}, os::SecretString());
+    } catch (const std::exception& error) {
+        std::vector<std::string> left = RestoreSwitch(record);
+        left.insert(left.begin(), "the stored auto-logon password (removed)");
+        throw ESwitchFailed(error.what(), std::move(left));
+    }
+    TCoverage coverage;
+    coverage.settings.startup = true;
+    return Finish(journal, coverage, record, stored);
 }
 
 }  // namespace switching

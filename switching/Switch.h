@@ -38,7 +38,19 @@ TCoverage LockForSwitch(settings::TOptions& options, engine::TChangeLock& lock, 
 // undo can put them back later, and any other leaves the record before.
 // `once` limits relaxed mode to the next start (switching/SwitchRecord.h);
 // `request` is what the caller asks the switch to cover beyond the options.
+// While the policy turns relaxed mode off, a switch to it raises
+// settings::EForbiddenByPolicy before anything is read or written.
 TSwitchResult SwitchMode(settings::TOptions& options, settings::TPromptMode mode, engine::TChangeLock& lock,
                          bool once = false, const TCoverageRequest& request = {});
+
+// Removes the auto-logon account under `lock` (its machine-wide part is
+// taken here): automatic logon off and AutoLogonCount removed, as a switch of
+// the start-up setting alone, then the stored password (protected and plain)
+// and the account's name. The record kept for undo is that of a switch to
+// secure mode that forgets the password, so undo leaves start-up asking; it
+// never holds the password or the name. A failure puts back what the record
+// holds and raises ESwitchFailed. changedNothing: no account or password was
+// stored and automatic logon was off already.
+TSwitchResult RemoveAutologonAccount(settings::TOptions& options, engine::TChangeLock& lock);
 
 }  // namespace switching

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
+#include <utility>
 
 namespace switching {
 namespace {
 
-std::string SchemeName(const GUID& guid) { return "the password on wake of power scheme " + os::GuidText(guid); }
+std::string SchemeName(const GUID& guid) { return "the password on wake of power plan " + os::GuidText(guid); }
 
 std::string FailureMessage(const std::string& cause, const std::vector<std::string>& leftChanged) {
     if (leftChanged.empty()) return cause + "\r\nNothing was changed.";
@@ -229,6 +231,29 @@ std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const 
     if (expected.screenSaverIsSecure != now.screenSaverIsSecure) names.push_back("ScreenSaverIsSecure");
     if (expected.screenSaverParameter != now.screenSaverParameter) names.push_back(kSessionParameterName);
     return names;
+}
+
+std::string SettingInWords(const std::string& name) {
+    static const std::pair<std::string_view, const char*> kWords[] = {
+        {"AutoAdminLogon", "automatic logon"},
+        {"AutoLogonCount", "the number of automatic logons left (AutoLogonCount)"},
+        {kPolicyFlagName, "the password on resume in the power options"},
+        {"DelayLockInterval", "when Windows asks for the password again after sleep"},
+        {"ScreenSaverIsSecure", "the password after the screen saver"},
+        {kSessionParameterName, "the password after the screen saver in the running session"},
+    };
+    for (const auto& [known, words] : kWords)
+        if (name == known) return words;
+    try {
+        for (const engine::SchemeLockOnWake& scheme : engine::VistaReadLockOnWake(true)) {
+            if (SchemeName(scheme.scheme) != name) continue;
+            const std::optional<os::WString> plan = engine::PowerPlanName(scheme.scheme);
+            if (plan) return "the password on wake in the power plan " + os::ToUtf8(*plan);
+        }
+    } catch (const std::exception&) {
+        // The plans cannot be listed: the name stays as it is.
+    }
+    return name;
 }
 
 }  // namespace switching

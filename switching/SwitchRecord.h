@@ -97,5 +97,9 @@ TSwitchRecord ReadRecordedSettings(const TSwitchRecord& record);
 // both read by ReadRecordedSettings for the same record; a power scheme
 // missing from `now` differs.
 std::vector<std::string> DifferentSettings(const TSwitchRecord& expected, const TSwitchRecord& now);
+// A name that DifferentSettings gives, in words for the user, a power scheme
+// by the name Power Options shows: "automatic logon", "the password on wake
+// in the power plan Balanced". Only reads; never raises.
+std::string SettingInWords(const std::string& name);
 
 }  // namespace switching

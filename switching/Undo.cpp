@@ -70,6 +70,8 @@ TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool fo
         if (recorded.after) undoable.after = WithoutMachineWide(*recorded.after);
         if (!CoversAnything(undoable.before)) return outcome;
     }
+    // Undoing a switch to secure mode puts back settings that did not ask.
+    if (recorded.before.mode == settings::pmSecure) settings::RequireRelaxedModeAllowed(settings::TPolicies::Read());
     if (CoversMachineWideSettings(undoable.before)) {
         if (!engine::IsAdministrator()) {
             outcome.result = TUndoResult::NeedsAdministrator;

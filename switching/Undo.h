@@ -49,7 +49,9 @@ struct TUndoOutcome {
 // one now (as after a question to the user, while which another switch was
 // made), it refuses with RecordChanged. A switch that removed the stored
 // password (forgetsPassword) has every setting put back but the start-up
-// setting, which keeps asking: no password is recorded. All or nothing: a
+// setting, which keeps asking: no password is recorded. While the policy
+// turns relaxed mode off, undoing a switch to secure mode raises
+// settings::EForbiddenByPolicy, changing nothing. All or nothing: a
 // write that fails puts back what the undo had changed and raises
 // ESwitchFailed; the record stays.
 TUndoOutcome UndoLastSwitch(const settings::TPersistentOptions& options, bool force, engine::TChangeLock& lock,

@@ -1,7 +1,9 @@
 #include "ui/AccountDlgCore.h"
 
+#include "diagnostics/AutologonState.h"
 #include "engine/Exception.h"
 #include "engine/Utilities.h"
+#include "resources/StringIds.h"
 
 namespace ui {
 namespace {
@@ -31,6 +33,27 @@ TAccountFields AutologonAccountFields() {
     }
     if (stored.user.empty()) return CurrentAccountFields();
     return FieldsOf(std::move(stored.user), std::move(stored.domain));
+}
+
+TStoredPasswordLine StoredPasswordLine() {
+    diagnostics::PasswordStore store = diagnostics::PasswordStore::Unknown;
+    try {
+        store = diagnostics::ReadAutologonState().password;
+    } catch (const engine::Exception&) {
+        // told as not known
+    }
+    switch (store) {
+    case diagnostics::PasswordStore::None:
+        return {IDS_STORED_PASSWORD_NONE, false};
+    case diagnostics::PasswordStore::Protected:
+        return {IDS_STORED_PASSWORD_PROTECTED, true};
+    case diagnostics::PasswordStore::Plain:
+    case diagnostics::PasswordStore::Both:
+        return {IDS_STORED_PASSWORD_PLAIN, true};
+    case diagnostics::PasswordStore::Unknown:
+        break;
+    }
+    return {IDS_STORED_PASSWORD_UNKNOWN, true};
 }
 
 TRowLayout WithoutDomainRow(TRowLayout layout, int domainTop, int passwordTop) {

@@ -22,6 +22,16 @@ TAccountFields CurrentAccountFields();
 // The stored auto-logon account when it names a user, else the logged-on account.
 TAccountFields AutologonAccountFields();
 
+// What the auto-logon dialog says of the stored password: the string id of
+// its line (protected, in plain text, none, or not known: without
+// administrator rights, or a key that cannot be read), and whether OK with
+// no password may remove one.
+struct TStoredPasswordLine {
+    unsigned textId;
+    bool removable;
+};
+TStoredPasswordLine StoredPasswordLine();
+
 // The tops of a dialog's controls and its client height.
 struct TRowLayout {
     std::vector<int> tops;

@@ -15,6 +15,7 @@ TdlgAutologon::TdlgAutologon(toolkit::TComponent* owner)
     : TAccountForm(owner, L"LAYOUT_AUTOLOGON"),
       edtPasswordAgain(Get<toolkit::TEdit>(L"edtPasswordAgain")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      lblStoredPassword(Get<toolkit::TLabel>(L"lblStoredPassword")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
     RegisterHandler("FormCreate", &TdlgAutologon::FormCreate);
     RegisterHandler("edtPasswordChange", &TdlgAutologon::edtPasswordChange);
@@ -24,6 +25,9 @@ TdlgAutologon::TdlgAutologon(toolkit::TComponent* owner)
 
 void TdlgAutologon::FormCreate(toolkit::TComponent*) {
     ShowAccount(AutologonAccountFields());
+    const TStoredPasswordLine stored = StoredPasswordLine();
+    lblStoredPassword.SetCaption(shell::ResString(stored.textId));
+    passwordStored_ = stored.removable;
     edtPasswordAgain.SetText(L"");
     edtPasswordChange(this);
 }
@@ -36,6 +40,7 @@ void TdlgAutologon::edtPasswordChange(toolkit::TComponent*) {
 
 void TdlgAutologon::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
+    if (password.empty() && passwordStored_ && !AskYes(IDS_STORED_PASSWORD_REMOVE)) return;
     const engine::UserAccount account = TypedAccount();
     if (const std::optional<std::string> problem = engine::AccountNameProblem(account.user, account.domain)) {
         ShowErrorEx(this, PlainTextMarkup(os::FromUtf8(*problem)), shell::ResString(IDS_ERROR_CAPTION), HelpContext);

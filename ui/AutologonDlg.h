@@ -11,12 +11,14 @@ class TdlgAutologon : public TAccountForm {
 public:
     explicit TdlgAutologon(toolkit::TComponent* owner);
 
-    // Shows the stored auto-logon account, else the logged-on one.
+    // Shows the stored auto-logon account, else the logged-on one, and
+    // whether and where its password is stored.
     void FormCreate(toolkit::TComponent* sender);
     // OK is enabled exactly when the password and its confirmation agree; the
     // mismatch line shows exactly when it is not.
     void edtPasswordChange(toolkit::TComponent* sender);
-    // Verifies the account, asks to correct a rejected one, and stores it;
+    // With empty password fields while a password is stored, asks before
+    // removing it. Verifies the account, asks to correct a rejected one, and stores it;
     // a password that only a plain registry value could take is pointed out.
     // When storing fails, or another change holds the lock, the error is
     // shown and the dialog stays open as it was.
@@ -27,6 +29,8 @@ public:
 private:
     toolkit::TEdit& edtPasswordAgain;
     toolkit::TLabel& lblMismatch;
+    toolkit::TLabel& lblStoredPassword;
+    bool passwordStored_ = false;
     toolkit::TButton& btnOk;
 };
 

@@ -59,11 +59,21 @@ void PlayExclamation() {
         play("SystemExclamation", nullptr, SND_ASYNC);
 }
 
+// Posted once the window has painted itself the first time: the checks of
+// what keeps the mode shown from taking effect wait for it.
+constexpr UINT kFirstPaintDone = WM_APP + 40;
+
 TCustomModeTexts CustomModeTexts() {
     return {shell::ResString(IDS_CUSTOM_LINE),   shell::ResString(IDS_CUSTOM_NONE_SET),
             shell::ResString(IDS_CUSTOM_BOTH),   shell::ResString(IDS_CUSTOM_EITHER),
             shell::ResString(IDS_MOMENT_STARTUP), shell::ResString(IDS_MOMENT_WAKE),
             shell::ResString(IDS_MOMENT_SCREEN_SAVER)};
+}
+
+TModeLineTexts ModeLineTexts() {
+    return {CustomModeTexts(),
+            {shell::ResString(IDS_OVERRIDDEN_MORE), shell::ResString(IDS_OVERRIDDEN_SAYS_MORE)},
+            shell::ResString(IDS_MODE_UNKNOWN)};
 }
 
 // The power settings whose changes Windows sends as WM_POWERBROADCAST: the
@@ -141,11 +151,14 @@ std::wstring AdvertisementAddress(int index) {
 TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     : TSubstForm(owner, MainLayout(), "LAYOUT_MAIN"),
       pnlConsole(Get<toolkit::TPanel>(L"pnlConsole")),
-      lblCustomMode(Get<toolkit::TLabel>(L"lblCustomMode")),
+      lblModeLine(Get<toolkit::TLabel>(L"lblModeLine")),
       imgSecure(Get<toolkit::TImage>(L"imgSecure")),
       lblSecureTitle(Get<toolkit::TLabel>(L"lblSecureTitle")),
       imgRelaxed(Get<toolkit::TImage>(L"imgRelaxed")),
       lblRelaxedTitle(Get<toolkit::TLabel>(L"lblRelaxedTitle")),
+      lblRelaxed(Get<widgets::TKXLabel>(L"lblRelaxed")),
+      shpAdvertisement(Get<toolkit::TShape>(L"Shape1")),
+      lblAdvert(Get<toolkit::TLabel>(L"lblAdvert")),
       imgAdvertisement(Get<toolkit::TImage>(L"imgAdvertisement")),
       lblAdvertisementTitle(Get<toolkit::TLabel>(L"lblAdvertisementTitle")),
       lblAdvertisement(Get<widgets::TKXLabel>(L"lblAdvertisement")),
@@ -153,8 +166,11 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
       dlgBalloon(Get<widgets::TBalloonHelp>(L"dlgBalloon")),
       tmrBalloon(Get<toolkit::TTimer>(L"tmrBalloon")),
       tmrRefresh(Get<toolkit::TTimer>(L"tmrRefresh")),
+      mnuCommandsRelaxedMode(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedMode")),
+      mnuAdditionalProducts(Get<toolkit::TMenuItem>(L"mnuAdditionalProducts")),
       mnuCommandsUndo(Get<toolkit::TMenuItem>(L"mnuCommandsUndo")),
       mnuCommandsSetAccount(Get<toolkit::TMenuItem>(L"mnuCommandsSetAccount")),
+      mnuCommandsRemoveAccount(Get<toolkit::TMenuItem>(L"mnuCommandsRemoveAccount")),
       mnuCommandsRelaxedOnce(Get<toolkit::TMenuItem>(L"mnuCommandsRelaxedOnce")),
       mnuHelpAbout(Get<toolkit::TMenuItem>(L"mnuHelpAbout")) {
     RegisterHandler("SubstFormCreate", &TdlgGatewiseMain::SubstFormCreate);
@@ -172,6 +188,7 @@ TdlgGatewiseMain::TdlgGatewiseMain(toolkit::TComponent* owner)
     RegisterHandler("tmrRefreshTimer", &TdlgGatewiseMain::tmrRefreshTimer);
     RegisterHandler("mnuCommandsOptionsClick", &TdlgGatewiseMain::mnuCommandsOptionsClick);
     RegisterHandler("mnuCommandsSetAccountClick", &TdlgGatewiseMain::mnuCommandsSetAccountClick);
+    RegisterHandler("mnuCommandsRemoveAccountClick", &TdlgGatewiseMain::mnuCommandsRemoveAccountClick);
     RegisterHandler("mnuCommandsCheckSettingsClick", &TdlgGatewiseMain::mnuCommandsCheckSettingsClick);
     RegisterHandler("mnuCommandsUsersManagementClick", &TdlgGatewiseMain::mnuCommandsUsersManagementClick);
     RegisterHandler("mnuCommandsExitClick", &TdlgGatewiseMain::mnuCommandsExitClick);
@@ -199,8 +216,10 @@ void TdlgGatewiseMain::SubstFormCreate(toolkit::TComponent*) {
 
     if (!engine::IsAdministrator()) {
         mnuCommandsSetAccount.SetEnabled(false);
+        mnuCommandsRemoveAccount.SetEnabled(false);
         mnuCommandsRelaxedOnce.SetEnabled(false);
     }
+    ApplyPolicies();
 
     FitClientHeight();
 
@@ -282,6 +301,15 @@ LRESULT TdlgGatewiseMain::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_POWERBROADCAST:
         SettingsChanged();
         return TRUE;
+    case WM_PAINT:
+        if (!painted_) {
+            painted_ = true;
+            PostMessageW(Handle(), kFirstPaintDone, 0, 0);
+        }
+        break;
+    case kFirstPaintDone:
+        toolkit::Guarded([this] { RefreshModeDisplay(); });
+        return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && refreshSchedule_.RefreshOnActivation()) RefreshForOutsideChanges();
         break;
@@ -294,6 +322,7 @@ LRESULT TdlgGatewiseMain::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void TdlgGatewiseMain::ApplyRunTimeLayout() {
     TSubstForm::ApplyRunTimeLayout();
     LoadModePictures();
+    LeaveOutAdditionalProducts();
     customLineRoom_ = 0;
     PlaceCustomModeLine();
     FitClientHeight();
@@ -316,6 +345,31 @@ void TdlgGatewiseMain::FitClientHeight() {
     SetClientHeight(btnExit.Top() + btnExit.Height() + gap);
 }
 
+void TdlgGatewiseMain::ApplyPolicies() {
+    const settings::TPolicies& policies = settings::GlobalOptions().Policies();
+    if (!policies.RelaxedModeAllowed()) {
+        mnuCommandsRelaxedMode.SetEnabled(false);
+        mnuCommandsRelaxedOnce.SetEnabled(false);
+        imgRelaxed.Cursor = toolkit::crDefault;
+        lblRelaxedTitle.Cursor = toolkit::crDefault;
+        lblRelaxed.SetCaption(WithoutRelaxedLink(lblRelaxed.Caption(), shell::ResString(IDS_RELAXED_TURNED_OFF)));
+    }
+    LeaveOutAdditionalProducts();
+}
+
+void TdlgGatewiseMain::LeaveOutAdditionalProducts() {
+    if (settings::GlobalOptions().Policies().ShowsAdditionalProducts()) return;
+    mnuAdditionalProducts.SetVisible(false);
+    for (toolkit::TControl* control : std::initializer_list<toolkit::TControl*>{
+             &shpAdvertisement, &lblAdvert, &imgAdvertisement, &lblAdvertisementTitle, &lblAdvertisement})
+        control->SetVisible(false);
+    const int room = shpAdvertisement.Height();
+    pnlConsole.SetHeight(pnlConsole.Height() - room);
+    for (toolkit::TControl* control : Controls())
+        if (control != &pnlConsole) control->SetTop(control->Top() - room);
+    FitClientHeight();
+}
+
 void TdlgGatewiseMain::ShowAdvertisement() {
     std::mt19937 random(static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     advertIndex_ = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 3)(random));
@@ -328,28 +382,41 @@ void TdlgGatewiseMain::ShowAdvertisement() {
 
 void TdlgGatewiseMain::RefreshModeDisplay() {
     settings::TOptions& options = settings::GlobalOptions();
-    settings::TPromptMode mode = options.GetCurrentMode();
-    std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
+    const TModeDisplay display = ReadModeDisplay(options, painted_, ModeLineTexts());
+    const std::optional<settings::TPromptMode>& mode = display.mode;
+    overriddenLine_ = display.overridden;
+    unreadable_ = display.unreadable;
+    const std::wstring active = shell::ResString(IDS_CURRENTLY_ACTIVE);
     lblSecureTitle.SetCaption(shell::ResString(IDS_SECURE_MODE) + (mode == settings::pmSecure ? active : L""));
     // A record that cannot be used keeps the undo command, which then says why.
     const switching::TStoredSwitch stored = switching::ReadLastSwitch(options);
     const bool once = mode == settings::pmRelaxed && switching::OneTimeLogonPending(stored.last);
     lblRelaxedTitle.SetCaption(shell::ResString(once ? IDS_RELAXED_ONCE_MODE : IDS_RELAXED_MODE) +
                                (mode == settings::pmRelaxed ? active : L""));
-    const std::wstring line = mode == settings::pmCustom ? CustomModeLine(ReadPromptStates(options), CustomModeTexts()) : L"";
-    lblCustomMode.SetCaption(line);
-    lblCustomMode.SetVisible(!line.empty());
+    lblModeLine.SetCaption(display.line);
+    lblModeLine.SetVisible(!display.line.empty());
     PlaceCustomModeLine();
     mnuCommandsUndo.SetEnabled(stored.last || !stored.problem.empty());
+    if (painted_) ShowUnreadableOnce();
+}
+
+// Set before the message shows, so that the refreshes while it shows do not
+// show it again; a mode read again clears it.
+void TdlgGatewiseMain::ShowUnreadableOnce() {
+    if (unreadable_.empty()) unreadableShown_.clear();
+    if (unreadable_.empty() || unreadable_ == unreadableShown_) return;
+    unreadableShown_ = unreadable_;
+    ShowErrorEx(this, os::Format(shell::ResString(IDS_MODE_UNREADABLE), PlainTextMarkup(unreadable_)),
+                shell::ResString(IDS_MODE_UNREADABLE_CAPTION), HelpContext);
 }
 
 void TdlgGatewiseMain::PlaceCustomModeLine() {
-    const int room = lblCustomMode.Visible() ? lblCustomMode.Height() + toolkit::ScaleToDpi(8, PixelsPerInch()) : 0;
+    const int room = lblModeLine.Visible() ? lblModeLine.Height() + toolkit::ScaleToDpi(8, PixelsPerInch()) : 0;
     const int shift = room - customLineRoom_;
     if (shift == 0) return;
     customLineRoom_ = room;
     for (toolkit::TControl* control : pnlConsole.Controls())
-        if (control != &lblCustomMode && control->Top() >= lblCustomMode.Top()) control->SetTop(control->Top() + shift);
+        if (control != &lblModeLine && control->Top() >= lblModeLine.Top()) control->SetTop(control->Top() + shift);
     pnlConsole.SetHeight(pnlConsole.Height() + shift);
     for (toolkit::TControl* control : Controls())
         if (control != &pnlConsole) control->SetTop(control->Top() + shift);
@@ -422,11 +489,13 @@ void TdlgGatewiseMain::mnuCommandsSecureModeClick(toolkit::TComponent* sender) {
 
 void TdlgGatewiseMain::mnuCommandsRelaxedModeClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
+    if (!settings::GlobalOptions().Policies().RelaxedModeAllowed()) return;
     if (PasswordLessSignInAllowsRelaxedMode() && CanEnterRelaxedMode()) SwitchMode(settings::pmRelaxed);
 }
 
 void TdlgGatewiseMain::mnuCommandsRelaxedOnceClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
+    if (!settings::GlobalOptions().Policies().RelaxedModeAllowed()) return;
     settings::GlobalOptions().AdoptStoredChanges();
     if (!settings::GlobalOptions().AutochangeStartup()) {
         ShowModeNotification(settings::pmRelaxed, shell::ResString(IDS_RELAXED_ONCE_NO_STARTUP));
@@ -492,14 +561,19 @@ void TdlgGatewiseMain::SwitchMode(settings::TPromptMode mode, bool once) {
         failure = os::FromUtf8(error.what());
     } catch (const engine::EChangeInProgress& busy) {
         failure = os::FromUtf8(busy.what());
+    } catch (const settings::EForbiddenByPolicy& refused) {
+        failure = os::FromUtf8(refused.what());
     }
     // First, so that the balloon points at the title where it then stays:
-    // the Custom Mode line may come or go and move the titles.
+    // the line under the header may come or go and move the titles.
     RefreshModeDisplay();
     const std::wstring name = once ? shell::ResString(IDS_RELAXED_ONCE_MODE) : ModeName(mode);
     if (already)
         Notify(mode, shell::ResString(IDS_MODE_UNCHANGED), os::Format(shell::ResString(IDS_MODE_ALREADY_FORMAT), name),
                false);
+    else if (failure.empty() && !overriddenLine_.empty())
+        Notify(mode, shell::ResString(IDS_MODE_NOT_IN_EFFECT),
+               FormatAll(shell::ResString(IDS_MODE_NOT_IN_EFFECT_FORMAT), {name, overriddenLine_}) + note, false);
     else
         ShowModeNotification(mode, failure, note, once);
 }
@@ -526,6 +600,8 @@ void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
         failure = os::FromUtf8(error.what());
     } catch (const engine::EChangeInProgress& busy) {
         failure = os::FromUtf8(busy.what());
+    } catch (const settings::EForbiddenByPolicy& refused) {
+        failure = os::FromUtf8(refused.what());
     }
     RefreshModeDisplay();
     if (failure.empty()) ShowUndoOutcome(outcome, named ? &*named : nullptr);
@@ -535,12 +611,13 @@ void TdlgGatewiseMain::mnuCommandsUndoClick(toolkit::TComponent* sender) {
 bool TdlgGatewiseMain::AskUndoAnyway(const switching::TUndoOutcome& outcome) {
     const switching::TLastSwitch& last = *outcome.last;
     std::wstring names;
-    for (const std::string& name : outcome.changed) names += (names.empty() ? L"" : L", ") + os::FromUtf8(name);
+    for (const std::string& name : outcome.changed)
+        names += (names.empty() ? L"" : L", ") + os::FromUtf8(switching::SettingInWords(name));
     const std::wstring question =
         last.after ? FormatAll(shell::ResString(IDS_UNDO_CHANGED_SINCE),
                                {SwitchModeName(last), SwitchTime(last), PlainTextMarkup(names)})
                    : FormatAll(shell::ResString(IDS_UNDO_UNFINISHED), {SwitchModeName(last), SwitchTime(last)});
-    return AskYesNoEx(this, question, shell::ResString(IDS_UNDO_CAPTION), false, nullptr, HelpContext) == iaYes;
+    return AskNoByDefaultEx(this, question, shell::ResString(IDS_UNDO_CAPTION), HelpContext) == iaYes;
 }
 
 void TdlgGatewiseMain::ShowUndoOutcome(const switching::TUndoOutcome& outcome, const switching::TLastSwitch* named) {
@@ -618,6 +695,37 @@ void TdlgGatewiseMain::mnuCommandsOptionsClick(toolkit::TComponent* sender) {
 void TdlgGatewiseMain::mnuCommandsSetAccountClick(toolkit::TComponent* sender) {
     HideBalloon(sender);
     shell::Execute<TdlgAutologon>(this);
+}
+
+void TdlgGatewiseMain::mnuCommandsRemoveAccountClick(toolkit::TComponent* sender) {
+    HideBalloon(sender);
+    const std::wstring caption = shell::ResString(IDS_REMOVE_ACCOUNT_CAPTION);
+    const TAccountFields account = AutologonAccountFields();
+    const std::wstring name =
+        account.user.empty() ? shell::ResString(IDS_REMOVE_ACCOUNT_NONE)
+                             : PlainTextMarkup(os::FromUtf8(diagnostics::AccountDisplayName(account.user, account.domain)));
+    if (AskNoByDefaultEx(this, os::Format(shell::ResString(IDS_REMOVE_ACCOUNT_QUESTION), name), caption, HelpContext) !=
+        iaYes)
+        return;
+    std::wstring failure;
+    switching::TSwitchResult result;
+    audit::Warnings ignored;  // as for a switch
+    try {
+        engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+        result = audit::RemoveAutologonAccount(settings::GlobalOptions(), lock, audit::orWindow, ignored);
+    } catch (const switching::ESwitchFailed& error) {
+        failure = os::FromUtf8(error.what());
+    } catch (const engine::EChangeInProgress& busy) {
+        failure = os::FromUtf8(busy.what());
+    }
+    RefreshModeDisplay();
+    if (!failure.empty()) ShowErrorEx(this, PlainTextMarkup(failure), caption, HelpContext);
+    else if (result.changedNothing) ShowInfoEx(this, shell::ResString(IDS_REMOVE_ACCOUNT_NOTHING), caption, HelpContext);
+    else
+        ShowInfoEx(this,
+                   shell::ResString(IDS_REMOVE_ACCOUNT_DONE) +
+                       (result.undoAvailable ? L"" : L"<br><br>" + PlainTextMarkup(shell::ResString(IDS_UNDO_UNAVAILABLE))),
+                   caption, HelpContext);
 }
 
 void TdlgGatewiseMain::mnuCommandsUsersManagementClick(toolkit::TComponent*) {

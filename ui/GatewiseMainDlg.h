@@ -50,8 +50,11 @@ public:
 
     // Shows the machine's mode: marks the active mode's title " (currently
     // active)", or in Custom mode neither, and then shows the line under the
-    // header that tells which prompts ask; the undo command is enabled while
-    // a switch is recorded. Every refresh of the mode comes here: at
+    // header: in Custom Mode which prompts ask; in Secure or Relaxed Mode, from
+    // the first paint on, what keeps that mode from taking effect; when the
+    // mode cannot be read, neither title is marked and the line says why
+    // (and a message says it once). The undo command is enabled while a
+    // switch is recorded. Every refresh of the mode comes here: at
     // creation, after the window's own commands, and shortly after others
     // changed the settings, the options or the record (the keys where they
     // live are watched while the window is open, and the power and setting
@@ -82,6 +85,9 @@ public:
     void mnuCommandsUndoClick(toolkit::TComponent* sender);
     void mnuCommandsOptionsClick(toolkit::TComponent* sender);
     void mnuCommandsSetAccountClick(toolkit::TComponent* sender);
+    // Asks first, then removes the auto-logon account and its password and
+    // turns automatic logon off, as a switch that undo knows; administrators only.
+    void mnuCommandsRemoveAccountClick(toolkit::TComponent* sender);
     void mnuCommandsUsersManagementClick(toolkit::TComponent* sender);
     // Shows the findings of the diagnostics in the check report.
     void mnuCommandsCheckSettingsClick(toolkit::TComponent* sender);
@@ -148,16 +154,25 @@ private:
     void ShowModePicture(toolkit::TImage* image, bool highlighted);
     void LoadModePictures();
     void FitClientHeight();
-    // The rows below the header move down to make room for the Custom Mode
-    // line while it shows, and back while it does not; the window grows as much.
+    // The administrator's policy: Relaxed Mode turned off (its link, title,
+    // padlock and commands do nothing, and a line says so), and the other
+    // products left out (the box and its menu; the window shrinks by the box).
+    void ApplyPolicies();
+    void LeaveOutAdditionalProducts();
+    // The rows below the header move down to make room for the line under
+    // the header while it shows, and back while it does not; the window grows as much.
     void PlaceCustomModeLine();
+    void ShowUnreadableOnce();
 
     toolkit::TPanel& pnlConsole;
-    toolkit::TLabel& lblCustomMode;
+    toolkit::TLabel& lblModeLine;
     toolkit::TImage& imgSecure;
     toolkit::TLabel& lblSecureTitle;
     toolkit::TImage& imgRelaxed;
     toolkit::TLabel& lblRelaxedTitle;
+    widgets::TKXLabel& lblRelaxed;
+    toolkit::TShape& shpAdvertisement;
+    toolkit::TLabel& lblAdvert;
     toolkit::TImage& imgAdvertisement;
     toolkit::TLabel& lblAdvertisementTitle;
     widgets::TKXLabel& lblAdvertisement;
@@ -165,14 +180,21 @@ private:
     widgets::TBalloonHelp& dlgBalloon;
     toolkit::TTimer& tmrBalloon;
     toolkit::TTimer& tmrRefresh;
+    toolkit::TMenuItem& mnuCommandsRelaxedMode;
+    toolkit::TMenuItem& mnuAdditionalProducts;
     toolkit::TMenuItem& mnuCommandsUndo;
     toolkit::TMenuItem& mnuCommandsSetAccount;
+    toolkit::TMenuItem& mnuCommandsRemoveAccount;
     toolkit::TMenuItem& mnuCommandsRelaxedOnce;
     toolkit::TMenuItem& mnuHelpAbout;
 
     std::array<toolkit::Picture, 4> pictures_;
     std::uint8_t advertIndex_ = 0;
-    int customLineRoom_ = 0;  // pixels the rows moved down for the Custom Mode line
+    int customLineRoom_ = 0;  // pixels the rows moved down for the line under the header
+    bool painted_ = false;
+    std::wstring overriddenLine_;   // what keeps the mode shown from taking effect
+    std::wstring unreadable_;       // why the mode could not be read
+    std::wstring unreadableShown_;  // the last such reason shown in a message
     toolkit::KernelHandle mutex_;
     TRefreshSchedule refreshSchedule_;
     bool refreshingForOthers_ = false;

@@ -79,6 +79,12 @@ void TdlgKVInfoEx::ShowButtons(bool isQuestion, bool allowCancel, bool help) {
     }
 }
 
+void TdlgKVInfoEx::DefaultToNo() {
+    btnYes.SetDefault(false);
+    btnNo.SetDefault(true);
+    ActiveControl = &btnNo;
+}
+
 void TdlgKVInfoEx::ArrangeControls() {
     TInfoDlgMetrics metrics;
     metrics.pixelsPerInch = PixelsPerInch();
@@ -147,6 +153,18 @@ TInfoAnswer AskYesNoEx(toolkit::TForm* owner, const std::wstring& text, const st
                        bool* dontShowAgain, int helpContext) {
     const std::wstring shown = caption.empty() ? toolkit::Application().Title : caption;
     return ExecuteInfoEx(owner, text, shown, true, false, allowCancel, dontShowAgain, helpContext);
+}
+
+TInfoAnswer AskNoByDefaultEx(toolkit::TForm* owner, const std::wstring& text, const std::wstring& caption,
+                             int helpContext) {
+    const std::wstring shown = caption.empty() ? toolkit::Application().Title : caption;
+    const int result = shell::ShowModalForm([&]() -> shell::TSubstForm* {
+        auto* dialog = toolkit::CreateFormOrRaise<TdlgKVInfoEx>(owner, shown, text, true, false, false, nullptr,
+                                                                helpContext);
+        dialog->DefaultToNo();
+        return dialog;
+    });
+    return AnswerFor(result, false);
 }
 
 }  // namespace ui

@@ -32,6 +32,8 @@ public:
     void btnHelpClick(toolkit::TComponent* sender);
     // Opens the link's target, completed (see CompleteLinkTarget); the dialog stays open.
     void lblTextLinkClick(toolkit::TComponent* sender, widgets::THTMLRenderItem& item);
+    // A question's No becomes the default button and takes the focus.
+    void DefaultToNo();
 
 protected:
     void DoHide() override;
@@ -67,5 +69,9 @@ void ShowInfoEx(toolkit::TForm* owner, const std::wstring& text, const std::wstr
 // becomes the application's title.
 TInfoAnswer AskYesNoEx(toolkit::TForm* owner, const std::wstring& text, const std::wstring& caption, bool allowCancel,
                        bool* dontShowAgain, int helpContext);
+// A question with Yes and No where No has the focus and Enter answers No:
+// for a change that the user should not make by pressing Enter.
+TInfoAnswer AskNoByDefaultEx(toolkit::TForm* owner, const std::wstring& text, const std::wstring& caption,
+                             int helpContext);
 
 }  // namespace ui

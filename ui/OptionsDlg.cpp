@@ -12,6 +12,8 @@
 #include "ui/OptionsDlgCore.h"
 #include "widgets/KXLabel.h"
 
+#include <utility>
+
 namespace ui {
 namespace {
 
@@ -29,7 +31,9 @@ TdlgOptions::TdlgOptions(toolkit::TComponent* owner)
       chkScreenSaver(Get<toolkit::TCheckBox>(L"chkScreenSaver")),
       chkModifyAllPowerProfiles(Get<toolkit::TCheckBox>(L"chkModifyAllPowerProfiles")),
       chkForgetPassword(Get<toolkit::TCheckBox>(L"chkForgetPassword")),
+      chkVerifyPassword(Get<toolkit::TCheckBox>(L"chkVerifyPassword")),
       lblMismatch(Get<toolkit::TLabel>(L"lblMismatch")),
+      lblSetByPolicy(Get<toolkit::TLabel>(L"lblSetByPolicy")),
       btnAutologon(Get<toolkit::TButton>(L"btnAutologon")),
       btnOk(Get<toolkit::TButton>(L"btnOk")) {
     RegisterHandler("FormCreate", &TdlgOptions::FormCreate);
@@ -48,6 +52,7 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
     chkModifyAllPowerProfiles.SetChecked(options.ModifyAllPowerProfiles());
     chkModifyAllPowerProfiles.SetVisible(engine::IsWindows6OrLater());
     chkForgetPassword.SetChecked(options.ForgetPasswordInSecureMode());
+    chkVerifyPassword.SetChecked(options.VerifyPassword());
     shown_ = Boxes();
     if (!engine::IsAdministrator()) {
         chkStartup.SetEnabled(false);
@@ -55,6 +60,21 @@ void TdlgOptions::FormCreate(toolkit::TComponent*) {
         chkForgetPassword.SetEnabled(false);
         btnAutologon.SetEnabled(false);
     }
+    FixPolicyOptions(options);
+}
+
+void TdlgOptions::FixPolicyOptions(const settings::TOptions& options) {
+    bool any = false;
+    for (const auto& [name, box] : {std::pair<const char*, toolkit::TCheckBox*>{"AutochangeStartup", &chkStartup},
+                                    {"AutochangeStandby", &chkStandby},
+                                    {"AutochangeScreenSaver", &chkScreenSaver},
+                                    {"ModifyAllPowerProfiles", &chkModifyAllPowerProfiles},
+                                    {"ForgetPasswordInSecureMode", &chkForgetPassword}}) {
+        if (!options.SetByPolicy(name)) continue;
+        box->SetEnabled(false);
+        any = any || box->Visible();
+    }
+    lblSetByPolicy.SetVisible(any);
 }
 
 void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
@@ -65,7 +85,7 @@ void TdlgOptions::CheckBoxClick(toolkit::TComponent*) {
 
 TOptionBoxes TdlgOptions::Boxes() const {
     return {chkStartup.Checked(), chkStandby.Checked(), chkScreenSaver.Checked(), chkModifyAllPowerProfiles.Checked(),
-            chkForgetPassword.Checked()};
+            chkForgetPassword.Checked(), chkVerifyPassword.Checked()};
 }
 
 void TdlgOptions::btnOkClick(toolkit::TComponent*) {

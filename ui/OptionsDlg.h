@@ -1,7 +1,8 @@
 #pragma once
 // The options dialog: which of the three password prompts a switch changes,
 // whether the resume prompt is written to every power scheme, and whether a
-// switch to secure mode forgets the stored auto-logon password. OK saves the
+// switch to secure mode forgets the stored auto-logon password, and whether
+// a switch to secure mode asks for the Windows password first. OK saves the
 // options the user changed here; Cancel writes nothing.
 
 #include "shell/SubstFrm.h"
@@ -32,6 +33,9 @@ public:
 
 private:
     TOptionBoxes Boxes() const;
+    // The boxes of the options that the administrator's policy sets are
+    // fixed, and a line says why.
+    void FixPolicyOptions(const settings::TOptions& options);
 
     TOptionBoxes shown_;
     toolkit::TCheckBox& chkStartup;
@@ -39,7 +43,9 @@ private:
     toolkit::TCheckBox& chkScreenSaver;
     toolkit::TCheckBox& chkModifyAllPowerProfiles;
     toolkit::TCheckBox& chkForgetPassword;
+    toolkit::TCheckBox& chkVerifyPassword;
     toolkit::TLabel& lblMismatch;
+    toolkit::TLabel& lblSetByPolicy;
     toolkit::TButton& btnAutologon;
     toolkit::TButton& btnOk;
 };

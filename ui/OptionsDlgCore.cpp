@@ -19,6 +19,7 @@ std::vector<settings::TOptionChange> ChangedOptions(const TOptionBoxes& shown, c
     compare("AutochangeScreenSaver", shown.screenSaver, now.screenSaver);
     compare("ModifyAllPowerProfiles", shown.allPowerProfiles, now.allPowerProfiles);
     compare("ForgetPasswordInSecureMode", shown.forgetPassword, now.forgetPassword);
+    compare("VerifyPassword", shown.verifyPassword, now.verifyPassword);
     return changes;
 }
 

@@ -12,18 +12,18 @@ namespace ui {
 // option does not count.
 bool AnyPromptEnabled(bool startup, bool standby, bool screenSaver);
 
-// The dialog's five check boxes.
+// The dialog's six check boxes.
 struct TOptionBoxes {
     bool startup = false;
     bool standby = false;
     bool screenSaver = false;
     bool allPowerProfiles = false;
     bool forgetPassword = false;
+    bool verifyPassword = false;
 };
 
 // What OK saves: the options whose box the user changed since the dialog
-// showed `shown`, and no other. An option the dialog does not show
-// (VerifyPassword) is never among them.
+// showed `shown`, and no other.
 std::vector<settings::TOptionChange> ChangedOptions(const TOptionBoxes& shown, const TOptionBoxes& now);
 
 // OK's save, under the change lock: `changes` go on top of the options as

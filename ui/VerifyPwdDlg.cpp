@@ -16,7 +16,11 @@ TdlgVerifyPwd::TdlgVerifyPwd(toolkit::TComponent* owner)
     RegisterHandler("btnCtrlPanelClick", &TdlgVerifyPwd::btnCtrlPanelClick);
 }
 
-void TdlgVerifyPwd::FormCreate(toolkit::TComponent*) { ShowAccount(CurrentAccountFields()); }
+void TdlgVerifyPwd::FormCreate(toolkit::TComponent*) {
+    ShowAccount(CurrentAccountFields());
+    // The administrator's policy decides whether the prompt shows.
+    if (settings::GlobalOptions().SetByPolicy("VerifyPassword")) chkDontShowAgain.SetEnabled(false);
+}
 
 void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
     const os::SecretString password = edtPassword.SecretText();
@@ -46,6 +50,7 @@ void TdlgVerifyPwd::btnOkClick(toolkit::TComponent*) {
 
 void TdlgVerifyPwd::SaveVerifyPassword() {
     settings::TOptions& options = settings::GlobalOptions();
+    if (options.SetByPolicy("VerifyPassword")) return;
     audit::TOptionsChange change(options, audit::orWindow);
     options.SetVerifyPassword(!chkDontShowAgain.Checked());
     options.Save("VerifyPassword");

@@ -70,6 +70,7 @@ void SimMachine::RegisterExports() {
                                           GATEWISE_SIM_EXPORT(PowerEnumerate),
                                           GATEWISE_SIM_EXPORT(PowerDuplicateScheme),
                                           GATEWISE_SIM_EXPORT(PowerDeleteScheme),
+                                          GATEWISE_SIM_EXPORT(PowerReadFriendlyName),
                                           GATEWISE_SIM_EXPORT(PowerReadACValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerReadDCValueIndex),
                                           GATEWISE_SIM_EXPORT(PowerWriteACValueIndex),

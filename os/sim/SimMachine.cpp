@@ -118,7 +118,9 @@ SimMachine::SimMachine()
     consoleUser = SessionUser{AliceSid(), WSTR("alice"), WSTR("GATEWISE-PC")};
     sidAccounts = {{AliceSid(), WSTR("alice"), WSTR("GATEWISE-PC")},
                    {LocalSystemSid(), WSTR("SYSTEM"), WSTR("NT AUTHORITY"), SidTypeWellKnownGroup}};
-    powerSchemes = {{MakeGuid(0x381B4222), 1, 1}, {MakeGuid(0x8C5E7FDA), 1, 1}, {MakeGuid(0xA1841308), 1, 1}};
+    powerSchemes = {{MakeGuid(0x381B4222), 1, 1, WSTR("Balanced")},
+                    {MakeGuid(0x8C5E7FDA), 1, 1, WSTR("High performance")},
+                    {MakeGuid(0xA1841308), 1, 1, WSTR("Power saver")}};
     globalPowerPolicy.user.Revision = 1;
     globalPowerPolicy.user.GlobalFlags = 0x01 | kEnablePasswordLogon;
     globalPowerPolicy.mach.Revision = 1;
@@ -1130,6 +1132,25 @@ DWORD SimMachine::PowerDeleteScheme(HKEY root, const GUID* scheme) {
     if (HasKey(HKEY_LOCAL_MACHINE, parent)) Key(HKEY_LOCAL_MACHINE, parent).subkeys.erase(schemePath[schemePath.size() - 3]);
     powerSchemes.erase(powerSchemes.begin() + static_cast<std::ptrdiff_t>(index));
     if (index < activeScheme) --activeScheme;
+    return ERROR_SUCCESS;
+}
+
+// PowerReadFriendlyName: a scheme's name with no subgroup or setting, as a
+// terminated wide string; a null buffer asks for its size (ERROR_SUCCESS),
+// a buffer too small gets ERROR_MORE_DATA and the size.
+DWORD SimMachine::PowerReadFriendlyName(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                        PUCHAR buffer, LPDWORD bufferSize) {
+    Log("PowerReadFriendlyName", std::string(root ? "root," : "null,") + GuidText(scheme));
+    if (auto code = Injected("PowerReadFriendlyName")) return *code;
+    if (subgroup || setting || !bufferSize) return ERROR_INVALID_PARAMETER;  // only what this machine models
+    const PowerScheme* found = FindScheme(scheme);
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    const DWORD size = static_cast<DWORD>((found->name.size() + 1) * sizeof(WCHAR));
+    const DWORD room = *bufferSize;
+    *bufferSize = size;
+    if (!buffer) return ERROR_SUCCESS;
+    if (room < size) return ERROR_MORE_DATA;
+    std::memcpy(buffer, found->name.c_str(), size);
     return ERROR_SUCCESS;
 }
 

@@ -45,6 +45,7 @@ struct PowerScheme {
     GUID guid{};
     DWORD lockOnWakeAc = 1;  // value index of the console-lock-on-wake setting on mains
     DWORD lockOnWakeDc = 1;  // ... on battery
+    WString name;            // its friendly name, as Power Options shows it
 };
 
 struct Account {
@@ -363,6 +364,8 @@ public:
     DWORD PowerDuplicateScheme(HKEY root, const GUID* source, GUID** copy);
     // The active scheme cannot be deleted (ERROR_ACCESS_DENIED).
     DWORD PowerDeleteScheme(HKEY root, const GUID* scheme);
+    DWORD PowerReadFriendlyName(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting, PUCHAR buffer,
+                                LPDWORD bufferSize);
     DWORD PowerEnumerate(HKEY root, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR flags,
                          ULONG index, UCHAR* buffer, DWORD* size);
     DWORD PowerReadACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # End to end: gatewisecmd.exe under Wine, which reports Windows XP (the screen
 # saver setting is then read from the registry) and leaves the resume setting
-# out (Wine has no power functions). A switch to secure mode shows in status
-# and in the registry; relaxed mode without an account exits with 4; once an
-# account is set with its password on standard input, relaxed mode goes
-# through; bad arguments exit with 2 and the usage on standard error, without
-# repeating what was typed; a password line that is not UTF-8 is refused; a
+# out (Wine has no power functions). A switch to Secure Mode shows in status
+# and in the registry; Relaxed Mode without an account exits with 4; once an
+# account is set with its password on standard input, Relaxed Mode goes
+# through; bad arguments exit with 2 and the message with where the help is on
+# standard error, without repeating what was typed; a password line that is not UTF-8 is refused; a
 # result that cannot be written exits with 1. --version, version and /? answer
 # as console tools do; JSON read back through cmd.exe is ASCII alone, keeps a
 # name beyond ASCII whole, and a failure is an object with its exit code.
+# check --expect answers 0 or 1 with its verdict on the last line; the policy
+# AllowRelaxedMode = 0 refuses relaxed mode with exit code 13.
 # diagnose --fix turns off Windows Hello sign-in required for Microsoft
-# accounts in the registry; relaxed --once sets AutoLogonCount 1; secure mode
+# accounts in the registry; relaxed --once sets AutoLogonCount 1; Secure Mode
 # with ForgetPasswordInSecureMode removes the stored password; names with
 # control or format characters are refused, and undo refuses a hand-edited
 # record of the last switch. selftest, with Wine reporting Windows 10, names Wine's gaps (no power
@@ -71,8 +73,8 @@ gatewise_prepare_prefix
 gatewisecmd secure
 expect_code 0 secure
 expect_mode secure
-[ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] || fail "secure mode left AutoAdminLogon at $(registry_value "$winlogon" AutoAdminLogon)"
-[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] || fail "secure mode did not set ScreenSaverIsSecure"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] || fail "Secure Mode left AutoAdminLogon at $(registry_value "$winlogon" AutoAdminLogon)"
+[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] || fail "Secure Mode did not set ScreenSaverIsSecure"
 
 gatewisecmd relaxed
 expect_code 4 "relaxed without an account"
@@ -87,8 +89,8 @@ expect_code 0 "account set"
 gatewisecmd relaxed
 expect_code 0 "relaxed with an account"
 expect_mode relaxed
-[ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "relaxed mode did not switch automatic logon on"
-[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "relaxed mode did not clear ScreenSaverIsSecure"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 1 ] || fail "Relaxed Mode did not switch automatic logon on"
+[ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 0 ] || fail "Relaxed Mode did not clear ScreenSaverIsSecure"
 
 # A name that no Windows account has: a control character, or a
 # right-to-left override that would show "gpj.exe" as "exe.jpg".
@@ -136,8 +138,8 @@ gatewisecmd options ForgetPasswordInSecureMode=True
 expect_code 0 "options ForgetPasswordInSecureMode=True"
 gatewisecmd secure
 expect_code 0 "secure that forgets the password"
-[ -z "$(registry_value "$winlogon" DefaultPassword)" ] || fail "secure mode left DefaultPassword"
-[ "$(registry_value "$winlogon" AutoLogonCount)" = "" ] || fail "secure mode left AutoLogonCount"
+[ -z "$(registry_value "$winlogon" DefaultPassword)" ] || fail "Secure Mode left DefaultPassword"
+[ "$(registry_value "$winlogon" AutoLogonCount)" = "" ] || fail "Secure Mode left AutoLogonCount"
 [ "$(registry_value "$winlogon" DefaultUserName)" = alice ] || fail "forgetting the password removed the account's name"
 gatewisecmd relaxed
 expect_code 4 "relaxed after the password was forgotten"
@@ -149,10 +151,41 @@ expect_code 0 "account set again"
 gatewisecmd relaxed
 expect_code 0 "relaxed with the password stored again"
 
+# A compliance check says on its last line what differs, and nothing on
+# standard error; the administrator's policy AllowRelaxedMode = 0 refuses
+# relaxed mode with exit code 13 and changes nothing.
+last_line() { tail -n 1 "$work/out.txt"; }
+gatewisecmd check --expect relaxed
+expect_code 0 "check --expect relaxed in relaxed mode"
+[ "$(last_line)" = "In Relaxed Mode." ] || fail "check --expect relaxed ended with '$(last_line)'"
+gatewisecmd check --expect secure
+expect_code 1 "check --expect secure in relaxed mode"
+[ -s "$work/err" ] && fail "check wrote to standard error"
+[ "$(last_line)" = "Not in Secure Mode: Windows does not ask at start-up or after the screen saver." ] ||
+  fail "check --expect secure ended with '$(last_line)'"
+gatewisecmd secure
+expect_code 0 "secure before the policy"
+policies='HKLM\Software\Policies\Vantrel\Gatewise'
+wine reg add "$policies" /v AllowRelaxedMode /t REG_DWORD /d 0 /f >/dev/null 2>&1
+gatewisecmd relaxed
+expect_code 13 "relaxed while the policy turns it off"
+grep -q "Relaxed Mode is turned off by your organization (policy AllowRelaxedMode = 0" "$work/err" ||
+  fail "the refusal did not name the policy"
+[ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] && [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] ||
+  fail "the refused switch changed the registry"
+gatewisecmd check --expect secure
+expect_code 0 "check --expect secure in secure mode"
+[ "$(last_line)" = "In Secure Mode." ] || fail "check --expect secure ended with '$(last_line)'"
+wine reg delete "$policies" /f >/dev/null 2>&1
+gatewisecmd relaxed
+expect_code 0 "relaxed once the policy is gone"
+
 gatewisecmd status --frobnicate
 expect_code 2 "a bad argument"
 [ -s "$work/out.txt" ] && fail "a bad argument wrote to standard output"
-grep -q "Usage: gatewisecmd" "$work/err" || fail "a bad argument did not show the usage on standard error"
+tr -d '\r' <"$work/err" | grep -qx "Run gatewisecmd status --help to see its options." ||
+  fail "a bad argument did not say where the help is on standard error"
+grep -q "Usage: gatewisecmd" "$work/err" && fail "a bad argument showed the whole help"
 
 gatewisecmd status --json=Zq9-typed-text
 expect_code 2 "a flag with a value"

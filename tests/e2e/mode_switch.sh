@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End to end: switching modes in gatewise.exe under Wine by keys alone. With
-# VerifyPassword False, F2 switches to secure mode; F3 asks for the auto-logon
+# VerifyPassword False, F2 switches to Secure Mode; F3 asks for the auto-logon
 # account, whose password typed twice and Enter store it and switch to relaxed
 # mode; with VerifyPassword True, F2 asks for the password and Esc changes
 # nothing; with the desktop key read-only, F3 is refused at the screen saver

@@ -34,7 +34,7 @@ gatewise_prepare_prefix
 cd "$work" || fail "no scratch folder"
 printf 'Gw-e2e-Sesame7\r\n' | wine "$program" account set --user alice >/dev/null 2>&1 || fail "account set failed"
 wine "$program" relaxed >/dev/null 2>&1 || fail "relaxed failed"
-[ "$(mode)" = relaxed ] || fail "not in relaxed mode to begin with"
+[ "$(mode)" = relaxed ] || fail "not in Relaxed Mode to begin with"
 
 started=$(date +%s)
 codes=$(paused mid-switch secure relaxed)
@@ -43,13 +43,13 @@ waited=$(($(date +%s) - started))
 [ "$waited" -ge 10 ] || fail "the second switch gave up after $waited seconds, not 10"
 grep -q '^Another Gatewise change is in progress; nothing was changed\.' second.err ||
   fail "the refused switch said: $(cat second.err)"
-[ "$(mode)" = secure ] || fail "the paused switch did not finish in secure mode: $(mode)"
+[ "$(mode)" = secure ] || fail "the paused switch did not finish in Secure Mode: $(mode)"
 [ "$(registry_value "$winlogon" AutoAdminLogon)" = 0 ] || fail "AutoAdminLogon is $(registry_value "$winlogon" AutoAdminLogon)"
 [ "$(registry_value "$desktop" ScreenSaverIsSecure)" = 1 ] || fail "ScreenSaverIsSecure was changed back"
 
 codes=$(paused before-lock relaxed secure)
 [ "$codes" = "0 0" ] || fail "a switch run before the other took the lock: exit codes $codes, not 0 0"
-grep -q 'already in secure mode' second.err || fail "the switch to the mode in place said: $(cat second.err)"
+grep -q 'already in Secure Mode' second.err || fail "the switch to the mode in place said: $(cat second.err)"
 [ "$(mode)" = relaxed ] || fail "both switches went through, leaving $(mode) mode, not relaxed"
 wine "$program" undo >/dev/null 2>&1 || fail "the relaxed switch could not be undone"
 [ "$(mode)" = secure ] || fail "undo left $(mode) mode, not secure"

@@ -5,7 +5,7 @@
 # Wine told to prefer such native DLLs to its own ("n,b"), as Windows does for
 # DLLs that are not known DLLs. The steps drive the program through what loads
 # DLLs: the main window, the password verification dialog (the account's
-# name), a switch to secure mode (its sound) and the help (F1).
+# name), a switch to Secure Mode (its sound) and the help (F1).
 #
 # No DLL that the program imports (read from the exe) or binds late (named in
 # its sources) may be loaded from its folder. Markers of other DLLs were

@@ -27,10 +27,14 @@ zip=gatewise-$version-win64.zip
 folder="$WINEPREFIX/drive_c/Program Files/Ünïcødé Ω 测试"
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$release/$zip") || fail "the zip does not unpack"
-expected="gatewise.chm gatewise.exe gatewise.sym readme.txt"
-[ -f "$build/gatewisecmd.exe" ] && expected="gatewise.chm gatewise.exe gatewise.sym gatewisecmd.exe readme.txt"
+expected="PolicyDefinitions gatewise.chm gatewise.exe gatewise.sym readme.txt"
+[ -f "$build/gatewisecmd.exe" ] && expected="PolicyDefinitions gatewise.chm gatewise.exe gatewise.sym gatewisecmd.exe readme.txt"
 contents=$(cd "$folder" && LC_ALL=C ls | grep -v '^gatewisecmd.sym$' | tr '\n' ' ' | sed 's/ $//')
 [ "$contents" = "$expected" ] || fail "the zip holds '$contents', not '$expected'"
+
+cmp -s "$folder/PolicyDefinitions/gatewise.admx" "$root/installer/gatewise.admx" &&
+  cmp -s "$folder/PolicyDefinitions/en-US/gatewise.adml" "$root/installer/en-US/gatewise.adml" ||
+  fail "the zip lacks the policy templates"
 
 objdump=x86_64-w64-mingw32-objdump
 "$objdump" -h "$folder/gatewise.exe" | grep -q '\.debug' && fail "gatewise.exe is not stripped"

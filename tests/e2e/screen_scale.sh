@@ -21,7 +21,7 @@ e2e_begin screen_scale
 
 gatewise_start_display
 gatewise_prepare_prefix virtual
-# The screen saver asks for the password and nothing logs on by itself: secure mode.
+# The screen saver asks for the password and nothing logs on by itself: Secure Mode.
 wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaverIsSecure /d 1 /f >/dev/null 2>&1
 mkdir -p "$root/build/e2e"
 

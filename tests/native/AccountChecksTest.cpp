@@ -64,7 +64,7 @@ TEST_F(AccountChecksTest, PasswordLessSignInStopsRelaxedModeForAMicrosoftAccount
     EXPECT_TRUE(Has(result.finding, "GATEWISE-PC\\bob is a Microsoft account")) << result.finding;
     EXPECT_TRUE(Has(result.fix, "gatewisecmd diagnose --fix password-less-sign-in")) << result.fix;
     EXPECT_EQ(Check("password-less-sign-in", settings::pmSecure).verdict, Verdict::Ok);
-    EXPECT_FALSE(Check("password-less-sign-in", settings::pmSecure).fixable) << "nothing to fix for secure mode";
+    EXPECT_FALSE(Check("password-less-sign-in", settings::pmSecure).fixable) << "nothing to fix for Secure Mode";
     EXPECT_EQ(Check("password-less-sign-in", settings::pmRelaxed).verdict, Verdict::Problem);
 
     StoreAccount(WSTR("MicrosoftAccount\\carol@example.com"), WSTR(""));
@@ -89,7 +89,7 @@ TEST_F(AccountChecksTest, ForceAutoLogonIsInformationInRelaxedModeAndAWarningWhi
     CheckResult result = Check("force-autologon");
     EXPECT_EQ(result.verdict, Verdict::Warning) << "automatic logon is off, the account stays";
     EXPECT_TRUE(Has(result.finding, "GATEWISE-PC\\alice is still stored")) << result.finding;
-    EXPECT_EQ(Check("force-autologon", settings::pmRelaxed).verdict, Verdict::Ok) << "a concern of secure mode";
+    EXPECT_EQ(Check("force-autologon", settings::pmRelaxed).verdict, Verdict::Ok) << "a concern of Secure Mode";
 
     SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
     result = Check("force-autologon");

@@ -1,6 +1,7 @@
 // The rules of the account and options dialogs that need no window.
 #include "engine/Utilities.h"
 #include "MachineTest.h"
+#include "resources/StringIds.h"
 #include "ui/AccountDlgCore.h"
 #include "ui/OptionsDlgCore.h"
 
@@ -44,6 +45,26 @@ TEST_F(AccountDlgRules, AutologonAccountIsTheStoredOneWhenItNamesAUser) {
     machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("DefaultUserName"), 7);
     EXPECT_EQ(Shown(ui::AutologonAccountFields()), std::make_tuple(WSTR("alice"), WSTR("GATEWISE-PC"), true))
         << "an unreadable stored account counts as none";
+}
+
+TEST_F(AccountDlgRules, StoredPasswordLineSaysWhereThePasswordIsAndWhetherOkMayRemoveIt) {
+    const auto line = [] {
+        const ui::TStoredPasswordLine stored = ui::StoredPasswordLine();
+        return std::make_pair(stored.textId, stored.removable);
+    };
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_NONE}, false));
+    machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_PROTECTED}, true));
+    SetWinlogon(WSTR("DefaultPassword"), WSTR("wonderland"));
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_PLAIN}, true));
+    machine.lsaSecrets.clear();
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_PLAIN}, true));
+
+    machine.Key(HKEY_LOCAL_MACHINE, kWinlogon).values.erase(WSTR("DefaultPassword"));
+    machine.Fail("LsaRetrievePrivateData", 0xC0000022);  // STATUS_ACCESS_DENIED
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_UNKNOWN}, true));
+    machine.Fail("RegOpenKeyExW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(line(), std::make_pair(unsigned{IDS_STORED_PASSWORD_UNKNOWN}, true)) << "a key that cannot be read";
 }
 
 TEST(AccountDlgLayout, DomainRowRemovalMovesWhatIsBelowItOnceOnly) {

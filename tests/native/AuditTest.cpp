@@ -52,7 +52,7 @@ TEST_F(AuditTest, ASwitchIsOneEventWhetherItGoesThroughOrNot) {
                   "Password prompting switched from Secure Mode to Relaxed Mode.", "User: GATEWISE-PC\\alice",
                   "Program: gatewisecmd.exe (the command line)",
                   "Settings written: start-up (AutoAdminLogon, AutoLogonCount), resume (the password on wake of the "
-                  "active power scheme), screen saver (ScreenSaverIsSecure and the session's setting).",
+                  "active power plan), screen saver (ScreenSaverIsSecure and the session's setting).",
                   "Result: done."}));
 
     // The first writes are the switch's record for undo and its copy; the third, a setting.

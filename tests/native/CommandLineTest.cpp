@@ -106,12 +106,13 @@ protected:
 
 TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(Status(), json::parse(R"({
-        "mode": "secure",
+        "mode": "secure", "overriddenBy": [],
         "settings": {"startup": "asks", "resume": "asks", "screenSaver": "asks"},
         "account": {"user": "", "domain": "", "password": "none"}, "autoLogonCount": null,
         "options": {"AutochangeStartup": true, "AutochangeStandby": true, "AutochangeScreenSaver": true,
                     "VerifyPassword": true, "ModifyAllPowerProfiles": false,
                     "ForgetPasswordInSecureMode": false},
+        "policies": {},
         "elevated": true, "modernStandby": false, "wakeSignInDelay": null, "settingsOf": "GATEWISE-PC\\alice",
         "warnings": []})"));
     MakeRelaxed();
@@ -136,6 +137,22 @@ TEST_F(CommandLineTest, StatusJsonHoldsModeSettingsAccountOptionsAndRights) {
     EXPECT_EQ(status["warnings"], json::array({"The registry value DelayLockInterval under HKEY_CURRENT_USER\\Control "
                                                "Panel\\Desktop is not a number; it is shown as null, and the resume "
                                                "setting counts it as asking for the password."}));
+}
+
+TEST_F(CommandLineTest, StatusSaysWhatKeepsTheModeFromTakingEffect) {
+    MakeRelaxed();
+    machine.SetString(HKEY_CURRENT_USER, WSTR("Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop"),
+                      WSTR("ScreenSaverIsSecure"), WSTR("1"));
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 3);
+    EXPECT_EQ(Status()["overriddenBy"], json::parse(R"(["autologon-count", "screen-saver-policy"])"));
+    const std::string out = Run({"status"}).out;
+    EXPECT_NE(out.find("Mode:          relaxed\n"
+                       "Not in effect: AutoLogonCount makes Windows turn automatic logon off after a number of logons. "
+                       "(autologon-count)\n"
+                       "               A policy keeps Windows asking after the screen saver. (screen-saver-policy)\n"
+                       "               gatewisecmd diagnose says more.\n"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(CommandLineTest, StatusTextNamesEverySetting) {
@@ -200,9 +217,10 @@ TEST_F(CommandLineTest, StatusReadsAnAccountValueThatIsNotTextAsMissingAndWarns)
     for (const bool json : {false, true}) {
         const Result result = Run(json ? std::vector<std::string>{"status", "--json"} : std::vector<std::string>{"status"});
         EXPECT_EQ(result.code, 0);
-        EXPECT_EQ(result.err, warning);
+        EXPECT_EQ(result.err, json ? "" : warning) << "with --json warnings go into the JSON alone";
         if (json) {
             const nlohmann::json status = nlohmann::json::parse(result.out);
+            EXPECT_EQ(status["warnings"][0].get<std::string>() + "\n", warning);
             EXPECT_EQ(status["account"]["user"], "");
             EXPECT_EQ(status["warnings"], nlohmann::json::array({warning.substr(0, warning.size() - 1)}));
         }
@@ -237,7 +255,7 @@ TEST_F(CommandLineTest, SecureSwitchesEveryManagedSettingWithoutAskingForThePass
     MakeRelaxed();
     const Result result = Run({"secure"}, "never read\n");
     EXPECT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(result.out, "Switched to secure mode.\n");
+    EXPECT_EQ(result.out, "Switched to Secure Mode.\n");
     EXPECT_EQ(input.consumed, 0u);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
     EXPECT_EQ(machine.powerSchemes[machine.activeScheme].lockOnWakeAc, 1u);
@@ -297,7 +315,7 @@ TEST_F(CommandLineTest, RelaxedWithAnAccountSwitchesEverySetting) {
     machine.lsaSecrets[WSTR("DefaultPassword")] = {'w', 0};
     const Result result = Run({"relaxed"});
     EXPECT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(result.out, "Switched to relaxed mode.\n");
+    EXPECT_EQ(result.out, "Switched to Relaxed Mode.\n");
     for (const auto& scheme : machine.powerSchemes) EXPECT_EQ(scheme.lockOnWakeAc + scheme.lockOnWakeDc, 0u);
     EXPECT_EQ(Status()["mode"], "relaxed");
 }
@@ -322,7 +340,7 @@ TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
     const Result result = Run({"relaxed"});
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.out,
-              "Switched to relaxed mode.\n"
+              "Switched to Relaxed Mode.\n"
               "Left out, as they need administrator rights: the start-up and resume settings.\n");
     EXPECT_FALSE(machine.screenSaverSecure);
     EXPECT_FALSE(Winlogon(WSTR("AutoAdminLogon")));
@@ -334,10 +352,10 @@ TEST_F(CommandLineTest, StandardUserSwitchSaysWhatWasLeftOut) {
 
 TEST_F(CommandLineTest, ASwitchToTheModeInPlaceSaysSoLogsNothingAndLeavesTheSwitchBeforeToUndo) {
     MakeRelaxed();
-    EXPECT_EQ(Run({"secure"}).out, "Switched to secure mode.\n");
+    EXPECT_EQ(Run({"secure"}).out, "Switched to Secure Mode.\n");
     const Result again = Run({"secure"});
     EXPECT_EQ(again.code, 0);
-    EXPECT_EQ(again.out, "The PC was already in secure mode; nothing was changed.\n");
+    EXPECT_EQ(again.out, "The PC was already in Secure Mode; nothing was changed.\n");
     EXPECT_EQ(machine.eventLog.size(), 1u);
     EXPECT_EQ(Run({"undo"}).code, 0);
     EXPECT_EQ(Status()["mode"], "relaxed");
@@ -376,7 +394,7 @@ TEST_F(CommandLineTest, UndoPutsTheSettingsBackAndRefusesWhatChangedSinceUnlessF
     machine.SetString(HKEY_CURRENT_USER, kDesktop, WSTR("ScreenSaverIsSecure"), WSTR("0"));
     result = Run({"undo", "--json"});
     EXPECT_EQ(result.code, cli::kChangedSinceSwitch);
-    EXPECT_NE(result.err.find("The settings changed since the switch to secure mode of "), std::string::npos);
+    EXPECT_NE(result.err.find("The settings changed since the switch to Secure Mode of "), std::string::npos);
     EXPECT_NE(result.err.find(": ScreenSaverIsSecure. Nothing was changed; gatewisecmd undo --force undoes the "
                               "switch anyway.\n"),
               std::string::npos)
@@ -753,10 +771,10 @@ TEST_F(CommandLineTest, DiagnoseExitsWithSixWhenAProblemIsFound) {
     EXPECT_EQ(report["checks"][0]["fix"], "");
     EXPECT_EQ(report["for"], nullptr);
 
-    // AutoLogonCount stops relaxed mode only.
+    // AutoLogonCount stops Relaxed Mode only.
     result = Run({"diagnose", "--for", "secure"});
     EXPECT_EQ(result.code, 0) << result.out;
-    EXPECT_NE(result.out.find("\n0 problems, 0 warnings for secure mode.\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\n0 problems, 0 warnings for Secure Mode.\n"), std::string::npos) << result.out;
     EXPECT_EQ(json::parse(Run({"diagnose", "--for", "relaxed", "--json"}).out)["for"], "relaxed");
 }
 
@@ -851,7 +869,7 @@ TEST_F(CommandLineTest, EachChangeIsLoggedAndAFailureToLogIsAWarningNotAFailure)
     machine.screenSaverSecure = FALSE;
     result = Run({"secure"});
     EXPECT_EQ(result.code, cli::kDone);
-    EXPECT_EQ(result.out, "Switched to secure mode.\n");
+    EXPECT_EQ(result.out, "Switched to Secure Mode.\n");
     EXPECT_EQ(result.err, warning);
 
     machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED);
@@ -872,7 +890,7 @@ TEST_F(CommandLineTest, SelfTestPrintsALinePerCheckAndExitsWithEightWhenOneFails
     engine::RestrictDllSearchToSystemFolder();
     Result result = Run({"selftest"});
     EXPECT_EQ(result.code, cli::kDone) << result.out;
-    EXPECT_EQ(result.out.rfind("passed   power-scheme\n         A copy of the active power scheme took", 0), 0u)
+    EXPECT_EQ(result.out.rfind("passed   power-scheme\n         A copy of the active power plan took", 0), 0u)
         << result.out;
     EXPECT_NE(result.out.find("\n7 passed, 0 failed, 0 skipped.\n"), std::string::npos) << result.out;
 
@@ -905,10 +923,10 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, selftest, undo, version."},
+        {{}, "gatewisecmd needs a command: status, secure, relaxed, account, options, diagnose, check, selftest, undo, version."},
         {{"Zq9secret"},
          "Argument 1: unknown command. The commands of gatewisecmd are status, secure, relaxed, account, options, "
-         "diagnose, selftest, undo, version."},
+         "diagnose, check, selftest, undo, version."},
         {{"--Zq9secret", "status"}, "Argument 1 is not an option of gatewisecmd."},
         {{"status", "--Zq9secret=1"}, "Argument 2 is not an option of gatewisecmd status."},
         {{"status", "--json=Zq9secret"}, "Argument 2: the option --json takes no value."},
@@ -937,7 +955,11 @@ TEST_F(CommandLineTest, BadUsageExitsWithTwoAndNamesTheArgumentWithoutRepeatingI
         EXPECT_EQ(result.err.rfind(c.message, 0), 0u) << result.err;
         EXPECT_EQ(result.err.find("Zq9"), std::string::npos) << result.err;
         if (c.arguments.empty() || c.arguments[0] != "options") {
-            EXPECT_NE(result.err.find("Usage: gatewisecmd"), std::string::npos) << result.err;
+            // The message, then one line that says where the help is.
+            const std::size_t hint = result.err.find("\nRun gatewisecmd ");
+            ASSERT_NE(hint, std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(" --help to see its ", hint), std::string::npos) << result.err;
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
             EXPECT_EQ(machine.CountCalls("RegOpenKeyExW") + machine.CountCalls("RegCreateKeyExW"), 0);
         }
     }
@@ -1070,7 +1092,7 @@ TEST_F(CommandLineTest, AccountJsonSaysWhatChangedAndWhereThePasswordWent) {
                                                  {"name": "password", "from": "none", "to": "plain-value"}])"));
     EXPECT_EQ(object["verification"], "accepted");
     ASSERT_EQ(object["warnings"].size(), 1u);
-    EXPECT_EQ(result.err, object["warnings"][0].get<std::string>() + "\n");
+    EXPECT_EQ(result.err, "") << "with --json warnings go into the JSON alone";
 
     object = json::parse(Run({"account", "clear", "--json"}).out);
     EXPECT_EQ(object["account"], json::parse(R"({"user": "", "domain": "", "password": "none"})"));
@@ -1281,7 +1303,8 @@ TEST_F(SystemRunTest, WithNobodyAtTheConsoleOnlyTheMachineWideSettingsSwitchWith
         const json answer = json::parse(result.out);
         EXPECT_EQ(answer["leftOut"], json::parse(R"(["screenSaver", "wakeSignInDelay"])"));
         EXPECT_EQ(answer["settingsOf"], nullptr);
-        EXPECT_NE(result.err.find("only the machine-wide settings were switched"), std::string::npos);
+        EXPECT_NE(answer["warnings"].dump().find("only the machine-wide settings were switched"), std::string::npos);
+        EXPECT_EQ(result.err, "");
         EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
         EXPECT_EQ(machine.screenSaverSecure, FALSE);
         EXPECT_EQ(machine.Value(HKEY_CURRENT_USER, kDesktop, WSTR("DelayLockInterval")), nullptr);
@@ -1466,3 +1489,90 @@ TEST_F(SystemRunTest, PartCalledByTheUserThemselvesChangesNothing) {
     EXPECT_EQ(machine.screenSaverSecure, FALSE);
     EXPECT_EQ(machine.CountCalls("SystemParametersInfoW"), 0);
 }
+
+// ---------------------------------------------------------------- fleets
+
+TEST_F(CommandLineTest, PolicyRefusesRelaxedModeAndFixedOptionsWithExitCodeThirteen) {
+    MakeRelaxed();
+    Run({"secure"});
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Vantrel\\Gatewise"), WSTR("AllowRelaxedMode"), 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, WSTR("SOFTWARE\\Policies\\Vantrel\\Gatewise"), WSTR("VerifyPassword"), 1);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"relaxed"}, {"relaxed", "--once"}, {"undo"}, {"undo", "--force"}}) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.code, cli::kForbiddenByPolicy) << command.back();
+        EXPECT_NE(result.err.find("turned off by your organization (policy AllowRelaxedMode = 0"), std::string::npos)
+            << result.err;
+        EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), WSTR("0"));
+        EXPECT_EQ(machine.screenSaverSecure, TRUE);
+    }
+    Result result = Run({"options", "VerifyPassword=True"});
+    EXPECT_EQ(result.code, cli::kForbiddenByPolicy);
+    EXPECT_EQ(result.err, "VerifyPassword is set by your organization (policy under HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                          "Policies\\Vantrel\\Gatewise). Nothing was changed.\n");
+    EXPECT_EQ(Run({"options"}).out.find("  VerifyPassword=True  (set by your organization)\n") != std::string::npos,
+              true);
+    EXPECT_EQ(Status()["policies"], json::parse(R"({"AllowRelaxedMode": false, "VerifyPassword": true})"));
+}
+
+TEST_F(CommandLineTest, CheckExpectSaysOnItsLastLineWhatDiffersAndNothingOnStandardError) {
+    Result result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1), "In Secure Mode.\n");
+
+    for (auto& scheme : machine.powerSchemes) scheme.lockOnWakeAc = scheme.lockOnWakeDc = 0;
+    result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1),
+              "Not in Secure Mode: Windows does not ask on wake.\n");
+    result = Run({"check", "--expect", "relaxed"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1),
+              "Not in Relaxed Mode: Windows asks at start-up and after the screen saver.\n");
+    MakeRelaxed();
+    const json answer = json::parse(Run({"check", "--expect", "relaxed", "--json"}).out);
+    EXPECT_EQ(answer["inMode"], true);
+    EXPECT_EQ(answer["result"], "In Relaxed Mode.");
+
+    // A state that cannot be read is no compliance, and still nothing on standard error.
+    machine.Fail("PowerReadACValueIndex", ERROR_ACCESS_DENIED);
+    machine.Fail("PowerReadDCValueIndex", ERROR_ACCESS_DENIED);
+    result = Run({"check", "--expect", "relaxed"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.rfind("Cannot tell whether the PC is in Relaxed Mode: ", 0), 0u) << result.out;
+}
+
+TEST_F(CommandLineTest, AccountSetRequireProtectedStoresNothingWhenTheProtectedStoreRefuses) {
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("bob"));
+    machine.Fail("LsaStorePrivateData", STATUS_ACCESS_DENIED, 0, 1);
+    Result result = Run({"account", "set", "--user", "alice", "--require-protected"}, "wonderland\n");
+    EXPECT_EQ(result.code, cli::kSystemError);
+    EXPECT_NE(result.err.find("the plain registry value is not allowed"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Nothing was stored."), std::string::npos) << result.err;
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), std::nullopt);
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("bob"));
+
+    result = Run({"account", "set", "--user", "alice", "--require-protected"}, "wonderland\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(Secret(), "wonderland");
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("alice"));
+}
+
+TEST_F(SystemRunTest, CheckWithNobodySignedInJudgesTheMachineWideSettingsAndSaysSo) {
+    machine.consoleUser.reset();
+    Result result = Run({"check", "--expect", "secure"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("In Secure Mode, as far as the machine-wide settings go: nobody is signed in at the "
+                              "console.\n"),
+              std::string::npos)
+        << result.out;
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    SetWinlogon(WSTR("DefaultUserName"), WSTR("alice"));
+    EXPECT_EQ(json::parse(Run({"check", "--expect", "secure", "--json"}).out)["differences"],
+              json::parse(R"(["startup"])"));
+}
+

@@ -309,11 +309,11 @@ TEST_F(DiagnosticsTest, AutoLogonAccountNeedsANameAndAPasswordForRelaxedMode) {
 }
 
 TEST_F(DiagnosticsTest, PowerSchemesThatDisagreeWarnWhenOnlyTheActiveOneIsSwitched) {
-    EXPECT_EQ(Check("power-schemes").finding, "The 3 power schemes agree on the password on wake.");
+    EXPECT_EQ(Check("power-schemes").finding, "The 3 power plans agree on the password on wake.");
     machine.powerSchemes[2].lockOnWakeDc = 0;
     CheckResult result = Check("power-schemes");
     EXPECT_EQ(result.verdict, Verdict::Warning);
-    EXPECT_NE(result.finding.find("1 of the 3 power schemes"), std::string::npos) << result.finding;
+    EXPECT_NE(result.finding.find("1 of the 3 power plans"), std::string::npos) << result.finding;
     EXPECT_NE(result.fix.find("ModifyAllPowerProfiles=True"), std::string::npos);
 
     StoreOption(WSTR("ModifyAllPowerProfiles"), WSTR("True"));

@@ -115,7 +115,7 @@ TEST(InterleavedChanges, AnUndoBesideASwitchNeverRemovesTheSwitchsRecord) {
     AtEachStep(
         arrange, [&] { switched = Command({"secure"}); }, [&] { undone = Command({"undo"}); },
         [&](int step, bool secondRan) {
-            ASSERT_EQ(switched.out, "Switched to secure mode.\n") << "step " << step;
+            ASSERT_EQ(switched.out, "Switched to Secure Mode.\n") << "step " << step;
             // Before the switch, the first switch's record was refused: the settings changed since.
             if (secondRan && undone.code != 0) {
                 EXPECT_TRUE(undone.code == cli::kChangedSinceSwitch || undone.code == cli::kChangeInProgress)
@@ -184,7 +184,7 @@ TEST(InterleavedChanges, TheOptionsDialogSavesOnlyWhatItsUserChangedOnTopOfOther
                                                                         : std::nullopt)
                 << "step " << step;
             EXPECT_EQ(Stored(WSTR("VerifyPassword")), command.code == 0 ? WSTR("True") : WSTR("False"))
-                << "step " << step << ": the dialog never writes it";
+                << "step " << step << ": the dialog writes it only when its box changed";
         });
 }
 

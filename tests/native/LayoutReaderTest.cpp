@@ -147,7 +147,7 @@ TEST_F(LayoutReader, StoredMainWindowLayout) {
     EXPECT_EQ(console->Find("Bounds")->Ints(4), (std::vector<int>{0, 0, 540, 361}));
     std::vector<std::string> names;
     for (const toolkit::LayoutNode& child : console->children) names.push_back(child.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"lblTitle", "shpTitle", "lblCustomMode", "imgSecure", "lblSecureTitle", "lblSecure",
+    EXPECT_EQ(names, (std::vector<std::string>{"lblTitle", "shpTitle", "lblModeLine", "imgSecure", "lblSecureTitle", "lblSecure",
                                                "imgRelaxed", "lblRelaxedTitle", "lblRelaxed", "Shape1", "lblAdvert",
                                                "imgAdvertisement", "lblAdvertisementTitle", "lblAdvertisement"}));
 }

@@ -1,4 +1,4 @@
-// Relaxed mode for the next start only (AutoLogonCount 1), and secure mode
+// Relaxed mode for the next start only (AutoLogonCount 1), and Secure Mode
 // that forgets the stored auto-logon password, with their undo.
 #include "cli/Commands.h"
 #include "diagnostics/Diagnostics.h"
@@ -76,7 +76,7 @@ protected:
 TEST_F(OneTimeLogonTest, OnceLogsOnAtTheNextStartOnlyAndShowsSoUntilWindowsUsedIt) {
     Result result = Run({"relaxed", "--once"});
     ASSERT_EQ(result.code, cli::kDone) << result.err;
-    EXPECT_EQ(result.out, "Switched to relaxed mode for the next start-up only.\n");
+    EXPECT_EQ(result.out, "Switched to Relaxed Mode for the next start-up only.\n");
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
     EXPECT_EQ(Count(), DWORD{1});
     EXPECT_EQ(json::parse(Run({"status", "--json"}).out)["autoLogonCount"], 1);
@@ -101,7 +101,7 @@ TEST_F(OneTimeLogonTest, OnceLogsOnAtTheNextStartOnlyAndShowsSoUntilWindowsUsedI
     EXPECT_TRUE(engine::GetAskPasswordOnStartup());
     EXPECT_EQ(diagnostics::RunCheck("autologon-count", *options).verdict, diagnostics::Verdict::Problem);
 
-    // A switch to relaxed mode for good removes a count.
+    // A switch to Relaxed Mode for good removes a count.
     ASSERT_EQ(Run({"relaxed"}).code, cli::kDone);
     EXPECT_EQ(Count(), std::nullopt);
     EXPECT_FALSE(engine::GetAskPasswordOnStartup());
@@ -153,7 +153,7 @@ TEST_F(OneTimeLogonTest, SecureModeForgetsThePasswordWhenAskedAndItsUndoLeavesSt
     EXPECT_NE(result.out.find("still asks until a password is stored again"), std::string::npos) << result.out;
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
     EXPECT_FALSE(machine.screenSaverSecure) << "the other settings are put back";
-    EXPECT_EQ(Run({"relaxed"}).code, cli::kNoAutologonAccount) << "relaxed mode asks for the password again";
+    EXPECT_EQ(Run({"relaxed"}).code, cli::kNoAutologonAccount) << "Relaxed Mode asks for the password again";
 }
 
 TEST_F(OneTimeLogonTest, PasswordThatCannotBeRemovedWholeStaysAndTheSwitchIsPutBack) {
@@ -199,4 +199,50 @@ TEST_F(OneTimeLogonTest, RecordOfAnEarlierVersionIsUndoneWithoutTouchingTheCount
     EXPECT_EQ(switching::UndoLastSwitch(*options, false, lock).result, switching::TUndoResult::Done);
     EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), std::nullopt);
     EXPECT_EQ(Count(), DWORD{2});
+}
+
+TEST_F(OneTimeLogonTest, RemovingTheAccountTurnsAutomaticLogonOffAsASwitchThatUndoKnows) {
+    ASSERT_EQ(Run({"relaxed", "--once"}).code, cli::kDone);
+    const Result result = Run({"account", "clear"});
+    ASSERT_EQ(result.code, cli::kDone) << result.err;
+    EXPECT_NE(result.out.find("automatic logon is off (AutoAdminLogon 0)"), std::string::npos) << result.out;
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultUserName")));
+    EXPECT_FALSE(Winlogon(WSTR("DefaultDomainName")));
+    EXPECT_FALSE(PasswordStored());
+    EXPECT_EQ(Count(), std::nullopt);
+    EXPECT_EQ(machine.eventLog.back().strings[0], WSTR("Auto-logon account removed and automatic logon turned off."));
+    const std::string record = os::ToUtf8(*machine.String(HKEY_CURRENT_USER, kOptionsKey, WSTR("LastSwitch")));
+    EXPECT_EQ(record.find("wonderland"), std::string::npos);
+    EXPECT_EQ(record.find("alice"), std::string::npos);
+
+    // Storing an account afterwards does not turn automatic logon on by itself.
+    engine::SetAutologonAccount(WSTR("bob"), WSTR("GATEWISE-PC"), os::SecretString(WSTR("builder")));
+    EXPECT_TRUE(engine::GetAskPasswordOnStartup());
+
+    const json undone = json::parse(Run({"undo", "--json"}).out);
+    EXPECT_EQ(undone["result"], "undone");
+    EXPECT_EQ(undone["startupLeftAsking"], true);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("0")));
+
+    // With nothing stored and automatic logon off, nothing changes: no event, no record.
+    engine::SetAutologonAccount({}, {}, os::SecretString());
+    const std::size_t events = machine.eventLog.size();
+    ASSERT_EQ(Run({"account", "clear"}).code, cli::kDone);
+    EXPECT_EQ(machine.eventLog.size(), events);
+    EXPECT_EQ(Run({"undo"}).code, cli::kNothingToUndo);
+}
+
+TEST_F(OneTimeLogonTest, RemovingTheAccountThatFailsPutsEverythingBack) {
+    SetWinlogon(WSTR("AutoAdminLogon"), WSTR("1"));
+    machine.SetDword(HKEY_LOCAL_MACHINE, kWinlogon, WSTR("AutoLogonCount"), 3);
+    machine.Fail("RegDeleteValueW", ERROR_ACCESS_DENIED, 1, 1);  // the plain password's
+    auto options = Options();
+    engine::TChangeLock lock(engine::TChangeLock::lpPerUser);
+    EXPECT_THROW(switching::RemoveAutologonAccount(*options, lock), switching::ESwitchFailed);
+    EXPECT_EQ(Winlogon(WSTR("AutoAdminLogon")), os::WString(WSTR("1")));
+    EXPECT_EQ(Count(), DWORD{3});
+    EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), os::WString(WSTR("alice")));
+    EXPECT_EQ(machine.lsaSecrets.count(WSTR("DefaultPassword")), 1u);
+    EXPECT_EQ(Winlogon(WSTR("DefaultPassword")), os::WString(WSTR("wonderland")));
 }

@@ -160,21 +160,21 @@ TEST_F(StartupPasswordTest, EmptyPasswordDeletesTheEntryAndAMissingEntryIsFine) 
     EXPECT_TRUE(engine::RetrievePasswordSecret().empty());
 }
 
-TEST_F(StartupPasswordTest, PrivateDataFailuresCarryTheWindowsCodeInHex) {
+TEST_F(StartupPasswordTest, PrivateDataFailuresCarryTheWindowsCodeInHexAndItsText) {
     machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED), 0, 1);
     try {
         engine::StorePasswordSecret(SecretString(WSTR("x")));
         FAIL();
     } catch (const engine::EOSError& e) {
-        EXPECT_STREQ(e.what(), "Failed call to LsaOpenPolicy: 5");
-        EXPECT_EQ(e.ErrorCode, 0u);
+        EXPECT_STREQ(e.what(), "Failed call to LsaOpenPolicy: 5\r\nAccess is denied.");
+        EXPECT_EQ(e.ErrorCode, 5u);
     }
     machine.Fail("LsaStorePrivateData", 0xC0000001);  // unknown status: ERROR_MR_MID_NOT_FOUND
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::StorePasswordSecret(SecretString(WSTR("x"))); }),
-              "Failed call to LsaStorePrivateData: 13D");
+              "Failed call to LsaStorePrivateData: 13D") << "a code without a text stays bare";
     machine.Fail("LsaRetrievePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::RetrievePasswordSecret(); }),
-              "Failed call to LsaRetrievePrivateData: 5");
+              "Failed call to LsaRetrievePrivateData: 5\r\nAccess is denied.");
 }
 
 TEST_F(StartupPasswordTest, RefusedPrivateDataFallsBackToThePlainValueAndSaysSo) {
@@ -218,7 +218,7 @@ TEST_F(StartupPasswordTest, ProtectedPasswordThatCannotBeDeletedRaisesUnlessTheN
     engine::StorePasswordSecret(SecretString(WSTR("old")));
     machine.Fail("LsaStorePrivateData", static_cast<DWORD>(STATUS_ACCESS_DENIED));
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
-              "Failed call to LsaStorePrivateData: 5");
+              "Failed call to LsaStorePrivateData: 5\r\nAccess is denied.");
     EXPECT_EQ(Secret(), WSTR("old"));
 
     // The new password is in the plain value by now: the caller hears of it,
@@ -231,7 +231,7 @@ TEST_F(StartupPasswordTest, ProtectedPasswordThatCannotBeDeletedRaisesUnlessTheN
     machine.Fail("LsaStorePrivateData", 0, 0, 0);
     machine.Fail("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
     EXPECT_EQ(MessageOf<engine::EOSError>([] { engine::SetAutologonAccount(WSTR("bob"), WSTR("PC"), SecretString()); }),
-              "Failed call to LsaOpenPolicy: 5");
+              "Failed call to LsaOpenPolicy: 5\r\nAccess is denied.");
 }
 
 TEST_F(StartupPasswordTest, PlainPasswordThatCannotBeWrittenLeavesNoUnwipedCopy) {

@@ -21,7 +21,7 @@ class SwitchRecordTest : public MachineTest {
 protected:
     static constexpr const WCHAR* kOptionsKey = WSTR("SOFTWARE\\Vantrel\\Gatewise");
 
-    // A Modern Standby PC in secure mode, with values a switch must restore
+    // A Modern Standby PC in Secure Mode, with values a switch must restore
     // exactly: no AutoAdminLogon at all, a sign-in delay stored as text.
     void SetUp() override {
         machine.modernStandby = true;
@@ -231,10 +231,16 @@ TEST_F(SwitchRecordTest, UndoRefusesAfterOutsideChangesUnlessForcedAndIsAllOrNot
     const switching::TUndoOutcome refused = Undo(false);
     EXPECT_EQ(refused.result, TUndoResult::ChangedSince);
     EXPECT_EQ(refused.changed,
-              (std::vector<std::string>{"the password on wake of power scheme " +
+              (std::vector<std::string>{"the password on wake of power plan " +
                                             os::GuidText(machine.powerSchemes[machine.activeScheme].guid),
                                         "ScreenSaverIsSecure"}));
     EXPECT_EQ(Settings(), changed);
+    // The window names them in words, the plan as Power Options shows it.
+    EXPECT_EQ(switching::SettingInWords(refused.changed[0]), "the password on wake in the power plan Balanced");
+    EXPECT_EQ(switching::SettingInWords(refused.changed[1]), "the password after the screen saver");
+    EXPECT_EQ(switching::SettingInWords("AutoAdminLogon"), "automatic logon");
+    machine.Fail("PowerReadFriendlyName", ERROR_ACCESS_DENIED, 0, 1);
+    EXPECT_EQ(switching::SettingInWords(refused.changed[0]), refused.changed[0]) << "a plan without a name read";
 
     // A write refused halfway: what the undo had changed goes back, and the switch stays undoable.
     machine.Fail("PowerWriteACValueIndex", ERROR_ACCESS_DENIED, 0, 1);

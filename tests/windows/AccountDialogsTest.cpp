@@ -246,7 +246,7 @@ TEST_F(AccountDialogs, RepeatedRejectionsWarnOfLockoutAndALockedOutAccountStores
 
 // Clear keeps the domain; OK then checks the current account with an empty
 // password, which this one (without a password) passes: the account goes.
-TEST_F(AccountDialogs, ClearThenOkRemovesTheStoredAccountOfAUserWithoutPassword) {
+TEST_F(AccountDialogs, ClearThenOkAsksAndRemovesTheStoredAccountOfAUserWithoutPassword) {
     machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName", L"bob");
     machine.SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultDomainName", L"GATEWISE-PC");
     machine.lsaSecrets[L"DefaultPassword"] = {'b', 0};
@@ -265,7 +265,14 @@ TEST_F(AccountDialogs, ClearThenOkRemovesTheStoredAccountOfAUserWithoutPassword)
             EXPECT_EQ(L"GATEWISE-PC", dialog.Get<TEdit>(L"edtDomain").Text());
             EXPECT_TRUE(dialog.Get<TButton>(L"btnOk").Enabled());
             EXPECT_FALSE(dialog.Get<TLabel>(L"lblMismatch").Visible());
+            EXPECT_EQ(L"A password is stored for this account (protected).",
+                      dialog.Get<TLabel>(L"lblStoredPassword").Caption());
             Click(dialog.Get<TButton>(L"btnOk"));
+        })
+        .Then<TdlgKVInfoEx>([](TdlgKVInfoEx& question) {
+            EXPECT_NE(question.Get<TControl>(L"lblText").Caption().find(L"Remove the stored password?"),
+                      std::wstring::npos);
+            Click(question.Get<TButton>(L"btnYes"));
         });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgAutologon>(nullptr));
     EXPECT_FALSE(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"DefaultUserName"));

@@ -88,7 +88,7 @@ TEST_F(HighContrast, MainWindowTakesTheSchemesColoursForEveryFixedOne) {
     EXPECT_EQ(console.At(Control(L"pnlConsole").Width() - 4, 100), kBlack) << "the white panel is the window colour";
     EXPECT_EQ(console.Count(kPaleYellow), 0) << "nor is the advertisement's box pale yellow";
     EXPECT_EQ(console.Count(RGB(153, 0, 0)) + console.Count(RGB(0, 102, 0)), 0) << "no maroon or green text";
-    for (const wchar_t* text : {L"lblTitle", L"lblCustomMode", L"lblSecureTitle", L"lblSecure", L"lblAdvertisement"}) {
+    for (const wchar_t* text : {L"lblTitle", L"lblModeLine", L"lblSecureTitle", L"lblSecure", L"lblAdvertisement"}) {
         SCOPED_TRACE(text);
         EXPECT_GT(console.Count(kWhite, &Control(text)), 20) << "drawn in the window text colour";
     }

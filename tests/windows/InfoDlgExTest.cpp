@@ -43,6 +43,18 @@ TEST_F(InfoDlgEx, EscAndTheCloseBoxAnswerNoUnlessCancelIsOffered) {
     EXPECT_TRUE(errors.empty());
 }
 
+// Enter, pressed on the focused default button, answers No.
+TEST_F(InfoDlgEx, AQuestionThatDefaultsToNoFocusesNoAndEnterAnswersNo) {
+    ModalScript script;
+    script.Then<TdlgKVInfoEx>([](TdlgKVInfoEx& dialog) {
+        EXPECT_EQ(&dialog.Get<TButton>(L"btnNo"), dialog.DefaultButton());
+        EXPECT_EQ(dialog.Get<TButton>(L"btnNo").Handle(), GetFocus());
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(ui::iaNo, ui::AskNoByDefaultEx(nullptr, L"Undo the switch anyway?", L"Question", 0));
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(InfoDlgEx, CheckBoxStateComesBackWhicheverButtonClosed) {
     const auto tickThen = [](const wchar_t* button) {
         return [button](TdlgKVInfoEx& dialog) {

@@ -84,8 +84,9 @@ TEST_F(KeyboardAndScreenReader, EnterPressesTheFocusedButtonAndTheFocusComesBack
         std::vector<std::wstring> order;
         for (const TWinControl* control : options.TabList()) order.push_back(control->Name);
         EXPECT_EQ(order, (std::vector<std::wstring>{L"chkStartup", L"chkStandby", L"chkScreenSaver",
-                                                    L"chkModifyAllPowerProfiles", L"chkForgetPassword", L"btnAutologon", L"btnOk",
-                                                    L"btnCancel", L"btnHelp"}))
+                                                    L"chkModifyAllPowerProfiles", L"chkForgetPassword",
+                                                    L"chkVerifyPassword", L"btnAutologon", L"btnOk", L"btnCancel",
+                                                    L"btnHelp"}))
             << "the visual order";
         Click(options.Get<TButton>(L"btnCancel"));
     });

@@ -64,7 +64,8 @@ TEST_F(MainWindow, CaptionLayoutAndMenuAsStored) {
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
               (std::vector<std::wstring>{L"Activate &Secure mode\tF2", L"Activate &Relaxed mode\tF3",
                                          L"Relaxed Mode for the next start on&ly", L"U&ndo last switch\tCtrl+Z", L"-",
-                                         L"&Options...", L"&Autologon account...", L"&Users management...",
+                                         L"&Options...", L"&Autologon account...", L"Re&move auto-logon account...",
+                                         L"&Users management...",
                                          L"&Check settings...", L"-", L"E&xit\tAlt+X"}));
     EXPECT_EQ(MenuTexts(GetSubMenu(bar, 1)),
               (std::vector<std::wstring>{L"&Flowgauge", L"&Speedloom", L"&Ledgerly", L"&Wipewell"}));
@@ -80,7 +81,7 @@ TEST_F(MainWindow, ActiveModeIsMarkedInItsTitle) {
     EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode (currently active)");
     EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
 
-    const TLabel& line = window->Get<TLabel>(L"lblCustomMode");
+    const TLabel& line = window->Get<TLabel>(L"lblModeLine");
     EXPECT_FALSE(line.Visible());
     const auto secure = ControlBounds(*window);
     const int height = window->ClientHeight();
@@ -109,14 +110,25 @@ TEST_F(MainWindow, ActiveModeIsMarkedInItsTitle) {
     EXPECT_EQ(window->ClientHeight(), height);
 }
 
-TEST_F(MainWindow, FailingModeReadIsReportedAndTheWindowStillOpens) {
+// A setting that cannot be read is no program fault: the mode shows as
+// unknown with the reason, and the next refresh shows it again once it reads.
+TEST_F(MainWindow, FailingModeReadShowsTheModeAsUnknownAndTheNextRefreshRecovers) {
     machine.Fail("SystemParametersInfoW", ERROR_INVALID_PARAMETER);
     Create();
-    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors.empty());
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsWindow(window->Handle()));
-    EXPECT_EQ(window->ClientHeight(), 416);
     EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode");
+    EXPECT_EQ(window->Get<TLabel>(L"lblRelaxedTitle").Caption(), L"Relaxed Mode");
+    const TLabel& line = window->Get<TLabel>(L"lblModeLine");
+    EXPECT_TRUE(line.Visible());
+    EXPECT_EQ(line.Caption().rfind(L"The mode is unknown: System Error.  Code: 87.", 0), 0u) << line.Caption();
+    EXPECT_EQ(line.Caption().find(L'\n'), std::wstring::npos);
+    machine.Fail("SystemParametersInfoW", 0, 0, 0);
+    window->RefreshModeDisplay();
+    EXPECT_EQ(window->Get<TLabel>(L"lblSecureTitle").Caption(), L"Secure Mode (currently active)");
+    EXPECT_FALSE(line.Visible());
+    EXPECT_EQ(window->ClientHeight(), 416);
 }
 
 TEST_F(MainWindow, PointingAtAnImageOrItsTitleHighlightsBoth) {
@@ -218,6 +230,42 @@ TEST_F(MainWindow, AccountAndNextStartCommandsAreGreyedForOtherUsers) {
     HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
     EXPECT_TRUE(GetMenuState(commands, 2, MF_BYPOSITION) & MF_GRAYED);
     EXPECT_TRUE(GetMenuState(commands, 6, MF_BYPOSITION) & MF_GRAYED);
+}
+
+}  // namespace
+
+namespace {
+
+// The administrator's policy: Relaxed Mode off and no other products. The
+// Relaxed Mode commands are greyed, its link gives way to the policy's line,
+// the box of other products and its menu are gone and the window is shorter
+// by the box, also at another resolution.
+TEST_F(MainWindow, PolicyTurnsRelaxedModeAndTheOtherProductsOff) {
+    const wchar_t* policies = L"SOFTWARE\\Policies\\Vantrel\\Gatewise";
+    machine.SetDword(HKEY_LOCAL_MACHINE, policies, L"AllowRelaxedMode", 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, policies, L"ShowAdditionalProducts", 0);
+    Create();
+    HMENU commands = GetSubMenu(GetMenu(window->Handle()), 0);
+    EXPECT_TRUE(GetMenuState(commands, 1, MF_BYPOSITION) & MF_GRAYED) << "Activate Relaxed mode, F3";
+    EXPECT_TRUE(GetMenuState(commands, 2, MF_BYPOSITION) & MF_GRAYED) << "for the next start only";
+    EXPECT_EQ(MenuTexts(GetMenu(window->Handle())), (std::vector<std::wstring>{L"&Commands", L"&Help"}));
+    const std::wstring relaxed = window->Get<TControl>(L"lblRelaxed").Caption();
+    EXPECT_EQ(relaxed.find(L"href=\"relaxed\""), std::wstring::npos);
+    EXPECT_NE(relaxed.find(L"properly secured.<br>Relaxed Mode is turned off by your organization."), std::wstring::npos);
+    for (const wchar_t* name : {L"Shape1", L"lblAdvert", L"imgAdvertisement", L"lblAdvertisementTitle", L"lblAdvertisement"})
+        EXPECT_FALSE(window->Get<TControl>(name).Visible()) << name;
+    EXPECT_EQ(window->ClientHeight(), 416 - 113);
+    EXPECT_EQ(window->Get<TControl>(L"btnExit").Top(), 376 - 113);
+
+    const Bounds before = BoundsOf(window->Get<TControl>(L"btnExit"));
+    MoveToDpi(*window, 144);
+    EXPECT_EQ(window->Get<TControl>(L"btnExit").Top(), ScaleToDpi(376, 144) - ScaleToDpi(113, 144));
+    MoveToDpi(*window, 96);
+    EXPECT_EQ(BoundsOf(window->Get<TControl>(L"btnExit")), before);
+
+    window->mnuCommandsRelaxedModeClick(nullptr);  // as F3 would, were it enabled
+    EXPECT_EQ(machine.String(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoAdminLogon"), std::nullopt);
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace

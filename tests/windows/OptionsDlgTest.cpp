@@ -133,10 +133,15 @@ TEST_F(OptionsDlg, WithoutAdministratorRightsOkLeavesTheOptionsItCannotChange) {
         EXPECT_FALSE(dialog.Get<TButton>(L"btnAutologon").Enabled());
         EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkForgetPassword").Enabled()) << "the password is the machine's";
         EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Visible()) << "Windows XP";
+        // "Don't show this prompt again" is undone here.
+        TCheckBox& verify = dialog.Get<TCheckBox>(L"chkVerifyPassword");
+        EXPECT_FALSE(verify.Checked());
+        EXPECT_TRUE(verify.Enabled());
+        Click(verify);
         Click(dialog.Get<TButton>(L"btnOk"));
     });
     EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"False", L"False", L"False"}), Stored());
+    EXPECT_EQ((std::vector<std::wstring>{L"True", L"True", L"True", L"True", L"False", L"False"}), Stored());
 }
 
 TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotStoreThem) {
@@ -164,6 +169,31 @@ TEST_F(OptionsDlg, OpensWithTheOptionsStoredMeanwhileAndSaysOnceThatOkCouldNotSt
     EXPECT_NE(std::wstring::npos, told.find(L"They apply until Gatewise is closed, and then they are lost."));
     EXPECT_FALSE(settings::GlobalOptions().AutochangeScreenSaver()) << "in memory all the same";
     EXPECT_EQ(L"True", Stored()[2]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OptionsDlg, OptionsThatAPolicySetsAreFixedAndSaidToBe) {
+    machine.SetDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vantrel\\Gatewise", L"AutochangeScreenSaver", 0);
+    machine.SetDword(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vantrel\\Gatewise", L"ModifyAllPowerProfiles", 1);
+    settings::CreateGlobalOptions(kOptionsKey);
+    ModalScript script;
+    script.Then<TdlgOptions>([](TdlgOptions& dialog) {
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Checked());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkScreenSaver").Enabled());
+        EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Checked());
+        EXPECT_FALSE(dialog.Get<TCheckBox>(L"chkModifyAllPowerProfiles").Enabled());
+        EXPECT_TRUE(dialog.Get<TCheckBox>(L"chkStartup").Enabled());
+        EXPECT_TRUE(dialog.Get<TLabel>(L"lblSetByPolicy").Visible());
+        EXPECT_EQ(dialog.Get<TLabel>(L"lblSetByPolicy").Caption(), L"Set by your organization: the options dimmed above.");
+        Click(dialog.Get<TCheckBox>(L"chkStartup"));
+        Click(dialog.Get<TButton>(L"btnOk"));
+    });
+    EXPECT_EQ(mrOk, shell::ExecuteModalOrRaise<TdlgOptions>(nullptr));
+    // The user's own values stay as they were; only the box they changed is saved.
+    EXPECT_EQ((std::vector<std::wstring>{L"False", L"True", L"True", L"True", L"False", L"False"}), Stored());
 }
 
 }  // namespace
