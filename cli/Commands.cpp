@@ -298,9 +298,15 @@ int RunCommand(const std::vector<std::string>& typed, const os::WString& options
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, const os::WString& optionsKey, Console& console) {
-    // The part that a run as SYSTEM starts in the console user's session.
-    if (arguments.size() == 2 && arguments[0] == engine::kSessionScreenSaverSwitch)
-        return static_cast<int>(engine::RunSessionScreenSaverPart(arguments[1]));
+    // The part that a run as SYSTEM starts in the console user's session, and
+    // only that: anyone else would skip the event log and the record of the switch.
+    if (!arguments.empty() && arguments[0] == engine::kSessionScreenSaverSwitch) {
+        if (arguments.size() == 3 && engine::VouchedForBySystemRun(arguments[2]))
+            return static_cast<int>(engine::RunSessionScreenSaverPart(arguments[1]));
+        console.err << "gatewisecmd starts " << engine::kSessionScreenSaverSwitch
+                    << " itself when it runs as SYSTEM; it is not a command.\n";
+        return kBadUsage;
+    }
     const int code = RunCommand(arguments, optionsKey, console);
     // A result that does not reach its reader is no success (a full disk, a closed handle).
     if (!console.out.flush()) {

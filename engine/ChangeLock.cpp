@@ -27,12 +27,6 @@ constexpr DWORD kNamespacePollMilliseconds = 50;
                    code);
 }
 
-struct LocalMemoryTraits {
-    using Handle = PSECURITY_DESCRIPTOR;
-    static void Close(PSECURITY_DESCRIPTOR memory) { os::Api().LocalFree(memory); }
-};
-using SecurityDescriptor = os::UniqueHandle<LocalMemoryTraits>;
-
 SecurityDescriptor DescriptorOf(const std::string& sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!os::Api().ConvertStringSecurityDescriptorToSecurityDescriptorW(os::FromUtf8(sddl).c_str(), SDDL_REVISION_1,

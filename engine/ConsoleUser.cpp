@@ -7,6 +7,7 @@
 #include "engine/Utilities.h"
 #include "os/WinApi.h"
 
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -18,6 +19,12 @@ constexpr DWORD kNoConsoleSession = 0xFFFFFFFF;
 // application's own code, which no system error code has; bit 0 is the setting.
 constexpr DWORD kAnswer = 0x20000000;
 constexpr DWORD kAnswerMilliseconds = 30000;
+
+// The mutex by which a run as SYSTEM vouches for the part it starts in the
+// user's session: this prefix and a fresh GUID. Only SYSTEM has full access
+// and owns it; the user may wait for it and read its security.
+const char kVoucherPrefix[] = "Global\\Gatewise.SessionPart.";
+const char kVoucherSecurity[] = "O:SYD:P(A;;GA;;;SY)(A;;0x120000;;;";  // SYNCHRONIZE | READ_CONTROL, then the user
 
 PerUserTarget& Target() {
     static PerUserTarget target;
@@ -126,10 +133,58 @@ os::WString ProgramPath() {
     }
 }
 
-os::WString PartCommandLine(const os::WString& program, std::optional<bool> ask) {
+os::WString PartCommandLine(const os::WString& program, std::optional<bool> ask, const os::WString& voucher) {
     const char* action = !ask ? "read" : *ask ? "ask" : "no-ask";
     return WSTR("\"") + program + WSTR("\" ") + os::FromUtf8(kSessionScreenSaverSwitch) + WSTR(" ") +
-           os::FromUtf8(action);
+           os::FromUtf8(action) + WSTR(" ") + voucher;
+}
+
+// "0123ABCD-...", as the registry writes GUIDs, without braces.
+std::string GuidText(const GUID& guid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return text;
+}
+
+bool IsGuidText(std::string_view text) {
+    if (text.size() != 36) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
+// The voucher for the part started for `user`, held until that part has
+// ended; its name goes on the part's command line.
+KernelHandle CreateVoucher(const ConsoleUser& user, os::WString& name) {
+    os::WinApi& api = os::Api();
+    GUID guid{};
+    const HRESULT made = api.CoCreateGuid(&guid);
+    if (FAILED(made)) RaiseOsError(static_cast<DWORD>(made));
+    name = os::FromUtf8(kVoucherPrefix + GuidText(guid));
+    PSECURITY_DESCRIPTOR memory = nullptr;
+    if (!api.ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            os::FromUtf8(kVoucherSecurity + os::ToUtf8(user.sid) + ")").c_str(), SDDL_REVISION_1, &memory, nullptr))
+        RaiseOsError();
+    const SecurityDescriptor descriptor(memory);
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor.get(), FALSE};
+    KernelHandle voucher(api.CreateMutexW(&attributes, FALSE, name.c_str()));
+    if (!voucher) RaiseOsError();
+    // Someone else's object of that name would vouch for nothing.
+    if (api.GetLastError() == ERROR_ALREADY_EXISTS) RaiseOsError(ERROR_ALREADY_EXISTS);
+    return voucher;
+}
+
+bool IsLocalSystem(PSID sid) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    PSID system = nullptr;
+    if (!late::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system))
+        RaiseOsError();
+    const Sid localSystem(system);
+    return late::EqualSid(sid, localSystem.get()) != FALSE;
 }
 
 // Starts the program in the user's session and waits for its exit code.
@@ -180,12 +235,7 @@ bool IsNobodySignedIn(DWORD tokenQueryError) {
 
 bool RunsAsLocalSystem() {
     std::vector<ULONG_PTR> tokenUser = ProcessTokenUser();
-    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
-    PSID system = nullptr;
-    if (!late::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system))
-        RaiseOsError();
-    const Sid localSystem(system);
-    return late::EqualSid(UserSid(tokenUser), localSystem.get()) != FALSE;
+    return IsLocalSystem(UserSid(tokenUser));
 }
 
 std::optional<ConsoleUser> FindConsoleUser() {
@@ -246,7 +296,9 @@ bool RunScreenSaverPartInSession(const ConsoleUser& user, std::optional<bool> as
         if (SidText(UserSid(tokenUser)) != user.sid)
             throw Exception("Another user signed in at the console meanwhile.");
         const os::WString program = ProgramPath();
-        answer = RunInSession(token.get(), PartCommandLine(program, ask), program);
+        os::WString voucherName;
+        const KernelHandle voucher = CreateVoucher(user, voucherName);
+        answer = RunInSession(token.get(), PartCommandLine(program, ask, voucherName), program);
     } catch (const EProgramNotRunnable&) {
         throw;
     } catch (const EOSError& error) {
@@ -259,6 +311,25 @@ bool RunScreenSaverPartInSession(const ConsoleUser& user, std::optional<bool> as
     if (ask && *ask != asks)
         throw Exception("The screen saver setting of " + where + " did not take the new value.");
     return asks;
+}
+
+bool VouchedForBySystemRun(std::string_view voucher) {
+    const std::string_view prefix = kVoucherPrefix;
+    if (voucher.substr(0, prefix.size()) != prefix || !IsGuidText(voucher.substr(prefix.size()))) return false;
+    try {
+        os::WinApi& api = os::Api();
+        const KernelHandle mutex(api.OpenMutexW(SYNCHRONIZE | READ_CONTROL, FALSE, os::FromUtf8(voucher).c_str()));
+        if (!mutex) return false;
+        PSID owner = nullptr;
+        PSECURITY_DESCRIPTOR memory = nullptr;
+        if (api.GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                nullptr, &memory) != ERROR_SUCCESS)
+            return false;
+        const SecurityDescriptor descriptor(memory);
+        return owner && IsLocalSystem(owner);
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 DWORD RunSessionScreenSaverPart(std::string_view action) {

@@ -90,10 +90,15 @@ public:
 // (ERROR_CTX_WINSTATION_NOT_FOUND; ERROR_FILE_NOT_FOUND on some versions).
 bool IsNobodySignedIn(DWORD tokenQueryError);
 
-// The internal switch of that part, followed by "read", "ask" or "no-ask",
-// and what the program started with it runs: it works on its own session's
-// parameter and returns the exit code that answers.
+// The internal switch of that part, followed by "read", "ask" or "no-ask"
+// and the name of the voucher, and what the program started with it runs: it
+// works on its own session's parameter and returns the exit code that answers.
 inline constexpr char kSessionScreenSaverSwitch[] = "--session-screen-saver";
 DWORD RunSessionScreenSaverPart(std::string_view action);
+// Whether `voucher` names the mutex that a run as SYSTEM holds while the part
+// it started runs: "Global\Gatewise.SessionPart." and a GUID, which this
+// process may open and whose owner is LocalSystem. Nobody else can make an
+// object owned by LocalSystem (that takes SE_RESTORE_NAME).
+bool VouchedForBySystemRun(std::string_view voucher);
 
 }  // namespace engine

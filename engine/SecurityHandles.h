@@ -1,9 +1,11 @@
 #pragma once
 // Owned security handles: a SID from AllocateAndInitializeSid, and kernel
-// handles closed by CloseHandle (tokens, processes, threads).
+// handles closed by CloseHandle (tokens, processes, threads), and security
+// descriptors that Windows allocates with LocalAlloc.
 
 #include "engine/LateBinding.h"
 #include "os/UniqueHandle.h"
+#include "os/WinApi.h"
 
 namespace engine {
 
@@ -19,5 +21,12 @@ struct KernelHandleTraits {
 };
 using KernelHandle = os::UniqueHandle<KernelHandleTraits>;
 using Token = KernelHandle;
+
+// From ConvertStringSecurityDescriptorToSecurityDescriptorW or GetSecurityInfo.
+struct LocalMemoryTraits {
+    using Handle = PSECURITY_DESCRIPTOR;
+    static void Close(PSECURITY_DESCRIPTOR memory) { os::Api().LocalFree(memory); }
+};
+using SecurityDescriptor = os::UniqueHandle<LocalMemoryTraits>;
 
 }  // namespace engine

@@ -231,6 +231,14 @@ public:
         return ::CreateMutexW(attributes, initialOwner, name);
     }
     BOOL ReleaseMutex(HANDLE mutex) override { return ::ReleaseMutex(mutex); }
+    HANDLE OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name) override {
+        return ::OpenMutexW(access, inheritHandle, name);
+    }
+    DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                          PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) override {
+        return ::GetSecurityInfo(object, type, what, owner, group, dacl, sacl, descriptor);
+    }
+    HRESULT CoCreateGuid(GUID* guid) override { return ::CoCreateGuid(guid); }
     void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
     DWORD GetTickCount() override { return ::GetTickCount(); }
     BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,

@@ -110,6 +110,18 @@ public:
     virtual HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) = 0;
     // Fails with ERROR_NOT_OWNER unless the calling thread owns the mutex.
     virtual BOOL ReleaseMutex(HANDLE mutex) = 0;
+    // An existing named mutex, with `access`, which its security must grant
+    // the caller (ERROR_ACCESS_DENIED); ERROR_FILE_NOT_FOUND when there is
+    // none of that name. Null on failure.
+    virtual HANDLE OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name) = 0;
+    // The parts `what` of the security of a kernel object (advapi32), which
+    // for OWNER_SECURITY_INFORMATION needs READ_CONTROL on the handle;
+    // *descriptor, which *owner points into, is freed with LocalFree. A system
+    // error code.
+    virtual DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
+                                  PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) = 0;
+    // A fresh GUID (ole32), random on Windows 2000 and later.
+    virtual HRESULT CoCreateGuid(GUID* guid) = 0;
     virtual void Sleep(DWORD milliseconds) = 0;
     // Milliseconds since Windows started; wraps around after 49.7 days.
     virtual DWORD GetTickCount() = 0;

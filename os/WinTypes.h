@@ -17,6 +17,7 @@
 #include <security.h>
 #include <secext.h>
 #include <sddl.h>
+#include <aclapi.h>
 #else
 #include "os/LinuxWinTypes.h"
 #endif

@@ -4,10 +4,17 @@
 #include "os/sim/SimMachine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace os::sim {
 namespace {
+
+std::string Hex(unsigned long long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", value);
+    return text;
+}
 
 std::string Text(LPCWSTR text) { return text ? ToUtf8(text) : std::string("(null)"); }
 
@@ -45,21 +52,55 @@ std::optional<SidValue> ParseTrustee(const std::string& text) {
     return sid;
 }
 
-// The trustees of an SDDL text of the form "D:P(A;;GA;;;trustee)...": a
-// protected DACL of ACEs that allow everything. Nothing else is understood.
-std::optional<std::vector<SidValue>> ParseDacl(const std::string& text) {
-    if (text.rfind("D:P", 0) != 0) return std::nullopt;
-    std::vector<SidValue> allowed;
-    std::size_t at = 3;
+struct ParsedDescriptor {
+    std::optional<SidValue> owner;
+    std::vector<AllowedAce> allowed;
+};
+
+// "GA" (for a mutex, MUTEX_ALL_ACCESS) or a hexadecimal mask "0x...".
+std::optional<DWORD> ParseRights(const std::string& text) {
+    if (text == "GA") return MUTEX_ALL_ACCESS;
+    if (text.size() < 3 || text.compare(0, 2, "0x") != 0 ||
+        text.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos)
+        return std::nullopt;
+    return static_cast<DWORD>(std::stoul(text.substr(2), nullptr, 16));
+}
+
+// An SDDL text of the form "[O:owner]D:P(A;;rights;;;trustee)...": an owner
+// and a protected DACL of access-allowed ACEs. Nothing else is understood.
+std::optional<ParsedDescriptor> ParseDescriptor(const std::string& text) {
+    ParsedDescriptor parsed;
+    std::size_t at = 0;
+    if (text.rfind("O:", 0) == 0) {
+        at = text.find("D:");
+        if (at == std::string::npos) return std::nullopt;
+        parsed.owner = ParseTrustee(text.substr(2, at - 2));
+        if (!parsed.owner) return std::nullopt;
+    }
+    if (text.compare(at, 3, "D:P") != 0) return std::nullopt;
+    at += 3;
     while (at < text.size()) {
         const std::size_t end = text.find(')', at);
-        if (text[at] != '(' || end == std::string::npos || text.compare(at, 8, "(A;;GA;;") != 0) return std::nullopt;
-        const std::optional<SidValue> trustee = ParseTrustee(text.substr(at + 9, end - at - 9));
-        if (!trustee || text[at + 8] != ';') return std::nullopt;
-        allowed.push_back(*trustee);
+        if (text.compare(at, 4, "(A;;") != 0 || end == std::string::npos) return std::nullopt;
+        const std::size_t rightsEnd = text.find(";;;", at + 4);
+        if (rightsEnd == std::string::npos || rightsEnd > end) return std::nullopt;
+        const std::optional<DWORD> rights = ParseRights(text.substr(at + 4, rightsEnd - at - 4));
+        const std::optional<SidValue> trustee = ParseTrustee(text.substr(rightsEnd + 3, end - rightsEnd - 3));
+        if (!rights || !trustee) return std::nullopt;
+        parsed.allowed.push_back(AllowedAce{*trustee, *rights});
         at = end + 1;
     }
-    return allowed;
+    return parsed;
+}
+
+// The bytes of a SID, as SidOf reads them.
+std::vector<BYTE> SidBytes(const SidValue& sid) {
+    std::vector<BYTE> bytes(8 + 4 * sid.subAuthorities.size());
+    bytes[0] = 1;
+    bytes[1] = static_cast<BYTE>(sid.subAuthorities.size());
+    std::memcpy(bytes.data() + 2, sid.authority, 6);
+    std::memcpy(bytes.data() + 8, sid.subAuthorities.data(), 4 * sid.subAuthorities.size());
+    return bytes;
 }
 
 }  // namespace
@@ -86,7 +127,11 @@ void SimMachine::AsProcess(DWORD process, const std::function<void()>& action) {
 void SimMachine::EndProcess(DWORD process) {
     // WaitForSingleObject: a mutex whose owning thread ended is abandoned.
     for (auto& [name, mutex] : mutexes_)
-        if (mutex.owner == process) mutex = Mutex{0, 0, true, mutex.allowed, mutex.handles};
+        if (mutex.owner == process) {
+            mutex.owner = 0;
+            mutex.count = 0;
+            mutex.abandoned = true;
+        }
     std::vector<HANDLE> left;
     for (const auto& [handle, open] : mutexHandles_)
         if (open.process == process) left.push_back(handle);
@@ -113,7 +158,7 @@ std::vector<WString> SimMachine::PrivateNamespaces() const {
 
 int SimMachine::OpenKernelObjects() const {
     return static_cast<int>(mutexHandles_.size() + boundaries_.size() + namespaces_.size() +
-                            securityDescriptors_.size());
+                            securityDescriptors_.size() + ownerDescriptors_.size());
 }
 
 bool SimMachine::InToken(const SidValue& sid) const {
@@ -124,9 +169,14 @@ bool SimMachine::InToken(const SidValue& sid) const {
     });
 }
 
-bool SimMachine::MayOpen(const Mutex& mutex) const {
+// How DACLs Control Access to an Object: the access allowed by the ACEs of
+// the token's user and groups together must cover all that is asked.
+bool SimMachine::MayOpen(const Mutex& mutex, DWORD access) const {
     if (!mutex.allowed) return true;
-    return std::any_of(mutex.allowed->begin(), mutex.allowed->end(), [&](const SidValue& sid) { return InToken(sid); });
+    DWORD granted = 0;
+    for (const AllowedAce& ace : *mutex.allowed)
+        if (InToken(ace.sid)) granted |= ace.access;
+    return (access & ~granted) == 0;
 }
 
 bool SimMachine::CloseKernelObject(HANDLE object) {
@@ -141,6 +191,7 @@ bool SimMachine::CloseKernelObject(HANDLE object) {
 }
 
 bool SimMachine::FreeSecurityDescriptor(HANDLE memory) {
+    if (ownerDescriptors_.erase(memory)) return true;
     const auto found = securityDescriptors_.find(memory);
     if (found == securityDescriptors_.end()) return false;
     delete static_cast<BYTE*>(memory);
@@ -157,7 +208,11 @@ HANDLE SimMachine::CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOw
         SetLastError(*code);
         return nullptr;
     }
-    std::optional<std::vector<SidValue>> allowed;
+    std::optional<std::vector<AllowedAce>> allowed;
+    // Owner of a New Object: the token's default owner, its user here, unless
+    // the security descriptor names one; only a SID of the caller's token may
+    // be named without SE_RESTORE_NAME, which no simulated process holds.
+    SidValue objectOwner = processUser;
     if (attributes && attributes->lpSecurityDescriptor) {
         const auto descriptor = securityDescriptors_.find(attributes->lpSecurityDescriptor);
         if (attributes->nLength != sizeof(SECURITY_ATTRIBUTES) || descriptor == securityDescriptors_.end()) {
@@ -165,26 +220,87 @@ HANDLE SimMachine::CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOw
             return nullptr;
         }
         allowed = descriptor->second.allowed;
+        if (const std::optional<SidValue>& named = descriptor->second.owner) {
+            if (!InToken(*named)) {
+                SetLastError(ERROR_INVALID_OWNER);
+                return nullptr;
+            }
+            objectOwner = *named;
+        }
     }
     // CreateMutexW: an unnamed mutex is one of its own.
     const WString key = name ? WString(name) : WSTR("<unnamed>") + FromUtf8(std::to_string(nextHandle_));
     const auto existing = mutexes_.find(key);
     // CreateMutexW: an existing mutex is opened with MUTEX_ALL_ACCESS, which its
     // security must grant, and bInitialOwner is ignored.
-    if (existing != mutexes_.end() && !MayOpen(existing->second)) {
+    if (existing != mutexes_.end() && !MayOpen(existing->second, MUTEX_ALL_ACCESS)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     Mutex& mutex = mutexes_[key];
     if (existing == mutexes_.end()) {
         mutex.allowed = std::move(allowed);
-        if (initialOwner) mutex = Mutex{currentProcess, 1, false, mutex.allowed, 0};
+        mutex.objectOwner = objectOwner;
+        if (initialOwner) {
+            mutex.owner = currentProcess;
+            mutex.count = 1;
+        }
     }
     ++mutex.handles;
     const HANDLE handle = NewHandle();
-    mutexHandles_[handle] = MutexHandle{key, currentProcess};
+    mutexHandles_[handle] = MutexHandle{key, currentProcess, MUTEX_ALL_ACCESS};
     SetLastError(existing != mutexes_.end() ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
+}
+
+HANDLE SimMachine::OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name) {
+    Log("OpenMutexW", Text(name) + ",access=" + Hex(access) + ",inherit=" + std::to_string(inheritHandle));
+    if (auto code = Injected("OpenMutexW")) {
+        SetLastError(*code);
+        return nullptr;
+    }
+    const auto found = name ? mutexes_.find(WString(name)) : mutexes_.end();
+    if (found == mutexes_.end()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    // OpenMutexW: fails if the object's security descriptor does not permit the requested access.
+    if (!MayOpen(found->second, access)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    ++found->second.handles;
+    const HANDLE handle = NewHandle();
+    mutexHandles_[handle] = MutexHandle{found->first, currentProcess, access};
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+}
+
+DWORD SimMachine::GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
+                                  PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) {
+    Log("GetSecurityInfo", std::to_string(type) + "," + Hex(what));
+    if (auto code = Injected("GetSecurityInfo")) return *code;
+    const auto open = mutexHandles_.find(object);
+    if (type != SE_KERNEL_OBJECT || open == mutexHandles_.end()) return ERROR_INVALID_HANDLE;
+    // Only the owner is simulated.
+    if (what != OWNER_SECURITY_INFORMATION || !owner || !descriptor || group || dacl || sacl)
+        return ERROR_INVALID_PARAMETER;
+    // GetSecurityInfo: the handle must have READ_CONTROL access to read the owner.
+    if (!(open->second.access & READ_CONTROL)) return ERROR_ACCESS_DENIED;
+    std::vector<BYTE> sid = SidBytes(mutexes_.at(open->second.name).objectOwner);
+    PSECURITY_DESCRIPTOR memory = sid.data();
+    ownerDescriptors_[memory] = std::move(sid);
+    *owner = memory;
+    *descriptor = memory;
+    return ERROR_SUCCESS;
+}
+
+HRESULT SimMachine::CoCreateGuid(GUID* guid) {
+    Log("CoCreateGuid");
+    if (auto code = Injected("CoCreateGuid")) return static_cast<HRESULT>(*code);
+    if (!guid) return static_cast<HRESULT>(0x80070057);  // E_INVALIDARG
+    *guid = GUID{nextGuid_++, 0x1D2C, 0x4E5F, {0x8A, 0x9B, 0x0C, 0x1D, 0x2E, 0x3F, 0x40, 0x51}};
+    return S_OK;
 }
 
 BOOL SimMachine::ReleaseMutex(HANDLE handle) {
@@ -236,11 +352,11 @@ BOOL SimMachine::ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR te
     if (auto code = Injected("ConvertStringSecurityDescriptorToSecurityDescriptorW")) return FailWithLastError(*code);
     // ConvertStringSecurityDescriptorToSecurityDescriptor: the revision must be SDDL_REVISION_1.
     if (revision != SDDL_REVISION_1) return FailWithLastError(ERROR_UNKNOWN_REVISION);
-    const std::optional<std::vector<SidValue>> allowed = text ? ParseDacl(ToUtf8(text)) : std::nullopt;
-    if (!allowed || !descriptor) return FailWithLastError(ERROR_INVALID_PARAMETER);
+    const std::optional<ParsedDescriptor> parsed = text ? ParseDescriptor(ToUtf8(text)) : std::nullopt;
+    if (!parsed || !descriptor) return FailWithLastError(ERROR_INVALID_PARAMETER);
     *descriptor = new BYTE(0);
-    securityDescriptors_[*descriptor] = SecurityDescriptor{*allowed, currentProcess};
-    if (size) *size = 20 + 8 * static_cast<ULONG>(allowed->size());
+    securityDescriptors_[*descriptor] = SecurityDescriptor{parsed->owner, parsed->allowed, currentProcess};
+    if (size) *size = 20 + 8 * static_cast<ULONG>(parsed->allowed.size());
     return TRUE;
 }
 

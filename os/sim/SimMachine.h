@@ -64,6 +64,12 @@ struct SidValue {
     bool operator==(const SidValue&) const = default;
 };
 
+// An access-allowed ACE of a simulated security descriptor.
+struct AllowedAce {
+    SidValue sid;
+    DWORD access;
+};
+
 struct TokenGroup {
     SidValue sid;
     DWORD attributes = SE_GROUP_ENABLED;
@@ -291,6 +297,10 @@ public:
     // ---- WinApi: synchronization (defined in SimKernelObjects.cpp)
     HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) override;
     BOOL ReleaseMutex(HANDLE mutex) override;
+    HANDLE OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name) override;
+    DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                          PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) override;
+    HRESULT CoCreateGuid(GUID* guid) override;
     void Sleep(DWORD milliseconds) override;
     DWORD GetTickCount() override;
     BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
@@ -429,12 +439,14 @@ private:
         DWORD owner = 0;  // the owning process; 0: none
         DWORD count = 0;  // acquisitions not yet released
         bool abandoned = false;
-        std::optional<std::vector<SidValue>> allowed;  // who may open it; nullopt: anybody
+        std::optional<std::vector<AllowedAce>> allowed;  // who may open it for what; nullopt: anybody for anything
         int handles = 0;
+        SidValue objectOwner;  // the owner in its security descriptor
     };
     struct MutexHandle {
         WString name;
         DWORD process;
+        DWORD access;  // granted when the handle was opened
     };
     struct Boundary {
         std::vector<SidValue> sids;
@@ -446,7 +458,8 @@ private:
         DWORD process;
     };
     struct SecurityDescriptor {
-        std::vector<SidValue> allowed;
+        std::optional<SidValue> owner;  // nullopt: the creator's default
+        std::vector<AllowedAce> allowed;
         DWORD process;
     };
     bool CloseKernelObject(HANDLE object);
@@ -454,7 +467,7 @@ private:
     std::optional<DWORD> WaitForMutex(HANDLE object, DWORD milliseconds);
     bool FreeSecurityDescriptor(HANDLE memory);
     int OpenKernelObjects() const;
-    bool MayOpen(const Mutex& mutex) const;
+    bool MayOpen(const Mutex& mutex, DWORD access) const;
     bool InToken(const SidValue& sid) const;
 
     std::unique_ptr<RegistryKey> localMachine_;
@@ -482,6 +495,8 @@ private:
     std::map<HANDLE, Boundary> boundaries_;
     std::map<HANDLE, PrivateNamespace> namespaces_;
     std::map<HANDLE, SecurityDescriptor> securityDescriptors_;
+    std::map<PSECURITY_DESCRIPTOR, std::vector<BYTE>> ownerDescriptors_;  // GetSecurityInfo: the owner's SID
+    ULONG nextGuid_ = 0x6A7E0000;  // CoCreateGuid
     uintptr_t nextHandle_ = 0x1000;
     ULONG nextSchemeNumber_ = 0xC0FF0000;
 };

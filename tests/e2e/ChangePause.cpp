@@ -147,6 +147,14 @@ public:
         return Wine().TerminateProcess(process, exitCode);
     }
     BOOL ReleaseMutex(HANDLE mutex) override { return Wine().ReleaseMutex(mutex); }
+    HANDLE OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name) override {
+        return Wine().OpenMutexW(access, inheritHandle, name);
+    }
+    DWORD GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                          PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) override {
+        return Wine().GetSecurityInfo(object, type, what, owner, group, dacl, sacl, descriptor);
+    }
+    HRESULT CoCreateGuid(GUID* guid) override { return Wine().CoCreateGuid(guid); }
     void Sleep(DWORD milliseconds) override { Wine().Sleep(milliseconds); }
     DWORD GetTickCount() override { return Wine().GetTickCount(); }
     BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,

@@ -1161,13 +1161,17 @@ protected:
         return machine.String(HKEY_USERS, AliceKey(path), name);
     }
 
-    // The program as CreateProcessAsUserW starts it: its arguments after the quoted path.
+    // The program as CreateProcessAsUserW starts it: its arguments after the
+    // quoted path. `started` has its command line without the voucher's name,
+    // which ends it and which `vouchers` has.
     DWORD RunStarted(const os::WString& commandLine) {
-        started.push_back(os::ToUtf8(commandLine));
+        const std::string line = os::ToUtf8(commandLine);
+        started.push_back(line.substr(0, line.rfind(' ')));
+        vouchers.push_back(line.substr(line.rfind(' ') + 1));
         std::istringstream words(os::ToUtf8(commandLine.substr(commandLine.find(WCHAR('"'), 1) + 1)));
         std::vector<std::string> arguments;
         for (std::string word; words >> word;) arguments.push_back(word);
-        if (failStartedPart && arguments.back() != "read") return ERROR_ACCESS_DENIED;
+        if (failStartedPart && arguments[1] != "read") return ERROR_ACCESS_DENIED;
         std::ostringstream out;
         std::ostringstream err;
         cli::Console console{out, err, input};
@@ -1177,6 +1181,7 @@ protected:
     }
 
     std::vector<std::string> started;
+    std::vector<std::string> vouchers;
     bool failStartedPart = false;
 };
 
@@ -1367,7 +1372,7 @@ TEST_F(SystemRunTest, LockedScreenOrSignOutDuringTheSwitchPutsItBackAndSaysWhy) 
     Run({"secure"});
     int queriesBeforeWrite = 0;
     for (const auto& call : machine.Calls()) {
-        if (call.function == "CreateProcessAsUserW" && call.args.find(" ask|") != std::string::npos) break;
+        if (call.function == "CreateProcessAsUserW" && call.args.find(" ask Global\\") != std::string::npos) break;
         if (call.function == "WTSQueryUserToken") ++queriesBeforeWrite;
     }
     MakeRelaxed();
@@ -1410,16 +1415,79 @@ TEST_F(SystemRunTest, WhatDefaultsToTheCurrentAccountIsRefused) {
     EXPECT_EQ(Winlogon(WSTR("DefaultUserName")), WSTR("bob"));
 }
 
+// The mutex a run as SYSTEM holds while the part it started runs, made here
+// by `creator` with the security it is made with.
+HANDLE MakeVoucher(os::sim::SimMachine& machine, const os::sim::SidValue& creator, const std::string& name,
+                   const std::string& owner = "SY") {
+    const os::sim::SidValue caller = machine.processUser;
+    machine.processUser = creator;
+    const std::string sddl = "O:" + owner + "D:P(A;;GA;;;SY)(A;;0x120000;;;" +
+                             os::ToUtf8(os::sim::SidText(os::sim::AliceSid())) + ")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    machine.ConvertStringSecurityDescriptorToSecurityDescriptorW(os::FromUtf8(sddl).c_str(), SDDL_REVISION_1,
+                                                                 &descriptor, nullptr);
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    const HANDLE mutex = machine.CreateMutexW(&attributes, FALSE, os::FromUtf8(name).c_str());
+    machine.LocalFree(descriptor);
+    machine.processUser = caller;
+    return mutex;
+}
+
+constexpr char kVoucher[] = "Global\\Gatewise.SessionPart.0123ABCD-4567-89EF-0123-456789ABCDEF";
+
 TEST_F(SystemRunTest, StartedPartAnswersThroughItsExitCodeAndOnlyForItsOwnSession) {
+    const HANDLE voucher = MakeVoucher(machine, os::sim::LocalSystemSid(), kVoucher);
     machine.processUser = os::sim::AliceSid();  // as it runs: in alice's session
     machine.screenSaverSecure = FALSE;
-    EXPECT_EQ(Run({"--session-screen-saver", "read"}).code, 0x20000000);
-    EXPECT_EQ(Run({"--session-screen-saver", "ask"}).code, 0x20000001);
+    EXPECT_EQ(Run({"--session-screen-saver", "read", kVoucher}).code, 0x20000000);
+    EXPECT_EQ(Run({"--session-screen-saver", "ask", kVoucher}).code, 0x20000001);
     EXPECT_EQ(machine.screenSaverSecure, TRUE);
     EXPECT_EQ(machine.CountCalls("CreateProcessAsUserW"), 0);
-    EXPECT_EQ(Run({"--session-screen-saver", "maybe"}).code, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Run({"--session-screen-saver", "maybe", kVoucher}).code, ERROR_INVALID_PARAMETER);
     machine.Fail("SystemParametersInfoW", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Run({"--session-screen-saver", "no-ask"}).code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run({"--session-screen-saver", "no-ask", kVoucher}).code, ERROR_ACCESS_DENIED);
+    machine.CloseHandle(voucher);
+}
+
+TEST_F(SystemRunTest, StartedPartIsVouchedForByAMutexThatOnlySystemOwnsAndHoldsWhileItRuns) {
+    MakeRelaxed();
+    machine.consoleUser->screenSaverSecure = FALSE;
+    ASSERT_EQ(Run({"secure"}).code, 0);
+    ASSERT_FALSE(vouchers.empty());
+    EXPECT_EQ(vouchers.back().rfind("Global\\Gatewise.SessionPart.", 0), 0u) << vouchers.back();
+    EXPECT_NE(vouchers.front(), vouchers.back()) << "each part has a fresh one";
+    EXPECT_EQ(machine.consoleUser->screenSaverSecure, TRUE);
+    // Gone with the run that held it: a user who read its name cannot use it afterwards.
+    machine.processUser = os::sim::AliceSid();
+    EXPECT_EQ(Run({"--session-screen-saver", "no-ask", vouchers.back()}).code, 2);
+    EXPECT_EQ(machine.OpenHandles(), 0);
+}
+
+TEST_F(SystemRunTest, PartCalledByTheUserThemselvesChangesNothing) {
+    machine.processUser = os::sim::AliceSid();
+    machine.screenSaverSecure = FALSE;
+    const auto refused = [&](std::vector<std::string> arguments) {
+        const Result result = Run(std::move(arguments));
+        EXPECT_EQ(result.code, 2);
+        EXPECT_NE(result.err.find("it is not a command"), std::string::npos) << result.err;
+    };
+    refused({"--session-screen-saver", "ask"});
+    refused({"--session-screen-saver", "ask", kVoucher});  // no such object
+    // Alice's own mutex, of the right name: hers, not LocalSystem's; nor may she name SYSTEM its owner.
+    EXPECT_EQ(MakeVoucher(machine, os::sim::AliceSid(), kVoucher), nullptr);
+    EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_INVALID_OWNER));
+    const HANDLE own =
+        MakeVoucher(machine, os::sim::AliceSid(), kVoucher, os::ToUtf8(os::sim::SidText(os::sim::AliceSid())));
+    ASSERT_NE(own, nullptr);
+    refused({"--session-screen-saver", "ask", kVoucher});
+    machine.CloseHandle(own);
+    // SYSTEM's, but a name other than the prefix and a GUID.
+    const std::string other = "Global\\Gatewise.SessionPart.1";
+    const HANDLE system = MakeVoucher(machine, os::sim::LocalSystemSid(), other);
+    refused({"--session-screen-saver", "ask", other});
+    machine.CloseHandle(system);
+    EXPECT_EQ(machine.screenSaverSecure, FALSE);
+    EXPECT_EQ(machine.CountCalls("SystemParametersInfoW"), 0);
 }
 
 // ---------------------------------------------------------------- fleets
