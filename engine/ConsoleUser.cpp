@@ -5,6 +5,7 @@
 #include "engine/Registry.h"
 #include "engine/SecurityHandles.h"
 #include "engine/Utilities.h"
+#include "os/Text.h"
 #include "os/WinApi.h"
 
 #include <cctype>
@@ -139,15 +140,6 @@ os::WString PartCommandLine(const os::WString& program, std::optional<bool> ask,
            os::FromUtf8(action) + WSTR(" ") + voucher;
 }
 
-// "0123ABCD-...", as the registry writes GUIDs, without braces.
-std::string GuidText(const GUID& guid) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return text;
-}
-
 bool IsGuidText(std::string_view text) {
     if (text.size() != 36) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -164,7 +156,8 @@ KernelHandle CreateVoucher(const ConsoleUser& user, os::WString& name) {
     GUID guid{};
     const HRESULT made = api.CoCreateGuid(&guid);
     if (FAILED(made)) RaiseOsError(static_cast<DWORD>(made));
-    name = os::FromUtf8(kVoucherPrefix + GuidText(guid));
+    const std::string braced = os::GuidText(guid);
+    name = os::FromUtf8(kVoucherPrefix + braced.substr(1, braced.size() - 2));
     PSECURITY_DESCRIPTOR memory = nullptr;
     if (!api.ConvertStringSecurityDescriptorToSecurityDescriptorW(
             os::FromUtf8(kVoucherSecurity + os::ToUtf8(user.sid) + ")").c_str(), SDDL_REVISION_1, &memory, nullptr))
