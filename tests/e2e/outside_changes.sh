@@ -26,10 +26,16 @@ set_mix() {
   wine reg add "$winlogon" /v AutoAdminLogon /d 1 /f >/dev/null 2>&1
   wine reg add "$desktop" /v ScreenSaverIsSecure /d 1 /f >/dev/null 2>&1
 }
+# A value read through a fresh wine process on a loaded machine may come back
+# empty once; read again before calling it wrong.
 expect_registry() {
   local found
-  found="$(value "$winlogon" AutoAdminLogon)/$(value "$desktop" ScreenSaverIsSecure)"
-  [ "$found" = "$2" ] || fail "$1: AutoAdminLogon/ScreenSaverIsSecure are $found, not $2"
+  for _ in 1 2 3 4 5; do
+    found="$(value "$winlogon" AutoAdminLogon)/$(value "$desktop" ScreenSaverIsSecure)"
+    [ "$found" = "$2" ] && return 0
+    sleep 0.5
+  done
+  fail "$1: AutoAdminLogon/ScreenSaverIsSecure are $found, not $2"
 }
 gatewisecmd() {
   wine "$build/gatewisecmd.exe" "$@" </dev/null >"$work/out" 2>"$work/err"
